@@ -1,0 +1,19 @@
+// Results: the fit report on screen and in the results file, and the matching
+// analysis of the reported communities.
+#pragma once
+
+#include <cstdint>
+
+#include "common/state.h"
+
+// A fraction as the integer percent the report prints: floor(value * 100.1).
+int PercentFit(double value);
+
+// Verbal class of an integer mean fit.
+const char* FitClass(int nMeanFit);
+
+// Reports the ranked fits; returns 1 to go on with the next sample, 0 to end the run.
+int16_t ReportFits(Console& con, AppState& st);
+
+// Three Analysis lines per rank (CSV results only).
+void WriteMatchingAnalysis(const AppState& st);

@@ -1,0 +1,80 @@
+// The run sequence: title, settings, loading, then the sample loop.
+#include <cstring>
+#include <ostream>
+
+#include "common/textio.h"
+#include "refdata/refdata.h"
+#include "report/report.h"
+#include "run/run.h"
+#include "sample/sample.h"
+#include "scoring/scoring.h"
+
+namespace {
+
+constexpr int kHelpPageLength = 23;
+constexpr int16_t kDefaultFits = 5;
+constexpr int16_t kMaxFits = 99;
+constexpr int16_t kNewSpeciesCodeBase = 9000;
+
+const char kUsage[] =
+    "usage: vegmatch [--dump-tables | --help]\n"
+    "  (no argument)   run the interactive program in the working directory\n"
+    "  --dump-tables   load the reference files of the working directory and write\n"
+    "                  the table dump files A01..A09 there\n"
+    "  --help          show this text\n";
+
+}  // namespace
+
+int RunVegmatch(Console& con, AppState& st) {
+  RunSettings& rs = st.settings;
+  ShowTitleScreen(con, kHelpPageLength);
+  if (!RunSettingsDialogue(con, rs)) {
+    CloseRunFiles(con, rs);
+    con.out.flush();
+    return 0;
+  }
+  rs.nCoverScale = 1;
+  rs.nAnalysisType = 1;
+  ParameterDialogue(con, rs);
+  rs.nSampleCounter = 1;
+  Say(con, "\n\n\n\n\n Enter number of fitted communities to be output\n");
+  rs.nFitsToOutput = kDefaultFits;
+  PromptInteger(con, rs.nFitsToOutput, 1, kMaxFits);
+
+  LoadReferenceData(con, st.ref);
+  BuildQuantTables(st.scoring);
+  BuildNVCTotals(st.ref, st.scoring);
+  st.sample.nSpeciesEntries = st.ref.nSpeciesCount;
+  st.sample.nNextNewSpeciesCode = kNewSpeciesCodeBase;
+
+  for (;;) {
+    if (EnterSample(con, st) == EntryResult::kRunEnded) break;
+    ++rs.nSampleCounter;
+    ScoreSample(st.ref, st.sample, rs.nAnalysisType, st.scoring);
+    RankTopFits(st.ref, rs.nFitsToOutput, st.scoring);
+    if (ReportFits(con, st) == 0) break;
+  }
+  CloseRunFiles(con, rs);
+  con.out.flush();
+  return 0;
+}
+
+int VegmatchMain(int argc, const char* const* argv, Console& con) {
+  if (argc <= 1) {
+    std::unique_ptr<AppState> st = NewAppState();
+    return RunVegmatch(con, *st);
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    con.out << kUsage;
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--dump-tables") == 0) {
+    std::unique_ptr<AppState> st = NewAppState();
+    LoadReferenceData(con, st->ref);
+    bool ok = DumpReferenceTables(con, st->ref);
+    con.out.flush();
+    return ok ? 0 : 1;
+  }
+  con.err << kUsage;
+  return 2;
+}
