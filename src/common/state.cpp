@@ -12,7 +12,10 @@ namespace {
 
 void CloseOne(Console& con, std::FILE*& fp, const char* what) {
   if (fp == nullptr) return;
-  if (std::fclose(fp) != 0) con.err << "vegmatch: error closing the " << what << " file\n";
+  // A write that failed earlier leaves the error flag set; the close flushes the rest.
+  bool failed = std::ferror(fp) != 0;
+  if (std::fclose(fp) != 0) failed = true;
+  if (failed) con.err << "vegmatch: error writing or closing the " << what << " file\n";
   fp = nullptr;
 }
 
