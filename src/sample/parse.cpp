@@ -1,5 +1,11 @@
-// Header and species line parsing. (stubs, to be built)
+// Header and species line parsing.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+
 #include "common/textio.h"
+#include "run/run.h"
 #include "sample/sample.h"
 
 const char* CoverScaleTag(int16_t nCoverScale) {
@@ -19,12 +25,202 @@ double CoverScaleLimit(int16_t nCoverScale) {
   }
 }
 
+namespace {
+
+constexpr int kWorkColumns = 80;     // lines are handled in an 80-column work area
+constexpr int kNameColumns = 30;     // the sample name stands in columns 1..30
+constexpr int kMaxFreqTokenMax = 19; // longer maximum-frequency tokens are refused
+constexpr int kFreqTokenMax = 3;     // frequencies are 0..100, so at most 3 characters
+constexpr int kCoverKept = 6;        // only the first 6 characters of a cover count
+
+// Length of a line as far as the parsers look at it.
+int WorkLength(const char* line) {
+  int n = 0;
+  while (n < kWorkColumns && line[n] != '\0') ++n;
+  return n;
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The tag a header line carries where the record header puts it, or null.
+// A record header puts the tag after the name and (for frequency data) the
+// "*" and maximum frequency, so its column depends on the kind of data.
+const char* HeaderTag(const char* line, int16_t nMaxFreq) {
+  int first = nMaxFreq > 0 ? 38 : 35;  // 0-based: columns 39..43 or 36..40
+  int n = WorkLength(line);
+  if (n < first + 5) return nullptr;
+  static const char* const kTags[] = {"COVR%", "BR-BL", "DOMIN"};
+  for (const char* tag : kTags) {
+    if (std::strncmp(line + first, tag, 5) == 0) return tag;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 void ParseSampleHeader(Console& con, AppState& st, const char* line, char* szName,
                        int16_t& nMaxFreq, bool& refused) {
-  (void)con; (void)st; (void)line; szName[0] = '\0'; nMaxFreq = 0; refused = false;
+  RunSettings& rs = st.settings;
+  std::memset(szName, 0, sizeof st.sample.szSampleName);
+  nMaxFreq = 0;
+  refused = false;
+
+  int n = WorkLength(line);
+  for (int l = 0; l < n; ++l) {
+    if (line[l] != '*') {
+      if (l < kNameColumns) szName[l] = line[l];
+      continue;
+    }
+    // The first "*" starts the maximum frequency; nothing after it is name.
+    int p = l + 1;
+    while (p < n && line[p] == ' ') ++p;
+    if (p >= n) break;
+    int start = p;
+    while (p < n && line[p] != ' ') ++p;
+    int len = p - start;
+    bool bad = len > kMaxFreqTokenMax;
+    int v = 0;
+    if (!bad) {
+      char token[kMaxFreqTokenMax + 1];
+      std::memcpy(token, line + start, static_cast<size_t>(len));
+      token[len] = '\0';
+      v = ReadInt(token);
+      bad = v < 0 || v > 100;
+    }
+    if (bad) {
+      Say(con, " *** Maximum frequency may not be lower than 0 or exceed 100 ***");
+      refused = true;
+    } else {
+      nMaxFreq = static_cast<int16_t>(v);
+    }
+    break;
+  }
+
+  int len = static_cast<int>(std::strlen(szName));
+  while (len > 0 && szName[len - 1] == ' ') szName[--len] = '\0';
+
+  if (refused) return;
+
+  if (len == 0) {
+    std::snprintf(szName, sizeof st.sample.szSampleName, "SAMPL%5d",
+                  static_cast<int>(rs.nSampleCounter));
+  }
+
+  // Data recorded on one cover scale and read on another would give wrong
+  // fits without a word, so a header that names its scale is held against
+  // the setting, and the user may change the setting before any line is read.
+  const char* found = HeaderTag(line, nMaxFreq);
+  const char* setting = CoverScaleTag(rs.nCoverScale);
+  if (found != nullptr && std::strcmp(found, setting) != 0) {
+    Say(con, "\n Cover scale is set to %5s but input data are %5s\n Press <RETURN> to continue\n",
+        setting, found);
+    con.out.flush();
+    char answer[50];
+    ReadAnswerLine(con, answer, sizeof answer);
+    ParameterDialogue(con, rs);
+  }
+
+  if (rs.nInputSource != 0) return;  // only typed samples are recorded
+  // No line end: the first recorded entry begins with one.
+  bool ok = nMaxFreq > 0
+                ? FileSay(rs.fpRecordFile, "%-30s   *%3d %5s", szName, nMaxFreq,
+                          CoverScaleTag(rs.nCoverScale))
+                : FileSay(rs.fpRecordFile, "%-30s     %5s", szName, CoverScaleTag(rs.nCoverScale));
+  if (!ok) {
+    con.err << "vegmatch: could not write the header of sample " << szName
+            << " to the record file\n";
+  }
 }
 
 void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nFreq,
                       double& dCover, int16_t& nStatus) {
-  (void)line; (void)nMaxFreq; key[0] = '\0'; nFreq = 1; dCover = 0; nStatus = 0;
+  char work[kWorkColumns];
+  int n = WorkLength(line);
+  std::memcpy(work, line, static_cast<size_t>(n));
+  std::memset(work + n, ' ', static_cast<size_t>(kWorkColumns - n));
+  std::memset(key, 0, 10);
+  nStatus = 0;
+  nFreq = 1;
+  dCover = 0.0;
+
+  int i = 0;
+  auto skipBlanks = [&] {
+    while (i < kWorkColumns && work[i] == ' ') ++i;
+  };
+  auto skipWord = [&] {
+    while (i < kWorkColumns && work[i] != ' ') ++i;
+  };
+
+  skipBlanks();
+  if (i >= kWorkColumns) return;  // a blank line: empty key
+
+  // First word: its first 4 characters.
+  int k = 0;
+  for (; k < 4 && i < kWorkColumns && work[i] != ' '; ++k, ++i) key[k] = LowerAscii(work[i]);
+  skipWord();
+  // From here on, running out of line means the cover is missing: a bad line,
+  // though the key is complete.
+  if (i >= kWorkColumns) {
+    nStatus = 1;
+    return;
+  }
+  skipBlanks();
+  if (i >= kWorkColumns) {
+    nStatus = 1;
+    return;
+  }
+  for (; k < 5; ++k) key[k] = ' ';
+
+  if (!IsDigit(work[i])) {
+    // Second word; otherwise the name has one word and this is the first number.
+    for (int c = 0; c < 4 && i < kWorkColumns && work[i] != ' '; ++c, ++i) {
+      key[5 + c] = LowerAscii(work[i]);
+    }
+    skipWord();
+  }
+
+  if (nMaxFreq > 0) {
+    skipBlanks();
+    if (i >= kWorkColumns) {
+      nStatus = 1;
+      return;
+    }
+    int start = i;
+    skipWord();
+    int len = i - start;
+    if (len > kFreqTokenMax) {
+      nStatus = 1;
+      return;
+    }
+    char token[kFreqTokenMax + 1];
+    std::memcpy(token, work + start, static_cast<size_t>(len));
+    token[len] = '\0';
+    int v = ReadInt(token);  // at most 3 characters: always within 16 bits
+    nFreq = static_cast<int16_t>(v);
+    if (v < 0 || v > nMaxFreq) nStatus = 1;
+  }
+
+  skipBlanks();
+  if (i >= kWorkColumns) {
+    nStatus = 1;
+    return;
+  }
+  int start = i;
+  skipWord();
+  if (i >= kWorkColumns) {  // the cover token runs into the last column
+    nStatus = 1;
+    return;
+  }
+  int len = i - start < kCoverKept ? i - start : kCoverKept;
+  char token[kCoverKept + 1];
+  std::memcpy(token, work + start, static_cast<size_t>(len));
+  token[len] = '\0';
+  dCover = std::strchr(token, '.') != nullptr ? ReadDouble(token) : ReadInt(token);
+
+  // The entry keeps ten times the cover in 16 bits; a value that does not fit
+  // there (or is no number at all) is refused rather than wrapped.
+  double tenfold = std::floor(dCover * 10.0 + 0.001);
+  if (!(tenfold >= -32768.0 && tenfold <= 32767.0)) nStatus = 1;
 }
