@@ -1,15 +1,124 @@
-// Scoring. (stubs, to be built)
+// Weight tables derived from the quant codes, and the per-community expectation
+// totals that every goodness-of-fit value is measured against.
 #include "scoring/scoring.h"
+
+#include <cmath>
+
+#include "refdata/refdata.h"
+#include "scoring/guards.h"
+
+using scoring_guard::DictionaryRows;
+using scoring_guard::IsClass;
+using scoring_guard::IsSpeciesRow;
+using scoring_guard::IsUnit;
+using scoring_guard::JoinLines;
+using scoring_guard::UnitsInUse;
+
+namespace {
+
+// Expected frequency of a species of constancy class I..V in a stand.
+constexpr double kClassFreq[6] = {0.0, 0.12, 0.25, 0.5, 0.75, 0.95};
+
+// Cover weights below this are too small to mean anything and become kTiny.
+constexpr double kSmallestCoverWeight = 2.0;
+// Start value of the sums that later divide, so that none of them is ever 0.
+constexpr double kTiny = 1e-6;
+
+}  // namespace
 
 bool IsWoodland(const NVCUnit& unit) {
   return unit.szNVCType[0] == 'W' || unit.szNVCType[0] == 'O';
 }
-void BuildQuantTables(ScoringState& sc) { (void)sc; }
-void BuildNVCTotals(const RefData& ref, ScoringState& sc) { (void)ref; (void)sc; }
-void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysisType,
-                 ScoringState& sc) {
-  (void)ref; (void)sample; (void)nAnalysisType; (void)sc;
+
+void BuildQuantTables(ScoringState& sc) {
+  for (int d = 1; d <= 10; ++d) {
+    sc.nDominPercent[d] =
+        static_cast<int16_t>(std::floor(0.25 * std::pow(static_cast<double>(d), 2.6)));
+  }
+  for (int c = 1; c <= 5; ++c) sc.dClassFreq[c] = kClassFreq[c];
+  for (int k = 1; k <= 100; ++k) sc.dCoverPow[k] = std::pow(static_cast<double>(k), 0.75);
+
+  // q = 10 * (constancy class - 1) + Domin class.
+  for (int q = 1; q <= kQuantCodes; ++q) {
+    const int c = (q - 1) / 10 + 1;
+    const int d = (q - 1) % 10 + 1;
+    QuantEntry& qe = sc.arrQuantTable[q];
+    qe.nConstancyClass = static_cast<int16_t>(c);
+    // A rarer class contributes less of its Domin cover: divide by 11, 9, 7, 5, 3.
+    double weight = static_cast<double>(sc.nDominPercent[d]) / (13 - 2 * c);
+    if (weight < kSmallestCoverWeight) weight = kTiny;
+    qe.dCoverWeight = weight;
+    // In woodland the constant, abundant species count in full.
+    const double f = sc.dClassFreq[c];
+    const int s = c + d;
+    if (s < 10) {
+      qe.dWoodlandFactor = f * f;
+    } else if (s == 10) {
+      qe.dWoodlandFactor = f;
+    } else {
+      qe.dWoodlandFactor = 1.0;
+    }
+    qe.dCoverWeightPow = std::pow(qe.dCoverWeight, 0.75);
+  }
 }
-void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
-  (void)ref; (void)nFitsToOutput; (void)sc;
+
+void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
+  const int nUnits = UnitsInUse(ref);
+  for (int g = 1; g <= nUnits; ++g) {
+    NVCTotals& t = sc.arrNVCTotals[g];
+    t.dSumFreqSq = kTiny;
+    t.dMeanFreq = kTiny;
+    t.dMeanFreqCover = kTiny;
+    t.dCoverExpectation = kTiny;
+    for (int c = 1; c <= 5; ++c) t.nSpeciesInClass[c] = 0;
+    sc.arrNVCFit[g].dGoF4 = 0.0;  // scratch: sum of F^2 * cover weight power
+  }
+
+  // Species by species in code order. Synonyms share a code and one range of
+  // lines, so only the first dictionary row of each code is walked; the fixed
+  // entries (code 0) are passed over because the previous code starts at 0.
+  // While accumulating, dSumFreqSq holds the sum of F and dMeanFreq the sum of F^2.
+  const int nRows = DictionaryRows(ref);
+  int previousCode = 0;
+  for (int i = 1; i <= nRows; ++i) {
+    const int idx = ref.arrSortedSpecies[i].nSpeciesIndex;
+    if (!IsSpeciesRow(idx)) continue;
+    const int code = ref.arrSpecies[idx].nSpeciesCode;
+    if (code == previousCode) continue;
+    previousCode = code;
+
+    int first = 0;
+    int last = 0;
+    if (!JoinLines(ref.arrSpeciesBySpeciesIndex[idx], first, last)) continue;
+    for (int r = first; r <= last; ++r) {
+      const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
+      const int g = line.nNVCIndex;
+      const int q = line.nQuant;
+      if (!IsUnit(g, nUnits) || !IsValidQuant(q)) continue;
+      const QuantEntry& qe = sc.arrQuantTable[q];
+      const int c = qe.nConstancyClass;
+      if (!IsClass(c)) continue;
+      const double f = sc.dClassFreq[c];
+      NVCTotals& t = sc.arrNVCTotals[g];
+      t.dSumFreqSq += f;
+      t.dMeanFreq += f * f;
+      t.dMeanFreqCover += f * qe.dCoverWeightPow;
+      t.nSpeciesInClass[c] = static_cast<int16_t>(t.nSpeciesInClass[c] + 1);
+      if (IsWoodland(ref.arrNVCData[g])) {
+        t.dCoverExpectation += f * qe.dCoverWeight * qe.dWoodlandFactor;
+      } else {
+        t.dCoverExpectation += f * qe.dCoverWeight * f * f;
+      }
+      sc.arrNVCFit[g].dGoF4 += f * qe.dCoverWeightPow * f;
+    }
+  }
+
+  for (int g = 1; g <= nUnits; ++g) {
+    NVCTotals& t = sc.arrNVCTotals[g];
+    const double sumFreq = t.dSumFreqSq;
+    const double sumFreqSq = t.dMeanFreq;
+    t.dMeanFreq = sumFreqSq / sumFreq;
+    t.dSumFreqSq = sumFreqSq;
+    t.dMeanFreqCover = sc.arrNVCFit[g].dGoF4 / t.dMeanFreqCover;
+  }
 }

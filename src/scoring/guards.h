@@ -1,0 +1,37 @@
+// Bounds used by the scoring passes: every count, index and code read from the
+// reference or sample tables is brought inside the table it indexes before use,
+// so a damaged table can make a result meaningless but never reads past storage.
+#pragma once
+
+#include <algorithm>
+
+#include "common/state.h"
+
+namespace scoring_guard {
+
+// Units whose rows exist in arrNVCData, arrNVCTotals and arrNVCFit.
+inline int UnitsInUse(const RefData& ref) {
+  return std::clamp(static_cast<int>(ref.nNVCCount), 0, kNVCCapacity);
+}
+
+// Rows of arrSortedSpecies that can hold dictionary entries.
+inline int DictionaryRows(const RefData& ref) {
+  return std::clamp(static_cast<int>(ref.nSpeciesCount), 0, kSpeciesCapacity);
+}
+
+inline bool IsUnit(int g, int nUnits) { return g >= 1 && g <= nUnits; }
+
+inline bool IsSpeciesRow(int idx) { return idx >= 1 && idx <= kSpeciesCapacity; }
+
+inline bool IsClass(int c) { return c >= 1 && c <= 5; }
+
+// The lines of arrTbSpeciesToNVCJoinTable that a species range covers, cut to the
+// table. False when the range is empty (end 0, or start past end).
+inline bool JoinLines(const TableRange& r, int& first, int& last) {
+  if (r.nEndIndex <= 0 || r.nStartIndex > r.nEndIndex) return false;
+  first = std::max(1, static_cast<int>(r.nStartIndex));
+  last = std::min(static_cast<int>(r.nEndIndex), kTableLineCapacity);
+  return first <= last;
+}
+
+}  // namespace scoring_guard

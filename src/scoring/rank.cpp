@@ -1,0 +1,36 @@
+// The best communities of the current sample, best first.
+#include <algorithm>
+
+#include "scoring/guards.h"
+#include "scoring/scoring.h"
+
+namespace {
+
+// Below any mean, so that the first communities always enter the list.
+constexpr double kEmptyPlace = -1e10;
+// Rows 1..kTopFitsRecords-1 of arrTopFits exist.
+constexpr int kMaxRanked = kTopFitsRecords - 1;
+
+}  // namespace
+
+void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
+  const int n = std::min(static_cast<int>(nFitsToOutput), kMaxRanked);
+  if (n < 1) return;
+  TopFit* top = sc.arrTopFits;
+  for (int i = 1; i <= n; ++i) {
+    top[i].nNVCIndex = 1;
+    top[i].dMeanGoF = kEmptyPlace;
+  }
+  // Strict comparisons keep ties in index order: a later community with the same
+  // mean goes after the earlier one, and one equal to the last row stays out.
+  const int nUnits = scoring_guard::UnitsInUse(ref);
+  for (int g = 1; g <= nUnits; ++g) {
+    const double m = sc.arrNVCFit[g].dMeanGoF;
+    if (!(m > top[n].dMeanGoF)) continue;
+    int p = 1;
+    while (!(top[p].dMeanGoF < m)) ++p;
+    for (int i = n; i > p; --i) top[i] = top[i - 1];
+    top[p].nNVCIndex = static_cast<int16_t>(g);
+    top[p].dMeanGoF = m;
+  }
+}
