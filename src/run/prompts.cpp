@@ -1,4 +1,5 @@
 // Console prompts shared by the dialogues, sample entry and the report.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <istream>
@@ -10,6 +11,8 @@
 
 bool ReadAnswerLine(Console& con, char* buf, int size) {
   if (size <= 0) return false;
+  // The question must be on the screen before the program waits for its answer.
+  con.out.flush();
   int n = 0;
   bool any = false;
   bool ended = false;
@@ -60,6 +63,7 @@ void PromptInteger(Console& con, int16_t& value, int16_t lo, int16_t hi) {
 }
 
 std::FILE* OpenNextFreeFile(Console& con, char* name, int nameSize) {
+  if (name == nullptr || nameSize <= 0) return nullptr;
   // Split at the first "." into a base of at most 49 and an extension of at most 19.
   char base[50];
   char ext[20];
@@ -70,12 +74,23 @@ std::FILE* OpenNextFreeFile(Console& con, char* name, int nameSize) {
   base[baseLen] = '\0';
   CopyField(ext, dot != nullptr ? dot + 1 : "", static_cast<int>(sizeof ext) - 1);
 
-  int counter = 1;
-  while (FileExists(con, name)) {
-    std::snprintf(name, static_cast<size_t>(nameSize), "%s%d.%s", base, counter, ext);
-    ++counter;
+  for (int counter = 1;; ++counter) {
+    if (!FileExists(con, name)) {
+      // The create is exclusive, so a file that exists but cannot be read (and so
+      // looked free) is never emptied: it counts as taken like any other.
+      errno = 0;
+      std::FILE* fp = OpenIn(con, name, "w+x");
+      if (fp != nullptr || errno != EEXIST) return fp;
+    }
+    int len = std::snprintf(name, static_cast<size_t>(nameSize), "%s%d.%s", base, counter, ext);
+    // A numbered name that no longer fits the buffer would be cut back to a name
+    // already tried, and the search would never end.
+    if (len < 0 || len >= nameSize) {
+      con.err << "vegmatch: no free numbered name for " << base << "." << ext
+              << " fits in " << (nameSize - 1) << " characters\n";
+      return nullptr;
+    }
   }
-  return OpenIn(con, name, "w+");
 }
 
 void ShowEndMessage(Console& con) {
