@@ -78,7 +78,7 @@ class ReportTest : public ::testing::Test {
     SetSpecies(ref, 5, 30, "Desc flex");
     SetSpecies(ref, 6, 10, "Agro tenu");
     SetSpecies(ref, 7, 20, "Ling heat");
-    SetSpecies(ref, 8, 9001, "Newx spec");  // typed during the run, not in the sorted index
+    SetSpecies(ref, 8, 9001, "Newx herb");  // typed during the run, not in the sorted index
     const int16_t sorted[][2] = {{0, 1}, {0, 2}, {10, 3}, {10, 6}, {20, 4}, {20, 7}, {30, 5}};
     for (int i = 0; i < 7; ++i) {
       ref.arrSortedSpecies[i + 1].nSpeciesCode = sorted[i][0];

@@ -52,15 +52,15 @@ TEST_F(ReportTest, CsvResultsAndAnalysisLinesOfAHandCheckedSample) {
       "Moor 1,Results,3,,,0,0,0,0,0,,,," + kLabels +
       // Sample entry's own name for code 20; code 30 of unit 1 only on a bad line.
       "Moor 1,Analysis,1,H12,NVC_&_Sample,1,Ling heat\n"
-      "Moor 1,Analysis,1,H12,Sample_only,2,Newx spec;Desc flex\n"
+      "Moor 1,Analysis,1,H12,Sample_only,2,Newx herb;Desc flex\n"
       // Code 10 under its first dictionary name; code 40 has no entry.
       "Moor 1,Analysis,1,H12,NVC_only,2,Agro capi;\n"
       "Moor 1,Analysis,2,M15,NVC_&_Sample,1,Desc flex\n"
-      "Moor 1,Analysis,2,M15,Sample_only,2,Ling heat;Newx spec\n"
+      "Moor 1,Analysis,2,M15,Sample_only,2,Ling heat;Newx herb\n"
       "Moor 1,Analysis,2,M15,NVC_only,1,Agro capi\n"
       // A low-fit unit without lines keeps its compact type here.
       "Moor 1,Analysis,3,U2,NVC_&_Sample,0\n"
-      "Moor 1,Analysis,3,U2,Sample_only,3,Ling heat;Newx spec;Desc flex\n"
+      "Moor 1,Analysis,3,U2,Sample_only,3,Ling heat;Newx herb;Desc flex\n"
       "Moor 1,Analysis,3,U2,NVC_only,0\n";
   EXPECT_EQ(Results(), expected);
   // A data-file run shows nothing and asks nothing.
@@ -106,7 +106,7 @@ TEST_F(ReportTest, ValuesShownPerAnalysisType) {
     expected += std::string("Moor 1,Results,1,F4.21,H12,") + c.values +
                 ",Calluna_heath,Typical__form,Dry_heaths,All_sp,Cover%," + c.label + "\n" +
                 "Moor 1,Analysis,1,H12,NVC_&_Sample,1,Ling heat\n"
-                "Moor 1,Analysis,1,H12,Sample_only,2,Newx spec;Desc flex\n"
+                "Moor 1,Analysis,1,H12,Sample_only,2,Newx herb;Desc flex\n"
                 "Moor 1,Analysis,1,H12,NVC_only,2,Agro capi;\n";
   }
   EXPECT_EQ(Results(), expected);
