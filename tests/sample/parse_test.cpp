@@ -118,6 +118,7 @@ TEST(ParseSpeciesLine, CoverTokenKeepsSixCharacters) {
   EXPECT_DOUBLE_EQ(Species("Quercus robur 3.7").cover, 3.7);
   EXPECT_DOUBLE_EQ(Species("Quercus robur 2.5e1").cover, 25.0);
   EXPECT_DOUBLE_EQ(Species("Quercus robur 0.123456").cover, 0.1234);
+  EXPECT_DOUBLE_EQ(Species("Quercus robur 12.3456").cover, 12.345);
   // The "." in the seventh character does not count: integer 123456 is read
   // (and is too large for the entry, see below).
   EXPECT_DOUBLE_EQ(Species("Quercus robur 123456.5").cover, 123456.0);
