@@ -154,7 +154,7 @@ TEST(ShowHelpFile, PageLengthBelowOneStillMovesThroughTheFile) {
   EXPECT_EQ(sc.out.str(), kIndent + "one\n" + kPause + kIndent + "two\n" + kPause + kPause);
 }
 
-TEST(HelpText, ProjectHelpFileShowsEveryLineInOnePiece) {
+TEST(HelpText, ProjectHelpFileFitsTheScreen) {
   const std::string text = ReadWholeFile(ProjectDir() + "/data/HELP.txt");
   ASSERT_GT(text.size(), 1000u);
   size_t start = 0;
@@ -162,7 +162,9 @@ TEST(HelpText, ProjectHelpFileShowsEveryLineInOnePiece) {
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     ASSERT_NE(end, std::string::npos) << "the last line has no line end";
-    EXPECT_LT(end - start, 79u) << "line " << line << " is shown in two pieces";
+    // Behind the ten-blank indent every line must fit an 80-column console, which
+    // also keeps it to one piece of the help reader.
+    EXPECT_LE(end - start, 69u) << "line " << line << " is too long for the screen";
     start = end + 1;
     ++line;
   }
