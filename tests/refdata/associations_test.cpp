@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "refdata_fixture.h"
+
+namespace {
+
+// "(unit,quant) ..." of regrouped lines first..last.
+std::string Regrouped(const RefData& ref, int first, int last) {
+  std::string s;
+  for (int e = first; e <= last; ++e) {
+    s += "(" + std::to_string(ref.arrTbSpeciesToNVCJoinTable[e].nNVCIndex) + "," +
+         std::to_string(ref.arrTbSpeciesToNVCJoinTable[e].nQuant) + ")";
+  }
+  return s;
+}
+
+std::string Range(const TableRange& r) {
+  return std::to_string(r.nStartIndex) + "-" + std::to_string(r.nEndIndex);
+}
+
+std::string UnitRange(const NVCUnit& u) {
+  return std::to_string(u.nSpeciesTableStartIndex) + "-" + std::to_string(u.nSpeciesTableEndIndex);
+}
+
+const char kUnits[] = "W8\tAsh\t\tG1\tWood\nMG5\tMeadow\t\tE2\tGrass\nU4\tHeath\t\tE1\tDry\n";
+
+TEST(AssociationJoins, LinesAreRegroupedByCodeInFileOrder) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab cd\n30 ef gh Ef gh\n");
+  f.Defs(kUnits);
+  f.Data("W8\t12\t45\tAb cd\tV\t1-5\nW8\t30\t12\tEf gh\tII\t1-2\nMG5\t12\t3\tAb cd\tI\t3-3\n");
+  RefData& ref = f.Load();
+  EXPECT_EQ(ref.nSpeciesTableCount, 3);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-2");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "3-3");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[3]), "0-0");  // a unit without lines
+  EXPECT_EQ(Regrouped(ref, 1, 4), "(1,45)(2,3)(1,12)(0,0)");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-2");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[30]), "3-3");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[3]), "1-2");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[4]), "3-3");
+  EXPECT_EQ(ref.arrTbNVCToSpeciesJoinTable[2].nSpeciesCode, 30);
+  EXPECT_EQ(ref.arrTbNVCToSpeciesJoinTable[2].nQuant, 12);
+  EXPECT_EQ(f.Err(), "");
+}
+
+TEST(AssociationJoins, CodesWithoutDictionaryEntryOrWithoutLines) {
+  RefFolder f;
+  // 12 twice (entries 3 and 5), 20 without lines, 40 above nothing, 6000 beyond the index.
+  f.Dict("12 ab cd Ab\n20 ef gh Ef\n12 ij kl Ij\n40 mn op Mn\n6000 qr st Qr\n");
+  f.Defs(kUnits);
+  f.Data("U4\t40\t5\nU4\t25\t7\nU4\t12\t9\nW8\t6000\t4\nW8\t12\t1\n");
+  RefData& ref = f.Load();
+  // Code 12 first (2 lines), then 20 (none, start at the next free line), then 40.
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-2");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[20]), "3-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[40]), "3-3");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[25]), "0-0");  // no dictionary entry
+  EXPECT_EQ(Regrouped(ref, 1, 4), "(3,9)(1,1)(3,5)(0,0)");
+  // Entries that share a code share its range; the fixed entries and an entry
+  // beyond the code index have none.
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[3]), "1-2");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[5]), "1-2");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[4]), "3-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[6]), "3-3");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[7]), "0-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[1]), "0-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[2]), "0-0");
+}
+
+TEST(AssociationJoins, EmptyDefinitionsAndAssociationsLeaveEveryRangeEmpty) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n30 ef gh Ef\n");
+  f.Defs("");
+  f.Data("");
+  RefData& ref = f.Load();
+  EXPECT_EQ(ref.nNVCCount, 0);
+  EXPECT_EQ(ref.nSpeciesTableCount, 0);
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[30]), "1-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[13]), "0-0");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[0]), "0-0");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "0-0");
+  EXPECT_EQ(f.Out(), LoadMessages());
+}
+
+TEST(AssociationBlocks, LastLineClosesTheBlockWithOrWithoutNewline) {
+  for (const char* end : {"", "\n", "\r\n"}) {
+    RefFolder f;
+    f.Dict("12 ab cd Ab\n");
+    f.Defs(kUnits);
+    f.Data(std::string("W8\t12\t45\r\nMG5\t12\t3\r\nMG5\t12\t4") + end);
+    RefData& ref = f.Load();
+    EXPECT_EQ(ref.nSpeciesTableCount, 3) << end;
+    EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "2-3");
+    EXPECT_EQ(Regrouped(ref, 1, 3), "(1,45)(2,3)(2,4)");
+  }
+}
+
+TEST(AssociationBlocks, UndefinedCodesAndRepeatedBlocksTakeNoPart) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n");
+  f.Defs(kUnits);
+  // "W8 " (trailing blank) is not W8; the first W8 block is replaced by the later one.
+  f.Data("W8\t12\t1\nW8 \t12\t2\nW8 \t12\t3\nMG5\t12\t4\nW8\t12\t5\nX9\t12\t6\nU4\t12\t7\n");
+  RefData& ref = f.Load();
+  EXPECT_EQ(ref.nSpeciesTableCount, 7);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "5-5");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "4-4");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[3]), "7-7");
+  // Record 4, after the last unit, holds the last block that matched no unit.
+  EXPECT_EQ(UnitRange(ref.arrNVCData[4]), "6-6");
+  EXPECT_EQ(Regrouped(ref, 1, 4), "(2,4)(1,5)(3,7)(0,0)");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-3");
+  EXPECT_EQ(CountOf(f.Err(), "community W8  is not defined"), 1);
+  EXPECT_EQ(CountOf(f.Err(), "community X9 is not defined"), 1);
+  EXPECT_EQ(CountOf(f.Err(), "community W8 comes again"), 1);
+}
+
+TEST(AssociationMalformed, BadQuantsAndMissingFieldsKeepTheirLineButTakeNoPart) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n13 ef gh Ef\n");
+  f.Defs(kUnits);
+  f.Data("W8\t12\t0\n"          // 1 quant 0
+         "W8\t12\t51\n"         // 2 quant 51
+         "W8\t12\t50\n"         // 3 the highest quant
+         "W8\t12\n"             // 4 no quant field
+         "W8\t\t7\n"            // 5 empty species field
+         "W8\n"                 // 6 code alone
+         "\n"                   // 7 blank line: stays in the W8 block
+         "W8\t13\t1\n"          // 8
+         "W8\tab\t9\n"          // 9 non-numeric species: code 0
+         "W8\t13\tx\n"          // 10 non-numeric quant: 0
+         "W8\t65548\t9\n"       // 11 would wrap to 12 in 16 bits
+         "W8\t13\t-1\n"         // 12
+         "W8\t13\t65537\n"      // 13 would wrap to 1 in 16 bits
+         "W8\t13\t2\n"          // 14
+         "\tx\t9\n"             // 15 no community code
+         "MG5\t13\t3\n");       // 16
+  RefData& ref = f.Load();
+  ASSERT_EQ(ref.nSpeciesTableCount, 16);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-15");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "16-16");
+  const SpeciesTableLine* t = ref.arrTbNVCToSpeciesJoinTable;
+  EXPECT_EQ(t[1].nQuant, 0);
+  EXPECT_EQ(t[2].nQuant, 51);
+  EXPECT_EQ(t[4].nSpeciesCode, 12);
+  EXPECT_EQ(t[4].nQuant, 0);
+  EXPECT_EQ(t[5].nSpeciesCode, 0);
+  EXPECT_EQ(t[5].nQuant, 0);
+  EXPECT_EQ(t[6].nSpeciesCode, 0);
+  EXPECT_EQ(t[7].nQuant, 0);
+  EXPECT_EQ(t[9].nSpeciesCode, 0);
+  EXPECT_EQ(t[10].nQuant, 0);
+  EXPECT_EQ(t[11].nSpeciesCode, 32767);
+  EXPECT_EQ(t[13].nQuant, 32767);
+  EXPECT_EQ(t[15].nSpeciesCode, 0);
+  // Only lines 3, 8, 14 and 16 take part.
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-1");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[13]), "2-4");
+  EXPECT_EQ(Regrouped(ref, 1, 5), "(1,50)(1,1)(1,2)(2,3)(0,0)");
+  for (int e = 1; e <= kTableLineCapacity; ++e) {
+    if (ref.arrTbSpeciesToNVCJoinTable[e].nNVCIndex == 0) continue;
+    ASSERT_TRUE(IsValidQuant(ref.arrTbSpeciesToNVCJoinTable[e].nQuant)) << e;
+  }
+  EXPECT_EQ(CountOf(f.Err(), "outside 1..50"), 5);
+  EXPECT_EQ(CountOf(f.Err(), "species or quant field missing"), 3);
+  EXPECT_EQ(CountOf(f.Err(), "no community code"), 2);
+  EXPECT_EQ(f.Out(), LoadMessages());
+}
+
+TEST(AssociationMalformed, OverlongLinesAndFields) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n");
+  f.Defs(kUnits);
+  std::string fits = "W8\t12\t7\t" + std::string(511 - 8, 'n');
+  std::string tooLong = "W8\t12\t8\t" + std::string(512 - 8, 'n');
+  f.Data("W8\t00000000000000000000012\t5\n" + fits + "\n" + tooLong + "\nMG5\t12\t9\n");
+  RefData& ref = f.Load();
+  EXPECT_EQ(ref.nSpeciesTableCount, 2);
+  // A species field is read as its first 19 characters.
+  EXPECT_EQ(ref.arrTbNVCToSpeciesJoinTable[1].nSpeciesCode, 0);
+  EXPECT_EQ(ref.arrTbNVCToSpeciesJoinTable[2].nQuant, 7);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-2");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "0-0");
+  EXPECT_NE(f.Err().find("VegmatchNVCData3.txt line 3 is longer than 511"), std::string::npos);
+  EXPECT_NE(f.Err().find("line 1: a field longer than 19"), std::string::npos);
+}
+
+TEST(AssociationCapacity, MoreThan20000LinesStopAtTheCapacity) {
+  std::string text;
+  for (int k = 1; k <= 20003; ++k) {
+    text += (k <= 19999 ? "W8\t12\t" : "MG5\t12\t") + std::to_string(k % 50 + 1) + "\n";
+  }
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n");
+  f.Defs(kUnits);
+  f.Data(text);
+  RefData& ref = f.Load();
+  EXPECT_EQ(ref.nSpeciesTableCount, 20000);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-19999");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "20000-20000");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-20000");
+  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[20000].nNVCIndex, 2);
+  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[20000].nQuant, 20000 % 50 + 1);
+  EXPECT_EQ(CountOf(f.Err(), "\n"), 1);
+  EXPECT_NE(f.Err().find("VegmatchNVCData3.txt"), std::string::npos);
+  EXPECT_NE(f.Err().find("20000"), std::string::npos);
+}
+
+TEST(AssociationFiles, CrLfLoadsExactlyLikeLf) {
+  std::string dict = "12 ab cd Ab cd\n30 ef gh Ef\n12 ij kl Ij\n";
+  std::string defs = "W8\tAsh\tsub\tG1\tWood\n\nMG5\tMeadow\t\tE2\tGrass\n";
+  std::string data = "W8\t12\t45\tAb\tV\t1-5\nW8\t30\t12\nMG5\t12\t3\n\nMG5\t30\t2\n";
+  auto crlf = [](const std::string& s) {
+    std::string r;
+    for (char c : s) r += (c == '\n') ? std::string("\r\n") : std::string(1, c);
+    return r;
+  };
+  RefFolder a;
+  a.Dict(dict);
+  a.Defs(defs);
+  a.Data(data);
+  RefFolder b;
+  b.Dict(crlf(dict));
+  b.Defs(crlf(defs));
+  b.Data(crlf(data));
+  const RefData& ra = a.Load();
+  const RefData& rb = b.Load();
+  EXPECT_EQ(ra.nSpeciesTableCount, 5);
+  EXPECT_STREQ(rb.arrNVCData[3].szEunisName, "Grass");
+  EXPECT_STREQ(rb.arrSpecies[3].szFullName, "Ab cd");
+  EXPECT_EQ(std::memcmp(&ra, &rb, sizeof ra), 0);
+  EXPECT_EQ(a.Err(), b.Err());
+}
+
+}  // namespace
