@@ -180,6 +180,13 @@ void ShowSampleHeader(Console& con, AppState& st) {
   if (rs.nOutputFormat == 1) WriteOrWarn(con, rs.fpResults, "results", header);
 }
 
+// The sample table ends at row 300; a further species is refused, and the user
+// can still replace an entry or end the sample.
+LineOutcome RefuseFullSample(Console& con) {
+  Say(con, " *** Sample is full (%d entries) - line ignored ***\n", kSampleCapacity);
+  return LineOutcome::kIgnored;
+}
+
 // One species line (markers still in it): parsed, resolved and put into the sample.
 LineOutcome TakeSpeciesLine(Console& con, AppState& st, EntryContext& ctx, char* line) {
   RunSettings& rs = st.settings;
@@ -213,6 +220,9 @@ LineOutcome TakeSpeciesLine(Console& con, AppState& st, EntryContext& ctx, char*
 
   int row = FindSpeciesRow(st.ref, sample, key);
   if (row == 0) {
+    // A full sample takes no new line; asking the menu (or creating a species)
+    // for a line that is then refused would only mislead.
+    if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
     row = ResolveUnknownName(con, st, key);
     if (row == 0) {
       if (ctx.keyboard && ConsoleInputEnded(con)) return LineOutcome::kInputEnded;
@@ -235,10 +245,7 @@ LineOutcome TakeSpeciesLine(Console& con, AppState& st, EntryContext& ctx, char*
       break;
     }
   }
-  if (target == 0 && ctx.nNextRow > kSampleCapacity) {
-    Say(con, " *** Sample is full (%d entries) - line ignored ***\n", kSampleCapacity);
-    return LineOutcome::kIgnored;
-  }
+  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
 
   if (cover > ctx.dCoverLimit) {
     Say(con, " *** Line accepted, but cover value %6.1f greater than limit %6.1f ***\n", cover,
