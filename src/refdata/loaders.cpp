@@ -168,7 +168,7 @@ RecordRead ReadDictionaryRecord(CharSource& src, int& lineNo, DictionaryRecord& 
     if (n > 0) rec.fields = 4;
     rec.cut = rec.cut || n > kFullNameWidth;
   }
-  // Whatever is left of the line belongs to no field.
+  // Consume the line end.
   for (c = src.Get(); c != EOF && c != '\n'; c = src.Get()) {
   }
   if (c == '\n') ++lineNo;
