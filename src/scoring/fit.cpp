@@ -17,7 +17,7 @@ using scoring_guard::UnitsInUse;
 
 namespace {
 
-constexpr double kTiny = 1e-6;         // start of L, and the weight of a zero cover
+constexpr double kTiny = 1e-6;         // start of L and P, and the weight of a zero cover
 constexpr double kCoverStart = 0.001;  // start of K
 constexpr int kMaxCover = 100;
 
@@ -37,63 +37,117 @@ MeanWeights WeightsFor(int nAnalysisType) {
   }
 }
 
-// The sample's share in each constancy class, against what a stand of the
-// community holds there. The excess of a class (its own, not what it received)
-// is passed one class down. Returns false when no entry reaches the community.
-bool ConstancyProfile(const ScoringState& sc, const NVCTotals& t, const NVCFit& fit, double j,
-                      double& sum, double& p) {
-  sum = 0.0;
-  p = kTiny;
-  double carry = 0.0;
-  bool reached = false;
-  for (int c = 5; c >= 1; --c) {
-    const int sampled = fit.nSampleFreqByClass[c];
-    if (sampled == 0 && carry == 0.0) continue;
-    reached = true;
-    const double f = sc.dClassFreq[c];
-    const double s = sampled / j;
-    const double r = t.nSpeciesInClass[c] * f;
-    sum += std::min(s + carry, r) * f;
-    carry = std::max(0.0, s - r);
-    p += s * f;
-  }
-  return reached;
+// The per-sample quantities every community is measured with, with a copy of
+// the class frequencies that the stores into the fit table cannot touch.
+struct SampleTotals {
+  double j;             // maximum frequency, 1 for cover data
+  double presencePerJ;  // L / J
+  double sumCover;      // K
+  double f[6];          // class frequencies I..V
+  MeanWeights wt;
+};
+
+// True when some entry of the sample reached the community.
+bool Reached(const NVCFit& fit) {
+  const int16_t* s = fit.nSampleFreqByClass;
+  return (s[1] | s[2] | s[3] | s[4] | s[5]) != 0;
 }
 
-// Halving lower-bound search for the first row of a code in arrSortedSpecies.
-int SortedRowOf(const RefData& ref, int code) {
-  const int n = std::clamp(static_cast<int>(ref.nSpeciesCount), 0, kSpeciesCapacity);
-  if (n < 1) return 0;
-  int lo = 1;
-  int hi = n;
-  if (n > 2) {
-    while (hi - lo > 1) {
-      const int mid = (lo + hi) / 2;
-      if (ref.arrSortedSpecies[mid].nSpeciesCode < code) lo = mid; else hi = mid;
-    }
+// One constancy class of the profile, classes taken from V down to I. The
+// sample's share s is set against what a stand of the community holds there, r;
+// the excess of the class itself (not what it received) is passed one class
+// down. A class with nothing sampled and nothing carried adds exactly nothing
+// (min(0, r) and max(0, -r) are 0 for r >= 0), so every class is worked through
+// without a test.
+inline void ProfileClass(double s, int nInClass, double f, double& sum, double& carry,
+                         double& p) {
+  const double r = nInClass * f;
+  sum += std::min(s + carry, r) * f;
+  const double excess = s - r;
+  carry = excess > 0.0 ? excess : 0.0;
+  p += s * f;
+}
+
+// The sample's share of a class: relative frequencies for frequency data; for
+// cover data J is 1, and dividing by 1 is exact, so it is left out.
+template <bool kWholeJ>
+inline double Share(int sampled, double j) {
+  return kWholeJ ? static_cast<double>(sampled) : sampled / j;
+}
+
+template <bool kWholeJ, bool kAdjusted>
+void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
+  const int16_t* sampled = fit.nSampleFreqByClass;
+  const int16_t* listed = t.nSpeciesInClass;
+  double sum = 0.0;
+  double carry = 0.0;
+  double p = kTiny;
+  ProfileClass(Share<kWholeJ>(sampled[5], st.j), listed[5], st.f[5], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[4], st.j), listed[4], st.f[4], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[3], st.j), listed[3], st.f[3], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[2], st.j), listed[2], st.f[2], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[1], st.j), listed[1], st.f[1], sum, carry, p);
+
+  const double g1 = sum / t.dSumFreqSq;
+  const double g2 = std::min(1.0, p / (st.presencePerJ * t.dMeanFreq));
+  const double g3 = std::min(1.0, fit.dGoF3 / (st.j * t.dCoverExpectation));
+  const double g4 = std::min(1.0, fit.dGoF4 / (st.sumCover * t.dMeanFreqCover));
+
+  double m1 = g1;
+  double m2 = g2;
+  double m3 = g3;
+  double m4 = g4;
+  if (kAdjusted) {
+    // G * (2 - G) = 1 - (1 - G)^2: each value is discounted by its partner, and
+    // the partner is capped by the discounted value.
+    m1 = g1 * g2 * (2.0 - g2);
+    m3 = g3 * g4 * (2.0 - g4);
+    m2 = std::min(m1, g2);
+    m4 = std::min(m3, g4);
   }
-  if (ref.arrSortedSpecies[lo].nSpeciesCode == code) return lo;
-  if (ref.arrSortedSpecies[hi].nSpeciesCode == code) return hi;
-  return 0;
+  fit.dGoF1 = g1;
+  fit.dGoF2 = g2;
+  fit.dGoF3 = g3;
+  fit.dGoF4 = g4;
+  fit.dMeanGoF = m2 * st.wt.w2 + m1 * st.wt.w1 + m3 * st.wt.w3 + m4 * st.wt.w4;
+}
+
+template <bool kWholeJ, bool kAdjusted>
+void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
+  for (int g = 1; g <= nUnits; ++g) {
+    NVCFit& fit = sc.arrNVCFit[g];
+    if (!Reached(fit)) {
+      // Not reached, or only by species of frequency 0: no values, and no raw
+      // sums left behind.
+      fit.dGoF3 = 0.0;
+      fit.dGoF4 = 0.0;
+      continue;
+    }
+    FitCommunity<kWholeJ, kAdjusted>(sc.arrNVCTotals[g], st, fit);
+  }
 }
 
 }  // namespace
 
 void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysisType,
                  ScoringState& sc) {
+  // Every community starts unreached: four values, mean and class sums 0. Its
+  // woodland rule is looked up once here rather than for every line.
   const int nUnits = UnitsInUse(ref);
+  bool woodland[kNVCCapacity + 1];
   for (int g = 1; g <= nUnits; ++g) {
-    NVCFit& fit = sc.arrNVCFit[g];
-    fit.dGoF3 = 0.0;
-    fit.dGoF4 = 0.0;
-    for (int c = 1; c <= 5; ++c) fit.nSampleFreqByClass[c] = 0;
+    sc.arrNVCFit[g] = NVCFit{};
+    woodland[g] = IsWoodland(ref.arrNVCData[g]);
   }
-  const MeanWeights wt = WeightsFor(nAnalysisType);
+
+  SampleTotals st;
+  for (int c = 0; c <= 5; ++c) st.f[c] = sc.dClassFreq[c];
+  st.wt = WeightsFor(nAnalysisType);
 
   // Frequency data weigh each species by its frequency; cover data by 1.
   const bool frequencyData = sample.nMaxFreq > 0;
   const int nEntries = std::clamp(static_cast<int>(sample.nSampleEntries), 0, kSampleCapacity);
-  double sumPresence = kTiny;    // L
+  double sumPresence = kTiny;     // L
   double sumCover = kCoverStart;  // K
   for (int e = 1; e <= nEntries; ++e) {
     const SampleEntry& entry = sample.arrSample[e];
@@ -105,13 +159,18 @@ void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysi
     sumCover += a;
 
     // Species typed during the run have no dictionary row: they count in L and K only.
-    const int row = SortedRowOf(ref, entry.nSpeciesCode);
+    const int row = FindSortedRowByCode(ref, entry.nSpeciesCode);
     if (!IsSpeciesRow(row)) continue;
     const int idx = ref.arrSortedSpecies[row].nSpeciesIndex;
     if (!IsSpeciesRow(idx)) continue;
     int first = 0;
     int last = 0;
     if (!JoinLines(ref.arrSpeciesBySpeciesIndex[idx], first, last)) continue;
+
+    const double weight = w;
+    const double coverPercent = cover;
+    double coverByClass[6];  // a * F, per constancy class
+    for (int c = 0; c <= 5; ++c) coverByClass[c] = a * st.f[c];
     for (int r = first; r <= last; ++r) {
       const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
       const int g = line.nNVCIndex;
@@ -120,56 +179,36 @@ void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysi
       const QuantEntry& qe = sc.arrQuantTable[q];
       const int c = qe.nConstancyClass;
       if (!IsClass(c)) continue;
-      const double f = sc.dClassFreq[c];
+      const double f = st.f[c];
       NVCFit& fit = sc.arrNVCFit[g];
       fit.nSampleFreqByClass[c] = static_cast<int16_t>(fit.nSampleFreqByClass[c] + w);
       // Cover agreement: the sample's cover, capped at what the community expects.
-      double x = w * std::min(static_cast<double>(cover), qe.dCoverWeight);
-      if (IsWoodland(ref.arrNVCData[g])) {
+      double x = weight * std::min(coverPercent, qe.dCoverWeight);
+      if (woodland[g]) {
         x = x * qe.dWoodlandFactor;
       } else {
         x = x * f * f;
       }
       fit.dGoF3 += x;
-      fit.dGoF4 += a * f;
+      fit.dGoF4 += coverByClass[c];
     }
   }
 
   // The maximum frequency turns frequencies into relative frequencies.
-  const double j = frequencyData ? static_cast<double>(sample.nMaxFreq) : 1.0;
-  const double presencePerJ = sumPresence / j;
-
-  for (int g = 1; g <= nUnits; ++g) {
-    NVCFit& fit = sc.arrNVCFit[g];
-    const NVCTotals& t = sc.arrNVCTotals[g];
-    double sum = 0.0;
-    double p = 0.0;
-    if (!ConstancyProfile(sc, t, fit, j, sum, p)) {
-      // Not reached: clear the raw sums too, so nothing of an earlier sample shows.
-      fit.dGoF1 = 0.0;
-      fit.dGoF2 = 0.0;
-      fit.dGoF3 = 0.0;
-      fit.dGoF4 = 0.0;
-      fit.dMeanGoF = 0.0;
-      continue;
+  st.j = frequencyData ? static_cast<double>(sample.nMaxFreq) : 1.0;
+  st.presencePerJ = sumPresence / st.j;
+  st.sumCover = sumCover;
+  if (frequencyData) {
+    if (st.wt.adjusted) {
+      FitAll<false, true>(sc, st, nUnits);
+    } else {
+      FitAll<false, false>(sc, st, nUnits);
     }
-    fit.dGoF1 = sum / t.dSumFreqSq;
-    fit.dGoF2 = std::min(1.0, p / (presencePerJ * t.dMeanFreq));
-    fit.dGoF3 = std::min(1.0, fit.dGoF3 / (j * t.dCoverExpectation));
-    fit.dGoF4 = std::min(1.0, fit.dGoF4 / (sumCover * t.dMeanFreqCover));
-
-    double g1 = fit.dGoF1;
-    double g2 = fit.dGoF2;
-    double g3 = fit.dGoF3;
-    double g4 = fit.dGoF4;
-    if (wt.adjusted) {
-      // G * (2 - G) = 1 - (1 - G)^2: each value is discounted by its partner,
-      // and the partner is capped by the discounted value.
-      g1 = g1 * g2 * (2.0 - g2);
-      g3 = g3 * g4 * (2.0 - g4);
-      g2 = std::min(g1, g2);
-      g4 = std::min(g3, g4);
+  } else {
+    if (st.wt.adjusted) {
+      FitAll<true, true>(sc, st, nUnits);
+    } else {
+      FitAll<true, false>(sc, st, nUnits);
     }
-    fit.dMeanGoF = g2 * wt.w2 + g1 * wt.w1 + g3 * wt.w3 + g4 * wt.w4;
   }
 }

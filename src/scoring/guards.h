@@ -19,7 +19,10 @@ inline int DictionaryRows(const RefData& ref) {
   return std::clamp(static_cast<int>(ref.nSpeciesCount), 0, kSpeciesCapacity);
 }
 
-inline bool IsUnit(int g, int nUnits) { return g >= 1 && g <= nUnits; }
+// One unsigned comparison: g - 1 wraps to a huge value when g is 0 or negative.
+inline bool IsUnit(int g, int nUnits) {
+  return static_cast<unsigned>(g - 1) < static_cast<unsigned>(nUnits);
+}
 
 inline bool IsSpeciesRow(int idx) { return idx >= 1 && idx <= kSpeciesCapacity; }
 

@@ -26,10 +26,6 @@ constexpr double kTiny = 1e-6;
 
 }  // namespace
 
-bool IsWoodland(const NVCUnit& unit) {
-  return unit.szNVCType[0] == 'W' || unit.szNVCType[0] == 'O';
-}
-
 void BuildQuantTables(ScoringState& sc) {
   for (int d = 1; d <= 10; ++d) {
     sc.nDominPercent[d] =

@@ -7,7 +7,10 @@
 #include "common/state.h"
 
 // A community whose code begins with capital W or O is scored as woodland.
-bool IsWoodland(const NVCUnit& unit);
+// Inline: it is asked once per association line of every sample species.
+inline bool IsWoodland(const NVCUnit& unit) {
+  return unit.szNVCType[0] == 'W' || unit.szNVCType[0] == 'O';
+}
 
 void BuildQuantTables(ScoringState& sc);
 void BuildNVCTotals(const RefData& ref, ScoringState& sc);

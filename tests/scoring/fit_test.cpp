@@ -150,6 +150,9 @@ TEST(FrequencyData, FrequencyZeroCountsOnlyInTheCoverWeightedValue) {
               1e-9);
   EXPECT_EQ(with.nSampleFreqByClass[5], 5);
   EXPECT_EQ(with.nSampleFreqByClass[2], 0);
+  const NVCFit typeFour = t.Score(4);
+  EXPECT_EQ(typeFour.dGoF2, with.dGoF2);
+  EXPECT_EQ(typeFour.dMeanGoF, with.dGoF2);
 
   t.SetSample({{kA, 20, 5}, {kX, 10, 5}}, 10);
   const NVCFit without = t.Score(1);

@@ -1,0 +1,142 @@
+// Scoring speed on the real reference files: ScoreSample and RankTopFits for
+// samples of 10 to 40 species drawn from the association tables.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "common/state.h"
+#include "refdata/refdata.h"
+#include "scoring/scoring.h"
+
+namespace {
+
+constexpr int kSamples = 1024;
+
+struct Fixture {
+  std::unique_ptr<AppState> st = NewAppState();
+  std::vector<SampleState> samples;
+  bool ok = false;
+
+  Fixture() {
+    std::istringstream in;
+    std::ostringstream out;
+    Console con(in, out, std::cerr, VM_SOURCE_DIR "/../shared/refdata");
+    LoadReferenceData(con, st->ref);
+    BuildQuantTables(st->scoring);
+    BuildNVCTotals(st->ref, st->scoring);
+    ok = st->ref.nNVCCount > 0 && st->ref.nSpeciesTableCount > 0;
+    if (ok) MakeSamples();
+  }
+
+  // Each sample is a stand of one community: most of its species come from that
+  // community's table, a few from anywhere, with covers near the listed Domin class.
+  void MakeSamples() {
+    const RefData& ref = st->ref;
+    std::mt19937 rng(20240611);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    samples.resize(kSamples);
+    for (SampleState& s : samples) {
+      s = SampleState{};
+      const NVCUnit& unit = ref.arrNVCData[pick(1, ref.nNVCCount)];
+      std::vector<SpeciesTableLine> lines(
+          ref.arrTbNVCToSpeciesJoinTable + std::max<int>(1, unit.nSpeciesTableStartIndex),
+          ref.arrTbNVCToSpeciesJoinTable + std::max<int>(0, unit.nSpeciesTableEndIndex) + 1);
+      std::shuffle(lines.begin(), lines.end(), rng);
+      const int want = pick(10, 40);
+      int n = 0;
+      for (int i = 0; n < want; ++i) {
+        SpeciesTableLine line;
+        if (i < static_cast<int>(lines.size()) && pick(1, 5) > 1) {
+          line = lines[i];
+        } else {
+          line = ref.arrTbNVCToSpeciesJoinTable[pick(1, ref.nSpeciesTableCount)];
+        }
+        bool dup = false;
+        for (int e = 1; e <= n; ++e) dup = dup || s.arrSample[e].nSpeciesCode == line.nSpeciesCode;
+        if (dup) continue;
+        const int domin = (line.nQuant - 1) % 10 + 1;
+        const int top = std::max(1, static_cast<int>(st->scoring.nDominPercent[domin]));
+        s.arrSample[++n] = {line.nSpeciesCode, 0, static_cast<int16_t>(pick(1, top)), 1};
+      }
+      s.nSampleEntries = static_cast<int16_t>(n);
+    }
+  }
+};
+
+Fixture& Data() {
+  static Fixture f;
+  return f;
+}
+
+void BM_ScoreAndRank(benchmark::State& state) {
+  Fixture& f = Data();
+  if (!f.ok) {
+    state.SkipWithError("reference files not loaded");
+    return;
+  }
+  const int16_t type = static_cast<int16_t>(state.range(0));
+  size_t i = 0;
+  for (auto _ : state) {
+    ScoreSample(f.st->ref, f.samples[i], type, f.st->scoring);
+    RankTopFits(f.st->ref, 5, f.st->scoring);
+    benchmark::DoNotOptimize(f.st->scoring.arrTopFits[1].dMeanGoF);
+    i = (i + 1) % f.samples.size();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_ScoreAndRank)->Arg(1)->Arg(5);
+
+void BM_ScoreSample(benchmark::State& state) {
+  Fixture& f = Data();
+  if (!f.ok) {
+    state.SkipWithError("reference files not loaded");
+    return;
+  }
+  size_t i = 0;
+  for (auto _ : state) {
+    ScoreSample(f.st->ref, f.samples[i], 1, f.st->scoring);
+    benchmark::DoNotOptimize(f.st->scoring.arrNVCFit[1].dMeanGoF);
+    i = (i + 1) % f.samples.size();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+
+  // What one sample costs: association lines walked and communities reached.
+  double lines = 0;
+  double reached = 0;
+  for (const SampleState& s : f.samples) {
+    ScoreSample(f.st->ref, s, 1, f.st->scoring);
+    for (int e = 1; e <= s.nSampleEntries; ++e) {
+      const int row = FindSortedRowByCode(f.st->ref, s.arrSample[e].nSpeciesCode);
+      if (row == 0) continue;
+      const TableRange& r =
+          f.st->ref.arrSpeciesBySpeciesIndex[f.st->ref.arrSortedSpecies[row].nSpeciesIndex];
+      if (r.nEndIndex > 0) lines += r.nEndIndex - r.nStartIndex + 1;
+    }
+    for (int g = 1; g <= f.st->ref.nNVCCount; ++g) reached += f.st->scoring.arrNVCFit[g].dMeanGoF > 0;
+  }
+  state.counters["lines"] = lines / static_cast<double>(f.samples.size());
+  state.counters["reached"] = reached / static_cast<double>(f.samples.size());
+}
+BENCHMARK(BM_ScoreSample);
+
+void BM_RankTopFits(benchmark::State& state) {
+  Fixture& f = Data();
+  if (!f.ok) {
+    state.SkipWithError("reference files not loaded");
+    return;
+  }
+  ScoreSample(f.st->ref, f.samples[0], 1, f.st->scoring);
+  for (auto _ : state) {
+    RankTopFits(f.st->ref, static_cast<int16_t>(state.range(0)), f.st->scoring);
+    benchmark::DoNotOptimize(f.st->scoring.arrTopFits[1].dMeanGoF);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_RankTopFits)->Arg(5)->Arg(99);
+
+}  // namespace
