@@ -19,7 +19,7 @@ struct QuantRow {
   double woodlandFactor;
 };
 
-// The published table, values to 4 decimals (tiny ones to 5 significant digits).
+// The quant table by hand, values to 4 decimals (tiny ones to 5 significant digits).
 const QuantRow kRows[] = {
     {1, 1, 1, 0, 1e-6, 3.1623e-5, 0.0144},
     {2, 1, 2, 1, 1e-6, 3.1623e-5, 0.0144},
@@ -87,7 +87,7 @@ class QuantTables : public ::testing::Test {
   ScoringState& sc = st->scoring;
 };
 
-TEST_F(QuantTables, EveryQuantRowMatchesThePublishedTable) {
+TEST_F(QuantTables, EveryQuantRowToFourDecimals) {
   ASSERT_EQ(sizeof kRows / sizeof kRows[0], 50u);
   for (const QuantRow& row : kRows) {
     const QuantEntry& qe = sc.arrQuantTable[row.q];

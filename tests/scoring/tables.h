@@ -118,13 +118,13 @@ class Tables {
   }
 
  private:
-  struct UnitSpec {
+  struct UnitLines {
     std::string type;
     std::vector<Line> lines;
   };
   std::unique_ptr<AppState> st_;
   std::vector<int> codes_;
-  std::vector<UnitSpec> units_;
+  std::vector<UnitLines> units_;
 };
 
 }  // namespace scoring_test
