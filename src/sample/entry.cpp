@@ -297,7 +297,12 @@ LinesOutcome EnterSpeciesLines(Console& con, AppState& st, EntryContext& ctx) {
       if (outcome == LineOutcome::kInputEnded) return LinesOutcome::kInputEnded;
       if (outcome != LineOutcome::kBlank) continue;
       if (ctx.nNextRow == 1) {
-        if (ctx.keyboard) WriteOrWarn(con, rs.fpRecordFile, "record", kClosingLine);
+        // The header was recorded without its line end; the blank line must stand
+        // on a line of its own, or the record read back would take the next
+        // sample's lines into this one.
+        if (ctx.keyboard) {
+          WriteOrWarn(con, rs.fpRecordFile, "record", std::string("\n") + kClosingLine);
+        }
         ++rs.nSampleCounter;
         return LinesOutcome::kSkipped;
       }
