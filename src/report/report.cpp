@@ -60,10 +60,12 @@ void MakeCompact(char* dst, const char* src) {
 // Trailing blanks removed (a name of blanks only keeps its first one), then
 // every blank after the first character joined by "_", so that the name stays
 // one CSV field without inner blanks.
-void MakePrepared(char* dst, const char* src) {
-  int n = static_cast<int>(std::strlen(src));
+template <size_t kSize>
+void MakePrepared(char (&dst)[kSize], const char (&src)[kSize]) {
+  size_t n = 0;
+  while (n < kSize - 1 && src[n] != '\0') ++n;
   while (n > 1 && src[n - 1] == ' ') --n;
-  for (int i = 0; i < n; ++i) dst[i] = (i > 0 && src[i] == ' ') ? '_' : src[i];
+  for (size_t i = 0; i < n; ++i) dst[i] = (i > 0 && src[i] == ' ') ? '_' : src[i];
   dst[n] = '\0';
 }
 
