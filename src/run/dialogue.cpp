@@ -59,22 +59,36 @@ std::FILE* OpenDefaultFile(Console& con, const char* defaultName, const char* wh
   return fp;
 }
 
-bool OpenResultsFile(Console& con, RunSettings& rs) {
-  Say(con, " Type name of output file for answers or press <RETURN> for default\n");
+// An output file that must be new: RETURN takes the default through the next
+// free numbered name; a typed name that is taken or cannot be created is
+// refused (the results question names it in the refusal, the record question
+// does not) and another name is read without asking again. False when the
+// console input ended with no file open.
+bool OpenNewOutputFile(Console& con, const char* defaultName, const char* what,
+                       const char* mode, bool nameInRefusal, std::FILE*& fp) {
   char answer[kNameSize];
   for (;;) {
     bool got = ReadAnswerLine(con, answer, kNameSize);
     if (answer[0] == '\0') {
-      rs.fpResults = OpenDefaultFile(con, kDefaultResults, "results");
-      if (rs.fpResults != nullptr) return true;
+      fp = OpenDefaultFile(con, defaultName, what);
+      if (fp != nullptr) return true;
       // Nothing more can be read, so the default would only fail again.
       if (!got) return false;
       continue;
     }
-    rs.fpResults = CreateNewFile(con, answer, "w+x");
-    if (rs.fpResults != nullptr) return true;
-    Say(con, "  *** ERROR *** File already exists/n Type another name, not %s\n", answer);
+    fp = CreateNewFile(con, answer, mode);
+    if (fp != nullptr) return true;
+    if (nameInRefusal) {
+      Say(con, "  *** ERROR *** File already exists/n Type another name, not %s\n", answer);
+    } else {
+      Say(con, "  *** ERROR *** File already exists/n Type another name\n");
+    }
   }
+}
+
+bool OpenResultsFile(Console& con, RunSettings& rs) {
+  Say(con, " Type name of output file for answers or press <RETURN> for default\n");
+  return OpenNewOutputFile(con, kDefaultResults, "results", "w+x", true, rs.fpResults);
 }
 
 bool OpenDataFile(Console& con, RunSettings& rs) {
@@ -91,19 +105,7 @@ bool OpenDataFile(Console& con, RunSettings& rs) {
 
 bool OpenRecordFile(Console& con, RunSettings& rs) {
   Say(con, "\n\n Enter name of file with record of data entry\n    or press <RETURN> for default SAMP.txt\n");
-  char answer[kNameSize];
-  for (;;) {
-    bool got = ReadAnswerLine(con, answer, kNameSize);
-    if (answer[0] == '\0') {
-      rs.fpRecordFile = OpenDefaultFile(con, kDefaultSample, "record");
-      if (rs.fpRecordFile != nullptr) return true;
-      if (!got) return false;
-      continue;
-    }
-    rs.fpRecordFile = CreateNewFile(con, answer, "wx");
-    if (rs.fpRecordFile != nullptr) return true;
-    Say(con, "  *** ERROR *** File already exists/n Type another name\n");
-  }
+  return OpenNewOutputFile(con, kDefaultSample, "record", "wx", false, rs.fpRecordFile);
 }
 
 }  // namespace

@@ -9,11 +9,10 @@
 #include "scoring/guards.h"
 #include "scoring/scoring.h"
 
-using scoring_guard::IsClass;
 using scoring_guard::IsSpeciesRow;
-using scoring_guard::IsUnit;
 using scoring_guard::JoinLines;
 using scoring_guard::UnitsInUse;
+using scoring_guard::UsableLine;
 
 namespace {
 
@@ -173,12 +172,11 @@ void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysi
     for (int c = 0; c <= 5; ++c) coverByClass[c] = a * st.f[c];
     for (int r = first; r <= last; ++r) {
       const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
+      const QuantEntry* usable = UsableLine(line, nUnits, sc);
+      if (usable == nullptr) continue;
+      const QuantEntry& qe = *usable;
       const int g = line.nNVCIndex;
-      const int q = line.nQuant;
-      if (!IsUnit(g, nUnits) || !IsValidQuant(q)) continue;
-      const QuantEntry& qe = sc.arrQuantTable[q];
       const int c = qe.nConstancyClass;
-      if (!IsClass(c)) continue;
       const double f = st.f[c];
       NVCFit& fit = sc.arrNVCFit[g];
       fit.nSampleFreqByClass[c] = static_cast<int16_t>(fit.nSampleFreqByClass[c] + w);

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "common/state.h"
+#include "refdata/refdata.h"
 
 namespace scoring_guard {
 
@@ -35,6 +36,14 @@ inline bool JoinLines(const TableRange& r, int& first, int& last) {
   first = std::max(1, static_cast<int>(r.nStartIndex));
   last = std::min(static_cast<int>(r.nEndIndex), kTableLineCapacity);
   return first <= last;
+}
+
+// The quant row of a regrouped association line, or null when the line's unit,
+// quant code or constancy class lies outside the tables (such a line takes no part).
+inline const QuantEntry* UsableLine(const NVCTableLine& line, int nUnits, const ScoringState& sc) {
+  if (!IsUnit(line.nNVCIndex, nUnits) || !IsValidQuant(line.nQuant)) return nullptr;
+  const QuantEntry& qe = sc.arrQuantTable[line.nQuant];
+  return IsClass(qe.nConstancyClass) ? &qe : nullptr;
 }
 
 }  // namespace scoring_guard

@@ -8,11 +8,10 @@
 #include "scoring/guards.h"
 
 using scoring_guard::DictionaryRows;
-using scoring_guard::IsClass;
 using scoring_guard::IsSpeciesRow;
-using scoring_guard::IsUnit;
 using scoring_guard::JoinLines;
 using scoring_guard::UnitsInUse;
+using scoring_guard::UsableLine;
 
 namespace {
 
@@ -88,12 +87,11 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     if (!JoinLines(ref.arrSpeciesBySpeciesIndex[idx], first, last)) continue;
     for (int r = first; r <= last; ++r) {
       const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
+      const QuantEntry* usable = UsableLine(line, nUnits, sc);
+      if (usable == nullptr) continue;
+      const QuantEntry& qe = *usable;
       const int g = line.nNVCIndex;
-      const int q = line.nQuant;
-      if (!IsUnit(g, nUnits) || !IsValidQuant(q)) continue;
-      const QuantEntry& qe = sc.arrQuantTable[q];
       const int c = qe.nConstancyClass;
-      if (!IsClass(c)) continue;
       const double f = sc.dClassFreq[c];
       NVCTotals& t = sc.arrNVCTotals[g];
       t.dSumFreqSq += f;
