@@ -126,6 +126,15 @@ void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
   }
 }
 
+// The dictionary row of the first entry with the code. The code index built at
+// load time holds exactly what the halving search over the sorted index gives,
+// so codes within its range are looked up directly and only others are searched.
+int DictionaryRowOfCode(const RefData& ref, int code) {
+  if (code >= 1 && code <= kMaxSpeciesCode) return ref.arrSpeciesIndexByCode[code];
+  const int row = FindSortedRowByCode(ref, code);
+  return IsSpeciesRow(row) ? ref.arrSortedSpecies[row].nSpeciesIndex : 0;
+}
+
 }  // namespace
 
 void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysisType,
@@ -158,9 +167,7 @@ void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysi
     sumCover += a;
 
     // Species typed during the run have no dictionary row: they count in L and K only.
-    const int row = FindSortedRowByCode(ref, entry.nSpeciesCode);
-    if (!IsSpeciesRow(row)) continue;
-    const int idx = ref.arrSortedSpecies[row].nSpeciesIndex;
+    const int idx = DictionaryRowOfCode(ref, entry.nSpeciesCode);
     if (!IsSpeciesRow(idx)) continue;
     int first = 0;
     int last = 0;

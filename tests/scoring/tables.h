@@ -56,6 +56,13 @@ class Tables {
                 return a.nSpeciesCode != b.nSpeciesCode ? a.nSpeciesCode < b.nSpeciesCode
                                                         : a.nSpeciesIndex < b.nSpeciesIndex;
               });
+    // The code index names the first dictionary entry of each code, as the loader builds it.
+    for (int i = n; i >= 1; --i) {
+      const SortedSpeciesEntry& e = r.arrSortedSpecies[i];
+      if (e.nSpeciesCode >= 1 && e.nSpeciesCode <= kMaxSpeciesCode) {
+        r.arrSpeciesIndexByCode[e.nSpeciesCode] = e.nSpeciesIndex;
+      }
+    }
 
     r.nNVCCount = static_cast<int16_t>(units_.size());
     int o = 1;
