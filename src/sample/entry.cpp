@@ -132,14 +132,7 @@ EntryResult EndOfConsoleInput(Console& con) {
 }
 
 EntryResult EndDataRun(Console& con, RunSettings& rs) {
-  if (rs.fpDataFile != nullptr) {
-    if (std::fclose(rs.fpDataFile) != 0) con.err << "vegmatch: error closing the data file\n";
-    rs.fpDataFile = nullptr;
-  }
-  if (rs.fpResults != nullptr) {
-    if (std::fclose(rs.fpResults) != 0) con.err << "vegmatch: error closing the results file\n";
-    rs.fpResults = nullptr;
-  }
+  CloseRunFiles(con, rs);  // the data and results files; a data run has no record
   ShowEndMessage(con);
   return EntryResult::kRunEnded;
 }

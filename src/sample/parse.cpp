@@ -44,6 +44,12 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// A token of the work area as a zero-terminated text (dst holds len + 1 bytes).
+void CopyToken(char* dst, const char* from, int len) {
+  std::memcpy(dst, from, static_cast<size_t>(len));
+  dst[len] = '\0';
+}
+
 // The tag a header line carries where the record header puts it, or null.
 // A record header puts the tag after the name and (for frequency data) the
 // "*" and maximum frequency, so its column depends on the kind of data.
@@ -84,8 +90,7 @@ void ParseSampleHeader(Console& con, AppState& st, const char* line, char* szNam
     int v = 0;
     if (!bad) {
       char token[kMaxFreqTokenMax + 1];
-      std::memcpy(token, line + start, static_cast<size_t>(len));
-      token[len] = '\0';
+      CopyToken(token, line + start, len);
       v = ReadInt(token);
       bad = v < 0 || v > 100;
     }
@@ -195,8 +200,7 @@ void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nF
       return;
     }
     char token[kFreqTokenMax + 1];
-    std::memcpy(token, work + start, static_cast<size_t>(len));
-    token[len] = '\0';
+    CopyToken(token, work + start, len);
     int v = ReadInt(token);  // at most 3 characters: always within 16 bits
     nFreq = static_cast<int16_t>(v);
     if (v < 0 || v > nMaxFreq) nStatus = 1;
@@ -215,8 +219,7 @@ void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nF
   }
   int len = i - start < kCoverKept ? i - start : kCoverKept;
   char token[kCoverKept + 1];
-  std::memcpy(token, work + start, static_cast<size_t>(len));
-  token[len] = '\0';
+  CopyToken(token, work + start, len);
   dCover = std::strchr(token, '.') != nullptr ? ReadDouble(token) : ReadInt(token);
 
   // The entry keeps ten times the cover in 16 bits; a value that does not fit

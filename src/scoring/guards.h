@@ -46,4 +46,18 @@ inline const QuantEntry* UsableLine(const NVCTableLine& line, int nUnits, const 
   return IsClass(qe.nConstancyClass) ? &qe : nullptr;
 }
 
+// Calls visit(line, quant row) for every line of a species range that takes part.
+template <typename Visit>
+inline void ForEachUsableLine(const RefData& ref, const TableRange& range, int nUnits,
+                              const ScoringState& sc, Visit visit) {
+  int first = 0;
+  int last = 0;
+  if (!JoinLines(range, first, last)) return;
+  for (int r = first; r <= last; ++r) {
+    const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
+    const QuantEntry* usable = UsableLine(line, nUnits, sc);
+    if (usable != nullptr) visit(line, *usable);
+  }
+}
+
 }  // namespace scoring_guard

@@ -9,9 +9,8 @@
 
 using scoring_guard::DictionaryRows;
 using scoring_guard::IsSpeciesRow;
-using scoring_guard::JoinLines;
+using scoring_guard::ForEachUsableLine;
 using scoring_guard::UnitsInUse;
-using scoring_guard::UsableLine;
 
 namespace {
 
@@ -82,29 +81,23 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     if (code == previousCode) continue;
     previousCode = code;
 
-    int first = 0;
-    int last = 0;
-    if (!JoinLines(ref.arrSpeciesBySpeciesIndex[idx], first, last)) continue;
-    for (int r = first; r <= last; ++r) {
-      const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
-      const QuantEntry* usable = UsableLine(line, nUnits, sc);
-      if (usable == nullptr) continue;
-      const QuantEntry& qe = *usable;
-      const int g = line.nNVCIndex;
-      const int c = qe.nConstancyClass;
-      const double f = sc.dClassFreq[c];
-      NVCTotals& t = sc.arrNVCTotals[g];
-      t.dSumFreqSq += f;
-      t.dMeanFreq += f * f;
-      t.dMeanFreqCover += f * qe.dCoverWeightPow;
-      t.nSpeciesInClass[c] = static_cast<int16_t>(t.nSpeciesInClass[c] + 1);
-      if (IsWoodland(ref.arrNVCData[g])) {
-        t.dCoverExpectation += f * qe.dCoverWeight * qe.dWoodlandFactor;
-      } else {
-        t.dCoverExpectation += f * qe.dCoverWeight * f * f;
-      }
-      sc.arrNVCFit[g].dGoF4 += f * qe.dCoverWeightPow * f;
-    }
+    ForEachUsableLine(ref, ref.arrSpeciesBySpeciesIndex[idx], nUnits, sc,
+                      [&](const NVCTableLine& line, const QuantEntry& qe) {
+                        const int g = line.nNVCIndex;
+                        const int c = qe.nConstancyClass;
+                        const double f = sc.dClassFreq[c];
+                        NVCTotals& t = sc.arrNVCTotals[g];
+                        t.dSumFreqSq += f;
+                        t.dMeanFreq += f * f;
+                        t.dMeanFreqCover += f * qe.dCoverWeightPow;
+                        t.nSpeciesInClass[c] = static_cast<int16_t>(t.nSpeciesInClass[c] + 1);
+                        if (IsWoodland(ref.arrNVCData[g])) {
+                          t.dCoverExpectation += f * qe.dCoverWeight * qe.dWoodlandFactor;
+                        } else {
+                          t.dCoverExpectation += f * qe.dCoverWeight * f * f;
+                        }
+                        sc.arrNVCFit[g].dGoF4 += f * qe.dCoverWeightPow * f;
+                      });
   }
 
   for (int g = 1; g <= nUnits; ++g) {
