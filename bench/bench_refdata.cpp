@@ -4,7 +4,7 @@
 #include <memory>
 #include <sstream>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "refdata/refdata.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <vector>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "refdata/refdata.h"
 #include "scoring/scoring.h"
 

@@ -1,21 +1,20 @@
 // The reference table dump: nine tab-separated files A01..A09 that show every
 // reference table, and two merged views of the join tables, as the loaders left
 // them. Nothing in a normal run calls it.
+#include <cassert>
 #include <cstdio>
 #include <ostream>
 
-#include "common/textio.h"
 #include "refdata/refdata.h"
 
 namespace {
 
 // The unit's code with every blank removed (a code holds at most 6 characters).
 struct PlainCode {
-  char text[sizeof(NVCUnit::szNVCType)];
+  char text[kTypeWidth + 1];
   explicit PlainCode(const NVCUnit& unit) {
     int n = 0;
-    for (int i = 0; i < static_cast<int>(sizeof unit.szNVCType) - 1 && unit.szNVCType[i] != '\0';
-         ++i) {
+    for (int i = 0; i < kTypeWidth && unit.szNVCType[i] != '\0'; ++i) {
       if (unit.szNVCType[i] != ' ') text[n++] = unit.szNVCType[i];
     }
     text[n] = '\0';
@@ -23,17 +22,11 @@ struct PlainCode {
 };
 
 // The full name of the first dictionary entry with the code; empty when none.
+// Association lines may name codes beyond the code index.
 const char* NameOfCode(const RefData& ref, int code) {
   if (code < 1 || code > kMaxSpeciesCode) return "";
-  int index = ref.arrSpeciesIndexByCode[code];
-  if (index < 1 || index > kSpeciesCapacity) return "";
-  return ref.arrSpecies[index].szFullName;
-}
-
-bool InLines(int line) { return line >= 0 && line <= kTableLineCapacity; }
-
-const NVCUnit& UnitAt(const RefData& ref, int n) {
-  return (n >= 0 && n <= kNVCCapacity) ? ref.arrNVCData[n] : ref.arrNVCData[0];
+  const int index = ref.arrSpeciesIndexByCode[code];
+  return index == 0 ? "" : ref.arrSpecies[index].szFullName;
 }
 
 // Creates one dump file, writes its three text lines and column header, lets
@@ -42,16 +35,15 @@ const NVCUnit& UnitAt(const RefData& ref, int n) {
 template <typename Rows>
 bool WriteDumpFile(Console& con, const char* name, const char* title, const char* line2,
                    const char* line3, const char* header, Rows rows) {
-  std::FILE* fp = OpenIn(con, name, "w+");
-  if (fp == nullptr) {
-    con.err << "Cannot create the dump file " << PathIn(con, name) << "\n";
+  File file = OpenIn(con.dir, name, "w+");
+  if (!file) {
+    Diagnose(con.err, PathIn(con.dir, name), "cannot create the dump file");
     return false;
   }
-  std::fprintf(fp, "%s\n%s\n%s\n%s\n", title, line2, line3, header);
-  rows(fp);
-  bool ok = std::ferror(fp) == 0;
-  if (std::fclose(fp) != 0) ok = false;
-  if (!ok) con.err << "Cannot write the dump file " << PathIn(con, name) << "\n";
+  std::fprintf(file.get(), "%s\n%s\n%s\n%s\n", title, line2, line3, header);
+  rows(file.get());
+  bool ok = file.Close();
+  if (!ok) Diagnose(con.err, PathIn(con.dir, name), "cannot write the dump file");
   return ok;
 }
 
@@ -135,7 +127,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           PlainCode code(u);
           // A record that was never filled has the range (0, 0) and so shows line 0.
           for (int g = u.nSpeciesTableStartIndex; g <= u.nSpeciesTableEndIndex; ++g) {
-            if (!InLines(g)) continue;
+            assert(g >= 0 && g <= ref.nSpeciesTableCount);
             const SpeciesTableLine& t = ref.arrTbNVCToSpeciesJoinTable[g];
             std::fprintf(fp, "%d\t%s\t%s\t%s\t%s\t%s\t%d\t%d\t%d\t%d\t%s\t%d\n", n, code.text,
                          u.szNVCCommonName, u.szNVCSubName, u.szEunisCode, u.szEunisName,
@@ -199,11 +191,10 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           const TableRange& r = ref.arrSpeciesBySpeciesCode[c];
           if (r.nStartIndex <= 0) continue;
           for (int t = r.nStartIndex; t <= r.nEndIndex; ++t) {
-            if (!InLines(t)) continue;
             const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[t];
             std::fprintf(fp, "%d\t%s\t%d\t%d\t%d\t%d\t%s\t%d\n", c, NameOfCode(ref, c),
                          r.nStartIndex, r.nEndIndex, t, line.nNVCIndex,
-                         PlainCode(UnitAt(ref, line.nNVCIndex)).text, line.nQuant);
+                         PlainCode(ref.arrNVCData[line.nNVCIndex]).text, line.nQuant);
           }
         }
       });

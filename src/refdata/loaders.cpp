@@ -5,13 +5,15 @@
 // Whatever the files hold, nothing is written past a field or a table: over-long
 // text is cut to its field, and a file with more lines than its table holds is
 // read up to the capacity. Each such event is noted on the error stream; the
-// console output carries only the loaders' own messages.
+// console output carries only the loaders' own messages. What the loaders leave
+// behind is checked once, by CheckReferenceTables.
+#include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cstring>
 #include <ostream>
 #include <vector>
 
-#include "common/textio.h"
 #include "refdata/refdata.h"
 
 namespace {
@@ -28,14 +30,13 @@ constexpr int kLineBufferSize = kMaxLineLength + 2;
 // Dictionary word limits (the short name is built from the two words).
 constexpr int kFirstWordWidth = 14;
 constexpr int kSecondWordWidth = 19;
-constexpr int kShortNameWidth = static_cast<int>(sizeof(SpeciesEntry::szShortName)) - 1;
-constexpr int kFullNameWidth = static_cast<int>(sizeof(SpeciesEntry::szFullName)) - 1;
 constexpr int kCodeFieldWidth = 4;  // sign included
 
 // Association line fields 1 to 3 are read into 20-character buffers.
 constexpr int kAssocFieldWidth = 19;
 
 constexpr int kLastDictionaryLine = kSpeciesCapacity - 2;  // entries 1 and 2 are fixed
+constexpr int kNewSpeciesCodeBase = kFirstNewSpeciesCode - 1;
 
 // ---- character reading ---------------------------------------------------------
 
@@ -242,9 +243,10 @@ void RegroupBySpeciesCode(RefData& ref) {
   for (int m = 1; m <= ref.nNVCCount; ++m) {
     const NVCUnit& unit = ref.arrNVCData[m];
     if (unit.nSpeciesTableEndIndex == 0) continue;
-    int from = unit.nSpeciesTableStartIndex < 1 ? 1 : unit.nSpeciesTableStartIndex;
-    int to = unit.nSpeciesTableEndIndex > lines ? lines : unit.nSpeciesTableEndIndex;
-    for (int u = from; u <= to; ++u) owner[static_cast<size_t>(u)] = static_cast<int16_t>(m);
+    assert(unit.nSpeciesTableStartIndex >= 1 && unit.nSpeciesTableEndIndex <= lines);
+    for (int u = unit.nSpeciesTableStartIndex; u <= unit.nSpeciesTableEndIndex; ++u) {
+      owner[static_cast<size_t>(u)] = static_cast<int16_t>(m);
+    }
   }
 
   auto takesPart = [&](int u) {
@@ -282,11 +284,9 @@ void RegroupBySpeciesCode(RefData& ref) {
 
   // Every dictionary entry gets the range of its code; entries that share a code
   // share the range.
-  int entries = ref.nSpeciesCount > kSpeciesCapacity ? kSpeciesCapacity : ref.nSpeciesCount;
-  for (int j = 1; j <= entries; ++j) {
+  for (int j = 1; j <= ref.nSpeciesCount; ++j) {
     const SortedSpeciesEntry& e = ref.arrSortedSpecies[j];
     if (!InCodeIndex(e.nSpeciesCode)) continue;
-    if (e.nSpeciesIndex < 1 || e.nSpeciesIndex > kSpeciesCapacity) continue;
     ref.arrSpeciesBySpeciesIndex[e.nSpeciesIndex] = ref.arrSpeciesBySpeciesCode[e.nSpeciesCode];
   }
 }
@@ -297,25 +297,26 @@ void RegroupBySpeciesCode(RefData& ref) {
 
 void LoadSpeciesDictionary(Console& con, RefData& ref) {
   Say(con, "\n Reading in dictionary from file SPECDICT.txt");
-  std::FILE* fp = OpenIn(con, kDictionaryFile, "r");
-  if (fp == nullptr) Say(con, "Error opening %s\n", kDictionaryFile);
+  File file = OpenIn(con.dir, kDictionaryFile, "r");
+  if (!file) Say(con, "Error opening %s\n", kDictionaryFile);
 
   ref.arrSortedSpecies[1] = SortedSpeciesEntry{0, 1};
   ref.arrSortedSpecies[2] = SortedSpeciesEntry{0, 2};
-  std::memcpy(ref.arrSpecies[1].szShortName, "NEW NAME ", 10);
-  std::memcpy(ref.arrSpecies[2].szShortName, "DELETE   ", 10);
+  std::memcpy(ref.arrSpecies[1].szShortName, "NEW NAME ", kShortNameWidth + 1);
+  std::memcpy(ref.arrSpecies[2].szShortName, "DELETE   ", kShortNameWidth + 1);
   int i = 2;
 
-  if (fp != nullptr) {
-    CharSource src(fp);
+  if (file) {
+    CharSource src(file.get());
     int lineNo = 1;
     DictionaryRecord rec;
     RecordRead got;
     while ((got = ReadDictionaryRecord(src, lineNo, rec)) == RecordRead::kRecord) {
       if (i == kSpeciesCapacity) {
-        con.err << kDictionaryFile << ": more than " << kLastDictionaryLine
-                << " species lines; the dictionary holds " << kSpeciesCapacity
-                << " entries, so reading stops at line " << rec.line << "\n";
+        Diagnose(con.err, kDictionaryFile,
+                 Fmt("more than %d species lines; the dictionary holds %d entries, so reading "
+                     "stops at line %d",
+                     kLastDictionaryLine, kSpeciesCapacity, rec.line));
         break;
       }
       ++i;
@@ -325,24 +326,19 @@ void LoadSpeciesDictionary(Console& con, RefData& ref) {
       CopyField(entry.szFullName, rec.fullName, kFullNameWidth);
       ref.arrSortedSpecies[i] = SortedSpeciesEntry{rec.code, static_cast<int16_t>(i)};
 
+      const std::string where = At(kDictionaryFile, rec.line);
       if (rec.fields < 4) {
-        con.err << kDictionaryFile << " line " << rec.line << ": only " << rec.fields
-                << " of 4 fields; the missing ones are left empty\n";
+        Diagnose(con.err, where,
+                 Fmt("only %d of 4 fields; the missing ones are left empty", rec.fields));
       }
-      if (rec.codeRunsOn) {
-        con.err << kDictionaryFile << " line " << rec.line
-                << ": the species code runs into the next field\n";
-      }
-      if (rec.cut || shortCut) {
-        con.err << kDictionaryFile << " line " << rec.line
-                << ": text longer than its field was cut to fit\n";
-      }
+      if (rec.codeRunsOn) Diagnose(con.err, where, "the species code runs into the next field");
+      if (rec.cut || shortCut) Diagnose(con.err, where, "text longer than its field was cut to fit");
     }
     if (got == RecordRead::kNotANumber) {
-      con.err << kDictionaryFile << " line " << rec.line
-              << " does not begin with a species code; the rest of the file is not read\n";
+      Diagnose(con.err, At(kDictionaryFile, rec.line),
+               "the line does not begin with a species code; the rest of the file is not read");
     }
-    if (std::fclose(fp) != 0) con.err << kDictionaryFile << ": error closing the file\n";
+    if (!file.Close()) Diagnose(con.err, kDictionaryFile, "error reading or closing the file");
   }
 
   ref.nSpeciesCount = static_cast<int16_t>(i);
@@ -355,109 +351,96 @@ void LoadSpeciesDictionary(Console& con, RefData& ref) {
   }
 }
 
-namespace {
-
-bool SortsBefore(const SortedSpeciesEntry& a, const SortedSpeciesEntry& b) {
-  if (a.nSpeciesCode != b.nSpeciesCode) return a.nSpeciesCode < b.nSpeciesCode;
-  return a.nSpeciesIndex < b.nSpeciesIndex;
-}
-
-}  // namespace
-
-// Heapsort over the 1-based entries 1..n, in place: build a max-heap by sifting
-// each new entry up, then repeatedly move the root to the end of the shrinking heap
-// and sift the displaced last entry down from the root.
+// Equal codes keep the order of their dictionary rows, so the comparator alone
+// fixes the order and an unstable sort gives the same table every time.
 void SortSpecies(SortedSpeciesEntry* arr, int n) {
   if (arr == nullptr || n < 2) return;
-  for (int k = 2; k <= n; ++k) {
-    SortedSpeciesEntry item = arr[k];
-    int pos = k;
-    while (pos > 1 && SortsBefore(arr[pos / 2], item)) {
-      arr[pos] = arr[pos / 2];
-      pos /= 2;
-    }
-    arr[pos] = item;
-  }
-  for (int last = n; last > 1; --last) {
-    SortedSpeciesEntry item = arr[last];
-    arr[last] = arr[1];
-    int heap = last - 1;
-    int pos = 1;
-    while (2 * pos <= heap) {
-      int child = 2 * pos;
-      if (child < heap && SortsBefore(arr[child], arr[child + 1])) ++child;
-      if (!SortsBefore(item, arr[child])) break;
-      arr[pos] = arr[child];
-      pos = child;
-    }
-    arr[pos] = item;
-  }
+  std::sort(arr + 1, arr + n + 1, [](const SortedSpeciesEntry& a, const SortedSpeciesEntry& b) {
+    if (a.nSpeciesCode != b.nSpeciesCode) return a.nSpeciesCode < b.nSpeciesCode;
+    return a.nSpeciesIndex < b.nSpeciesIndex;
+  });
 }
 
 // Halving lower-bound search: the first row of the sorted index with this code.
 // With only the two fixed entries nothing is found.
 int FindSortedRowByCode(const RefData& ref, int code) {
-  int n = ref.nSpeciesCount > kSpeciesCapacity ? kSpeciesCapacity : ref.nSpeciesCount;
+  const int n = ref.nSpeciesCount;
+  assert(n >= 0 && n <= kSpeciesCapacity);
   if (n <= 2) return 0;
-  int lo = 1;
-  int hi = n;
-  while (hi - lo > 1) {
-    int mid = (lo + hi) / 2;
-    if (ref.arrSortedSpecies[mid].nSpeciesCode < code) {
-      lo = mid;
-    } else {
-      hi = mid;
-    }
+  const SortedSpeciesEntry* first = ref.arrSortedSpecies + 1;
+  const SortedSpeciesEntry* last = ref.arrSortedSpecies + n + 1;
+  const SortedSpeciesEntry* at = std::lower_bound(
+      first, last, code, [](const SortedSpeciesEntry& e, int c) { return e.nSpeciesCode < c; });
+  if (at == last || at->nSpeciesCode != code) return 0;
+  return static_cast<int>(at - ref.arrSortedSpecies);
+}
+
+int DictionaryRowOfCode(const RefData& ref, int code) {
+  // The code index built at load time holds exactly what the halving search
+  // gives, so codes within its range are looked up directly.
+  if (InCodeIndex(code)) return ref.arrSpeciesIndexByCode[code];
+  const int row = FindSortedRowByCode(ref, code);
+  return row == 0 ? 0 : ref.arrSortedSpecies[row].nSpeciesIndex;
+}
+
+NewSpecies AppendNewSpecies(RefData& ref, std::string_view shortName) {
+  assert(ref.nSpeciesEntries >= ref.nSpeciesCount && ref.nSpeciesEntries <= kSpeciesCapacity);
+  if (ref.nSpeciesEntries >= kSpeciesCapacity) return NewSpecies{NewSpeciesResult::kTableFull, 0};
+  if (ref.nNextNewSpeciesCode >= kMaxNewSpeciesCode) {
+    return NewSpecies{NewSpeciesResult::kNoCodesLeft, 0};
   }
-  if (ref.arrSortedSpecies[lo].nSpeciesCode == code) return lo;
-  if (ref.arrSortedSpecies[hi].nSpeciesCode == code) return hi;
-  return 0;
+  const int row = ++ref.nSpeciesEntries;
+  SpeciesEntry& e = ref.arrSpecies[row];
+  const size_t n = std::min(shortName.size(), static_cast<size_t>(kShortNameWidth));
+  std::memcpy(e.szShortName, shortName.data(), n);
+  e.szShortName[n] = '\0';
+  e.szFullName[0] = '\0';
+  e.nSpeciesCode = ++ref.nNextNewSpeciesCode;
+  return NewSpecies{NewSpeciesResult::kAdded, row};
 }
 
 // ---- the community definitions -------------------------------------------------------
 
 void LoadCommunityDefinitions(Console& con, RefData& ref) {
   Say(con, "\n Reading NVC Types from file %s", kDefinitionsFile);
-  std::FILE* fp = OpenIn(con, kDefinitionsFile, "r");
+  File file = OpenIn(con.dir, kDefinitionsFile, "r");
   int k = 0;
-  if (fp == nullptr) {
+  if (!file) {
     Say(con, "Error opening %s\n", kDefinitionsFile);
   } else {
     char line[kLineBufferSize];
     int lineNo = 0;
     for (;;) {
-      int got = ReadTextLine(fp, line);
+      int got = ReadTextLine(file.get(), line);
       if (got == 0) break;
       ++lineNo;
+      const std::string where = At(kDefinitionsFile, lineNo);
       if (got < 0) {
-        con.err << kDefinitionsFile << " line " << lineNo << " is longer than " << kMaxLineLength
-                << " characters; it and the lines after it are not read\n";
+        Diagnose(con.err, where,
+                 Fmt("the line is longer than %d characters; it and the lines after it are not "
+                     "read",
+                     kMaxLineLength));
         break;
       }
       if (k == kNVCCapacity) {
-        con.err << kDefinitionsFile << ": more than " << kNVCCapacity
-                << " units; reading stops at line " << lineNo << "\n";
+        Diagnose(con.err, where, Fmt("more than %d units; reading stops here", kNVCCapacity));
         break;
       }
       ++k;
       NVCUnit& unit = ref.arrNVCData[k];
       bool cut = false;
       bool present = true;
-      const char* p = TakeField(line, unit.szNVCType, sizeof unit.szNVCType - 1, cut);
-      p = NextField(p, unit.szNVCCommonName, sizeof unit.szNVCCommonName - 1, cut, present);
-      p = NextField(p, unit.szNVCSubName, sizeof unit.szNVCSubName - 1, cut, present);
-      p = NextField(p, unit.szEunisCode, sizeof unit.szEunisCode - 1, cut, present);
-      NextField(p, unit.szEunisName, sizeof unit.szEunisName - 1, cut, present);
+      const char* p = TakeField(line, unit.szNVCType, kTypeWidth, cut);
+      p = NextField(p, unit.szNVCCommonName, kCommonNameWidth, cut, present);
+      p = NextField(p, unit.szNVCSubName, kSubNameWidth, cut, present);
+      p = NextField(p, unit.szEunisCode, kEunisCodeWidth, cut, present);
+      NextField(p, unit.szEunisName, kEunisNameWidth, cut, present);
       if (!present) {
-        con.err << kDefinitionsFile << " line " << lineNo
-                << ": fewer than 5 fields; the missing ones are left empty\n";
+        Diagnose(con.err, where, "fewer than 5 fields; the missing ones are left empty");
       }
-      if (cut) {
-        con.err << kDefinitionsFile << " line " << lineNo
-                << ": text longer than its field was cut to fit\n";
-      }
+      if (cut) Diagnose(con.err, where, "text longer than its field was cut to fit");
     }
-    if (std::fclose(fp) != 0) con.err << kDefinitionsFile << ": error closing the file\n";
+    if (!file.Close()) Diagnose(con.err, kDefinitionsFile, "error reading or closing the file");
   }
   ref.nNVCCount = static_cast<int16_t>(k);
 }
@@ -466,30 +449,33 @@ void LoadCommunityDefinitions(Console& con, RefData& ref) {
 
 void LoadAssociationTables(Console& con, RefData& ref) {
   Say(con, "\n Reading in NVC tables from file %s\n", kAssociationFile);
-  std::FILE* fp = OpenIn(con, kAssociationFile, "r");
-  if (fp == nullptr) Say(con, "Error opening %s\n", kAssociationFile);
+  File file = OpenIn(con.dir, kAssociationFile, "r");
+  if (!file) Say(con, "Error opening %s\n", kAssociationFile);
 
   char previous[kAssocFieldWidth + 1] = "0";
-  int l = 0;  // unit of the current block; 0 before the first block
-  int o = 1;  // number of the next line
+  int blockUnit = 0;  // unit of the current block; 0 before the first block
+  int lineNo = 1;     // number of the next line
 
-  if (fp != nullptr) {
+  if (file) {
     char line[kLineBufferSize];
     char code[kAssocFieldWidth + 1];
     char species[kAssocFieldWidth + 1];
     char quant[kAssocFieldWidth + 1];
     for (;;) {
-      int got = ReadTextLine(fp, line);
+      int got = ReadTextLine(file.get(), line);
       if (got == 0) break;
+      const std::string where = At(kAssociationFile, lineNo);
       if (got < 0) {
-        con.err << kAssociationFile << " line " << o << " is longer than " << kMaxLineLength
-                << " characters; it and the lines after it are not read\n";
+        Diagnose(con.err, where,
+                 Fmt("the line is longer than %d characters; it and the lines after it are not "
+                     "read",
+                     kMaxLineLength));
         break;
       }
-      if (o > kTableLineCapacity) {
-        con.err << kAssociationFile << ": more than " << kTableLineCapacity
-                << " association lines; only the first " << kTableLineCapacity
-                << " are loaded\n";
+      if (lineNo > kTableLineCapacity) {
+        Diagnose(con.err, kAssociationFile,
+                 Fmt("more than %d association lines; only the first %d are loaded",
+                     kTableLineCapacity, kTableLineCapacity));
         break;
       }
 
@@ -504,10 +490,9 @@ void LoadAssociationTables(Console& con, RefData& ref) {
 
       if (code[0] == '\0') {
         // No community code: the line stays in the current block but takes no part.
-        ref.arrTbNVCToSpeciesJoinTable[o] = SpeciesTableLine{0, 0};
-        con.err << kAssociationFile << " line " << o
-                << ": no community code; the line takes no part\n";
-        ++o;
+        ref.arrTbNVCToSpeciesJoinTable[lineNo] = SpeciesTableLine{0, 0};
+        Diagnose(con.err, where, "no community code; the line takes no part");
+        ++lineNo;
         continue;
       }
 
@@ -522,47 +507,50 @@ void LoadAssociationTables(Console& con, RefData& ref) {
         }
         if (unit == 0) {
           if (ref.nNVCCount >= kNVCCapacity) {
-            con.err << kAssociationFile << " line " << o << ": community " << code
-                    << " is not defined and all " << kNVCCapacity
-                    << " unit records are in use; reading stops here\n";
+            Diagnose(con.err, where,
+                     Fmt("community %s is not defined and all %d unit records are in use; "
+                         "reading stops here",
+                         code, kNVCCapacity));
             break;
           }
           // The range goes to the record after the last unit, which nothing reads.
           unit = ref.nNVCCount + 1;
-          con.err << kAssociationFile << " line " << o << ": community " << code
-                  << " is not defined; its lines take no part\n";
+          Diagnose(con.err, where, Fmt("community %s is not defined; its lines take no part", code));
         } else if (ref.arrNVCData[unit].nSpeciesTableEndIndex != 0) {
-          con.err << kAssociationFile << " line " << o << ": community " << code
-                  << " comes again; its earlier lines take no part\n";
+          Diagnose(con.err, where,
+                   Fmt("community %s comes again; its earlier lines take no part", code));
         }
-        if (l > 0) ref.arrNVCData[l].nSpeciesTableEndIndex = static_cast<int16_t>(o - 1);
+        if (blockUnit > 0) {
+          ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = static_cast<int16_t>(lineNo - 1);
+        }
         std::memcpy(previous, code, sizeof previous);
-        l = unit;
-        ref.arrNVCData[l].nSpeciesTableStartIndex = static_cast<int16_t>(o);
-        ref.arrNVCData[l].nSpeciesTableEndIndex = 0;
+        blockUnit = unit;
+        ref.arrNVCData[blockUnit].nSpeciesTableStartIndex = static_cast<int16_t>(lineNo);
+        ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = 0;
       }
 
-      SpeciesTableLine& stored = ref.arrTbNVCToSpeciesJoinTable[o];
+      SpeciesTableLine& stored = ref.arrTbNVCToSpeciesJoinTable[lineNo];
       stored.nSpeciesCode = hasSpecies ? ClampToInt16(ReadLong(species)) : 0;
       stored.nQuant = (hasSpecies && hasQuant) ? ClampToInt16(ReadLong(quant)) : 0;
       if (!hasSpecies || !hasQuant) {
-        con.err << kAssociationFile << " line " << o
-                << ": species or quant field missing; the line takes no part\n";
+        Diagnose(con.err, where, "species or quant field missing; the line takes no part");
       } else if (!IsValidQuant(stored.nQuant)) {
-        con.err << kAssociationFile << " line " << o << ": quant " << stored.nQuant
-                << " outside 1.." << kQuantCodes << "; the line takes no part\n";
+        Diagnose(con.err, where,
+                 Fmt("quant %d outside 1..%d; the line takes no part", stored.nQuant, kQuantCodes));
       }
       if (cut) {
-        con.err << kAssociationFile << " line " << o
-                << ": a field longer than " << kAssocFieldWidth << " characters was cut\n";
+        Diagnose(con.err, where,
+                 Fmt("a field longer than %d characters was cut", kAssocFieldWidth));
       }
-      ++o;
+      ++lineNo;
     }
-    if (std::fclose(fp) != 0) con.err << kAssociationFile << ": error closing the file\n";
+    if (!file.Close()) Diagnose(con.err, kAssociationFile, "error reading or closing the file");
   }
 
-  if (l > 0) ref.arrNVCData[l].nSpeciesTableEndIndex = static_cast<int16_t>(o - 1);
-  ref.nSpeciesTableCount = static_cast<int16_t>(o - 1);
+  if (blockUnit > 0) {
+    ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = static_cast<int16_t>(lineNo - 1);
+  }
+  ref.nSpeciesTableCount = static_cast<int16_t>(lineNo - 1);
   RegroupBySpeciesCode(ref);
 }
 
@@ -570,4 +558,50 @@ void LoadReferenceData(Console& con, RefData& ref) {
   LoadSpeciesDictionary(con, ref);
   LoadCommunityDefinitions(con, ref);
   LoadAssociationTables(con, ref);
+  ref.nSpeciesEntries = ref.nSpeciesCount;
+  ref.nNextNewSpeciesCode = kNewSpeciesCodeBase;
+  CheckReferenceTables(ref);
+}
+
+void CheckReferenceTables([[maybe_unused]] const RefData& ref) {
+#ifndef NDEBUG
+  assert(ref.nSpeciesCount >= 2 && ref.nSpeciesCount <= kSpeciesCapacity);
+  assert(ref.nNVCCount >= 0 && ref.nNVCCount <= kNVCCapacity);
+  assert(ref.nSpeciesTableCount >= 0 && ref.nSpeciesTableCount <= kTableLineCapacity);
+  assert(ref.nSpeciesEntries >= ref.nSpeciesCount && ref.nSpeciesEntries <= kSpeciesCapacity);
+  for (int m = 1; m <= ref.nNVCCount; ++m) {
+    const NVCUnit& u = ref.arrNVCData[m];
+    assert(u.nSpeciesTableEndIndex == 0 ||
+           (u.nSpeciesTableStartIndex >= 1 && u.nSpeciesTableStartIndex <= u.nSpeciesTableEndIndex &&
+            u.nSpeciesTableEndIndex <= ref.nSpeciesTableCount));
+  }
+  for (int i = 1; i <= ref.nSpeciesCount; ++i) {
+    const SortedSpeciesEntry& e = ref.arrSortedSpecies[i];
+    assert(e.nSpeciesIndex >= 1 && e.nSpeciesIndex <= ref.nSpeciesCount);
+    assert(i == 1 || ref.arrSortedSpecies[i - 1].nSpeciesCode <= e.nSpeciesCode);
+  }
+  int lines = 0;
+  for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+    const int idx = ref.arrSpeciesIndexByCode[c];
+    assert(idx >= 0 && idx <= ref.nSpeciesCount);
+    assert(idx == 0 || ref.arrSpecies[idx].nSpeciesCode == c);
+    const TableRange& r = ref.arrSpeciesBySpeciesCode[c];
+    if (r.nEndIndex == 0) continue;
+    assert(idx != 0 && r.nStartIndex >= 1 && r.nStartIndex <= r.nEndIndex &&
+           r.nEndIndex <= ref.nSpeciesTableCount);
+    for (int t = r.nStartIndex; t <= r.nEndIndex; ++t) {
+      const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[t];
+      assert(line.nNVCIndex >= 1 && line.nNVCIndex <= ref.nNVCCount);
+      assert(IsValidQuant(line.nQuant));
+      ++lines;
+    }
+  }
+  assert(lines <= ref.nSpeciesTableCount);
+  for (int i = 1; i <= ref.nSpeciesCount; ++i) {
+    const TableRange& r = ref.arrSpeciesBySpeciesIndex[i];
+    assert(r.nEndIndex == 0 ||
+           (r.nStartIndex >= 1 && r.nStartIndex <= r.nEndIndex &&
+            r.nEndIndex <= ref.nSpeciesTableCount));
+  }
+#endif
 }

@@ -1,6 +1,7 @@
 // Fit report: one line per rank in the results file (CSV or text table), the
 // screen summary and table for typed samples, the closing prompt, and in CSV
 // format the matching analysis of every reported community.
+#include <cassert>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -8,10 +9,7 @@
 #include <cstring>
 #include <ostream>
 
-#include "common/textio.h"
-#include "refdata/refdata.h"
 #include "report/report.h"
-#include "run/run.h"
 
 namespace {
 
@@ -19,27 +17,19 @@ namespace {
 // filler of the ranking, not a fit.
 constexpr double kNoFit = 0.0001;
 
-// Leading characters of each record text the report shows.
-constexpr int kTypeWidth = 6;
-constexpr int kEunisCodeWidth = 8;
-constexpr int kCommonNameWidth = 24;
-constexpr int kSubNameWidth = 16;
-constexpr int kEunisNameWidth = 24;
-
-constexpr int kShortNameWidth = static_cast<int>(sizeof(SpeciesEntry::szShortName)) - 1;
-
-// The texts of one rank, in the forms the report needs.
+// The texts of one rank, in the forms the report needs (the EUNIS name is
+// shown to its first 24 characters).
 struct RankTexts {
   char type[kTypeWidth + 1];
   char eunisCode[kEunisCodeWidth + 1];
   char commonName[kCommonNameWidth + 1];
   char subName[kSubNameWidth + 1];
-  char eunisName[kEunisNameWidth + 1];
+  char eunisName[kEunisNameShown + 1];
   char compactType[kTypeWidth + 1];
   char compactEunisCode[kEunisCodeWidth + 1];
   char preparedCommon[kCommonNameWidth + 1];
   char preparedSub[kSubNameWidth + 1];
-  char preparedEunis[kEunisNameWidth + 1];
+  char preparedEunis[kEunisNameShown + 1];
 };
 
 // The five values of one rank, in integer percent.
@@ -69,36 +59,29 @@ void MakePrepared(char (&dst)[kSize], const char (&src)[kSize]) {
   dst[n] = '\0';
 }
 
-// Community rows the report may read; anything else stands for unit 1, which is
-// what the ranking leaves in places beyond the number of units.
-int UnitRow(const RefData& ref, int nNVCIndex) {
-  if (nNVCIndex >= 1 && nNVCIndex <= ref.nNVCCount && nNVCIndex <= kNVCCapacity) return nNVCIndex;
-  return 1;
+// The community of a rank. The ranking leaves unit 1 in places beyond the
+// number of units, and with no units at all that is the empty record 1.
+int UnitOfRank(const RefData& ref, const ScoringState& sc, int rank) {
+  const int unit = sc.arrTopFits[rank].nNVCIndex;
+  assert(unit >= 1 && (unit <= ref.nNVCCount || unit == 1));
+  (void)ref;
+  return unit;
 }
 
 int FitsToReport(const RunSettings& rs) {
-  int n = rs.nFitsToOutput;
-  if (n < 0) return 0;
-  if (n > kTopFitsRecords - 1) return kTopFitsRecords - 1;
-  return n;
+  assert(rs.nFitsToOutput >= 1 && rs.nFitsToOutput <= kMaxFits);
+  return rs.nFitsToOutput;
 }
 
-int SampleRows(const SampleState& sample) {
-  int n = sample.nSampleEntries;
-  if (n < 0) return 0;
-  if (n > kSampleCapacity) return kSampleCapacity;
-  return n;
-}
-
-// The association lines of a unit as a range clipped to the lines that exist;
-// first > last means none.
-void UnitLines(const RefData& ref, int unit, int& first, int& last) {
-  const NVCUnit& u = ref.arrNVCData[unit];
-  int limit = ref.nSpeciesTableCount < kTableLineCapacity ? ref.nSpeciesTableCount
-                                                          : kTableLineCapacity;
-  first = u.nSpeciesTableStartIndex < 1 ? 1 : u.nSpeciesTableStartIndex;
-  last = u.nSpeciesTableEndIndex > limit ? limit : u.nSpeciesTableEndIndex;
-  if (u.nSpeciesTableEndIndex == 0) last = 0;
+// The association lines of a unit; first > last means none (a unit whose range
+// ends at 0 has no lines).
+struct LineRange {
+  int first;
+  int last;
+};
+LineRange UnitLines(const NVCUnit& u) {
+  if (u.nSpeciesTableEndIndex == 0) return LineRange{1, 0};
+  return LineRange{u.nSpeciesTableStartIndex, u.nSpeciesTableEndIndex};
 }
 
 void MakeTexts(const NVCUnit& u, bool blank, RankTexts& t) {
@@ -106,7 +89,7 @@ void MakeTexts(const NVCUnit& u, bool blank, RankTexts& t) {
   CopyField(t.eunisCode, blank ? "" : u.szEunisCode, kEunisCodeWidth);
   CopyField(t.commonName, blank ? "" : u.szNVCCommonName, kCommonNameWidth);
   CopyField(t.subName, blank ? "" : u.szNVCSubName, kSubNameWidth);
-  CopyField(t.eunisName, blank ? "" : u.szEunisName, kEunisNameWidth);
+  CopyField(t.eunisName, blank ? "" : u.szEunisName, kEunisNameShown);
   MakeCompact(t.compactType, t.type);
   MakeCompact(t.compactEunisCode, t.eunisCode);
   MakePrepared(t.preparedCommon, t.commonName);
@@ -165,8 +148,7 @@ RankValues MakeValues(const NVCFit& fit, int16_t nAnalysisType) {
 // take no part.
 int SampleRowWithCode(const SampleState& sample, int code) {
   if (code < 0) return 0;
-  int n = SampleRows(sample);
-  for (int i = 1; i <= n; ++i) {
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
     if (sample.arrSample[i].nSpeciesCode == code) return i;
   }
   return 0;
@@ -183,18 +165,14 @@ bool UnitHasCode(const RefData& ref, int first, int last, int code) {
 }
 
 const char* ShortNameAt(const RefData& ref, int index) {
-  if (index < 0 || index > kSpeciesCapacity) index = 0;
+  assert(index >= 1 && index <= ref.nSpeciesEntries);
   return ref.arrSpecies[index].szShortName;
 }
 
 // The short name of the first dictionary entry of a code; entry 0 (no name)
 // for a code the dictionary does not hold.
 const char* DictionaryNameOfCode(const RefData& ref, int code) {
-  int row = FindSortedRowByCode(ref, code);
-  if (row < 1 || row > kSpeciesCapacity) return ShortNameAt(ref, 0);
-  int index = ref.arrSortedSpecies[row].nSpeciesIndex;
-  if (index < 0) index = 1;
-  return ShortNameAt(ref, index);
+  return ref.arrSpecies[DictionaryRowOfCode(ref, code)].szShortName;
 }
 
 // Writes one name of a list: a comma before the first, semicolons between.
@@ -206,20 +184,17 @@ void WriteListName(std::FILE* fp, bool& first, const char* name) {
 // The three lists are written without being stored: each line's count is taken
 // in one pass and its names in a second, so a community or sample of any size
 // is listed in full.
-void WriteAnalysisOfRank(const AppState& st, const char* sampleName, int rank, int unit) {
-  const RefData& ref = st.ref;
-  const SampleState& sample = st.sample;
-  std::FILE* fp = st.settings.fpResults;
-
+void WriteAnalysisOfRank(const RefData& ref, const SampleState& sample, std::FILE* fp,
+                         const char* sampleName, int rank, int unit) {
   char compactType[kTypeWidth + 1];
   char type[kTypeWidth + 1];
   CopyField(type, ref.arrNVCData[unit].szNVCType, kTypeWidth);
   MakeCompact(compactType, type);
 
-  int first = 0;
-  int last = 0;
-  UnitLines(ref, unit, first, last);
-  int rows = SampleRows(sample);
+  const LineRange lines = UnitLines(ref.arrNVCData[unit]);
+  const int first = lines.first;
+  const int last = lines.last;
+  const int rows = sample.nSampleEntries;
 
   // Species of both: the unit's lines in table order, named as in the sample.
   int count = 0;
@@ -277,7 +252,7 @@ const char kClosingPrompt[] =
 
 // Continue (1), reset the parameters (1) or exit (0). The answer is taken by its
 // first letter in either case; the end of console input ends the run like "e".
-int16_t ReportAction(Console& con, AppState& st) {
+int16_t ReportAction(Console& con, RunSettings& rs) {
   Say(con, kClosingPrompt);
   for (;;) {
     con.out.flush();
@@ -294,7 +269,7 @@ int16_t ReportAction(Console& con, AppState& st) {
       return 0;
     }
     if (c == 'r') {
-      ParameterDialogue(con, st.settings);
+      ParameterDialogue(con, rs);
       return 1;
     }
     Say(con, kClosingPrompt);
@@ -321,36 +296,33 @@ const char* FitClass(int nMeanFit) {
   return "very good";
 }
 
-int16_t ReportFits(Console& con, AppState& st) {
-  RunSettings& rs = st.settings;
+int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
+                   const ScoringState& sc, RunSettings& rs) {
   const bool csv = rs.nOutputFormat == 0;
   const bool keyboard = rs.nInputSource == 0;
-  std::FILE* fp = rs.fpResults;
+  std::FILE* fp = rs.fpResults.get();
 
   const char* coverLabel = CoverScaleLabel(rs.nCoverScale);
   const char* analysisLabel = AnalysisTypeLabel(rs.nAnalysisType, LabelForm::kCsv);
   const char* groupLabel = SpeciesGroupLabel(rs.nSpeciesGroupLimit, LabelForm::kCsv);
+  const char* sampleName = sample.szSampleName;
 
-  char sampleName[sizeof st.sample.szSampleName];
-  CopyField(sampleName, st.sample.szSampleName, static_cast<int>(sizeof sampleName) - 1);
-
-  bool written = fp != nullptr;
   const int fits = FitsToReport(rs);
   for (int r = 1; r <= fits; ++r) {
-    int unit = UnitRow(st.ref, st.scoring.arrTopFits[r].nNVCIndex);
-    const NVCFit& fit = st.scoring.arrNVCFit[unit];
+    const int unit = UnitOfRank(ref, sc, r);
+    const NVCFit& fit = sc.arrNVCFit[unit];
     RankTexts t;
-    MakeTexts(st.ref.arrNVCData[unit], fit.dMeanGoF < kNoFit, t);
+    MakeTexts(ref.arrNVCData[unit], fit.dMeanGoF < kNoFit, t);
     RankValues v = MakeValues(fit, rs.nAnalysisType);
 
     if (csv) {
-      written &= FileSay(fp, "%s,Results,%d,%s,%s,%d,%d,%d,%d,%d,%s,%s,%s,%s,%s,%s\n", sampleName, r,
-                         t.compactEunisCode, t.compactType, v.mean, v.fit[1], v.fit[2], v.fit[3],
-                         v.fit[4], t.preparedCommon, t.preparedSub, t.preparedEunis, groupLabel,
-                         coverLabel, analysisLabel);
+      FileSay(fp, "%s,Results,%d,%s,%s,%d,%d,%d,%d,%d,%s,%s,%s,%s,%s,%s\n", sampleName, r,
+              t.compactEunisCode, t.compactType, v.mean, v.fit[1], v.fit[2], v.fit[3], v.fit[4],
+              t.preparedCommon, t.preparedSub, t.preparedEunis, groupLabel, coverLabel,
+              analysisLabel);
     } else {
-      written &= FileSay(fp, " %-8s%-5s %3d |%3d%4d%4d%4d| %-24s%-16s\n", t.eunisCode, t.type,
-                         v.mean, v.fit[1], v.fit[2], v.fit[3], v.fit[4], t.commonName, t.subName);
+      FileSay(fp, " %-8s%-5s %3d |%3d%4d%4d%4d| %-24s%-16s\n", t.eunisCode, t.type, v.mean,
+              v.fit[1], v.fit[2], v.fit[3], v.fit[4], t.commonName, t.subName);
     }
 
     if (keyboard) {
@@ -366,22 +338,22 @@ int16_t ReportFits(Console& con, AppState& st) {
     }
   }
 
-  if (csv) WriteMatchingAnalysis(st);
+  if (csv) WriteMatchingAnalysis(ref, sample, sc, rs);
 
-  // What is written stays in the file even if the run is cut short at the prompt.
-  if (fp != nullptr && (std::fflush(fp) != 0 || std::ferror(fp) != 0)) written = false;
-  if (!written) con.err << "vegmatch: the report could not be written to the results file\n";
+  // What is written stays in the file even if the run is cut short at the prompt;
+  // a failed write is said once.
+  CheckRunFileWrites(con, rs);
 
   if (!keyboard) return 1;
-  return ReportAction(con, st);
+  return ReportAction(con, rs);
 }
 
-void WriteMatchingAnalysis(const AppState& st) {
-  if (st.settings.fpResults == nullptr) return;
-  char sampleName[sizeof st.sample.szSampleName];
-  CopyField(sampleName, st.sample.szSampleName, static_cast<int>(sizeof sampleName) - 1);
-  const int fits = FitsToReport(st.settings);
+void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const ScoringState& sc,
+                           const RunSettings& rs) {
+  std::FILE* fp = rs.fpResults.get();
+  if (fp == nullptr) return;
+  const int fits = FitsToReport(rs);
   for (int r = 1; r <= fits; ++r) {
-    WriteAnalysisOfRank(st, sampleName, r, UnitRow(st.ref, st.scoring.arrTopFits[r].nNVCIndex));
+    WriteAnalysisOfRank(ref, sample, fp, sample.szSampleName, r, UnitOfRank(ref, sc, r));
   }
 }

@@ -4,7 +4,11 @@
 
 #include <cstdint>
 
-#include "common/state.h"
+#include "common/common.h"
+#include "console/console.h"
+#include "refdata/refdata.h"
+#include "sample/sample.h"
+#include "scoring/scoring.h"
 
 // A fraction as the integer percent the report prints: floor(value * 100.1).
 int PercentFit(double value);
@@ -12,8 +16,11 @@ int PercentFit(double value);
 // Verbal class of an integer mean fit.
 const char* FitClass(int nMeanFit);
 
-// Reports the ranked fits; returns 1 to go on with the next sample, 0 to end the run.
-int16_t ReportFits(Console& con, AppState& st);
+// Reports the ranked fits; returns 1 to go on with the next sample, 0 to end the
+// run. The closing prompt may reset the parameters.
+int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
+                   const ScoringState& sc, RunSettings& rs);
 
 // Three Analysis lines per rank (CSV results only).
-void WriteMatchingAnalysis(const AppState& st);
+void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const ScoringState& sc,
+                           const RunSettings& rs);

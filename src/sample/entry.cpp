@@ -1,5 +1,6 @@
 // The sample entry loop (header, species lines, recap and confirmation, record)
 // and the completion of a sample into percent covers, one row per species code.
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -7,40 +8,22 @@
 #include <ostream>
 #include <string>
 
-#include "common/textio.h"
-#include "run/run.h"
 #include "sample/sample.h"
 
 // ---- completion -------------------------------------------------------------------
 
-namespace {
-
-// Percent cover of a typed scale value x (the entry holds ten times x).
-double PercentOf(double x, int16_t nCoverScale) {
-  switch (nCoverScale) {
-    case 2:  // Braun-Blanquet
-      if (x < 1.0) return 0.0;
-      if (x <= 2.0) return std::floor((x - 1.0) * 15.0);
-      return std::floor(25.0 * x - 35.0);
-    case 3:  // Domin, fractions included
-      return std::floor(0.25 * std::pow(x, 2.6));
-    default:  // percent cover
-      return std::floor(x + 0.5);
-  }
-}
-
-}  // namespace
-
 void CompleteSample(SampleState& sample, const RunSettings& rs) {
-  int n = sample.nSampleEntries;
-  if (n > kSampleCapacity) n = kSampleCapacity;
+  const int n = sample.nSampleEntries;
+  assert(n >= 0 && n <= kSampleCapacity);
+  const auto percentOf = CoverScaleOf(rs.nCoverScale).percentOf;
   int m = 0;
   for (int k = 1; k <= n; ++k) {
     // Row k is copied out before anything is written: rows 1..m, m <= k, are the
     // only ones written, so compaction in place never loses an entry.
     const SampleEntry e = sample.arrSample[k];
     if (e.nCover < 0) continue;
-    double p = PercentOf(e.nCover / 10.0, rs.nCoverScale);
+    // The entry holds ten times the typed scale value.
+    double p = percentOf(e.nCover / 10.0);
     if (p > 100.0) p = 100.0;
     if (p < 0.0) p = 0.0;
     const int16_t percent = static_cast<int16_t>(p);
@@ -78,8 +61,6 @@ void CompleteSample(SampleState& sample, const RunSettings& rs) {
 
 namespace {
 
-constexpr int kLineSize = 80;                 // lines of at most 79 characters
-constexpr int32_t kMaxSamplesPerFile = 100000;
 constexpr int32_t kDataFileEndedCounter = kMaxSamplesPerFile + 1;
 constexpr int kMaxMarkers = 2;
 constexpr int kTopFewAnalysis = 5;
@@ -96,10 +77,14 @@ struct EntryContext {
   bool bMenuUsed;  // a line went through the name menu since the last short recap
 };
 
-void WriteOrWarn(Console& con, std::FILE* fp, const char* what, const std::string& text) {
-  if (fp == nullptr) return;
-  if (!FileSay(fp, "%s", text.c_str())) con.err << "vegmatch: error writing the " << what << " file\n";
-}
+// Everything entry needs of the run.
+struct Tables {
+  RefData& ref;
+  SampleState& sample;
+  RunSettings& rs;
+};
+
+void WriteTo(const File& fp, const std::string& text) { FileSay(fp.get(), "%s", text.c_str()); }
 
 // Reads one data-file line of at most 79 characters, without its line end; the
 // rest of a longer line is left for the next read. Returns false at the end of
@@ -107,7 +92,7 @@ void WriteOrWarn(Console& con, std::FILE* fp, const char* what, const std::strin
 bool ReadDataLine(Console& con, std::FILE* fp, char* buf) {
   int n = ReadFilePiece(fp, buf, kLineSize);
   if (n < 0) {
-    if (fp != nullptr && std::ferror(fp)) con.err << "vegmatch: error reading the data file\n";
+    if (fp != nullptr && std::ferror(fp)) Diagnose(con.err, "", "error reading the data file");
     return false;
   }
   if (n == kLineSize - 1 && buf[n - 1] != '\n') {
@@ -131,33 +116,31 @@ EntryResult EndOfConsoleInput(Console& con) {
   return EntryResult::kRunEnded;
 }
 
-EntryResult EndDataRun(Console& con, RunSettings& rs) {
-  CloseRunFiles(con, rs);  // the data and results files; a data run has no record
+EntryResult EndDataRun(Console& con) {
   ShowEndMessage(con);
   return EntryResult::kRunEnded;
 }
 
 // A data file may hold more samples than one run takes; the user must learn that
 // the results file does not cover the whole file.
-void ReportUnreadSamples(Console& con, AppState& st) {
+void ReportUnreadSamples(Console& con, const RunSettings& rs) {
   char line[kLineSize];
   bool more = false;
-  while (ReadDataLine(con, st.settings.fpDataFile, line)) {
+  while (ReadDataLine(con, rs.fpDataFile.get(), line)) {
     if (line[0] != '\0') {
       more = true;
       break;
     }
   }
   if (more) {
-    con.err << Fmt("vegmatch: %ld samples read, the limit of a run; the rest of the data file "
-                   "was not processed\n",
-                   static_cast<long>(st.settings.nSampleCounter) - 1);
+    Diagnose(con.err, "",
+             Fmt("%ld samples read, the limit of a run; the rest of the data file was not "
+                 "processed",
+                 static_cast<long>(rs.nSampleCounter) - 1));
   }
 }
 
-void ShowSampleHeader(Console& con, AppState& st) {
-  const RunSettings& rs = st.settings;
-  const SampleState& sample = st.sample;
+void ShowSampleHeader(Console& con, const SampleState& sample, const RunSettings& rs) {
   const char* group = SpeciesGroupLabel(rs.nSpeciesGroupLimit, LabelForm::kHeader);
   const char* scale = CoverScaleLabel(rs.nCoverScale);
   const char* analysis = AnalysisTypeLabel(rs.nAnalysisType, LabelForm::kHeader);
@@ -170,7 +153,7 @@ void ShowSampleHeader(Console& con, AppState& st) {
                  group, scale, analysis);
   }
   con.out << header;
-  if (rs.nOutputFormat == 1) WriteOrWarn(con, rs.fpResults, "results", header);
+  if (rs.nOutputFormat == 1) WriteTo(rs.fpResults, header);
 }
 
 // The sample table ends at row 300; a further species is refused, and the user
@@ -181,9 +164,9 @@ LineOutcome RefuseFullSample(Console& con) {
 }
 
 // One species line (markers still in it): parsed, resolved and put into the sample.
-LineOutcome TakeSpeciesLine(Console& con, AppState& st, EntryContext& ctx, char* line) {
-  RunSettings& rs = st.settings;
-  SampleState& sample = st.sample;
+LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* line) {
+  RunSettings& rs = t.rs;
+  SampleState& sample = t.sample;
 
   int markers = 0;
   for (char* p = line; *p != '\0'; ++p) {
@@ -194,41 +177,39 @@ LineOutcome TakeSpeciesLine(Console& con, AppState& st, EntryContext& ctx, char*
   }
   if (markers > kMaxMarkers) markers = kMaxMarkers;
 
-  char key[10] = {0};
-  int16_t freq = 1;
-  double cover = 0.0;
-  int16_t status = 0;
-  ParseSpeciesLine(line, key, sample.nMaxFreq, freq, cover, status);
+  const SpeciesLine parsed = ParseSpeciesLine(line, sample.nMaxFreq);
+  const char* key = parsed.key.c_str();
+  const double cover = parsed.dCover;
   if (key[0] == '\0') return LineOutcome::kBlank;
 
-  // A cover whose tenfold does not fit the 16-bit entry is no usable value.
+  // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
   const double tenfold = std::floor(cover * 10.0 + 0.001);
-  if (!(tenfold >= INT16_MIN && tenfold <= INT16_MAX)) status = 1;
-  if (status != 0) {
+  if (!parsed.ok) {
     std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
     con.out << msg;
-    if (!ctx.keyboard && rs.nOutputFormat == 1) WriteOrWarn(con, rs.fpResults, "results", msg);
+    if (!ctx.keyboard && rs.nOutputFormat == 1) WriteTo(rs.fpResults, msg);
     return LineOutcome::kIgnored;
   }
+  assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
-  int row = FindSpeciesRow(st.ref, sample, key);
+  int row = FindSpeciesRow(t.ref, key);
   if (row == 0) {
     // A full sample takes no new line; asking the menu (or creating a species)
     // for a line that is then refused would only mislead.
     if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
-    row = ResolveUnknownName(con, st, key);
+    row = ResolveUnknownName(con, t.ref, rs, key);
     if (row == 0) {
       if (ctx.keyboard && ConsoleInputEnded(con)) return LineOutcome::kInputEnded;
       if (ctx.keyboard && ctx.nNextRow > 1) {
-        ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, st);
+        ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, rs);
       }
       return LineOutcome::kIgnored;
     }
     ctx.bMenuUsed = true;
   }
-  if (row < 1 || row > kSpeciesCapacity) return LineOutcome::kIgnored;
+  assert(row >= 1 && row <= t.ref.nSpeciesEntries);
 
-  const int code = st.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * markers;
+  const int code = t.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * markers;
   // The same species with the same markers replaces its earlier line.
   int target = 0;
   for (int k = 1; k < ctx.nNextRow; ++k) {
@@ -253,20 +234,20 @@ LineOutcome TakeSpeciesLine(Console& con, AppState& st, EntryContext& ctx, char*
   e.nSpeciesCode = static_cast<int16_t>(code);
   e.nSpeciesIndex = static_cast<int16_t>(row);
   e.nCover = static_cast<int16_t>(tenfold);
-  e.nFreq = freq;
+  e.nFreq = parsed.nFreq;
   if (target == 0) ++ctx.nNextRow;
 
   if (ctx.bMenuUsed) {
-    ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, st);
+    ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, rs);
     ctx.bMenuUsed = false;
   }
   return LineOutcome::kTaken;
 }
 
 // Species lines until the sample ends, then the recap, confirmation and record.
-LinesOutcome EnterSpeciesLines(Console& con, AppState& st, EntryContext& ctx) {
-  RunSettings& rs = st.settings;
-  SampleState& sample = st.sample;
+LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
+  RunSettings& rs = t.rs;
+  SampleState& sample = t.sample;
   char line[kLineSize];
   bool pending = false;  // a line typed at the confirmation is the next species line
 
@@ -277,7 +258,7 @@ LinesOutcome EnterSpeciesLines(Console& con, AppState& st, EntryContext& ctx) {
         con.out.flush();
         std::fflush(nullptr);
         if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
-      } else if (!ReadDataLine(con, rs.fpDataFile, line)) {
+      } else if (!ReadDataLine(con, rs.fpDataFile.get(), line)) {
         // The end of the file ends this sample and, at the next request, the run.
         rs.nSampleCounter = kDataFileEndedCounter;
         fileEnded = true;
@@ -286,16 +267,14 @@ LinesOutcome EnterSpeciesLines(Console& con, AppState& st, EntryContext& ctx) {
     pending = false;
 
     if (!fileEnded) {
-      LineOutcome outcome = TakeSpeciesLine(con, st, ctx, line);
+      LineOutcome outcome = TakeSpeciesLine(con, t, ctx, line);
       if (outcome == LineOutcome::kInputEnded) return LinesOutcome::kInputEnded;
       if (outcome != LineOutcome::kBlank) continue;
       if (ctx.nNextRow == 1) {
         // The header was recorded without its line end; the blank line must stand
         // on a line of its own, or the record read back would take the next
         // sample's lines into this one.
-        if (ctx.keyboard) {
-          WriteOrWarn(con, rs.fpRecordFile, "record", std::string("\n") + kClosingLine);
-        }
+        if (ctx.keyboard) WriteTo(rs.fpRecordFile, std::string("\n") + kClosingLine);
         ++rs.nSampleCounter;
         return LinesOutcome::kSkipped;
       }
@@ -314,7 +293,7 @@ LinesOutcome EnterSpeciesLines(Console& con, AppState& st, EntryContext& ctx) {
 
     if (ctx.keyboard) {
       Say(con, "\n\n\n\n\n\n Recap for sample %30s\n", sample.szSampleName);
-      ShowSampleEntries(con, RecapMode::kFull, sample.nSampleEntries, st);
+      ShowSampleEntries(con, RecapMode::kFull, sample.nSampleEntries, t.ref, sample, rs);
       int counted = 0;
       for (int k = 1; k <= sample.nSampleEntries; ++k) {
         if (sample.arrSample[k].nCover >= 0) ++counted;
@@ -335,24 +314,36 @@ LinesOutcome EnterSpeciesLines(Console& con, AppState& st, EntryContext& ctx) {
       Say(con, "\n Sample complete;  calculating goodness of fit ...\n");
     }
 
-    ShowSampleEntries(con, RecapMode::kRecord, sample.nSampleEntries, st);
-    if (ctx.keyboard) WriteOrWarn(con, rs.fpRecordFile, "record", kClosingLine);
+    ShowSampleEntries(con, RecapMode::kRecord, sample.nSampleEntries, t.ref, sample, rs);
+    if (ctx.keyboard) WriteTo(rs.fpRecordFile, kClosingLine);
     CompleteSample(sample, rs);
     return LinesOutcome::kSampleReady;
   }
 }
 
+// Data recorded on one cover scale and read on another would give wrong fits
+// without a word, so a header that names its scale is held against the setting,
+// and the user may change the setting before any line is read.
+void CheckCoverTag(Console& con, const char* found, RunSettings& rs) {
+  const char* setting = CoverScaleOf(rs.nCoverScale).tag;
+  if (found == nullptr || std::strcmp(found, setting) == 0) return;
+  Say(con, "\n Cover scale is set to %5s but input data are %5s\n Press <RETURN> to continue\n",
+      setting, found);
+  con.out.flush();
+  char answer[kFileNameSize];
+  ReadAnswerLine(con, answer, sizeof answer);
+  ParameterDialogue(con, rs);
+}
+
 }  // namespace
 
-EntryResult EnterSample(Console& con, AppState& st) {
-  RunSettings& rs = st.settings;
-  SampleState& sample = st.sample;
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs) {
+  Tables t{ref, sample, rs};
   const bool keyboard = rs.nInputSource == 0;
 
   for (;;) {  // a skipped sample starts again here, with the next sample number
     char line[kLineSize];
-    int16_t maxFreq = 0;
-    bool refused = false;
+    SampleHeader h{};
     if (keyboard) {
       for (;;) {
         Say(con, "\n\n\n\n\n");
@@ -361,34 +352,39 @@ EntryResult EnterSample(Console& con, AppState& st) {
         con.out.flush();
         std::fflush(nullptr);
         if (!ReadAnswerLine(con, line, kLineSize)) return EndOfConsoleInput(con);
-        ParseSampleHeader(con, st, line, sample.szSampleName, maxFreq, refused);
-        if (!refused) break;
+        h = ParseSampleHeader(con, line, rs.nSampleCounter);
+        if (!h.refused) break;
       }
     } else {
       if (rs.nSampleCounter > kMaxSamplesPerFile) {
-        ReportUnreadSamples(con, st);
-        return EndDataRun(con, rs);
+        ReportUnreadSamples(con, rs);
+        return EndDataRun(con);
       }
       do {
-        if (!ReadDataLine(con, rs.fpDataFile, line)) return EndDataRun(con, rs);
+        if (!ReadDataLine(con, rs.fpDataFile.get(), line)) return EndDataRun(con);
       } while (line[0] == '\0');
-      ParseSampleHeader(con, st, line, sample.szSampleName, maxFreq, refused);
-      if (refused) maxFreq = 0;  // taken as cover data
+      h = ParseSampleHeader(con, line, rs.nSampleCounter);
+      if (h.refused) h.nMaxFreq = 0;  // taken as cover data
     }
-    sample.nMaxFreq = maxFreq;
+    std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
+    if (!h.refused) {
+      CheckCoverTag(con, h.tag, rs);
+      if (keyboard) RecordSampleHeader(rs, sample.szSampleName, h.nMaxFreq);  // only typed samples
+    }
+    sample.nMaxFreq = h.nMaxFreq;
     sample.nSampleEntries = 0;
 
-    ShowSampleHeader(con, st);
+    ShowSampleHeader(con, sample, rs);
     if (rs.nOutputFormat == 0 && rs.nSampleCounter == 1) {
-      WriteOrWarn(con, rs.fpResults, "results",
-                  "Sample,Analysis_Type,Fit#,Eunis_Comm,NVC_Comm,Mean_GoF,GoF_1,GoF_2,GoF_3,"
-                  "GoF_4,NVC_Comm_Name,NVC_Sub_Name,Eunis_Name,Vasc_Param,Cover_Scale,"
-                  "Anal_Param\n");
+      WriteTo(rs.fpResults,
+              "Sample,Analysis_Type,Fit#,Eunis_Comm,NVC_Comm,Mean_GoF,GoF_1,GoF_2,GoF_3,"
+              "GoF_4,NVC_Comm_Name,NVC_Sub_Name,Eunis_Name,Vasc_Param,Cover_Scale,"
+              "Anal_Param\n");
     }
     if (keyboard) Say(con, " Now enter species data, ending with blank line\n");
 
-    EntryContext ctx{keyboard, CoverScaleLimit(rs.nCoverScale), 1, false};
-    switch (EnterSpeciesLines(con, st, ctx)) {
+    EntryContext ctx{keyboard, CoverScaleOf(rs.nCoverScale).limit, 1, false};
+    switch (EnterSpeciesLines(con, t, ctx)) {
       case LinesOutcome::kSampleReady:
         return EntryResult::kSampleReady;
       case LinesOutcome::kInputEnded:

@@ -1,36 +1,23 @@
 // Dictionary name resolution: exact lookup, the menu of similar names, and
 // new species appended after the dictionary for the rest of the run.
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
 
-#include "common/textio.h"
-#include "run/run.h"
 #include "sample/sample.h"
 
 namespace {
 
-constexpr int kNameBytes = static_cast<int>(sizeof(SpeciesEntry::szShortName));
+constexpr int kNameBytes = kShortNameWidth + 1;
 constexpr int kMenuItems = 75;      // items 1..75 can be chosen
 constexpr int kMenuLines = 15;      // items r, r+15, r+30, r+45 share line r
 constexpr int kMenuColumns = 4;     // so items 61..75 are never shown
 constexpr int kRowNewName = 1;
 constexpr int kRowDelete = 2;
-constexpr int kMaxNewSpeciesCode = kMarkerStep;  // above it a code reads as a marked one
 
 // Byte comparison as unsigned characters, never past a short name.
 int CompareKey(const char* key, const char* name) { return std::strncmp(key, name, kNameBytes); }
-
-int SortedCount(const RefData& ref) {
-  int n = ref.nSpeciesCount;
-  return n > kSpeciesCapacity ? kSpeciesCapacity : n;
-}
-
-int EntriesInUse(const SampleState& sample) {
-  int n = sample.nSpeciesEntries;
-  if (n > kSpeciesCapacity) n = kSpeciesCapacity;
-  return n;
-}
 
 // The first characters of the two words of a short name or key, split at
 // blanks as "%4s %4s" splits them; '\0' where a word is missing.
@@ -48,47 +35,26 @@ Initials InitialsOf(const char* name) {
   return Initials{w1[0], w2[0]};
 }
 
-void ReportWrite(Console& con, bool ok, const char* what) {
-  if (!ok) con.err << "vegmatch: could not write " << what << " to the results file\n";
-}
-
 // Appends the key as a new species. Returns the new row, or 0 when the name
-// has to be refused (the table is full, or the codes are used up); existing
-// rows are never touched.
-int CreateNewSpecies(Console& con, AppState& st, const char* key) {
-  RefData& ref = st.ref;
-  SampleState& sample = st.sample;
-  const char* refusal = nullptr;
-  int last = sample.nSpeciesEntries;
-  if (last < ref.nSpeciesCount) last = ref.nSpeciesCount;  // never overwrite the dictionary
-  if (last >= kSpeciesCapacity) {
-    refusal = " *** Species table full - no room for a new name; line ignored ***  %-9s\n";
-  } else if (sample.nNextNewSpeciesCode >= kMaxNewSpeciesCode) {
-    refusal = " *** No species codes left for new names; line ignored ***  %-9s\n";
-  }
-  if (refusal != nullptr) {
-    Say(con, refusal, key);
-    RunSettings& rs = st.settings;
-    if (rs.nInputSource == 1 && rs.nOutputFormat == 1) {
-      ReportWrite(con, FileSay(rs.fpResults, refusal, key), "a refused name");
-    }
-    return 0;
-  }
-  int row = last + 1;
-  sample.nSpeciesEntries = static_cast<int16_t>(row);
-  SpeciesEntry& e = ref.arrSpecies[row];
-  CopyField(e.szShortName, key, kNameBytes - 1);
-  e.szFullName[0] = '\0';
-  e.nSpeciesCode = ++sample.nNextNewSpeciesCode;
-  return row;
+// has to be refused (the table is full, or the codes are used up).
+int CreateNewSpecies(Console& con, RefData& ref, const RunSettings& rs, const char* key) {
+  const NewSpecies added = AppendNewSpecies(ref, key);
+  if (added.result == NewSpeciesResult::kAdded) return added.row;
+  const char* refusal =
+      added.result == NewSpeciesResult::kTableFull
+          ? " *** Species table full - no room for a new name; line ignored ***  %-9s\n"
+          : " *** No species codes left for new names; line ignored ***  %-9s\n";
+  Say(con, refusal, key);
+  if (rs.nInputSource == 1 && rs.nOutputFormat == 1) FileSay(rs.fpResults.get(), refusal, key);
+  return 0;
 }
 
 }  // namespace
 
 NameBracket FindNameBracket(const RefData& ref, const char* key) {
   int lo = 1;
-  int hi = SortedCount(ref);
-  if (hi < 1) return NameBracket{1, hi < 0 ? 0 : hi, 0};
+  int hi = ref.nSpeciesCount;
+  assert(hi >= 2 && hi <= kSpeciesCapacity);
   while (hi - lo > 1) {
     int mid = (lo + hi) / 2;
     if (CompareKey(key, ref.arrSpecies[mid].szShortName) < 0) {
@@ -106,29 +72,24 @@ NameBracket FindNameBracket(const RefData& ref, const char* key) {
   return NameBracket{lo, hi, equal};
 }
 
-int FindSpeciesRow(const RefData& ref, const SampleState& sample, const char* key) {
+int FindSpeciesRow(const RefData& ref, const char* key) {
   NameBracket b = FindNameBracket(ref, key);
   if (b.equal != 0) return b.equal;
   // New names stand after the dictionary unsorted, in order of creation.
-  int last = EntriesInUse(sample);
-  for (int row = SortedCount(ref) + 1; row <= last; ++row) {
+  for (int row = ref.nSpeciesCount + 1; row <= ref.nSpeciesEntries; ++row) {
     if (CompareKey(key, ref.arrSpecies[row].szShortName) == 0) return row;
   }
   return 0;
 }
 
-int ResolveUnknownName(Console& con, AppState& st, const char* key) {
-  RefData& ref = st.ref;
-  RunSettings& rs = st.settings;
-
+int ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const char* key) {
   if (rs.nInputSource == 1) {
     // A data file runs without questions: the name is taken as a new species.
     Say(con, "      *** Name not in dictionary ***  %-9s\n", key);
     if (rs.nOutputFormat == 1) {
-      ReportWrite(con, FileSay(rs.fpResults, "      *** Name not in dictionary ***  %-9s\n", key),
-                  "a name not in the dictionary");
+      FileSay(rs.fpResults.get(), "      *** Name not in dictionary ***  %-9s\n", key);
     }
-    return CreateNewSpecies(con, st, key);
+    return CreateNewSpecies(con, ref, rs, key);
   }
 
   Say(con, "     *** Name not in dictionary ***  %-s\n\n", key);
@@ -163,8 +124,7 @@ int ResolveUnknownName(Console& con, AppState& st, const char* key) {
     }
   };
   for (int row = start; row <= end; ++row) consider(row);
-  int last = EntriesInUse(st.sample);
-  for (int row = SortedCount(ref) + 1; row <= last; ++row) consider(row);
+  for (int row = ref.nSpeciesCount + 1; row <= ref.nSpeciesEntries; ++row) consider(row);
 
   int lines = count < kMenuLines ? count : kMenuLines;
   for (int r = 1; r <= lines; ++r) {
@@ -186,7 +146,7 @@ int ResolveUnknownName(Console& con, AppState& st, const char* key) {
   int choice = ReadInt(answer);
   if (choice < 1 || choice > count) choice = 2;
 
-  if (choice == 1) return CreateNewSpecies(con, st, key);
+  if (choice == 1) return CreateNewSpecies(con, ref, rs, key);
   if (choice == 2) return 0;
   return items[choice];
 }

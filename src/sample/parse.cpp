@@ -4,31 +4,12 @@
 #include <cstring>
 #include <ostream>
 
-#include "common/textio.h"
-#include "run/run.h"
 #include "sample/sample.h"
-
-const char* CoverScaleTag(int16_t nCoverScale) {
-  switch (nCoverScale) {
-    case 1: return "COVR%";
-    case 2: return "BR-BL";
-    case 3: return "DOMIN";
-    default: return "";
-  }
-}
-
-double CoverScaleLimit(int16_t nCoverScale) {
-  switch (nCoverScale) {
-    case 2: return 5.0;
-    case 3: return 10.0;
-    default: return 100.0;
-  }
-}
 
 namespace {
 
-constexpr int kWorkColumns = 80;     // lines are handled in an 80-column work area
-constexpr int kNameColumns = 30;     // the sample name stands in columns 1..30
+constexpr int kWorkColumns = kLineSize;  // lines are handled in an 80-column work area
+constexpr int kNameColumns = kSampleNameWidth;  // the sample name stands in columns 1..30
 constexpr int kMaxFreqTokenMax = 19; // longer maximum-frequency tokens are refused
 constexpr int kFreqTokenMax = 3;     // frequencies are 0..100, so at most 3 characters
 constexpr int kCoverKept = 6;        // only the first 6 characters of a cover count
@@ -66,12 +47,9 @@ const char* HeaderTag(const char* line, int16_t nMaxFreq) {
 
 }  // namespace
 
-void ParseSampleHeader(Console& con, AppState& st, const char* line, char* szName,
-                       int16_t& nMaxFreq, bool& refused) {
-  RunSettings& rs = st.settings;
-  std::memset(szName, 0, sizeof st.sample.szSampleName);
-  nMaxFreq = 0;
-  refused = false;
+SampleHeader ParseSampleHeader(Console& con, const char* line, int32_t nSampleCounter) {
+  SampleHeader h{};
+  char* szName = h.szName;
 
   int n = WorkLength(line);
   for (int l = 0; l < n; ++l) {
@@ -96,9 +74,9 @@ void ParseSampleHeader(Console& con, AppState& st, const char* line, char* szNam
     }
     if (bad) {
       Say(con, " *** Maximum frequency may not be lower than 0 or exceed 100 ***");
-      refused = true;
+      h.refused = true;
     } else {
-      nMaxFreq = static_cast<int16_t>(v);
+      h.nMaxFreq = static_cast<int16_t>(v);
     }
     break;
   }
@@ -106,49 +84,36 @@ void ParseSampleHeader(Console& con, AppState& st, const char* line, char* szNam
   int len = static_cast<int>(std::strlen(szName));
   while (len > 0 && szName[len - 1] == ' ') szName[--len] = '\0';
 
-  if (refused) return;
+  if (h.refused) return h;
 
   if (len == 0) {
-    std::snprintf(szName, sizeof st.sample.szSampleName, "SAMPL%5d",
-                  static_cast<int>(rs.nSampleCounter));
+    std::snprintf(szName, sizeof h.szName, "SAMPL%5d", static_cast<int>(nSampleCounter));
   }
+  h.tag = HeaderTag(line, h.nMaxFreq);
+  return h;
+}
 
-  // Data recorded on one cover scale and read on another would give wrong
-  // fits without a word, so a header that names its scale is held against
-  // the setting, and the user may change the setting before any line is read.
-  const char* found = HeaderTag(line, nMaxFreq);
-  const char* setting = CoverScaleTag(rs.nCoverScale);
-  if (found != nullptr && std::strcmp(found, setting) != 0) {
-    Say(con, "\n Cover scale is set to %5s but input data are %5s\n Press <RETURN> to continue\n",
-        setting, found);
-    con.out.flush();
-    char answer[50];
-    ReadAnswerLine(con, answer, sizeof answer);
-    ParameterDialogue(con, rs);
-  }
-
-  if (rs.nInputSource != 0) return;  // only typed samples are recorded
-  // No line end: the first recorded entry begins with one.
-  bool ok = nMaxFreq > 0
-                ? FileSay(rs.fpRecordFile, "%-30s   *%3d %5s", szName, nMaxFreq,
-                          CoverScaleTag(rs.nCoverScale))
-                : FileSay(rs.fpRecordFile, "%-30s     %5s", szName, CoverScaleTag(rs.nCoverScale));
-  if (!ok) {
-    con.err << "vegmatch: could not write the header of sample " << szName
-            << " to the record file\n";
+void RecordSampleHeader(const RunSettings& rs, const char* szName, int16_t nMaxFreq) {
+  const char* tag = CoverScaleOf(rs.nCoverScale).tag;
+  if (nMaxFreq > 0) {
+    FileSay(rs.fpRecordFile.get(), "%-30s   *%3d %5s", szName, nMaxFreq, tag);
+  } else {
+    FileSay(rs.fpRecordFile.get(), "%-30s     %5s", szName, tag);
   }
 }
 
-void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nFreq,
-                      double& dCover, int16_t& nStatus) {
+SpeciesLine ParseSpeciesLine(const char* line, int16_t nMaxFreq) {
   char work[kWorkColumns];
   int n = WorkLength(line);
   std::memcpy(work, line, static_cast<size_t>(n));
   std::memset(work + n, ' ', static_cast<size_t>(kWorkColumns - n));
-  std::memset(key, 0, 10);
-  nStatus = 0;
+  SpeciesLine parsed{};
+  char* key = parsed.key.text;
+  int16_t& nFreq = parsed.nFreq;
+  double& dCover = parsed.dCover;
   nFreq = 1;
   dCover = 0.0;
+  parsed.ok = true;
 
   int i = 0;
   auto skipBlanks = [&] {
@@ -159,7 +124,7 @@ void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nF
   };
 
   skipBlanks();
-  if (i >= kWorkColumns) return;  // a blank line: empty key
+  if (i >= kWorkColumns) return parsed;  // a blank line: empty key
 
   // First word: its first 4 characters.
   int k = 0;
@@ -168,13 +133,13 @@ void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nF
   // From here on, running out of line means the cover is missing: a bad line,
   // though the key is complete.
   if (i >= kWorkColumns) {
-    nStatus = 1;
-    return;
+    parsed.ok = false;
+    return parsed;
   }
   skipBlanks();
   if (i >= kWorkColumns) {
-    nStatus = 1;
-    return;
+    parsed.ok = false;
+    return parsed;
   }
   for (; k < 5; ++k) key[k] = ' ';
 
@@ -189,33 +154,33 @@ void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nF
   if (nMaxFreq > 0) {
     skipBlanks();
     if (i >= kWorkColumns) {
-      nStatus = 1;
-      return;
+      parsed.ok = false;
+      return parsed;
     }
     int start = i;
     skipWord();
     int len = i - start;
     if (len > kFreqTokenMax) {
-      nStatus = 1;
-      return;
+      parsed.ok = false;
+      return parsed;
     }
     char token[kFreqTokenMax + 1];
     CopyToken(token, work + start, len);
     int v = ReadInt(token);  // at most 3 characters: always within 16 bits
     nFreq = static_cast<int16_t>(v);
-    if (v < 0 || v > nMaxFreq) nStatus = 1;
+    if (v < 0 || v > nMaxFreq) parsed.ok = false;
   }
 
   skipBlanks();
   if (i >= kWorkColumns) {
-    nStatus = 1;
-    return;
+    parsed.ok = false;
+    return parsed;
   }
   int start = i;
   skipWord();
   if (i >= kWorkColumns) {  // the cover token runs into the last column
-    nStatus = 1;
-    return;
+    parsed.ok = false;
+    return parsed;
   }
   int len = i - start < kCoverKept ? i - start : kCoverKept;
   char token[kCoverKept + 1];
@@ -225,5 +190,6 @@ void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nF
   // The entry keeps ten times the cover in 16 bits; a value that does not fit
   // there (or is no number at all) is refused rather than wrapped.
   double tenfold = std::floor(dCover * 10.0 + 0.001);
-  if (!(tenfold >= -32768.0 && tenfold <= 32767.0)) nStatus = 1;
+  if (!(tenfold >= -32768.0 && tenfold <= 32767.0)) parsed.ok = false;
+  return parsed;
 }

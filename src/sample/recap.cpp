@@ -1,12 +1,12 @@
 // Showing the sample back while it is entered (the short and full recaps) and
 // writing it to the record file, in the form in which it was typed: codes still
 // carry their "*" markers and covers are still tenths of the typed scale value.
+#include <cassert>
 #include <cstdio>
 #include <cstring>
 #include <istream>
 #include <ostream>
 
-#include "common/textio.h"
 #include "sample/sample.h"
 
 namespace {
@@ -62,12 +62,12 @@ void PrintGrid(Console& con, char (*cells)[kGridColumns + 1][kCellSize], int lin
 
 }  // namespace
 
-void ShowSampleEntries(Console& con, RecapMode mode, int n, AppState& st) {
+void ShowSampleEntries(Console& con, RecapMode mode, int n, const RefData& ref,
+                       const SampleState& sample, const RunSettings& rs) {
   // Samples read from a data file are neither shown nor recorded.
-  if (st.settings.nInputSource != 0) return;
-  if (n > kSampleCapacity) n = kSampleCapacity;
+  if (rs.nInputSource != 0) return;
+  assert(n >= 0 && n <= kSampleCapacity);
 
-  const SampleState& sample = st.sample;
   const bool frequencyData = sample.nMaxFreq > 0;
   char cells[kGridLines + 1][kGridColumns + 1][kCellSize];
   std::memset(cells, 0, sizeof cells);
@@ -75,7 +75,6 @@ void ShowSampleEntries(Console& con, RecapMode mode, int n, AppState& st) {
   int first = 1;
   if (mode == RecapMode::kShort && n >= kShortRecapEntries) first = n - (kShortRecapEntries - 1);
   int count = 0;
-  bool recordOk = true;
 
   for (int k = first; k <= n; ++k) {
     const SampleEntry& e = sample.arrSample[k];
@@ -91,10 +90,8 @@ void ShowSampleEntries(Console& con, RecapMode mode, int n, AppState& st) {
       count = 1;
     }
 
-    const char* shortName = "";
-    if (e.nSpeciesIndex >= 1 && e.nSpeciesIndex <= kSpeciesCapacity) {
-      shortName = st.ref.arrSpecies[e.nSpeciesIndex].szShortName;
-    }
+    assert(e.nSpeciesIndex >= 1 && e.nSpeciesIndex <= ref.nSpeciesEntries);
+    const char* shortName = ref.arrSpecies[e.nSpeciesIndex].szShortName;
     char text[kCellSize + 2];
     switch (mode) {
       case RecapMode::kShort:
@@ -103,7 +100,7 @@ void ShowSampleEntries(Console& con, RecapMode mode, int n, AppState& st) {
         break;
       case RecapMode::kRecord:
         FormatEntry(text, sizeof text, Shape::kRecordLine, e, shortName, frequencyData);
-        if (!FileSay(st.settings.fpRecordFile, "%s", text)) recordOk = false;
+        FileSay(rs.fpRecordFile.get(), "%s", text);
         break;
       case RecapMode::kFull: {
         int line = (count - 1) % kGridLines + 1;
@@ -119,9 +116,6 @@ void ShowSampleEntries(Console& con, RecapMode mode, int n, AppState& st) {
     Say(con, "\n");
     PrintGrid(con, cells, count < kGridLines ? count : kGridLines, "%21s    ");
   } else if (mode == RecapMode::kRecord) {
-    if (!FileSay(st.settings.fpRecordFile, "\n")) recordOk = false;
-    if (!recordOk && st.settings.fpRecordFile != nullptr) {
-      con.err << "vegmatch: error writing the record file\n";
-    }
+    FileSay(rs.fpRecordFile.get(), "\n");
   }
 }

@@ -1,24 +1,55 @@
 // Sample entry: header and species lines, name resolution, the recaps and the
 // record file, completion of the sample, and the entry loop itself.
+//
+// Lines typed at the console or read from a data file are checked here, so a
+// completed sample always holds what scoring relies on.
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
-#include "common/state.h"
+#include "common/common.h"
+#include "console/console.h"
+#include "refdata/refdata.h"
+#include "scoring/scoring.h"
 
-// ---- cover scales -------------------------------------------------------------
-const char* CoverScaleTag(int16_t nCoverScale);  // "COVR%", "BR-BL", "DOMIN"
-double CoverScaleLimit(int16_t nCoverScale);     // 100, 5, 10
+// The sample being entered, then the completed sample scoring reads.
+struct SampleState : SampleEntries {
+  char szSampleName[kSampleNameSize];  // at most 30 characters
+};
 
 // ---- line parsing -------------------------------------------------------------
-// Sample name (szName, 32 bytes) and maximum frequency of a header line; default
-// name, cover-tag check and (keyboard) record header included.
-void ParseSampleHeader(Console& con, AppState& st, const char* line, char* szName,
-                       int16_t& nMaxFreq, bool& refused);
+// The key a species line is looked up by: the first 4 characters of the first
+// word, a blank, the first 4 of the second word ("quer robu"), lower case.
+struct NameKey {
+  char text[kShortNameWidth + 1];
+  const char* c_str() const { return text; }
+};
 
-// Key (10 bytes), frequency, cover value and status (0 good, 1 bad) of a species line.
-void ParseSpeciesLine(const char* line, char* key, int16_t nMaxFreq, int16_t& nFreq,
-                      double& dCover, int16_t& nStatus);
+// What a sample header line gives: the name (the default "SAMPL    n" for an
+// empty one), the maximum frequency (0 for cover data), and the cover-scale tag
+// ("COVR%", "BR-BL", "DOMIN") where a recorded header carries one, else null.
+// A refused maximum frequency is said on the console.
+struct SampleHeader {
+  char szName[kSampleNameSize];
+  int16_t nMaxFreq;
+  bool refused;
+  const char* tag;
+};
+SampleHeader ParseSampleHeader(Console& con, const char* line, int32_t nSampleCounter);
+
+// Writes a typed sample's header to the record file, without its line end (the
+// first recorded entry begins with one).
+void RecordSampleHeader(const RunSettings& rs, const char* szName, int16_t nMaxFreq);
+
+// Key, frequency and cover value of a species line; ok false for a bad line.
+struct SpeciesLine {
+  NameKey key;
+  int16_t nFreq;
+  double dCover;
+  bool ok;
+};
+SpeciesLine ParseSpeciesLine(const char* line, int16_t nMaxFreq);
 
 // ---- name resolution --------------------------------------------------------------
 struct NameBracket {
@@ -27,18 +58,19 @@ struct NameBracket {
   int equal;  // row equal to the key, or 0
 };
 NameBracket FindNameBracket(const RefData& ref, const char* key);
-int FindSpeciesRow(const RefData& ref, const SampleState& sample, const char* key);
+int FindSpeciesRow(const RefData& ref, const char* key);
 // Menu (keyboard) or new species (data file); returns a row, or 0 to drop the line.
-int ResolveUnknownName(Console& con, AppState& st, const char* key);
+int ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const char* key);
 
 // ---- recaps and record ----------------------------------------------------------------
 enum class RecapMode { kShort, kFull, kRecord };
-void ShowSampleEntries(Console& con, RecapMode mode, int n, AppState& st);
+void ShowSampleEntries(Console& con, RecapMode mode, int n, const RefData& ref,
+                       const SampleState& sample, const RunSettings& rs);
 
 // ---- completion and entry -------------------------------------------------------------
 void CompleteSample(SampleState& sample, const RunSettings& rs);
 
 enum class EntryResult { kSampleReady, kRunEnded };
 // Obtains one complete sample; kRunEnded when the run is over (end of the data
-// file, or end of console input), after files are closed and the end message shown.
-EntryResult EnterSample(Console& con, AppState& st);
+// file, or end of console input), after the end message is shown.
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs);

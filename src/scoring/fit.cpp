@@ -4,19 +4,12 @@
 // lines of its species, so the work is proportional to those lines plus a few
 // steps per community; nothing is allocated per sample.
 #include <algorithm>
+#include <cassert>
 
-#include "refdata/refdata.h"
-#include "scoring/guards.h"
 #include "scoring/scoring.h"
-
-using scoring_guard::IsSpeciesRow;
-using scoring_guard::JoinLines;
-using scoring_guard::UnitsInUse;
-using scoring_guard::UsableLine;
 
 namespace {
 
-constexpr double kTiny = 1e-6;         // start of L and P, and the weight of a zero cover
 constexpr double kCoverStart = 0.001;  // start of K
 constexpr int kMaxCover = 100;
 
@@ -126,22 +119,13 @@ void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
   }
 }
 
-// The dictionary row of the first entry with the code. The code index built at
-// load time holds exactly what the halving search over the sorted index gives,
-// so codes within its range are looked up directly and only others are searched.
-int DictionaryRowOfCode(const RefData& ref, int code) {
-  if (code >= 1 && code <= kMaxSpeciesCode) return ref.arrSpeciesIndexByCode[code];
-  const int row = FindSortedRowByCode(ref, code);
-  return IsSpeciesRow(row) ? ref.arrSortedSpecies[row].nSpeciesIndex : 0;
-}
-
 }  // namespace
 
-void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysisType,
+void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc) {
   // Every community starts unreached: four values, mean and class sums 0. Its
   // woodland rule is looked up once here rather than for every line.
-  const int nUnits = UnitsInUse(ref);
+  const int nUnits = ref.nNVCCount;
   bool woodland[kNVCCapacity + 1];
   for (int g = 1; g <= nUnits; ++g) {
     sc.arrNVCFit[g] = NVCFit{};
@@ -154,36 +138,33 @@ void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysi
 
   // Frequency data weigh each species by its frequency; cover data by 1.
   const bool frequencyData = sample.nMaxFreq > 0;
-  const int nEntries = std::clamp(static_cast<int>(sample.nSampleEntries), 0, kSampleCapacity);
+  const int nEntries = sample.nSampleEntries;
+  assert(nEntries >= 0 && nEntries <= kSampleCapacity);
   double sumPresence = kTiny;     // L
   double sumCover = kCoverStart;  // K
   for (int e = 1; e <= nEntries; ++e) {
     const SampleEntry& entry = sample.arrSample[e];
     if (entry.nSpeciesCode < 0) continue;
     const int w = frequencyData ? entry.nFreq : 1;
-    const int cover = std::clamp(static_cast<int>(entry.nCover), 0, kMaxCover);
+    const int cover = entry.nCover;
+    assert(cover >= 0 && cover <= kMaxCover);
     const double a = cover > 0 ? sc.dCoverPow[cover] : kTiny;
     sumPresence += w;
     sumCover += a;
 
     // Species typed during the run have no dictionary row: they count in L and K only.
     const int idx = DictionaryRowOfCode(ref, entry.nSpeciesCode);
-    if (!IsSpeciesRow(idx)) continue;
-    int first = 0;
-    int last = 0;
-    if (!JoinLines(ref.arrSpeciesBySpeciesIndex[idx], first, last)) continue;
+    if (idx == 0) continue;
+    const TableRange& range = ref.arrSpeciesBySpeciesIndex[idx];
+    if (range.nEndIndex == 0) continue;
 
     const double weight = w;
     const double coverPercent = cover;
     double coverByClass[6];  // a * F, per constancy class
     for (int c = 0; c <= 5; ++c) coverByClass[c] = a * st.f[c];
-    // Written out rather than through ForEachUsableLine: this is the hottest loop
-    // of a run, and the visitor form measured about 15% slower here.
-    for (int r = first; r <= last; ++r) {
+    for (int r = range.nStartIndex; r <= range.nEndIndex; ++r) {
       const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
-      const QuantEntry* usable = UsableLine(line, nUnits, sc);
-      if (usable == nullptr) continue;
-      const QuantEntry& qe = *usable;
+      const QuantEntry& qe = QuantOfLine(line, nUnits, sc);
       const int g = line.nNVCIndex;
       const int c = qe.nConstancyClass;
       const double f = st.f[c];

@@ -1,21 +1,17 @@
 // The best communities of the current sample, best first.
-#include <algorithm>
+#include <cassert>
 
-#include "scoring/guards.h"
 #include "scoring/scoring.h"
 
 namespace {
 
 // Below any mean, so that the first communities always enter the list.
 constexpr double kEmptyPlace = -1e10;
-// Rows 1..kTopFitsRecords-1 of arrTopFits exist.
-constexpr int kMaxRanked = kTopFitsRecords - 1;
-
 }  // namespace
 
 void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
-  const int n = std::min(static_cast<int>(nFitsToOutput), kMaxRanked);
-  if (n < 1) return;
+  const int n = nFitsToOutput;
+  assert(n >= 1 && n < kTopFitsRecords);
   TopFit* top = sc.arrTopFits;
   for (int i = 1; i <= n; ++i) {
     top[i].nNVCIndex = 1;
@@ -23,7 +19,7 @@ void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
   }
   // Strict comparisons keep ties in index order: a later community with the same
   // mean goes after the earlier one, and one equal to the last row stays out.
-  const int nUnits = scoring_guard::UnitsInUse(ref);
+  const int nUnits = ref.nNVCCount;
   for (int g = 1; g <= nUnits; ++g) {
     const double m = sc.arrNVCFit[g].dMeanGoF;
     if (!(m > top[n].dMeanGoF)) continue;

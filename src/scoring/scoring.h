@@ -1,19 +1,86 @@
 // Scoring: weight tables, community expectation totals, goodness of fit of a
 // sample against every community, and the ranking of the best fits.
+//
+// The scoring passes read the reference tables as the loaders left them and the
+// sample as completion left it; what they rely on is asserted, not clamped.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
-#include "common/state.h"
+#include "common/common.h"
+#include "refdata/refdata.h"
+
+struct QuantEntry {
+  int16_t nConstancyClass;
+  double dCoverWeightPow;
+  double dCoverWeight;
+  double dWoodlandFactor;
+};
+
+struct NVCTotals {
+  double dSumFreqSq;
+  double dMeanFreq;
+  double dMeanFreqCover;
+  double dCoverExpectation;
+  int16_t nSpeciesInClass[kConstancyClasses + 1];  // 1..5
+};
+
+struct NVCFit {
+  double dGoF1;
+  double dGoF2;
+  double dGoF3;
+  double dGoF4;
+  double dMeanGoF;
+  int16_t nSampleFreqByClass[kConstancyClasses + 1];  // 1..5
+};
+
+struct TopFit {
+  int16_t nNVCIndex;
+  double dMeanGoF;
+};
+
+struct ScoringState {
+  int16_t nDominPercent[kDominClasses + 1];      // 1..10
+  double dClassFreq[kConstancyClasses + 1];      // 1..5
+  double dCoverPow[101];                         // 1..100
+  QuantEntry arrQuantTable[kQuantCodes + 1];
+  NVCTotals arrNVCTotals[kNVCCapacity + 1];
+  NVCFit arrNVCFit[kNVCCapacity + 1];
+  TopFit arrTopFits[kTopFitsRecords];
+};
+
+// The entries of a sample, as scoring reads them once entry has completed them:
+// one row per species code, covers in percent 0..100, frequencies 0..nMaxFreq.
+// Sample entry keeps the sample in this record (and more besides).
+struct SampleEntry {
+  int16_t nSpeciesCode;   // entering: code + 10000 per marker; completed: plain code
+  int16_t nSpeciesIndex;  // row of arrSpecies
+  int16_t nCover;         // entering: tenths of the typed scale value; completed: percent
+  int16_t nFreq;          // 1 for cover data
+};
+
+struct SampleEntries {
+  SampleEntry arrSample[kSampleCapacity + 1];
+  int16_t nSampleEntries;
+  int16_t nMaxFreq;  // 0: cover data; 1..100: frequency data
+};
 
 // A community whose code begins with capital W or O is scored as woodland.
-// Inline: it is asked once per association line of every sample species.
 inline bool IsWoodland(const NVCUnit& unit) {
   return unit.szNVCType[0] == 'W' || unit.szNVCType[0] == 'O';
 }
 
+// The quant row of a regrouped association line; the loaders only regroup lines
+// of real units with valid quants.
+inline const QuantEntry& QuantOfLine(const NVCTableLine& line, int nUnits, const ScoringState& sc) {
+  assert(line.nNVCIndex >= 1 && line.nNVCIndex <= nUnits && IsValidQuant(line.nQuant));
+  (void)nUnits;
+  return sc.arrQuantTable[line.nQuant];
+}
+
 void BuildQuantTables(ScoringState& sc);
 void BuildNVCTotals(const RefData& ref, ScoringState& sc);
-void ScoreSample(const RefData& ref, const SampleState& sample, int16_t nAnalysisType,
+void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc);
 void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc);

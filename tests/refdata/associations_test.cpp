@@ -187,8 +187,11 @@ TEST(AssociationMalformed, OverlongLinesAndFields) {
   EXPECT_EQ(ref.arrTbNVCToSpeciesJoinTable[2].nQuant, 7);
   EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-2");
   EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "0-0");
-  EXPECT_NE(f.Err().find("VegmatchNVCData3.txt line 3 is longer than 511"), std::string::npos);
-  EXPECT_NE(f.Err().find("line 1: a field longer than 19"), std::string::npos);
+  EXPECT_NE(
+      f.Err().find("vegmatch: VegmatchNVCData3.txt:3: the line is longer than 511 characters"),
+      std::string::npos);
+  EXPECT_NE(f.Err().find("vegmatch: VegmatchNVCData3.txt:1: a field longer than 19"),
+            std::string::npos);
 }
 
 TEST(AssociationCapacity, MoreThan20000LinesStopAtTheCapacity) {

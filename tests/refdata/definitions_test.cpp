@@ -66,7 +66,9 @@ TEST(Definitions, ALineLongerThan511CharactersEndsTheReading) {
   EXPECT_EQ(ref.nNVCCount, 2);
   EXPECT_STREQ(ref.arrNVCData[2].szNVCType, "A1");
   EXPECT_STREQ(ref.arrNVCData[3].szNVCType, "");
-  EXPECT_NE(f.Err().find("VegmatchNVCDef3.txt line 3 is longer than 511"), std::string::npos);
+  EXPECT_NE(
+      f.Err().find("vegmatch: VegmatchNVCDef3.txt:3: the line is longer than 511 characters"),
+      std::string::npos);
 }
 
 TEST(Definitions, MoreThan880UnitsStopAtTheCapacityWithOneWarning) {
@@ -78,7 +80,7 @@ TEST(Definitions, MoreThan880UnitsStopAtTheCapacityWithOneWarning) {
   RefData& ref = f.Load();
   EXPECT_EQ(ref.nNVCCount, 880);
   EXPECT_STREQ(ref.arrNVCData[880].szNVCType, "U880");
-  EXPECT_EQ(CountOf(f.Err(), "VegmatchNVCDef3.txt: more than 880 units"), 1);
+  EXPECT_EQ(CountOf(f.Err(), "vegmatch: VegmatchNVCDef3.txt:881: more than 880 units"), 1);
   // With every record in use, a block of an undefined unit ends the reading.
   EXPECT_EQ(ref.nSpeciesTableCount, 1);
   EXPECT_EQ(ref.arrNVCData[880].nSpeciesTableStartIndex, 1);

@@ -131,8 +131,8 @@ TEST(SortSpecies, AgreesWithAStableSortByCode) {
 }
 
 TEST(FindSortedRowByCode, FindsTheFirstOfARunAtEveryPosition) {
-  auto st = NewAppState();
-  RefData& ref = st->ref;
+  auto tables = NewRefData();
+  RefData& ref = *tables;
   // Rows 1..9: 0 0 5 5 5 8 9 9 12
   const int16_t codes[] = {0, 0, 5, 5, 5, 8, 9, 9, 12};
   ref.nSpeciesCount = 9;
@@ -150,6 +150,30 @@ TEST(FindSortedRowByCode, FindsTheFirstOfARunAtEveryPosition) {
   EXPECT_EQ(FindSortedRowByCode(ref, 0), 0);
   ref.nSpeciesCount = 3;
   EXPECT_EQ(FindSortedRowByCode(ref, 5), 3);
+}
+
+TEST(NewSpecies, RowsAndCodesStartAfterTheLoadedDictionary) {
+  for (const char* dict : {"", "12 ab cd Ab cd\n30 ef gh Ef\n"}) {
+    RefFolder f;
+    if (dict[0] != '\0') f.Dict(dict);
+    RefData& ref = f.Load();
+    EXPECT_EQ(ref.nSpeciesEntries, ref.nSpeciesCount) << dict;
+    EXPECT_EQ(ref.nNextNewSpeciesCode, 9000) << dict;
+    const int count = ref.nSpeciesCount;
+    NewSpecies added = AppendNewSpecies(ref, "gymn cono");
+    ASSERT_EQ(added.result, NewSpeciesResult::kAdded) << dict;
+    EXPECT_EQ(added.row, count + 1);
+    EXPECT_EQ(ref.arrSpecies[count + 1].nSpeciesCode, 9001);
+    EXPECT_STREQ(ref.arrSpecies[count + 1].szShortName, "gymn cono");
+    added = AppendNewSpecies(ref, "xyzz abcdef");
+    EXPECT_EQ(added.row, count + 2);
+    EXPECT_EQ(ref.arrSpecies[count + 2].nSpeciesCode, 9002);
+    EXPECT_STREQ(ref.arrSpecies[count + 2].szShortName, "xyzz abcd");  // cut to 9
+    // The dictionary and its sorted index are left as loaded.
+    EXPECT_EQ(ref.nSpeciesCount, count);
+    EXPECT_EQ(ref.nSpeciesEntries, count + 2);
+    EXPECT_EQ(FindSortedRowByCode(ref, 9001), 0);
+  }
 }
 
 TEST(DictionaryLayout, BlankLinesLeadingWhiteSpaceTabsAndCrLf) {
@@ -185,7 +209,7 @@ TEST(DictionaryMalformed, OverlongTextIsCutToItsField) {
   EXPECT_STREQ(ref.arrSpecies[6].szShortName, "ab   cdef");
   EXPECT_STREQ(ref.arrSpecies[6].szFullName, "X");
   EXPECT_EQ(CountOf(f.Err(), "cut to fit"), 3);
-  EXPECT_EQ(CountOf(f.Err(), "line 2:"), 0);
+  EXPECT_EQ(CountOf(f.Err(), "SPECDICT3.txt:2:"), 0);
 }
 
 TEST(DictionaryMalformed, ShortLinesStayOnTheirOwnLine) {
@@ -200,9 +224,9 @@ TEST(DictionaryMalformed, ShortLinesStayOnTheirOwnLine) {
   EXPECT_EQ(ref.arrSpecies[5].nSpeciesCode, 12);
   EXPECT_EQ(ref.arrSpecies[6].nSpeciesCode, 13);
   EXPECT_STREQ(ref.arrSpecies[6].szFullName, "Gh ij");
-  EXPECT_NE(f.Err().find("SPECDICT3.txt line 1: only 3 of 4 fields"), std::string::npos);
-  EXPECT_NE(f.Err().find("SPECDICT3.txt line 2: only 2 of 4 fields"), std::string::npos);
-  EXPECT_NE(f.Err().find("SPECDICT3.txt line 3: only 1 of 4 fields"), std::string::npos);
+  EXPECT_NE(f.Err().find("vegmatch: SPECDICT3.txt:1: only 3 of 4 fields"), std::string::npos);
+  EXPECT_NE(f.Err().find("vegmatch: SPECDICT3.txt:2: only 2 of 4 fields"), std::string::npos);
+  EXPECT_NE(f.Err().find("vegmatch: SPECDICT3.txt:3: only 1 of 4 fields"), std::string::npos);
 }
 
 TEST(DictionaryMalformed, CodeFieldReadsAtMostFourCharacters) {
@@ -228,7 +252,10 @@ TEST(DictionaryMalformed, ALineWithoutACodeEndsTheReading) {
     EXPECT_EQ(ref.nSpeciesCount, 3) << bad;
     EXPECT_EQ(ref.arrSpeciesIndexByCode[12], 3);
     EXPECT_EQ(ref.arrSpeciesIndexByCode[13], 0);
-    EXPECT_NE(f.Err().find("line 2 does not begin with a species code"), std::string::npos) << bad;
+    EXPECT_NE(f.Err().find(
+                  "vegmatch: SPECDICT3.txt:2: the line does not begin with a species code"),
+              std::string::npos)
+        << bad;
   }
 }
 

@@ -169,15 +169,15 @@ TEST_F(DumpedSet, EmptyRangesGiveNoMergedRows) {
 
 TEST_F(DumpedSet, DumpRewritesEveryFileAndLeavesTheTablesAlone) {
   f.dir.Write("A09-arrSpeciesBySpeciesCode-arrTbSpeciesToNVCJoinTable.txt", std::string(100000, '#'));
-  auto before = NewAppState();
-  before->ref = f.ref();
+  auto before = NewRefData();
+  *before = f.ref();
   ASSERT_TRUE(Dump());
   std::string first = f.dir.Read("A09-arrSpeciesBySpeciesCode-arrTbSpeciesToNVCJoinTable.txt");
   EXPECT_EQ(first.find('#'), std::string::npos);
   EXPECT_EQ(CountOf(first, "\n"), 7);
   ASSERT_TRUE(Dump());
   EXPECT_EQ(f.dir.Read("A09-arrSpeciesBySpeciesCode-arrTbSpeciesToNVCJoinTable.txt"), first);
-  EXPECT_EQ(std::memcmp(&before->ref, &f.ref(), sizeof(RefData)), 0);
+  EXPECT_EQ(std::memcmp(before.get(), &f.ref(), sizeof(RefData)), 0);
   EXPECT_EQ(f.Err(), "");
 }
 

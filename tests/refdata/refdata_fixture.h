@@ -1,11 +1,10 @@
-// A temporary working folder with the three reference files and a fresh state to
-// load them into.
+// A temporary working folder with the three reference files and fresh reference
+// tables to load them into.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "common/state.h"
 #include "refdata/refdata.h"
 #include "support/testkit.h"
 
@@ -13,25 +12,30 @@ constexpr const char* kDictName = "SPECDICT3.txt";
 constexpr const char* kDefsName = "VegmatchNVCDef3.txt";
 constexpr const char* kDataName = "VegmatchNVCData3.txt";
 
+// Zero-filled tables, as the program allocates them.
+inline std::unique_ptr<RefData> NewRefData() { return std::unique_ptr<RefData>(new RefData()); }
+
 class RefFolder {
  public:
-  RefFolder() : sc("", dir.path()), st(NewAppState()) {}
+  RefFolder() : sc("", dir.path()), ref_(NewRefData()) {}
 
   void Dict(const std::string& text) { dir.Write(kDictName, text); }
   void Defs(const std::string& text) { dir.Write(kDefsName, text); }
   void Data(const std::string& text) { dir.Write(kDataName, text); }
 
   RefData& Load() {
-    LoadReferenceData(sc.con, st->ref);
-    return st->ref;
+    LoadReferenceData(sc.con, *ref_);
+    return *ref_;
   }
-  RefData& ref() { return st->ref; }
+  RefData& ref() { return *ref_; }
   std::string Out() const { return sc.out.str(); }
   std::string Err() const { return sc.err.str(); }
 
   TempDir dir;
   ScriptedConsole sc;
-  std::unique_ptr<AppState> st;
+
+ private:
+  std::unique_ptr<RefData> ref_;
 };
 
 // The messages of a load in which all three files open.

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "support/testkit.h"
 
 namespace reporttest {
@@ -84,8 +84,13 @@ class ReportTest : public ::testing::Test {
       ref.arrSortedSpecies[i + 1].nSpeciesCode = sorted[i][0];
       ref.arrSortedSpecies[i + 1].nSpeciesIndex = sorted[i][1];
     }
+    // The code index names the first dictionary entry of each code.
+    ref.arrSpeciesIndexByCode[10] = 3;
+    ref.arrSpeciesIndexByCode[20] = 4;
+    ref.arrSpeciesIndexByCode[30] = 5;
     ref.nSpeciesCount = 7;
-    st->sample.nSpeciesEntries = 8;
+    ref.nSpeciesEntries = 8;
+    ref.nNextNewSpeciesCode = 9001;
 
     SetUnit(ref, 1, "H12", "Calluna heath   ", "Typical  form", "F4.21", "Dry heaths", 1, 4);
     SetUnit(ref, 2, "M 15", " Wet heath", "    ", "F4.1 1", "Northern wet heath bogsXY", 5, 7);
@@ -125,17 +130,19 @@ class ReportTest : public ::testing::Test {
     rs.nFitsToOutput = 3;
     rs.nOutputFormat = 0;
     rs.nInputSource = 1;
-    rs.fpResults = std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+");
-    ASSERT_NE(rs.fpResults, nullptr);
+    rs.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+"));
+    ASSERT_TRUE(rs.fpResults);
   }
 
-  void TearDown() override {
-    if (st->settings.fpResults != nullptr) std::fclose(st->settings.fpResults);
+  // The report of the fixture's state through a scripted console.
+  int16_t Report(ScriptedConsole& console) {
+    CheckReferenceTables(st->ref);  // what a test changed must still be loader-made
+    return ReportFits(console.con, st->ref, st->sample, st->scoring, st->settings);
   }
 
   // Everything written to the results file so far.
   std::string Results() {
-    std::fflush(st->settings.fpResults);
+    std::fflush(st->settings.fpResults.get());
     return dir.Read("TABLOUT.TXT");
   }
 

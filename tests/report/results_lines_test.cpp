@@ -41,7 +41,7 @@ TEST(FitValues, PercentUsesTheFactorAndClassBoundaries) {
 
 TEST_F(ReportTest, CsvResultsAndAnalysisLinesOfAHandCheckedSample) {
   ScriptedConsole sc("e\n");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
+  EXPECT_EQ(Report(sc), 1);
   std::string expected =
       // Trailing blanks dropped, inner blanks joined, a leading blank kept, an
       // all-blank name one blank, a 25-character EUNIS name cut to 24.
@@ -74,7 +74,7 @@ TEST_F(ReportTest, TextTableLinesAndNoAnalysis) {
   // A 6-character type fills its column and pushes the rest one place right.
   std::snprintf(st->ref.arrNVCData[1].szNVCType, 7, "%s", "SD16bb");
   ScriptedConsole sc("");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
+  EXPECT_EQ(Report(sc), 1);
   std::string expected =
       std::string(" ") + "F4.21   " + "SD16bb" + " " + " 79" + " |" + " 57" + " 100" + "  25" +
       "  33" + "| " + "Calluna heath           " + "Typical  form   " + "\n" +
@@ -102,7 +102,7 @@ TEST_F(ReportTest, ValuesShownPerAnalysisType) {
   for (const auto& c : cases) {
     st->settings.nAnalysisType = static_cast<int16_t>(c.type);
     ScriptedConsole sc("");
-    ReportFits(sc.con, *st);
+    Report(sc);
     expected += std::string("Moor 1,Results,1,F4.21,H12,") + c.values +
                 ",Calluna_heath,Typical__form,Dry_heaths,All_sp,Cover%," + c.label + "\n" +
                 "Moor 1,Analysis,1,H12,NVC_&_Sample,1,Ling heat\n"
@@ -116,29 +116,9 @@ TEST_F(ReportTest, ValuesShownPerAnalysisType) {
   st->settings.nOutputFormat = 1;
   st->settings.nAnalysisType = 4;
   ScriptedConsole sc("");
-  ReportFits(sc.con, *st);
+  Report(sc);
   EXPECT_EQ(Results().substr(before.size()),
             " F4.21   H12    90 |  0  60   0   0| Calluna heath           Typical  form   \n");
-}
-
-TEST_F(ReportTest, RanksBeyondTheUnitsArePrintedFromUnitOne) {
-  st->settings.nFitsToOutput = 5;
-  st->scoring.arrTopFits[2].nNVCIndex = 4;    // one past the last unit
-  st->scoring.arrTopFits[3].nNVCIndex = 0;
-  st->scoring.arrTopFits[4].nNVCIndex = -7;
-  st->scoring.arrTopFits[5].nNVCIndex = 30000;
-  ScriptedConsole sc("");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
-  std::string unit1 =
-      ",F4.21,H12,79,57,100,25,33,Calluna_heath,Typical__form,Dry_heaths,All_sp,Cover%,Sp_&_cov\n";
-  std::string text = Results();
-  for (int r = 1; r <= 5; ++r) {
-    EXPECT_NE(text.find("Moor 1,Results," + std::to_string(r) + unit1), std::string::npos) << r;
-    EXPECT_NE(text.find("Moor 1,Analysis," + std::to_string(r) +
-                        ",H12,NVC_only,2,Agro capi;\n"),
-              std::string::npos)
-        << r;
-  }
 }
 
 TEST_F(ReportTest, ListsLongerThanAFixedCapacityAreWrittenInFull) {
@@ -154,7 +134,7 @@ TEST_F(ReportTest, ListsLongerThanAFixedCapacityAreWrittenInFull) {
   st->settings.nFitsToOutput = 2;
 
   ScriptedConsole sc("");
-  ReportFits(sc.con, *st);
+  Report(sc);
   std::string text = Results();
   auto lineOf = [&text](const std::string& start) {
     size_t at = text.find(start);
@@ -178,29 +158,18 @@ TEST_F(ReportTest, ListsLongerThanAFixedCapacityAreWrittenInFull) {
   EXPECT_EQ(count(sampleOnly, ','), 6);
 }
 
-TEST_F(ReportTest, RangesPastTheLoadedLinesAreClipped) {
-  // A range running past the lines read (and past the table) lists only the lines read.
-  st->ref.arrNVCData[2].nSpeciesTableEndIndex = 32000;
-  st->ref.arrNVCData[3].nSpeciesTableStartIndex = -5;
-  st->ref.arrNVCData[3].nSpeciesTableEndIndex = 2;
-  st->sample.arrSample[2].nSpeciesIndex = 9999;  // index outside the dictionary: no name
-  ScriptedConsole sc("");
-  ReportFits(sc.con, *st);
-  std::string text = Results();
-  EXPECT_NE(text.find("Moor 1,Analysis,2,M15,NVC_only,1,Agro capi\n"), std::string::npos);
-  EXPECT_NE(text.find("Moor 1,Analysis,2,M15,Sample_only,2,Ling heat;\n"), std::string::npos);
-  EXPECT_NE(text.find("Moor 1,Analysis,3,U2,NVC_&_Sample,1,Ling heat\n"), std::string::npos);
-  EXPECT_NE(text.find("Moor 1,Analysis,3,U2,NVC_only,1,Agro capi\n"), std::string::npos);
-}
-
 TEST_F(ReportTest, AFailedWriteIsReported) {
-  std::fclose(st->settings.fpResults);
-  st->settings.fpResults = std::fopen(dir.File("TABLOUT.TXT").c_str(), "r");
-  ASSERT_NE(st->settings.fpResults, nullptr);
+  st->settings.fpResults.Close();
+  st->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "r"));
+  ASSERT_TRUE(st->settings.fpResults);
   ScriptedConsole sc("");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
-  EXPECT_NE(sc.err.str(), "");
+  EXPECT_EQ(Report(sc), 1);
+  EXPECT_EQ(sc.err.str(), "vegmatch: error writing the results file\n");
   EXPECT_EQ(sc.out.str(), "");
+  // Said once for the file, not after every report.
+  ScriptedConsole next("");
+  EXPECT_EQ(Report(next), 1);
+  EXPECT_EQ(next.err.str(), "");
 }
 
 }  // namespace

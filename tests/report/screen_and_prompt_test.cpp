@@ -41,7 +41,7 @@ class ScreenTest : public ReportTest {
 
 TEST_F(ScreenTest, SummaryAndTableForKeyboardInput) {
   ScriptedConsole sc("\n");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
+  EXPECT_EQ(Report(sc), 1);
   EXPECT_EQ(sc.out.str(), ScreenReport() + kPrompt);
   // The file gets the same report as in a data-file run.
   EXPECT_EQ(Results().rfind("Moor 1,Results,1,F4.21,H12,79,", 0), 0u);
@@ -55,7 +55,7 @@ TEST_F(ScreenTest, SummaryOfANoFitBestRankAndTheTextFormat) {
   st->settings.nFitsToOutput = 1;
   st->scoring.arrTopFits[1].nNVCIndex = 3;
   ScriptedConsole sc("\n");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
+  EXPECT_EQ(Report(sc), 1);
   std::string expected =
       std::string("\n\n\n\n\n\n\n NVC type of Moor 1 is  with goodness of fit 0 - very poor") +
       "\n NVC Community: " + "" + "   Subcommunity: " + "" + "\n EUNIS        : " + "" + "   " +
@@ -89,7 +89,7 @@ TEST_F(ScreenTest, ClosingPromptAnswers) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input);
     ScriptedConsole sc(c.input);
-    EXPECT_EQ(ReportFits(sc.con, *st), c.result);
+    EXPECT_EQ(Report(sc), c.result);
     EXPECT_EQ(sc.out.str(), report + c.after);
     EXPECT_EQ(sc.in.peek(), c.leftOver);
   }
@@ -99,23 +99,23 @@ TEST_F(ScreenTest, ResetRunsTheParameterDialogueAndKeepsFilesAndFits) {
   const char* answers[] = {"R\n2\n4\n", "reset\n3\n\n"};
   const int16_t scale[] = {2, 3};
   const int16_t type[] = {4, 4};
-  std::FILE* results = st->settings.fpResults;
+  std::FILE* results = st->settings.fpResults.get();
   for (int i = 0; i < 2; ++i) {
     SCOPED_TRACE(answers[i]);
     ScriptedConsole sc(answers[i]);
-    EXPECT_EQ(ReportFits(sc.con, *st), 1);
+    EXPECT_EQ(Report(sc), 1);
     EXPECT_EQ(st->settings.nCoverScale, scale[i]);
     EXPECT_EQ(st->settings.nAnalysisType, type[i]);
     EXPECT_EQ(sc.out.str().find(kEnd), std::string::npos);
     EXPECT_EQ(sc.in.peek(), -1);  // the dialogue took the rest of the answers
   }
-  EXPECT_EQ(st->settings.fpResults, results);
+  EXPECT_EQ(st->settings.fpResults.get(), results);
   EXPECT_EQ(st->settings.nFitsToOutput, 3);
   EXPECT_EQ(st->scoring.arrNVCFit[1].dMeanGoF, 0.799);
   EXPECT_EQ(st->scoring.arrTopFits[2].nNVCIndex, 2);
   // The results file is still open and takes the next report.
   ScriptedConsole sc("\n");
-  EXPECT_EQ(ReportFits(sc.con, *st), 1);
+  EXPECT_EQ(Report(sc), 1);
   std::string text = Results();
   EXPECT_NE(text.find(",Domin,Incmp_sp\n"), std::string::npos);
   EXPECT_NE(text.find(",Cover%,Sp_&_cov\n"), std::string::npos);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "sample/sample.h"
 
 namespace {

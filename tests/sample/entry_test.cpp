@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <string>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "sample/sample.h"
 #include "support/testkit.h"
 
@@ -67,8 +68,8 @@ class EntryTest : public ::testing::Test {
     for (int k = 1; k <= kNumbered; ++k) Add(++row, Numbered(k).c_str(), 1000 + k);
     Add(++row, "xant pari", 4500);
     st->ref.nSpeciesCount = static_cast<int16_t>(row);
-    st->sample.nSpeciesEntries = static_cast<int16_t>(row);
-    st->sample.nNextNewSpeciesCode = 9000;
+    st->ref.nSpeciesEntries = static_cast<int16_t>(row);
+    st->ref.nNextNewSpeciesCode = 9000;
 
     RunSettings& rs = st->settings;
     rs.nCoverScale = 1;
@@ -81,10 +82,7 @@ class EntryTest : public ::testing::Test {
 
   void TearDown() override {
     RunSettings& rs = st->settings;
-    for (std::FILE** fp : {&rs.fpResults, &rs.fpDataFile, &rs.fpRecordFile}) {
-      if (*fp != nullptr) std::fclose(*fp);
-      *fp = nullptr;
-    }
+    for (File* f : {&rs.fpResults, &rs.fpDataFile, &rs.fpRecordFile}) f->Close();
   }
 
   void Add(int row, const char* name, int code) {
@@ -95,30 +93,32 @@ class EntryTest : public ::testing::Test {
 
   void Keyboard() {
     st->settings.nInputSource = 0;
-    st->settings.fpRecordFile = std::fopen(dir.File("SAMP.txt").c_str(), "w+");
-    st->settings.fpResults = std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+");
-    ASSERT_NE(st->settings.fpRecordFile, nullptr);
-    ASSERT_NE(st->settings.fpResults, nullptr);
+    st->settings.fpRecordFile = File(std::fopen(dir.File("SAMP.txt").c_str(), "w+"));
+    st->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+"));
+    ASSERT_TRUE(st->settings.fpRecordFile);
+    ASSERT_TRUE(st->settings.fpResults);
   }
 
   void DataFile(const std::string& content) {
     dir.Write("DATA.txt", content);
     st->settings.nInputSource = 1;
-    st->settings.fpDataFile = std::fopen(dir.File("DATA.txt").c_str(), "r");
-    st->settings.fpResults = std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+");
-    ASSERT_NE(st->settings.fpDataFile, nullptr);
-    ASSERT_NE(st->settings.fpResults, nullptr);
+    st->settings.fpDataFile = File(std::fopen(dir.File("DATA.txt").c_str(), "r"));
+    st->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+"));
+    ASSERT_TRUE(st->settings.fpDataFile);
+    ASSERT_TRUE(st->settings.fpResults);
   }
 
   std::string Record() {
-    if (st->settings.fpRecordFile != nullptr) std::fflush(st->settings.fpRecordFile);
+    if (st->settings.fpRecordFile) std::fflush(st->settings.fpRecordFile.get());
     return dir.Read("SAMP.txt");
   }
 
   std::string Results() {
-    if (st->settings.fpResults != nullptr) std::fflush(st->settings.fpResults);
+    if (st->settings.fpResults) std::fflush(st->settings.fpResults.get());
     return dir.Read("TABLOUT.TXT");
   }
+
+  EntryResult Enter(Console& con) { return EnterSample(con, st->ref, st->sample, st->settings); }
 
   const SampleEntry& Row(int k) const { return st->sample.arrSample[k]; }
 
@@ -152,7 +152,7 @@ TEST_F(EntryTest, KeyboardSampleWithDuplicateMarkerMenuAndLinesAfterTheRecap) {
       "\n"
       "\n",
       dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   const std::string out = sc.out.str();
 
   EXPECT_STREQ(st->sample.szSampleName, "Plot 7");
@@ -197,7 +197,7 @@ TEST_F(EntryTest, KeyboardSampleWithDuplicateMarkerMenuAndLinesAfterTheRecap) {
 TEST_F(EntryTest, BlankFirstSampleIsSkippedAndRecorded) {
   Keyboard();
   ScriptedConsole sc("\n\n\nCalluna vulgaris 5\n\n\n", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "SAMPL    2");
   EXPECT_EQ(st->settings.nSampleCounter, 2);
   EXPECT_EQ(Rows(), "300/3/5/1 ");
@@ -211,7 +211,7 @@ TEST_F(EntryTest, BlankFirstSampleIsSkippedAndRecorded) {
   // The CSV header went out with the first (skipped) sample and never again.
   ++st->settings.nSampleCounter;
   ScriptedConsole next("Plot 9\nPoa annua 2\n\n\n", dir.path());
-  ASSERT_EQ(EnterSample(next.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(next.con), EntryResult::kSampleReady);
   EXPECT_EQ(Results(), kCsvHeader);
 }
 
@@ -219,7 +219,7 @@ TEST_F(EntryTest, FrequencyDataAndARefusedMaximumFrequency) {
   Keyboard();
   ScriptedConsole sc("Plot F * 101\nPlot F * 10\nQuercus robur 3 25\nPoa annua 10 2.5\n\n\n",
                      dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   const std::string out = sc.out.str();
   EXPECT_EQ(Count(out, "Now enter sample name"), 2u);
   EXPECT_EQ(st->sample.nMaxFreq, 10);
@@ -242,7 +242,7 @@ TEST_F(EntryTest, CoverChecksAndBadLines) {
       "Festuca rubra 100\n"     // at the limit: no warning
       "\n\n",
       dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   const std::string out = sc.out.str();
   EXPECT_NE(out.find(" *** Line accepted, but cover value  150.0 greater than limit  100.0 ***\n"),
             std::string::npos);
@@ -262,7 +262,7 @@ TEST_F(EntryTest, TypedLinesLongerThanTheShortReaderAreParsedWhole) {
   const std::string line = Pad("Quercus robur", 55) + "12 ab";
   ScriptedConsole sc("Plot 7\n" + line + "\n" + Pad("Poa annua 3", 120) + "x 9\n\n\n",
                      dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_EQ(Rows(), "610/9/12/1 500/7/3/1 ");
 }
 
@@ -280,22 +280,23 @@ TEST_F(EntryTest, DataFileRunsWithoutQuestionsAndEndsAfterItsLastSample) {
       "Unknown plant 2\n"
       "Festuca ovina 1");       // the last line has no line end, and no blank follows
   ScriptedConsole sc("", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "Plot A");
   // The synonyms merge into the later row; the new species gets 9001.
   EXPECT_EQ(Rows(), "600/10/8/1 9001/123/4/1 610/9/0/1 ");
   EXPECT_EQ(st->settings.nSampleCounter, 1);
 
   ++st->settings.nSampleCounter;
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "Plot B");
   EXPECT_EQ(Rows(), "9001/123/2/1 400/4/1/1 ");
   EXPECT_EQ(st->settings.nSampleCounter, 100001);
 
   ++st->settings.nSampleCounter;
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kRunEnded);
-  EXPECT_EQ(st->settings.fpDataFile, nullptr);
-  EXPECT_EQ(st->settings.fpResults, nullptr);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kRunEnded);
+  // The run sequence closes the files.
+  EXPECT_TRUE(st->settings.fpDataFile);
+  EXPECT_TRUE(st->settings.fpResults);
   const std::string out = sc.out.str();
   EXPECT_TRUE(EndsWith(out, kEndMessage));
   EXPECT_EQ(out.find("Now enter"), std::string::npos);
@@ -315,15 +316,15 @@ TEST_F(EntryTest, DataFileRunsWithoutQuestionsAndEndsAfterItsLastSample) {
 TEST_F(EntryTest, DataFileEndingRightAfterAHeader) {
   DataFile("Plot A\nPoa annua 5\n\nPlot B\n");
   ScriptedConsole sc("", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_EQ(Results(), kCsvHeader);  // CSV format, first sample
   ++st->settings.nSampleCounter;
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "Plot B");
   EXPECT_EQ(st->sample.nSampleEntries, 0);
   EXPECT_EQ(st->settings.nSampleCounter, 100001);
   ++st->settings.nSampleCounter;
-  EXPECT_EQ(EnterSample(sc.con, *st), EntryResult::kRunEnded);
+  EXPECT_EQ(Enter(sc.con), EntryResult::kRunEnded);
   EXPECT_EQ(dir.Read("TABLOUT.TXT"), kCsvHeader);
 }
 
@@ -336,14 +337,14 @@ TEST_F(EntryTest, TopFewAnalysisGivesFixedCoversAndSwitchesToPercent) {
       "t005 leaf 3\nt006 leaf 4\nt007 leaf 5\nt008 leaf 6\n\n"
       "Plot B\nt001 leaf 9\n\n");
   ScriptedConsole sc("", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   std::string covers;
   for (int k = 1; k <= st->sample.nSampleEntries; ++k) covers += std::to_string(Row(k).nCover) + " ";
   EXPECT_EQ(covers, "60 50 40 30 20 10 0 0 ");
   EXPECT_EQ(st->settings.nCoverScale, 1);
 
   ++st->settings.nSampleCounter;
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_EQ(Rows(), "1001/12/60/1 ");
   const std::string results = Results();
   EXPECT_NE(results.find(Pad("Plot A", 30) + "       Parameters =   All sp    Domin   Top few \n"),
@@ -356,7 +357,7 @@ TEST_F(EntryTest, KeyboardTopFewRecordsTheReplacedCovers) {
   st->settings.nAnalysisType = 5;
   Keyboard();
   ScriptedConsole sc("P\nt001 leaf 1\nt002 leaf 1\n\n\n", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_EQ(Rows(), "1001/12/60/1 1002/13/50/1 ");
   EXPECT_EQ(Record(), Pad("P", 30) + "     COVR%\n t001 leaf    60\n t002 leaf    50\n" + kClosing);
 }
@@ -376,11 +377,11 @@ TEST_F(EntryTest, TheThreeHundredAndFirstEntryIsRefused) {
   script += Numbered(1) + " 2\n";    // a duplicate still replaces its entry
   script += "\n" + std::string(6, '\n') + "\n";  // the recap pauses after every 45
   ScriptedConsole sc(script, dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   const std::string out = sc.out.str();
   EXPECT_EQ(Count(out, " *** Sample is full (300 entries) - line ignored ***\n"), 2u);
   EXPECT_EQ(out.find("Name not in dictionary"), std::string::npos);
-  EXPECT_EQ(st->sample.nSpeciesEntries, st->ref.nSpeciesCount);
+  EXPECT_EQ(st->ref.nSpeciesEntries, st->ref.nSpeciesCount);
   EXPECT_NE(out.find("Number of entries is   300\n"), std::string::npos);
   EXPECT_EQ(Count(out, "Press <RETURN> for next screen of data"), 6u);
   EXPECT_TRUE(EndsWith(out, "calculating goodness of fit ...\n"));
@@ -411,7 +412,7 @@ TEST_F(EntryTest, EndOfConsoleInputEndsTheRunWherever) {
     SetUp();
     Keyboard();
     ScriptedConsole sc(c.script, dir.path());
-    EXPECT_EQ(EnterSample(sc.con, *st), EntryResult::kRunEnded);
+    EXPECT_EQ(Enter(sc.con), EntryResult::kRunEnded);
     const std::string out = sc.out.str();
     EXPECT_TRUE(EndsWith(out, kEndMessage));
     EXPECT_EQ(out.find("calculating goodness of fit"), std::string::npos);
@@ -421,7 +422,7 @@ TEST_F(EntryTest, EndOfConsoleInputEndsTheRunWherever) {
       EXPECT_TRUE(EndsWith(out, std::string("\n Type number of choice\n") + kEndMessage));
     }
     // The run sequence closes the files; what was written stays.
-    EXPECT_NE(st->settings.fpRecordFile, nullptr);
+    EXPECT_TRUE(st->settings.fpRecordFile);
     const std::string header = std::string(c.script).rfind("Plot 7", 0) == 0
                                    ? Pad("Plot 7", 30) + "     COVR%"
                                    : std::string();
@@ -444,11 +445,11 @@ TEST_F(EntryTest, DataFileLinesOfSeventyNineCharacters) {
     DataFile("Plot A" + e + exact + e + "Calluna vulgaris 3" + e + longer + e + e + "Plot B" + e +
              exact + e + e);
     ScriptedConsole sc("", dir.path());
-    ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+    ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
     EXPECT_STREQ(st->sample.szSampleName, "Plot A");
     EXPECT_EQ(Rows(), "610/9/5/1 300/3/3/1 500/7/3/1 400/4/2/1 ");
     ++st->settings.nSampleCounter;
-    ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+    ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
     EXPECT_STREQ(st->sample.szSampleName, "Plot B");
     EXPECT_EQ(Rows(), "610/9/5/1 ");
     EXPECT_LT(st->settings.nSampleCounter, 100000);  // the blank line ended it, not the file
@@ -458,54 +459,148 @@ TEST_F(EntryTest, DataFileLinesOfSeventyNineCharacters) {
 TEST_F(EntryTest, CrlfDataFileReadsLikeLf) {
   DataFile("\r\nPlot A\r\nQuercus robur 5\r\n*Poa annua 2.5\r\n\r\nPlot B * 10\r\nPoa annua 4 20\r\n\r\n");
   ScriptedConsole sc("", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "Plot A");
   EXPECT_EQ(Rows(), "610/9/5/1 500/7/3/1 ");
   ++st->settings.nSampleCounter;
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "Plot B");
   EXPECT_EQ(st->sample.nMaxFreq, 10);
   EXPECT_EQ(Rows(), "500/7/20/4 ");
   ++st->settings.nSampleCounter;
-  EXPECT_EQ(EnterSample(sc.con, *st), EntryResult::kRunEnded);
+  EXPECT_EQ(Enter(sc.con), EntryResult::kRunEnded);
 }
 
 TEST_F(EntryTest, RecordOfATypedSampleReadsBackAsTheSameSample) {
   Keyboard();
   ScriptedConsole typed("Plot 7 * 20\nQuercus robur 3 25\n**Poa annua 12 2.5\nSphagnum 5 7\n\n\n",
                         dir.path());
-  ASSERT_EQ(EnterSample(typed.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(typed.con), EntryResult::kSampleReady);
   const std::string rows = Rows();
-  std::fclose(st->settings.fpRecordFile);
-  st->settings.fpRecordFile = nullptr;
+  ASSERT_TRUE(st->settings.fpRecordFile.Close());
   const std::string record = dir.Read("SAMP.txt");
 
-  std::fclose(st->settings.fpResults);
-  st->settings.fpResults = nullptr;
+  ASSERT_TRUE(st->settings.fpResults.Close());
   st->settings.nSampleCounter = 2;
   DataFile(record);
   ScriptedConsole sc("", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   EXPECT_STREQ(st->sample.szSampleName, "Plot 7");
   EXPECT_EQ(st->sample.nMaxFreq, 20);
   EXPECT_EQ(Rows(), rows);
   EXPECT_EQ(rows, "610/9/25/3 500/7/3/12 3200/11/7/5 ");
   ++st->settings.nSampleCounter;
-  EXPECT_EQ(EnterSample(sc.con, *st), EntryResult::kRunEnded);
+  EXPECT_EQ(Enter(sc.con), EntryResult::kRunEnded);
 }
 
 TEST_F(EntryTest, ADataFileBeyondTheSampleLimitSaysWhatWasLeftUnread) {
   DataFile("Plot A\nPoa annua 5\n\n\nPlot B\nPoa annua 5\n\n");
   st->settings.nSampleCounter = 100000;
   ScriptedConsole sc("", dir.path());
-  ASSERT_EQ(EnterSample(sc.con, *st), EntryResult::kSampleReady);
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
   ++st->settings.nSampleCounter;
-  EXPECT_EQ(EnterSample(sc.con, *st), EntryResult::kRunEnded);
+  EXPECT_EQ(Enter(sc.con), EntryResult::kRunEnded);
   EXPECT_TRUE(EndsWith(sc.out.str(), kEndMessage));
   const std::string err = sc.err.str();
   EXPECT_NE(err.find("100000 samples read"), std::string::npos);
   EXPECT_NE(err.find("not processed"), std::string::npos);
-  EXPECT_EQ(st->settings.fpDataFile, nullptr);
+  EXPECT_TRUE(st->settings.fpDataFile);  // for the run sequence to close
+}
+
+// ---- the cover-scale tag of a header ----------------------------------------------
+
+// "Plot 7" in the 30 name columns, followed by the rest as given.
+std::string Plot7(const std::string& rest) { return Pad("Plot 7", 30) + rest; }
+
+// What the console has not read yet.
+std::string Unread(ScriptedConsole& sc) {
+  return sc.in.good() ? std::string(std::istreambuf_iterator<char>(sc.in), {}) : std::string();
+}
+
+TEST_F(EntryTest, MismatchedTagAsksAndRunsTheParameterDialogue) {
+  // Recorded on Domin, typed with percent cover set; the user sets Domin (3)
+  // and keeps the analysis type.
+  Keyboard();
+  const std::string line = Plot7("     DOMIN");
+  ScriptedConsole sc(line + "\n" + "\n3\n\n" + "Quercus robur 5\n\n\n", dir.path());
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
+  const std::string out = sc.out.str();
+  const std::string question =
+      "\n Cover scale is set to COVR% but input data are DOMIN\n"
+      " Press <RETURN> to continue\n";
+  const size_t asked = out.find(question);
+  ASSERT_NE(asked, std::string::npos) << out;
+  // The parameter dialogue follows at once, before the sample is shown.
+  const std::string dialogue = "\n\n Set cover-abundance scale for samples";
+  EXPECT_EQ(out.compare(asked + question.size(), dialogue.size(), dialogue), 0) << out;
+  EXPECT_LT(asked, out.find("\n Sample Plot 7"));
+  EXPECT_EQ(st->settings.nCoverScale, 3);
+  EXPECT_EQ(st->settings.nAnalysisType, 1);
+  // The sample is shown, completed and recorded on the scale now set.
+  EXPECT_NE(out.find("\n Sample " + Pad("Plot 7", 30) +
+                     "       Parameters =   All sp    Domin   Sp & cov\n"),
+            std::string::npos);
+  EXPECT_EQ(Rows(), "610/9/16/1 ");  // Domin 5 is 16 percent
+  EXPECT_EQ(Record(), Plot7("     DOMIN") + "\n quer robu     5\n" + kClosing);
+}
+
+TEST_F(EntryTest, MismatchedTagInFrequencyHeaderOfDataFile) {
+  DataFile(Plot7("   * 10 BR-BL") + "\nQuercus robur 3 2\n\n");
+  ScriptedConsole sc("\n2\n\n", dir.path());
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
+  EXPECT_EQ(st->sample.nMaxFreq, 10);
+  EXPECT_NE(sc.out.str().find("\n Cover scale is set to COVR% but input data are BR-BL\n"),
+            std::string::npos);
+  EXPECT_EQ(st->settings.nCoverScale, 2);
+}
+
+TEST_F(EntryTest, TagCheckLeavesOtherHeadersAlone) {
+  const std::string input = "\n3\n\n";
+  // The tag of the setting; then anything but an exact tag, or a tag in the
+  // other kind's columns.
+  for (const std::string& line : {Plot7("     COVR%"),
+                                  Plot7("     domin"),
+                                  Plot7("     DOMIX"),
+                                  Plot7("      DOMIN"),
+                                  Plot7("     DOMI"),
+                                  Plot7("   * 10  DOMIN"),
+                                  "Plot 7 * 10" + std::string(24, ' ') + "DOMIN"}) {
+    SCOPED_TRACE(line);
+    TearDown();
+    SetUp();
+    DataFile(line + "\n");
+    ScriptedConsole sc(input, dir.path());
+    ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
+    // Nothing is said before the sample is shown, and nothing is asked.
+    EXPECT_EQ(sc.out.str().rfind("\n Sample Plot 7 ", 0), 0u) << sc.out.str();
+    EXPECT_EQ(sc.out.str().find("Cover scale is set to"), std::string::npos);
+    EXPECT_EQ(Unread(sc), input);
+    EXPECT_EQ(st->settings.nCoverScale, 1);
+  }
+  // A refused maximum frequency is not checked.
+  TearDown();
+  SetUp();
+  DataFile(Plot7("   *200 DOMIN") + "\n");
+  ScriptedConsole sc(input, dir.path());
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
+  EXPECT_EQ(sc.out.str().rfind(" *** Maximum frequency may not be lower than 0 or exceed 100 ***\n"
+                               " Sample Plot 7 ",
+                               0),
+            0u)
+      << sc.out.str();
+  EXPECT_EQ(st->sample.nMaxFreq, 0);  // taken as cover data
+  EXPECT_EQ(Unread(sc), input);
+  EXPECT_EQ(st->settings.nCoverScale, 1);
+}
+
+TEST_F(EntryTest, DataFileHeadersAreNotRecorded) {
+  DataFile("Plot 7\nQuercus robur 5\n\n");
+  st->settings.fpRecordFile = File(std::fopen(dir.File("SAMP.txt").c_str(), "w+"));
+  ASSERT_TRUE(st->settings.fpRecordFile);
+  ScriptedConsole sc("", dir.path());
+  ASSERT_EQ(Enter(sc.con), EntryResult::kSampleReady);
+  EXPECT_EQ(Rows(), "610/9/5/1 ");
+  EXPECT_EQ(Record(), "");
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "common/textio.h"
+#include "app/app.h"
+#include "common/common.h"
 #include "sample/sample.h"
 #include "support/testkit.h"
 
@@ -32,8 +34,8 @@ void SetDictionary(AppState& st, const std::vector<Row>& rows) {
     }
   }
   st.ref.nSpeciesCount = static_cast<int16_t>(r);
-  st.sample.nSpeciesEntries = static_cast<int16_t>(r);
-  st.sample.nNextNewSpeciesCode = 9000;
+  st.ref.nSpeciesEntries = static_cast<int16_t>(r);
+  st.ref.nNextNewSpeciesCode = 9000;
 }
 
 const std::vector<Row> kSmall = {
@@ -48,7 +50,7 @@ class NamesTest : public ::testing::Test {
   // Resolves a name typed at the keyboard with the given answer to the menu.
   int Typed(const char* key, const std::string& answer) {
     ScriptedConsole sc(answer);
-    int row = ResolveUnknownName(sc.con, *st_, key);
+    int row = ResolveUnknownName(sc.con, st_->ref, st_->settings, key);
     out_ = sc.out.str();
     return row;
   }
@@ -94,23 +96,23 @@ TEST_F(NamesTest, EveryDictionaryRowIsFoundAndNothingElse) {
   // Typed keys are lower case, so only the dictionary rows need be found
   // ("NEW NAME " sorts above "DELETE   ").
   for (int r = 3; r <= st_->ref.nSpeciesCount; ++r) {
-    ASSERT_EQ(FindSpeciesRow(st_->ref, st_->sample, st_->ref.arrSpecies[r].szShortName), r);
+    ASSERT_EQ(FindSpeciesRow(st_->ref, st_->ref.arrSpecies[r].szShortName), r);
   }
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "a000 s00"), 0);
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "a000 s0000"), 0);
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "b041 s040"), 0);
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "zzzz"), 0);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "a000 s00"), 0);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "a000 s0000"), 0);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "b041 s040"), 0);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "zzzz"), 0);
 }
 
 TEST_F(NamesTest, AppendedRowsAreFoundOnlyWhileInUse) {
   SetDictionary(*st_, kSmall);
   std::strcpy(st_->ref.arrSpecies[9].szShortName, "xant pari");
   std::strcpy(st_->ref.arrSpecies[10].szShortName, "bbbb cccc");
-  st_->sample.nSpeciesEntries = 9;
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "xant pari"), 9);
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "bbbb cccc"), 0);
-  st_->sample.nSpeciesEntries = 10;
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "bbbb cccc"), 10);
+  st_->ref.nSpeciesEntries = 9;
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "xant pari"), 9);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "bbbb cccc"), 0);
+  st_->ref.nSpeciesEntries = 10;
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "bbbb cccc"), 10);
 }
 
 // ---- new species -------------------------------------------------------------------
@@ -119,7 +121,7 @@ TEST_F(NamesTest, NewNamesGetCodesFrom9001AndAreFoundAgain) {
   SetDictionary(*st_, kSmall);
   int first = Typed("xant pari", "1\n");
   EXPECT_EQ(first, 9);
-  EXPECT_EQ(st_->sample.nSpeciesEntries, 9);
+  EXPECT_EQ(st_->ref.nSpeciesEntries, 9);
   EXPECT_EQ(st_->ref.arrSpecies[9].nSpeciesCode, 9001);
   EXPECT_STREQ(st_->ref.arrSpecies[9].szShortName, "xant pari");
   EXPECT_STREQ(st_->ref.arrSpecies[9].szFullName, "");
@@ -127,11 +129,11 @@ TEST_F(NamesTest, NewNamesGetCodesFrom9001AndAreFoundAgain) {
   int second = Typed("bell pere", "1\n");
   EXPECT_EQ(second, 10);
   EXPECT_EQ(st_->ref.arrSpecies[10].nSpeciesCode, 9002);
-  EXPECT_EQ(st_->sample.nNextNewSpeciesCode, 9002);
+  EXPECT_EQ(st_->ref.nNextNewSpeciesCode, 9002);
 
   // Later (the same sample or another one) the name is found directly.
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "xant pari"), 9);
-  EXPECT_EQ(FindSpeciesRow(st_->ref, st_->sample, "bell pere"), 10);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "xant pari"), 9);
+  EXPECT_EQ(FindSpeciesRow(st_->ref, "bell pere"), 10);
   // The dictionary itself is untouched.
   EXPECT_STREQ(st_->ref.arrSpecies[8].szShortName, "zost mari");
   EXPECT_EQ(st_->ref.nSpeciesCount, 8);
@@ -140,16 +142,14 @@ TEST_F(NamesTest, NewNamesGetCodesFrom9001AndAreFoundAgain) {
 TEST_F(NamesTest, DataFileNamesBecomeNewSpeciesWithTheMessage) {
   SetDictionary(*st_, kSmall);
   TempDir dir;
-  std::FILE* fp = std::fopen(dir.File("TABLOUT.TXT").c_str(), "w");
-  ASSERT_NE(fp, nullptr);
+  st_->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "w"));
+  ASSERT_TRUE(st_->settings.fpResults);
   st_->settings.nInputSource = 1;
   st_->settings.nOutputFormat = 1;
-  st_->settings.fpResults = fp;
   ScriptedConsole sc("2\n");
-  EXPECT_EQ(ResolveUnknownName(sc.con, *st_, "xant pari"), 9);
-  EXPECT_EQ(ResolveUnknownName(sc.con, *st_, "poa  triv"), 10);
-  std::fclose(fp);
-  st_->settings.fpResults = nullptr;
+  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "xant pari"), 9);
+  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "poa  triv"), 10);
+  ASSERT_TRUE(st_->settings.fpResults.Close());
   const std::string expected =
       "      *** Name not in dictionary ***  xant pari\n"
       "      *** Name not in dictionary ***  poa  triv\n";
@@ -160,59 +160,55 @@ TEST_F(NamesTest, DataFileNamesBecomeNewSpeciesWithTheMessage) {
   EXPECT_EQ(st_->ref.arrSpecies[10].nSpeciesCode, 9002);
 
   // CSV output keeps the message off the results file; a short key is padded on screen.
-  std::FILE* csv = std::fopen(dir.File("out.csv").c_str(), "w");
-  ASSERT_NE(csv, nullptr);
+  st_->settings.fpResults = File(std::fopen(dir.File("out.csv").c_str(), "w"));
+  ASSERT_TRUE(st_->settings.fpResults);
   st_->settings.nOutputFormat = 0;
-  st_->settings.fpResults = csv;
   ScriptedConsole sc2("");
-  EXPECT_EQ(ResolveUnknownName(sc2.con, *st_, "spha "), 11);
-  std::fclose(csv);
-  st_->settings.fpResults = nullptr;
+  EXPECT_EQ(ResolveUnknownName(sc2.con, st_->ref, st_->settings, "spha "), 11);
+  ASSERT_TRUE(st_->settings.fpResults.Close());
   EXPECT_EQ(sc2.out.str(), "      *** Name not in dictionary ***  spha     \n");
   EXPECT_EQ(dir.Read("out.csv"), "");
 }
 
 TEST_F(NamesTest, FullTableRefusesNewNamesAndChangesNoRow) {
   SetDictionary(*st_, kSmall);
-  st_->sample.nSpeciesEntries = 3999;
+  st_->ref.nSpeciesEntries = 3999;
   EXPECT_EQ(Typed("xant pari", "1\n"), 4000);  // the last row is still free
   EXPECT_EQ(st_->ref.arrSpecies[4000].nSpeciesCode, 9001);
 
   EXPECT_EQ(Typed("bell pere", "1\n"), 0);
   EXPECT_NE(out_.find(" *** Species table full"), std::string::npos) << out_;
   EXPECT_NE(out_.find("bell pere"), std::string::npos);
-  EXPECT_EQ(st_->sample.nSpeciesEntries, 4000);
-  EXPECT_EQ(st_->sample.nNextNewSpeciesCode, 9001);
+  EXPECT_EQ(st_->ref.nSpeciesEntries, 4000);
+  EXPECT_EQ(st_->ref.nNextNewSpeciesCode, 9001);
   EXPECT_STREQ(st_->ref.arrSpecies[4000].szShortName, "xant pari");
 
   // A data file goes on without the name, and says so in a text results file.
   TempDir dir;
-  std::FILE* fp = std::fopen(dir.File("TABLOUT.TXT").c_str(), "w");
-  ASSERT_NE(fp, nullptr);
+  st_->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "w"));
+  ASSERT_TRUE(st_->settings.fpResults);
   st_->settings.nInputSource = 1;
   st_->settings.nOutputFormat = 1;
-  st_->settings.fpResults = fp;
   ScriptedConsole sc("");
-  EXPECT_EQ(ResolveUnknownName(sc.con, *st_, "bell pere"), 0);
-  std::fclose(fp);
-  st_->settings.fpResults = nullptr;
+  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "bell pere"), 0);
+  ASSERT_TRUE(st_->settings.fpResults.Close());
   std::string results = dir.Read("TABLOUT.TXT");
   EXPECT_EQ(results.rfind("      *** Name not in dictionary ***  bell pere\n", 0), 0u);
   EXPECT_NE(results.find(" *** Species table full"), std::string::npos);
-  EXPECT_EQ(st_->sample.nSpeciesEntries, 4000);
+  EXPECT_EQ(st_->ref.nSpeciesEntries, 4000);
 }
 
 TEST_F(NamesTest, NewCodesStopAt10000) {
   SetDictionary(*st_, kSmall);
-  st_->sample.nNextNewSpeciesCode = 9999;
+  st_->ref.nNextNewSpeciesCode = 9999;
   EXPECT_EQ(Typed("xant pari", "1\n"), 9);
   EXPECT_EQ(st_->ref.arrSpecies[9].nSpeciesCode, 10000);
 
   std::strcpy(st_->ref.arrSpecies[10].szShortName, "left over");
   EXPECT_EQ(Typed("bell pere", "1\n"), 0);
   EXPECT_NE(out_.find(" *** No species codes left"), std::string::npos) << out_;
-  EXPECT_EQ(st_->sample.nSpeciesEntries, 9);
-  EXPECT_EQ(st_->sample.nNextNewSpeciesCode, 10000);
+  EXPECT_EQ(st_->ref.nSpeciesEntries, 9);
+  EXPECT_EQ(st_->ref.nNextNewSpeciesCode, 10000);
   EXPECT_STREQ(st_->ref.arrSpecies[10].szShortName, "left over");
   EXPECT_EQ(st_->ref.arrSpecies[10].nSpeciesCode, 0);
 }
@@ -243,7 +239,7 @@ TEST_F(NamesTest, MenuLayoutWithAFewCandidates) {
   EXPECT_EQ(out_, expected);
   EXPECT_EQ(Typed("quer rubr", "4\n"), 8);
   EXPECT_EQ(Typed("quer rubr", "5\n"), 10);
-  EXPECT_EQ(st_->sample.nSpeciesEntries, 10);  // choosing a candidate adds nothing
+  EXPECT_EQ(st_->ref.nSpeciesEntries, 10);  // choosing a candidate adds nothing
 }
 
 TEST_F(NamesTest, OneWordKeyListsEveryNameOfItsFirstLetter) {
@@ -277,8 +273,8 @@ TEST_F(NamesTest, BadOrMissingChoicesDelete) {
   for (const char* answer : {"\n", "0\n", "5\n", "-1\n", "abc\n", "", "99999999999999\n"}) {
     EXPECT_EQ(Typed("quer rubr", answer), 0) << answer;  // 4 items: NEW, DELETE, 2 oaks
   }
-  EXPECT_EQ(st_->sample.nSpeciesEntries, 9);
-  EXPECT_EQ(st_->sample.nNextNewSpeciesCode, 9000);
+  EXPECT_EQ(st_->ref.nSpeciesEntries, 9);
+  EXPECT_EQ(st_->ref.nNextNewSpeciesCode, 9000);
   // A number followed by text is read as the number.
   EXPECT_EQ(Typed("quer rubr", " 4 please\n"), 8);
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "app/app.h"
 #include "sample/sample.h"
 #include "support/testkit.h"
 
@@ -12,18 +14,12 @@ struct Parsed {
   std::string key;
   int16_t freq;
   double cover;
-  int16_t status;
+  bool ok;
 };
 
 Parsed Species(const std::string& line, int16_t maxFreq = 0) {
-  char key[10] = "garbage!";
-  Parsed p{};
-  p.freq = -7;
-  p.cover = -7;
-  p.status = -7;
-  ParseSpeciesLine(line.c_str(), key, maxFreq, p.freq, p.cover, p.status);
-  p.key = key;
-  return p;
+  const SpeciesLine got = ParseSpeciesLine(line.c_str(), maxFreq);
+  return Parsed{got.key.c_str(), got.nFreq, got.dCover, got.ok};
 }
 
 // ---- species lines -------------------------------------------------------------
@@ -33,50 +29,50 @@ TEST(ParseSpeciesLine, EdgeCaseTableRowByRow) {
   EXPECT_EQ(p.key, "quer robu");
   EXPECT_EQ(p.freq, 1);
   EXPECT_DOUBLE_EQ(p.cover, 5.0);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 
   p = Species("  Poa   annua   2.5  ");
   EXPECT_EQ(p.key, "poa  annu");
   EXPECT_EQ(p.freq, 1);
   EXPECT_DOUBLE_EQ(p.cover, 2.5);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 
   p = Species("Sphagnum 5");
   EXPECT_EQ(p.key, "spha ");
   EXPECT_DOUBLE_EQ(p.cover, 5.0);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 
   p = Species("Calluna vulgaris +");
   EXPECT_EQ(p.key, "call vulg");
   EXPECT_DOUBLE_EQ(p.cover, 0.0);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 
   p = Species("Quercus robur 3 25", 10);
   EXPECT_EQ(p.key, "quer robu");
   EXPECT_EQ(p.freq, 3);
   EXPECT_DOUBLE_EQ(p.cover, 25.0);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 
   p = Species("Quercus robur 11 25", 10);
   EXPECT_EQ(p.key, "quer robu");
   EXPECT_EQ(p.freq, 11);
   EXPECT_DOUBLE_EQ(p.cover, 25.0);
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
 
   p = Species("Quercus robur 1000 25", 10);
   EXPECT_EQ(p.key, "quer robu");
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
 
   p = Species("Quercus robur 12.3456789");
   EXPECT_EQ(p.key, "quer robu");
   EXPECT_DOUBLE_EQ(p.cover, 12.345);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 
   for (int16_t maxFreq : {0, 10}) {
     p = Species("          ", maxFreq);
     EXPECT_EQ(p.key, "");
     EXPECT_EQ(p.freq, 1);
-    EXPECT_EQ(p.status, 0);
+    EXPECT_TRUE(p.ok);
   }
   EXPECT_EQ(Species("").key, "");
 }
@@ -90,25 +86,25 @@ TEST(ParseSpeciesLine, NameWordsAndNumberTokens) {
   Parsed p = Species("Quercus robur petraea 5");
   EXPECT_EQ(p.key, "quer robu");
   EXPECT_DOUBLE_EQ(p.cover, 0.0);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
   // One-word name with frequency data: the digit token is the frequency.
   p = Species("Sphagnum 4 2.5", 10);
   EXPECT_EQ(p.key, "spha ");
   EXPECT_EQ(p.freq, 4);
   EXPECT_DOUBLE_EQ(p.cover, 2.5);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
   // Only a decimal digit makes a one-word name; a sign does not.
   EXPECT_EQ(Species("Sphagnum -1 5").key, "spha -1");
   // Frequency 0 and the maximum itself are within limits; a negative one is not.
-  EXPECT_EQ(Species("Quercus robur 0 5", 10).status, 0);
-  EXPECT_EQ(Species("Quercus robur 10 5", 10).status, 0);
+  EXPECT_TRUE(Species("Quercus robur 0 5", 10).ok);
+  EXPECT_TRUE(Species("Quercus robur 10 5", 10).ok);
   p = Species("Quercus robur -1 5", 10);
   EXPECT_EQ(p.freq, -1);
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
   // Tokens after the cover are ignored.
   p = Species("Quercus robur 5 extra words 7");
   EXPECT_DOUBLE_EQ(p.cover, 5.0);
-  EXPECT_EQ(p.status, 0);
+  EXPECT_TRUE(p.ok);
 }
 
 TEST(ParseSpeciesLine, CoverTokenKeepsSixCharacters) {
@@ -124,35 +120,35 @@ TEST(ParseSpeciesLine, CoverTokenKeepsSixCharacters) {
   EXPECT_DOUBLE_EQ(Species("Quercus robur 123456.5").cover, 123456.0);
   EXPECT_DOUBLE_EQ(Species("Quercus robur r").cover, 0.0);
   EXPECT_DOUBLE_EQ(Species("Quercus robur -2").cover, -2.0);
-  EXPECT_EQ(Species("Quercus robur -2").status, 0);  // negative covers are the entry's to refuse
+  EXPECT_TRUE(Species("Quercus robur -2").ok);  // negative covers are the entry's to refuse
 }
 
 TEST(ParseSpeciesLine, LineWithoutCoverIsBad) {
   Parsed p = Species("Quercus robur");
   EXPECT_EQ(p.key, "quer robu");
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
   p = Species("Quercus");
   EXPECT_EQ(p.key, "quer");  // the only token: no padding blanks
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
   p = Species("  Quercus robur   ");
   EXPECT_EQ(p.key, "quer robu");
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
   p = Species("Quercus robur 3", 10);
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
   p = Species("Sphagnum 3", 10);
   EXPECT_EQ(p.key, "spha ");
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
 }
 
 TEST(ParseSpeciesLine, CoverMustFitTheEntryInTenths) {
-  EXPECT_EQ(Species("Quercus robur 3276.7").status, 0);  // tenfold 32767
-  EXPECT_EQ(Species("Quercus robur 3276.8").status, 1);  // tenfold 32768
-  EXPECT_EQ(Species("Quercus robur 999999").status, 1);
-  EXPECT_EQ(Species("Quercus robur -3276.").status, 0);  // tenfold -32760
-  EXPECT_EQ(Species("Quercus robur -4000.").status, 1);
-  EXPECT_EQ(Species("Quercus robur inf.").status, 1);
-  EXPECT_EQ(Species("Quercus robur nan.").status, 1);
-  EXPECT_EQ(Species("Quercus robur 3 9999", 10).status, 1);
+  EXPECT_TRUE(Species("Quercus robur 3276.7").ok);  // tenfold 32767
+  EXPECT_FALSE(Species("Quercus robur 3276.8").ok);  // tenfold 32768
+  EXPECT_FALSE(Species("Quercus robur 999999").ok);
+  EXPECT_TRUE(Species("Quercus robur -3276.").ok);  // tenfold -32760
+  EXPECT_FALSE(Species("Quercus robur -4000.").ok);
+  EXPECT_FALSE(Species("Quercus robur inf.").ok);
+  EXPECT_FALSE(Species("Quercus robur nan.").ok);
+  EXPECT_FALSE(Species("Quercus robur 3 9999", 10).ok);
 }
 
 TEST(ParseSpeciesLine, EightyColumnWorkArea) {
@@ -162,16 +158,16 @@ TEST(ParseSpeciesLine, EightyColumnWorkArea) {
   ASSERT_EQ(line79.size(), 79u);
   Parsed p = Species(line79);
   EXPECT_DOUBLE_EQ(p.cover, 5.0);
-  EXPECT_EQ(p.status, 0);
-  EXPECT_EQ(Species(line79 + "0").status, 1);
+  EXPECT_TRUE(p.ok);
+  EXPECT_FALSE(Species(line79 + "0").ok);
   // Nothing past column 80 is looked at.
   std::string far = name + std::string(80 - name.size(), ' ') + "5";
-  EXPECT_EQ(Species(far).status, 1);
+  EXPECT_FALSE(Species(far).ok);
   EXPECT_EQ(Species(far).key, "quer robu");
   // A first word filling the whole area.
   p = Species(std::string(100, 'X'));
   EXPECT_EQ(p.key, "xxxx");
-  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(p.ok);
 }
 
 // ---- header lines ---------------------------------------------------------------
@@ -180,6 +176,7 @@ struct Header {
   std::string name;
   int16_t maxFreq;
   bool refused;
+  std::string tag;  // empty: the header carries no cover-scale tag
   std::string out;
 };
 
@@ -190,38 +187,34 @@ class ParseSampleHeaderTest : public ::testing::Test {
     st_->settings.nCoverScale = 1;
     st_->settings.nAnalysisType = 1;
     st_->settings.nSampleCounter = 7;
-    st_->settings.nInputSource = 1;  // no record unless a test asks for one
   }
 
-  Header Parse(const std::string& line, const std::string& input = std::string()) {
-    ScriptedConsole sc(input);
-    char name[32];
+  Header Parse(const std::string& line) {
+    ScriptedConsole sc("");
+    const SampleHeader got = ParseSampleHeader(sc.con, line.c_str(), st_->settings.nSampleCounter);
     Header h{};
-    h.maxFreq = -1;
-    ParseSampleHeader(sc.con, *st_, line.c_str(), name, h.maxFreq, h.refused);
-    h.name = name;
+    h.name = got.szName;
+    h.maxFreq = got.nMaxFreq;
+    h.refused = got.refused;
+    h.tag = got.tag != nullptr ? got.tag : "";
     h.out = sc.out.str();
-    remaining_ = sc.in.good() ? std::string(std::istreambuf_iterator<char>(sc.in), {}) : "";
     return h;
   }
 
-  // Parses a typed header with a record file open; returns what was recorded.
-  std::string Record(const std::string& line, Header* h = nullptr,
-                     const std::string& input = std::string()) {
-    st_->settings.nInputSource = 0;
-    std::FILE* fp = std::fopen(dir_.File("SAMP.txt").c_str(), "w");
-    EXPECT_NE(fp, nullptr);
-    st_->settings.fpRecordFile = fp;
-    Header got = Parse(line, input);
+  // Parses a typed header and records it as entry does (an accepted header
+  // only) into a fresh record file; returns what was recorded.
+  std::string Record(const std::string& line, Header* h = nullptr) {
+    st_->settings.fpRecordFile = File(std::fopen(dir_.File("SAMP.txt").c_str(), "w"));
+    EXPECT_TRUE(st_->settings.fpRecordFile);
+    Header got = Parse(line);
+    if (!got.refused) RecordSampleHeader(st_->settings, got.name.c_str(), got.maxFreq);
     if (h != nullptr) *h = got;
-    std::fclose(fp);
-    st_->settings.fpRecordFile = nullptr;
+    EXPECT_TRUE(st_->settings.fpRecordFile.Close());
     return dir_.Read("SAMP.txt");
   }
 
   std::unique_ptr<AppState> st_;
   TempDir dir_;
-  std::string remaining_;
 };
 
 // "Plot 7" in the 30 name columns, followed by the rest as given.
@@ -319,77 +312,18 @@ TEST_F(ParseSampleHeaderTest, RecordHeaderBytes) {
   EXPECT_TRUE(h.refused);
 }
 
-TEST_F(ParseSampleHeaderTest, DataFileHeadersAreNotRecorded) {
-  std::FILE* fp = std::fopen(dir_.File("SAMP.txt").c_str(), "w");
-  ASSERT_NE(fp, nullptr);
-  st_->settings.fpRecordFile = fp;
-  Parse("Plot 7");
-  std::fclose(fp);
-  st_->settings.fpRecordFile = nullptr;
-  EXPECT_EQ(dir_.Read("SAMP.txt"), "");
-}
-
 TEST_F(ParseSampleHeaderTest, RecordedHeaderReadsBackTheSame) {
   st_->settings.nCoverScale = 2;
   std::string rec = Record("Heath 12 * 25");
-  st_->settings.nInputSource = 1;
   Header h = Parse(rec);
   EXPECT_EQ(h.name, "Heath 12");
   EXPECT_EQ(h.maxFreq, 25);
   EXPECT_FALSE(h.refused);
-  EXPECT_EQ(h.out, "");  // the tag matches the setting: no question
-}
-
-// ---- the cover-tag check -----------------------------------------------------------
-
-TEST_F(ParseSampleHeaderTest, MismatchedTagAsksAndRunsTheParameterDialogue) {
-  // Recorded on Domin, read with percent cover set; the user sets Domin (3)
-  // and keeps the analysis type.
-  std::string line = Plot7("     DOMIN");
-  Header h;
-  std::string rec = Record(line, &h, "\n3\n\n");
-  EXPECT_EQ(h.out.rfind("\n Cover scale is set to COVR% but input data are DOMIN\n"
-                        " Press <RETURN> to continue\n",
-                        0),
-            0u)
-      << h.out;
-  EXPECT_EQ(st_->settings.nCoverScale, 3);
-  EXPECT_EQ(st_->settings.nAnalysisType, 1);
-  // The record is written after the dialogue, on the scale now set.
-  EXPECT_EQ(rec, Plot7("     DOMIN"));
-}
-
-TEST_F(ParseSampleHeaderTest, MismatchedTagInFrequencyHeaderOfDataFile) {
-  Header h = Parse(Plot7("   * 10 BR-BL"), "\n2\n\n");
-  EXPECT_EQ(h.maxFreq, 10);
-  EXPECT_NE(h.out.find("\n Cover scale is set to COVR% but input data are BR-BL\n"), std::string::npos);
-  EXPECT_EQ(st_->settings.nCoverScale, 2);
-}
-
-TEST_F(ParseSampleHeaderTest, TagCheckLeavesOtherHeadersAlone) {
-  const std::string input = "\n3\n\n";
-  // The tag of the setting.
-  Header h = Parse(Plot7("     COVR%"), input);
   EXPECT_EQ(h.out, "");
-  EXPECT_EQ(remaining_, input);
-  // Anything but an exact tag, or a tag in the other kind's columns.
-  for (const std::string& line : {Plot7("     domin"),
-                           Plot7("     DOMIX"),
-                           Plot7("      DOMIN"),
-                           Plot7("     DOMI"),
-                           Plot7("   * 10  DOMIN"),
-                           "Plot 7 * 10" + std::string(24, ' ') + "DOMIN"}) {
-    h = Parse(line, input);
-    EXPECT_EQ(h.out, "") << line;
-    EXPECT_EQ(remaining_, input) << line;
-    EXPECT_EQ(st_->settings.nCoverScale, 1) << line;
-  }
-  // A refused maximum frequency is not checked.
-  h = Parse(Plot7("   *200 DOMIN"), input);
-  EXPECT_TRUE(h.refused);
-  EXPECT_EQ(h.out, kRefusal);
-  EXPECT_EQ(remaining_, input);
-  EXPECT_EQ(st_->settings.nCoverScale, 1);
+  // The tag read back is the setting's: entry asks no question.
+  EXPECT_EQ(h.tag, CoverScaleOf(st_->settings.nCoverScale).tag);
 }
+
+// The check of the tag against the setting is entry's (see entry_test.cpp).
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "sample/sample.h"
 #include "support/testkit.h"
 
@@ -32,6 +32,11 @@ class RecapTest : public ::testing::Test {
 
   void Put(int k, const char* shortName, int code, int cover, int freq = 1) {
     std::snprintf(st->ref.arrSpecies[k + 2].szShortName, 10, "%s", shortName);
+    // Rows 3.. stand for the dictionary the loaders would have read.
+    if (st->ref.nSpeciesCount < k + 2) {
+      st->ref.nSpeciesCount = static_cast<int16_t>(k + 2);
+      st->ref.nSpeciesEntries = st->ref.nSpeciesCount;
+    }
     SampleEntry& e = st->sample.arrSample[k];
     e.nSpeciesIndex = static_cast<int16_t>(k + 2);
     e.nSpeciesCode = static_cast<int16_t>(code);
@@ -46,13 +51,11 @@ class RecapTest : public ::testing::Test {
   // A record of rows 1..n written to a fresh record file, as read back.
   std::string Record(int n) {
     TempDir dir;
-    std::FILE* fp = std::fopen(dir.File("SAMP.txt").c_str(), "w+");
-    EXPECT_NE(fp, nullptr);
-    st->settings.fpRecordFile = fp;
+    st->settings.fpRecordFile = File(std::fopen(dir.File("SAMP.txt").c_str(), "w+"));
+    EXPECT_TRUE(st->settings.fpRecordFile);
     ScriptedConsole sc("");
-    ShowSampleEntries(sc.con, RecapMode::kRecord, n, *st);
-    st->settings.fpRecordFile = nullptr;
-    if (fp != nullptr) std::fclose(fp);
+    ShowSampleEntries(sc.con, RecapMode::kRecord, n, st->ref, st->sample, st->settings);
+    EXPECT_TRUE(st->settings.fpRecordFile.Close());
     EXPECT_EQ(sc.out.str(), "");
     return dir.Read("SAMP.txt");
   }
@@ -73,7 +76,7 @@ TEST_F(RecapTest, EntryFormsForMarkersCoversAndFrequencies) {
   Put(3, "call vulg", 20140, 0);
   Put(4, "spha ", 30150, 1234);
   ScriptedConsole sc("");
-  ShowSampleEntries(sc.con, RecapMode::kShort, 4, *st);
+  ShowSampleEntries(sc.con, RecapMode::kShort, 4, st->ref, st->sample, st->settings);
   EXPECT_EQ(sc.out.str(),
             " quer robu     5\n"
             " poa  annu*    2.5\n"
@@ -92,7 +95,7 @@ TEST_F(RecapTest, EntryFormsForMarkersCoversAndFrequencies) {
   Put(2, "quer robu", 10120, 25, 3);
   Put(3, "fest rubr", 300, 0, 10);
   ScriptedConsole freq("");
-  ShowSampleEntries(freq.con, RecapMode::kShort, 3, *st);
+  ShowSampleEntries(freq.con, RecapMode::kShort, 3, st->ref, st->sample, st->settings);
   EXPECT_EQ(freq.out.str(),
             " quer robu    3  25\n"
             " quer robu*  3   2.5\n"
@@ -103,21 +106,21 @@ TEST_F(RecapTest, EntryFormsForMarkersCoversAndFrequencies) {
 TEST_F(RecapTest, ShortRecapShowsTheLastTenEntries) {
   PutNumbered(14);
   ScriptedConsole sc("");
-  ShowSampleEntries(sc.con, RecapMode::kShort, 14, *st);
+  ShowSampleEntries(sc.con, RecapMode::kShort, 14, st->ref, st->sample, st->settings);
   std::string want;
   for (int k = 5; k <= 14; ++k) want += Cell(k) + "\n";
   EXPECT_EQ(sc.out.str(), want);
   EXPECT_NE(sc.out.str().find(" sp05 leaf     5\n sp06 leaf     6\n"), std::string::npos);
 
   ScriptedConsole three("");
-  ShowSampleEntries(three.con, RecapMode::kShort, 3, *st);
+  ShowSampleEntries(three.con, RecapMode::kShort, 3, st->ref, st->sample, st->settings);
   EXPECT_EQ(three.out.str(), Cell(1) + "\n" + Cell(2) + "\n" + Cell(3) + "\n");
 }
 
 TEST_F(RecapTest, FullRecapOfTwentyFillsColumnsTopDown) {
   PutNumbered(20);
   ScriptedConsole sc("x");
-  ShowSampleEntries(sc.con, RecapMode::kFull, 20, *st);
+  ShowSampleEntries(sc.con, RecapMode::kFull, 20, st->ref, st->sample, st->settings);
   const std::string gap = "    ";
   std::string want = "\n";
   for (int l = 1; l <= 15; ++l) want += GridLine(Cell(l), l <= 5 ? Cell(l + 15) : "", "", gap);
@@ -131,7 +134,7 @@ TEST_F(RecapTest, FullRecapOfTwentyFillsColumnsTopDown) {
 TEST_F(RecapTest, FullRecapOfFiftyPausesAfterTheFirstScreen) {
   PutNumbered(50);
   ScriptedConsole sc("\nrest");
-  ShowSampleEntries(sc.con, RecapMode::kFull, 50, *st);
+  ShowSampleEntries(sc.con, RecapMode::kFull, 50, st->ref, st->sample, st->settings);
   std::string want = "\n";
   for (int l = 1; l <= 15; ++l) want += GridLine(Cell(l), Cell(l + 15), Cell(l + 30), "   ");
   want += " Press <RETURN> for next screen of data";
@@ -148,11 +151,11 @@ TEST_F(RecapTest, UncountedEntriesAppearInNoMode) {
   PutNumbered(4);
   st->sample.arrSample[2].nCover = -10;
   ScriptedConsole shortSc("");
-  ShowSampleEntries(shortSc.con, RecapMode::kShort, 4, *st);
+  ShowSampleEntries(shortSc.con, RecapMode::kShort, 4, st->ref, st->sample, st->settings);
   EXPECT_EQ(shortSc.out.str(), Cell(1) + "\n" + Cell(3) + "\n" + Cell(4) + "\n");
 
   ScriptedConsole full("");
-  ShowSampleEntries(full.con, RecapMode::kFull, 4, *st);
+  ShowSampleEntries(full.con, RecapMode::kFull, 4, st->ref, st->sample, st->settings);
   EXPECT_EQ(full.out.str(), "\n" + GridLine(Cell(1), "", "", "    ") +
                                 GridLine(Cell(3), "", "", "    ") + GridLine(Cell(4), "", "", "    "));
 
@@ -164,7 +167,7 @@ TEST_F(RecapTest, DataFileSamplesAreNeitherShownNorRecorded) {
   st->settings.nInputSource = 1;
   for (RecapMode mode : {RecapMode::kShort, RecapMode::kFull}) {
     ScriptedConsole sc("\n");
-    ShowSampleEntries(sc.con, mode, 50, *st);
+    ShowSampleEntries(sc.con, mode, 50, st->ref, st->sample, st->settings);
     EXPECT_EQ(sc.out.str(), "");
     EXPECT_EQ(sc.in.get(), '\n');
   }

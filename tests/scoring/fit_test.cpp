@@ -260,47 +260,4 @@ TEST(EmptySamples, EveryMeanIsZero) {
   }
 }
 
-TEST(DamagedInput, OutOfRangeValuesNeverIndexATable) {
-  Tables t;
-  BuildWorkedExample(t);
-
-  // Covers outside 0..100 count as the nearest end of the range.
-  t.SetSample({{kA, 100, 1}, {kE, 0, 1}});
-  const NVCFit inRange = t.Score(1);
-  t.SetSample({{kA, 250, 1}, {kE, -7, 1}});
-  const NVCFit& clamped = t.Score(1);
-  EXPECT_EQ(clamped.dGoF3, inRange.dGoF3);
-  EXPECT_EQ(clamped.dGoF4, inRange.dGoF4);
-  EXPECT_EQ(clamped.dMeanGoF, inRange.dMeanGoF);
-
-  // A count of entries beyond the table reads rows 1..300 only.
-  t.SetSample({{kA, 20, 1}});
-  const double oneEntry = t.Score(1).dMeanGoF;
-  t.sample().nSampleEntries = 32767;
-  EXPECT_LT(t.Score(1).dMeanGoF, oneEntry);  // 299 empty rows join the sample size
-
-  // Join lines with an impossible quant code or unit are passed over.
-  t.SetSample({{kA, 20, 1}, {kE, 5, 1}, {kX, 10, 1}});
-  const NVCFit good = t.Score(1);
-  const TableRange rangeOfA = t.ref().arrSpeciesBySpeciesIndex[3];
-  ASSERT_EQ(rangeOfA.nStartIndex, rangeOfA.nEndIndex);
-  NVCTableLine& line = t.ref().arrTbSpeciesToNVCJoinTable[rangeOfA.nStartIndex];
-  const NVCTableLine saved = line;
-  for (NVCTableLine bad : {NVCTableLine{1, 0}, NVCTableLine{1, 51}, NVCTableLine{0, 45},
-                           NVCTableLine{3, 45}, NVCTableLine{-2, 45}}) {
-    line = bad;
-    const NVCFit& fit = t.Score(1);
-    EXPECT_EQ(fit.nSampleFreqByClass[5], 0);
-    EXPECT_LT(fit.dMeanGoF, good.dMeanGoF);
-  }
-  line = saved;
-  // A species range that runs past the join table stops at its end.
-  t.ref().arrSpeciesBySpeciesIndex[3] = {19999, 32767};
-  EXPECT_EQ(t.Score(1).nSampleFreqByClass[5], 0);
-  // Too many units: only the rows that exist are scored.
-  t.ref().arrSpeciesBySpeciesIndex[3] = rangeOfA;
-  t.ref().nNVCCount = 32000;
-  EXPECT_EQ(t.Score(1).dMeanGoF, good.dMeanGoF);
-}
-
 }  // namespace

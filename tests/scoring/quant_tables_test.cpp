@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "scoring/scoring.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/state.h"
+#include "app/app.h"
 #include "refdata/refdata.h"
 #include "scoring/scoring.h"
 #include "support/testkit.h"

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/state.h"
+#include "app/app.h"
+#include "refdata/refdata.h"
 #include "scoring/scoring.h"
 
 namespace scoring_test {
@@ -78,9 +79,11 @@ class Tables {
       unit.nSpeciesTableEndIndex = static_cast<int16_t>(o - 1);
     }
     r.nSpeciesTableCount = static_cast<int16_t>(o - 1);
+    r.nSpeciesEntries = r.nSpeciesCount;
+    r.nNextNewSpeciesCode = static_cast<int16_t>(kFirstNewSpeciesCode - 1);
 
     // Regrouped by ascending code, file order within a code; codes without a
-    // dictionary entry are left out.
+    // dictionary entry and lines whose quant takes no part are left out.
     std::vector<int> dictCodes(codes_);
     std::sort(dictCodes.begin(), dictCodes.end());
     dictCodes.erase(std::unique(dictCodes.begin(), dictCodes.end()), dictCodes.end());
@@ -89,18 +92,21 @@ class Tables {
       int a = v;
       for (size_t u = 0; u < units_.size(); ++u) {
         for (const Line& l : units_[u].lines) {
-          if (l.code == code) {
+          if (l.code == code && IsValidQuant(l.quant)) {
             r.arrTbSpeciesToNVCJoinTable[a++] = {static_cast<int16_t>(u + 1),
                                                  static_cast<int16_t>(l.quant)};
           }
         }
       }
       const TableRange range{static_cast<int16_t>(v), static_cast<int16_t>(a > v ? a - 1 : 0)};
+      if (code >= 1 && code <= kMaxSpeciesCode) r.arrSpeciesBySpeciesCode[code] = range;
       for (int i = 3; i <= n; ++i) {
         if (r.arrSpecies[i].nSpeciesCode == code) r.arrSpeciesBySpeciesIndex[i] = range;
       }
       v = a;
     }
+    // The tables must be ones the loaders could have left.
+    CheckReferenceTables(r);
 
     BuildQuantTables(sc());
     BuildNVCTotals(ref(), sc());

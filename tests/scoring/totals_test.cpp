@@ -96,30 +96,4 @@ TEST(NVCTotals, WoodlandIsCapitalWOrOFirst) {
   }
 }
 
-TEST(NVCTotals, LinesThatFitNoTableAreLeftOut) {
-  Tables t;
-  t.AddSpecies(10);
-  t.AddSpecies(20);
-  t.AddUnit("A1", {{10, 45}, {20, 12}});
-  t.Build();
-  const NVCTotals good = t.sc().arrNVCTotals[1];
-  // Damage the second line: an invalid quant code, then a unit that does not exist.
-  NVCTableLine& line = t.ref().arrTbSpeciesToNVCJoinTable[2];
-  ASSERT_EQ(line.nQuant, 12);
-  for (int16_t quant : {int16_t(0), int16_t(51), int16_t(-3), int16_t(32767)}) {
-    line = {1, quant};
-    BuildNVCTotals(t.ref(), t.sc());
-    EXPECT_NEAR(t.sc().arrNVCTotals[1].dSumFreqSq, 1e-6 + 0.9025, 1e-12) << "quant " << quant;
-    EXPECT_EQ(t.sc().arrNVCTotals[1].nSpeciesInClass[2], 0);
-  }
-  for (int16_t unit : {int16_t(0), int16_t(2), int16_t(881), int16_t(-1)}) {
-    line = {unit, 12};
-    BuildNVCTotals(t.ref(), t.sc());
-    EXPECT_NEAR(t.sc().arrNVCTotals[1].dSumFreqSq, 1e-6 + 0.9025, 1e-12) << "unit " << unit;
-  }
-  line = {1, 12};
-  BuildNVCTotals(t.ref(), t.sc());
-  EXPECT_EQ(t.sc().arrNVCTotals[1].dSumFreqSq, good.dSumFreqSq);
-}
-
 }  // namespace

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "common/state.h"
+#include "console/console.h"
 
 // A fresh, empty folder that is removed with everything in it when the test ends.
 class TempDir {

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <string>
 
-#include "run/run.h"
+#include "console/console.h"
 #include "support/testkit.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The command-line front end and the built binary.
 #include <gtest/gtest.h>
 
-#include "run/run.h"
+#include "app/app.h"
 #include "support/testkit.h"
 
 namespace {

@@ -1,10 +1,11 @@
-// The console prompts: answer lines, the integer prompt, free file names, labels.
+// The console prompts: answer lines, the integer prompt, free file names, the
+// run's files, labels.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "run/run.h"
+#include "console/console.h"
 #include "support/testkit.h"
 
 namespace {
@@ -93,16 +94,17 @@ TEST(OpenNextFreeFile, FreeNameIsUsedUnchanged) {
   TempDir dir;
   ScriptedConsole sc("", dir.path());
   char name[50] = "TABLOUT.TXT";
-  std::FILE* fp = OpenNextFreeFile(sc.con, name, sizeof name);
-  ASSERT_NE(fp, nullptr);
+  File file = OpenNextFreeFile(sc.con, name, sizeof name);
+  ASSERT_TRUE(file);
   EXPECT_STREQ(name, "TABLOUT.TXT");
   // Opened for update: what is written can be read back.
+  std::FILE* fp = file.get();
   std::fputs("hello\n", fp);
   std::rewind(fp);
   char back[10] = "";
   ASSERT_NE(std::fgets(back, sizeof back, fp), nullptr);
   EXPECT_STREQ(back, "hello\n");
-  std::fclose(fp);
+  EXPECT_TRUE(file.Close());
   EXPECT_EQ(dir.Read("TABLOUT.TXT"), "hello\n");
 }
 
@@ -114,15 +116,15 @@ TEST(OpenNextFreeFile, TakenNamesMoveOnToTheFirstFreeNumber) {
   ScriptedConsole sc("", dir.path());
 
   char results[50] = "TABLOUT.TXT";
-  std::FILE* fp = OpenNextFreeFile(sc.con, results, sizeof results);
-  ASSERT_NE(fp, nullptr);
-  std::fclose(fp);
+  File fp = OpenNextFreeFile(sc.con, results, sizeof results);
+  ASSERT_TRUE(fp);
+  fp.Close();
   EXPECT_STREQ(results, "TABLOUT1.TXT");
 
   char record[50] = "SAMP.txt";
   fp = OpenNextFreeFile(sc.con, record, sizeof record);
-  ASSERT_NE(fp, nullptr);
-  std::fclose(fp);
+  ASSERT_TRUE(fp);
+  fp.Close();
   EXPECT_STREQ(record, "SAMP2.txt");
 
   // The taken files are left as they were.
@@ -133,21 +135,51 @@ TEST(OpenNextFreeFile, TakenNamesMoveOnToTheFirstFreeNumber) {
   EXPECT_TRUE(dir.Exists("SAMP2.txt"));
 }
 
-TEST(OpenNextFreeFile, GivesNullWhenNoNameCanBeCreated) {
+TEST(OpenNextFreeFile, NothingIsOpenWhenNoNameCanBeCreated) {
   TempDir dir;
   // A folder that does not exist: nothing can be created in it.
   ScriptedConsole sc("", dir.path() + "/missing");
   char name[50] = "TABLOUT.TXT";
-  EXPECT_EQ(OpenNextFreeFile(sc.con, name, sizeof name), nullptr);
+  EXPECT_FALSE(OpenNextFreeFile(sc.con, name, sizeof name));
 
   // A taken name whose numbered variants no longer fit the buffer ends the search.
   TempDir full;
   full.Write("ABCDEFGH.TXT", "x");
   ScriptedConsole sc2("", full.path());
   char tight[13] = "ABCDEFGH.TXT";
-  EXPECT_EQ(OpenNextFreeFile(sc2.con, tight, sizeof tight), nullptr);
+  EXPECT_FALSE(OpenNextFreeFile(sc2.con, tight, sizeof tight));
   EXPECT_FALSE(sc2.err.str().empty());
   EXPECT_EQ(full.Read("ABCDEFGH.TXT"), "x");
+}
+
+TEST(RunFiles, AFailedWriteIsReportedOncePerFile) {
+  TempDir dir;
+  dir.Write("results.csv", "");
+  dir.Write("record.txt", "");
+  ScriptedConsole sc("", dir.path());
+  RunSettings rs{};
+  // Files opened for reading only: every write to them fails.
+  rs.fpResults = File(std::fopen(dir.File("results.csv").c_str(), "r"));
+  rs.fpRecordFile = File(std::fopen(dir.File("record.txt").c_str(), "r"));
+  ASSERT_TRUE(rs.fpResults);
+  ASSERT_TRUE(rs.fpRecordFile);
+
+  CheckRunFileWrites(sc.con, rs);
+  EXPECT_EQ(sc.err.str(), "");
+  FileSay(rs.fpResults.get(), "line\n");
+  CheckRunFileWrites(sc.con, rs);
+  CheckRunFileWrites(sc.con, rs);
+  EXPECT_EQ(sc.err.str(), "vegmatch: error writing the results file\n");
+
+  // At the close the results file is not reported again; the record file, whose
+  // failure nobody had checked yet, is.
+  FileSay(rs.fpRecordFile.get(), "line\n");
+  CloseRunFiles(sc.con, rs);
+  EXPECT_EQ(sc.err.str(),
+            "vegmatch: error writing the results file\n"
+            "vegmatch: error writing or closing the record file\n");
+  EXPECT_FALSE(rs.fpResults);
+  EXPECT_FALSE(rs.fpRecordFile);
 }
 
 TEST(SettingLabels, FormsThatDifferFromTheirNeighbours) {

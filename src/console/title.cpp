@@ -4,13 +4,12 @@
 #include <ostream>
 #include <string>
 
-#include "common/textio.h"
-#include "run/run.h"
+#include "console/console.h"
 
 namespace {
 
 const char kHelpFile[] = "HELP.txt";
-constexpr int kHelpPieceSize = 80;  // at most 79 characters per read, line end included
+constexpr int kHelpPieceSize = kLineSize;  // at most 79 characters per read, line end included
 
 // One pause: the characters typed at it are taken one by one, so anything typed
 // ahead is left for the following pauses and questions.
@@ -75,7 +74,8 @@ void ShowTitleScreen(Console& con, int helpPageLength) {
 }
 
 void ShowHelpFile(Console& con, int pageLength) {
-  std::FILE* fp = OpenIn(con, kHelpFile, "r");
+  File help = OpenIn(con.dir, kHelpFile, "r");
+  std::FILE* fp = help.get();
   if (fp == nullptr) {
     Say(con, " *** File HELP.txt is not available ***");
     return;
@@ -97,6 +97,5 @@ void ShowHelpFile(Console& con, int pageLength) {
     WaitKey(con);
     WaitKey(con);
   }
-  if (std::ferror(fp) != 0) con.err << "vegmatch: error reading " << kHelpFile << "\n";
-  std::fclose(fp);
+  if (!help.Close()) Diagnose(con.err, kHelpFile, "error reading the file");
 }

@@ -1,5 +1,5 @@
-#include "common/textio.h"
-
+// Text helpers: formatting into strings, fixed-width copies, the C library's
+// number readings with defined results, and the diagnostics shape.
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -8,7 +8,7 @@
 #include <ostream>
 #include <vector>
 
-namespace {
+#include "common/common.h"
 
 std::string VFmt(const char* fmt, va_list ap) {
   char small[512];
@@ -23,56 +23,12 @@ std::string VFmt(const char* fmt, va_list ap) {
   return std::string(big.data(), static_cast<size_t>(n));
 }
 
-}  // namespace
-
 std::string Fmt(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
   std::string s = VFmt(fmt, ap);
   va_end(ap);
   return s;
-}
-
-void Say(Console& con, const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  std::string s = VFmt(fmt, ap);
-  va_end(ap);
-  con.out << s;
-}
-
-bool FileSay(std::FILE* fp, const char* fmt, ...) {
-  if (fp == nullptr) return false;
-  va_list ap;
-  va_start(ap, fmt);
-  std::string s = VFmt(fmt, ap);
-  va_end(ap);
-  return std::fwrite(s.data(), 1, s.size(), fp) == s.size();
-}
-
-int ReadFilePiece(std::FILE* fp, char* buf, int size) {
-  if (size <= 0) return -1;
-  buf[0] = '\0';
-  if (fp == nullptr || size == 1) return -1;
-  int n = 0;
-  bool any = false;
-  while (n < size - 1) {
-    int c = std::fgetc(fp);
-    if (c == EOF) break;
-    any = true;
-    if (c == '\r') {
-      int next = std::fgetc(fp);
-      if (next == '\n') {
-        c = '\n';
-      } else if (next != EOF) {
-        std::ungetc(next, fp);
-      }
-    }
-    buf[n++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  buf[n] = '\0';
-  return any ? n : -1;
 }
 
 int StripLineEnd(char* buf) {
@@ -85,22 +41,6 @@ void CopyField(char* dst, const char* src, int width) {
   int i = 0;
   for (; i < width && src[i] != '\0'; ++i) dst[i] = src[i];
   dst[i] = '\0';
-}
-
-std::string PathIn(const Console& con, const std::string& name) {
-  if (con.dir.empty()) return name;
-  return con.dir + "/" + name;
-}
-
-bool FileExists(const Console& con, const std::string& name) {
-  std::FILE* fp = std::fopen(PathIn(con, name).c_str(), "r");
-  if (fp == nullptr) return false;
-  std::fclose(fp);
-  return true;
-}
-
-std::FILE* OpenIn(const Console& con, const std::string& name, const char* mode) {
-  return std::fopen(PathIn(con, name).c_str(), mode);
 }
 
 long ReadLong(const char* s) {
@@ -122,4 +62,14 @@ int16_t ClampToInt16(long v) {
   if (v > INT16_MAX) return INT16_MAX;
   if (v < INT16_MIN) return INT16_MIN;
   return static_cast<int16_t>(v);
+}
+
+void Diagnose(std::ostream& err, std::string_view where, std::string_view what) {
+  err << "vegmatch: ";
+  if (!where.empty()) err << where << ": ";
+  err << what << "\n";
+}
+
+std::string At(std::string_view file, long line) {
+  return std::string(file) + ":" + std::to_string(line);
 }

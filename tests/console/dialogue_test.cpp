@@ -3,10 +3,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 
-#include "run/run.h"
+#include "console/console.h"
 #include "support/testkit.h"
 
 namespace {
@@ -43,10 +42,9 @@ std::string ResultsTaken(const std::string& name) {
   return "  *** ERROR *** File already exists/n Type another name, not " + name + "\n";
 }
 
-// One dialogue run on a fresh state in a folder of its own.
+// One dialogue run on fresh settings in a folder of its own.
 struct Dialogue {
-  std::unique_ptr<AppState> st = NewAppState();
-  RunSettings& rs = st->settings;
+  RunSettings rs{};
   ScriptedConsole sc;
   bool ok = false;
 
@@ -59,11 +57,10 @@ struct Dialogue {
 
 // Writes a line through an open handle and closes it, so the test can see which
 // file on disk the handle belonged to.
-void Mark(std::FILE*& fp, const char* text) {
-  ASSERT_NE(fp, nullptr);
-  std::fputs(text, fp);
-  std::fclose(fp);
-  fp = nullptr;
+void Mark(File& fp, const char* text) {
+  ASSERT_TRUE(fp);
+  std::fputs(text, fp.get());
+  EXPECT_TRUE(fp.Close());
 }
 
 TEST(RunSettingsDialogue, AllDefaultsByReturn) {
@@ -76,7 +73,7 @@ TEST(RunSettingsDialogue, AllDefaultsByReturn) {
   EXPECT_EQ(d.rs.nOutputFormat, 0);
   EXPECT_EQ(d.rs.nInputSource, 0);
   EXPECT_EQ(d.rs.nSpeciesGroupLimit, 10000);
-  EXPECT_EQ(d.rs.fpDataFile, nullptr);
+  EXPECT_FALSE(d.rs.fpDataFile);
   Mark(d.rs.fpResults, "results\n");
   Mark(d.rs.fpRecordFile, "record\n");
   EXPECT_EQ(dir.Read("TABLOUT.TXT"), "results\n");
@@ -133,10 +130,10 @@ TEST(RunSettingsDialogue, DataFileModeWithoutTheDefaultFile) {
                          kSourceQuestion + Existing("  0") + kDataQuestion + kNoDataFile +
                          kNoDataFile + kGroupQuestion + Existing("  0"));
   EXPECT_EQ(d.rs.nInputSource, 1);
-  EXPECT_EQ(d.rs.fpRecordFile, nullptr);
-  ASSERT_NE(d.rs.fpDataFile, nullptr);
+  EXPECT_FALSE(d.rs.fpRecordFile);
+  ASSERT_TRUE(d.rs.fpDataFile);
   char line[20] = "";
-  ASSERT_NE(std::fgets(line, sizeof line, d.rs.fpDataFile), nullptr);
+  ASSERT_NE(std::fgets(line, sizeof line, d.rs.fpDataFile.get()), nullptr);
   EXPECT_STREQ(line, "Plot 1\n");
   EXPECT_FALSE(dir.Exists("SAMP.txt"));
 }
@@ -151,9 +148,9 @@ TEST(RunSettingsDialogue, DataFileDefaultAndFoldersAsDataFiles) {
   EXPECT_EQ(d.Out(), kHeading + kResultsQuestion + kFormatQuestion + Existing("  0") +
                          kSourceQuestion + Existing("  0") + kDataQuestion + kNoDataFile +
                          kGroupQuestion + Existing("  0"));
-  ASSERT_NE(d.rs.fpDataFile, nullptr);
+  ASSERT_TRUE(d.rs.fpDataFile);
   char line[20] = "";
-  ASSERT_NE(std::fgets(line, sizeof line, d.rs.fpDataFile), nullptr);
+  ASSERT_NE(std::fgets(line, sizeof line, d.rs.fpDataFile.get()), nullptr);
   EXPECT_STREQ(line, "Plot 2\n");
   // The data file is only read: the default results file is still created.
   EXPECT_TRUE(dir.Exists("TABLOUT.TXT"));
@@ -167,10 +164,16 @@ TEST(RunSettingsDialogue, EndOfInputInTheDataFileLoopEndsTheRunCleanly) {
                          kSourceQuestion + Existing("  0") + kDataQuestion + kNoDataFile +
                          kNoDataFile);
   EXPECT_NE(d.sc.err.str().find("input ended"), std::string::npos) << d.sc.err.str();
-  // The results file it had opened is closed again.
-  EXPECT_EQ(d.rs.fpResults, nullptr);
-  EXPECT_EQ(d.rs.fpDataFile, nullptr);
+  EXPECT_FALSE(d.rs.fpDataFile);
   EXPECT_TRUE(dir.Exists("TABLOUT.TXT"));
+  // The results file it had opened is closed with the run's files at the end:
+  // closed, still empty, and with nothing more to report.
+  CloseRunFiles(d.sc.con, d.rs);
+  EXPECT_FALSE(d.rs.fpResults);
+  EXPECT_EQ(dir.Read("TABLOUT.TXT"), "");
+  EXPECT_EQ(d.sc.err.str(),
+            "vegmatch: the console input ended before the data file could be opened; the run "
+            "ends\n");
 }
 
 TEST(RunSettingsDialogue, DefaultThatCannotBeCreatedIsReportedAndAskedAgain) {
@@ -181,9 +184,10 @@ TEST(RunSettingsDialogue, DefaultThatCannotBeCreatedIsReportedAndAskedAgain) {
   EXPECT_FALSE(d.ok);
   EXPECT_EQ(d.Out(), kHeading + kResultsQuestion + ResultsTaken("out.csv"));
   const std::string err = d.sc.err.str();
-  EXPECT_NE(err.find("cannot create the results file TABLOUT.TXT"), std::string::npos) << err;
+  EXPECT_NE(err.find("vegmatch: TABLOUT.TXT: cannot create the results file"), std::string::npos)
+      << err;
   EXPECT_NE(err.find("input ended"), std::string::npos) << err;
-  EXPECT_EQ(d.rs.fpResults, nullptr);
+  EXPECT_FALSE(d.rs.fpResults);
 }
 
 TEST(RunSettingsDialogue, EndOfInputAfterTheResultsFileTakesTheDefaults) {
@@ -193,8 +197,8 @@ TEST(RunSettingsDialogue, EndOfInputAfterTheResultsFileTakesTheDefaults) {
   EXPECT_EQ(d.rs.nOutputFormat, 0);
   EXPECT_EQ(d.rs.nInputSource, 0);
   EXPECT_EQ(d.rs.nSpeciesGroupLimit, 10000);
-  EXPECT_NE(d.rs.fpResults, nullptr);
-  EXPECT_NE(d.rs.fpRecordFile, nullptr);
+  EXPECT_TRUE(d.rs.fpResults);
+  EXPECT_TRUE(d.rs.fpRecordFile);
 }
 
 TEST(RunSettingsDialogue, SpeciesGroupAnswers) {
@@ -227,8 +231,7 @@ const std::string kParameterQuestions[2] = {
     "\t5= Top few spp, descndng abndnce, no quant\n"};
 
 TEST(ParameterDialogue, AsksScaleThenAnalysisType) {
-  auto st = NewAppState();
-  RunSettings& rs = st->settings;
+  RunSettings rs{};
   rs.nCoverScale = 1;
   rs.nAnalysisType = 1;
   ScriptedConsole sc("2\n6\n5\n");
@@ -242,8 +245,7 @@ TEST(ParameterDialogue, AsksScaleThenAnalysisType) {
 }
 
 TEST(ParameterDialogue, ResetShowsAndKeepsTheCurrentValues) {
-  auto st = NewAppState();
-  RunSettings& rs = st->settings;
+  RunSettings rs{};
   rs.nCoverScale = 3;
   rs.nAnalysisType = 4;
   ScriptedConsole sc("\n\n");

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/textio.h"
+#include "common/common.h"
 #include "support/testkit.h"
 
 namespace {

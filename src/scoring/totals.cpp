@@ -1,16 +1,9 @@
 // Weight tables derived from the quant codes, and the per-community expectation
 // totals that every goodness-of-fit value is measured against.
-#include "scoring/scoring.h"
-
+#include <cassert>
 #include <cmath>
 
-#include "refdata/refdata.h"
-#include "scoring/guards.h"
-
-using scoring_guard::DictionaryRows;
-using scoring_guard::IsSpeciesRow;
-using scoring_guard::ForEachUsableLine;
-using scoring_guard::UnitsInUse;
+#include "scoring/scoring.h"
 
 namespace {
 
@@ -19,8 +12,6 @@ constexpr double kClassFreq[6] = {0.0, 0.12, 0.25, 0.5, 0.75, 0.95};
 
 // Cover weights below this are too small to mean anything and become kTiny.
 constexpr double kSmallestCoverWeight = 2.0;
-// Start value of the sums that later divide, so that none of them is ever 0.
-constexpr double kTiny = 1e-6;
 
 }  // namespace
 
@@ -57,7 +48,7 @@ void BuildQuantTables(ScoringState& sc) {
 }
 
 void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
-  const int nUnits = UnitsInUse(ref);
+  const int nUnits = ref.nNVCCount;
   for (int g = 1; g <= nUnits; ++g) {
     NVCTotals& t = sc.arrNVCTotals[g];
     t.dSumFreqSq = kTiny;
@@ -72,32 +63,33 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   // lines, so only the first dictionary row of each code is walked; the fixed
   // entries (code 0) are passed over because the previous code starts at 0.
   // While accumulating, dSumFreqSq holds the sum of F and dMeanFreq the sum of F^2.
-  const int nRows = DictionaryRows(ref);
   int previousCode = 0;
-  for (int i = 1; i <= nRows; ++i) {
+  for (int i = 1; i <= ref.nSpeciesCount; ++i) {
     const int idx = ref.arrSortedSpecies[i].nSpeciesIndex;
-    if (!IsSpeciesRow(idx)) continue;
     const int code = ref.arrSpecies[idx].nSpeciesCode;
     if (code == previousCode) continue;
     previousCode = code;
 
-    ForEachUsableLine(ref, ref.arrSpeciesBySpeciesIndex[idx], nUnits, sc,
-                      [&](const NVCTableLine& line, const QuantEntry& qe) {
-                        const int g = line.nNVCIndex;
-                        const int c = qe.nConstancyClass;
-                        const double f = sc.dClassFreq[c];
-                        NVCTotals& t = sc.arrNVCTotals[g];
-                        t.dSumFreqSq += f;
-                        t.dMeanFreq += f * f;
-                        t.dMeanFreqCover += f * qe.dCoverWeightPow;
-                        t.nSpeciesInClass[c] = static_cast<int16_t>(t.nSpeciesInClass[c] + 1);
-                        if (IsWoodland(ref.arrNVCData[g])) {
-                          t.dCoverExpectation += f * qe.dCoverWeight * qe.dWoodlandFactor;
-                        } else {
-                          t.dCoverExpectation += f * qe.dCoverWeight * f * f;
-                        }
-                        sc.arrNVCFit[g].dGoF4 += f * qe.dCoverWeightPow * f;
-                      });
+    const TableRange& range = ref.arrSpeciesBySpeciesIndex[idx];
+    if (range.nEndIndex == 0) continue;
+    for (int r = range.nStartIndex; r <= range.nEndIndex; ++r) {
+      const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
+      const QuantEntry& qe = QuantOfLine(line, nUnits, sc);
+      const int g = line.nNVCIndex;
+      const int c = qe.nConstancyClass;
+      const double f = sc.dClassFreq[c];
+      NVCTotals& t = sc.arrNVCTotals[g];
+      t.dSumFreqSq += f;
+      t.dMeanFreq += f * f;
+      t.dMeanFreqCover += f * qe.dCoverWeightPow;
+      t.nSpeciesInClass[c] = static_cast<int16_t>(t.nSpeciesInClass[c] + 1);
+      if (IsWoodland(ref.arrNVCData[g])) {
+        t.dCoverExpectation += f * qe.dCoverWeight * qe.dWoodlandFactor;
+      } else {
+        t.dCoverExpectation += f * qe.dCoverWeight * f * f;
+      }
+      sc.arrNVCFit[g].dGoF4 += f * qe.dCoverWeightPow * f;
+    }
   }
 
   for (int g = 1; g <= nUnits; ++g) {

@@ -1,20 +1,14 @@
-// The run sequence: title, settings, loading, then the sample loop.
+// The run sequence: title, settings, loading, then the sample loop; and the
+// command-line dispatch in front of it.
 #include <cstring>
 #include <ostream>
 
-#include "common/textio.h"
-#include "refdata/refdata.h"
-#include "report/report.h"
-#include "run/run.h"
-#include "sample/sample.h"
-#include "scoring/scoring.h"
+#include "app/app.h"
 
 namespace {
 
 constexpr int kHelpPageLength = 23;
 constexpr int16_t kDefaultFits = 5;
-constexpr int16_t kMaxFits = 99;
-constexpr int16_t kNewSpeciesCodeBase = 9000;
 
 const char kUsage[] =
     "usage: vegmatch [--dump-tables | --help]\n"
@@ -39,20 +33,18 @@ int RunVegmatch(Console& con, AppState& st) {
   rs.nSampleCounter = 1;
   Say(con, "\n\n\n\n\n Enter number of fitted communities to be output\n");
   rs.nFitsToOutput = kDefaultFits;
-  PromptInteger(con, rs.nFitsToOutput, 1, kMaxFits);
+  PromptInteger(con, rs.nFitsToOutput, 1, static_cast<int16_t>(kMaxFits));
 
   LoadReferenceData(con, st.ref);
   BuildQuantTables(st.scoring);
   BuildNVCTotals(st.ref, st.scoring);
-  st.sample.nSpeciesEntries = st.ref.nSpeciesCount;
-  st.sample.nNextNewSpeciesCode = kNewSpeciesCodeBase;
 
   for (;;) {
-    if (EnterSample(con, st) == EntryResult::kRunEnded) break;
+    if (EnterSample(con, st.ref, st.sample, rs) == EntryResult::kRunEnded) break;
     ++rs.nSampleCounter;
     ScoreSample(st.ref, st.sample, rs.nAnalysisType, st.scoring);
     RankTopFits(st.ref, rs.nFitsToOutput, st.scoring);
-    if (ReportFits(con, st) == 0) break;
+    if (ReportFits(con, st.ref, st.sample, st.scoring, rs) == 0) break;
   }
   CloseRunFiles(con, rs);
   con.out.flush();

@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "run/run.h"
+#include "app/app.h"
 
 int main(int argc, char** argv) {
   Console con(std::cin, std::cout, std::cerr);

@@ -4,12 +4,10 @@
 #include <ostream>
 #include <string>
 
-#include "common/textio.h"
-#include "run/run.h"
+#include "console/console.h"
 
 namespace {
 
-constexpr int kNameSize = 50;  // typed file names: at most 49 characters
 const char kDefaultResults[] = "TABLOUT.TXT";
 const char kDefaultSample[] = "SAMP.txt";
 
@@ -20,41 +18,38 @@ constexpr int16_t kVascularOnly = 3000;
 // Creates a typed file name that must be new. Null when the name is taken (a file
 // of that name can be read) or the file cannot be created. The create is
 // exclusive, so an existing file that merely cannot be read is never emptied.
-std::FILE* CreateNewFile(Console& con, const char* name, const char* mode) {
-  if (FileExists(con, name)) return nullptr;
-  return OpenIn(con, name, mode);
+File CreateNewFile(Console& con, const char* name, const char* mode) {
+  if (FileExists(con.dir, name)) return File();
+  return OpenIn(con.dir, name, mode);
 }
 
 // Opens an existing file for reading. A name that opens but cannot be read (a
 // folder, for one) is refused like a missing file, since the samples could never
 // be read from it.
-std::FILE* OpenReadable(Console& con, const char* name) {
-  std::FILE* fp = OpenIn(con, name, "r");
-  if (fp == nullptr) return nullptr;
-  std::fgetc(fp);
-  bool unreadable = std::ferror(fp) != 0;
-  if (unreadable) {
-    std::fclose(fp);
-    return nullptr;
-  }
-  std::rewind(fp);
+File OpenReadable(Console& con, const char* name) {
+  File fp = OpenIn(con.dir, name, "r");
+  if (!fp) return fp;
+  std::fgetc(fp.get());
+  if (std::ferror(fp.get()) != 0) return File();
+  std::rewind(fp.get());
   return fp;
 }
 
 void InputEnded(Console& con, const char* what) {
-  con.err << "vegmatch: the console input ended before the " << what
-          << " file could be opened; the run ends\n";
+  Diagnose(con.err, "",
+           Fmt("the console input ended before the %s file could be opened; the run ends", what));
 }
 
 // The default file through the next free numbered name. On failure it says so
 // (there is no file to write to) and the caller asks for a name again.
-std::FILE* OpenDefaultFile(Console& con, const char* defaultName, const char* what) {
-  char name[kNameSize];
-  CopyField(name, defaultName, kNameSize - 1);
-  std::FILE* fp = OpenNextFreeFile(con, name, kNameSize);
-  if (fp == nullptr) {
-    con.err << "vegmatch: cannot create the " << what << " file " << defaultName
-            << " or a free numbered name for it; type another name\n";
+File OpenDefaultFile(Console& con, const char* defaultName, const char* what) {
+  char name[kFileNameSize];
+  CopyField(name, defaultName, kFileNameSize - 1);
+  File fp = OpenNextFreeFile(con, name, kFileNameSize);
+  if (!fp) {
+    Diagnose(con.err, defaultName,
+             Fmt("cannot create the %s file or a free numbered name for it; type another name",
+                 what));
   }
   return fp;
 }
@@ -65,19 +60,19 @@ std::FILE* OpenDefaultFile(Console& con, const char* defaultName, const char* wh
 // does not) and another name is read without asking again. False when the
 // console input ended with no file open.
 bool OpenNewOutputFile(Console& con, const char* defaultName, const char* what,
-                       const char* mode, bool nameInRefusal, std::FILE*& fp) {
-  char answer[kNameSize];
+                       const char* mode, bool nameInRefusal, File& fp) {
+  char answer[kFileNameSize];
   for (;;) {
-    bool got = ReadAnswerLine(con, answer, kNameSize);
+    bool got = ReadAnswerLine(con, answer, kFileNameSize);
     if (answer[0] == '\0') {
       fp = OpenDefaultFile(con, defaultName, what);
-      if (fp != nullptr) return true;
+      if (fp) return true;
       // Nothing more can be read, so the default would only fail again.
       if (!got) return false;
       continue;
     }
     fp = CreateNewFile(con, answer, mode);
-    if (fp != nullptr) return true;
+    if (fp) return true;
     if (nameInRefusal) {
       Say(con, "  *** ERROR *** File already exists/n Type another name, not %s\n", answer);
     } else {
@@ -93,11 +88,11 @@ bool OpenResultsFile(Console& con, RunSettings& rs) {
 
 bool OpenDataFile(Console& con, RunSettings& rs) {
   Say(con, "\n\n Enter name of existing datafile\n     or press <RETURN> for default SAMP.txt\n");
-  char answer[kNameSize];
+  char answer[kFileNameSize];
   for (;;) {
-    bool got = ReadAnswerLine(con, answer, kNameSize);
+    bool got = ReadAnswerLine(con, answer, kFileNameSize);
     rs.fpDataFile = OpenReadable(con, answer[0] != '\0' ? answer : kDefaultSample);
-    if (rs.fpDataFile != nullptr) return true;
+    if (rs.fpDataFile) return true;
     Say(con, "\n  *** ERROR *** File does not exist\n Type another name\n");
     if (!got) return false;
   }
@@ -129,7 +124,6 @@ bool RunSettingsDialogue(Console& con, RunSettings& rs) {
   bool opened = rs.nInputSource == 1 ? OpenDataFile(con, rs) : OpenRecordFile(con, rs);
   if (!opened) {
     InputEnded(con, rs.nInputSource == 1 ? "data" : "record");
-    CloseRunFiles(con, rs);
     return false;
   }
 
@@ -139,7 +133,8 @@ bool RunSettingsDialogue(Console& con, RunSettings& rs) {
       " Type 2 to include only vascular plants\n\n");
   int16_t group = 0;
   PromptInteger(con, group, 0, 2);
-  rs.nSpeciesGroupLimit = group == 1 ? kNoLichens : group == 2 ? kVascularOnly : kAllSpecies;
+  static constexpr int16_t kGroupLimits[] = {kAllSpecies, kNoLichens, kVascularOnly};
+  rs.nSpeciesGroupLimit = kGroupLimits[group];
   return true;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "run/run.h"
+#include "app/app.h"
 #include "support/testkit.h"
 
 namespace {
@@ -166,6 +166,22 @@ TEST(WholeRun, TypedSessionIsTheSameInProcessAndThroughTheBinary) {
   EXPECT_EQ(by["Grass plot"][0][4].substr(0, 3), "MG5");
   EXPECT_EQ(by["SAMPL    2"][0][14], "Cover%");
   EXPECT_EQ(by["Grass plot"][0][14], "Domin");
+}
+
+// Console input that ends while the data file is still being asked for ends the
+// run cleanly: nothing is loaded, and the results file already created is closed
+// and left empty.
+TEST(WholeRun, InputEndingBeforeTheDataFileOpensEndsTheRunCleanly) {
+  TempDir dir;
+  Transcript t = RunInProcess(dir, "\n\n\n\n\n1\nnothere.txt\n");
+  EXPECT_EQ(t.status, 0);
+  EXPECT_EQ(t.err,
+            "vegmatch: the console input ended before the data file could be opened; the run "
+            "ends\n");
+  EXPECT_EQ(CountOf(t.out, "*** ERROR *** File does not exist"), 2u);
+  EXPECT_EQ(t.out.find("Reading in dictionary"), std::string::npos);
+  EXPECT_EQ(dir.Read("TABLOUT.TXT"), "");
+  EXPECT_FALSE(dir.Exists("SAMP.txt"));
 }
 
 TEST(WholeRun, RecordReadBackAsDataFileGivesTheSameResults) {

@@ -1,0 +1,139 @@
+// The bottom of the house: every capacity and field width of the program, small
+// text helpers, files that close themselves, and the one shape of diagnostics.
+//
+// Nothing here knows about the console, the reference tables or a sample; every
+// other folder builds on this one.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// ---- limits -------------------------------------------------------------------
+// Tables are plain arrays indexed from 1; row 0 exists but never holds data, and
+// 0 in an index field means "none".
+constexpr int kSpeciesCapacity = 4000;     // arrSpecies rows 1..4000
+constexpr int kMaxSpeciesCode = 5021;      // codes indexed by arrSpeciesIndexByCode
+constexpr int kNVCCapacity = 880;          // arrNVCData rows 1..880
+constexpr int kTableLineCapacity = 20000;  // association lines 1..20000
+constexpr int kSampleCapacity = 300;       // arrSample rows 1..300
+constexpr int kTopFitsRecords = 900;       // arrTopFits records (rows 1..nFitsToOutput)
+constexpr int kMaxFits = 99;               // at most 99 fits are reported
+constexpr int kQuantCodes = 50;            // quant codes 1..50
+constexpr int kConstancyClasses = 5;       // constancy classes I..V
+constexpr int kDominClasses = 10;          // Domin classes 1..10
+constexpr int kFirstNewSpeciesCode = 9001; // codes of species typed during the run
+constexpr int kMarkerStep = 10000;         // added to an entry code per "*" marker
+constexpr int kMaxNewSpeciesCode = kMarkerStep;  // above it a code reads as a marked one
+constexpr int kMaxSamplesPerFile = 100000; // samples one run takes from a data file
+
+// Text fields: the width is the number of characters, the array holds one more.
+constexpr int kShortNameWidth = 9;   // "quer robu": 4 + blank + 4
+constexpr int kFullNameWidth = 79;
+constexpr int kTypeWidth = 6;        // unit code, e.g. "MG5a"
+constexpr int kCommonNameWidth = 24;
+constexpr int kSubNameWidth = 16;
+constexpr int kEunisCodeWidth = 8;
+constexpr int kEunisNameWidth = 25;
+constexpr int kEunisNameShown = 24;  // the report shows the first 24
+constexpr int kSampleNameWidth = 30;
+constexpr int kSampleNameSize = 32;  // the name buffer of a sample
+constexpr int kFileNameSize = 50;    // typed file names: at most 49 characters
+constexpr int kLineSize = 80;        // console answers and data-file lines: at most 79 characters
+
+// Start value of the sums that later divide, so that none of them is ever 0; also
+// the weight of a zero cover and of a cover weight too small to mean anything.
+constexpr double kTiny = 1e-6;
+
+// A quant code that takes part in any calculation lies in 1..50.
+inline bool IsValidQuant(int q) { return q >= 1 && q <= kQuantCodes; }
+
+// ---- text -----------------------------------------------------------------------
+#if defined(__GNUC__)
+#define VM_PRINTF(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
+#else
+#define VM_PRINTF(fmt_index, first_arg)
+#endif
+
+// printf-style formatting into a std::string (any length).
+std::string Fmt(const char* fmt, ...) VM_PRINTF(1, 2);
+std::string VFmt(const char* fmt, va_list ap);
+
+// Copies at most width characters of src into dst (dst has width+1 bytes) and
+// zero-terminates it.
+void CopyField(char* dst, const char* src, int width);
+
+// Removes one trailing line feed, if any. Returns the new length.
+int StripLineEnd(char* buf);
+
+// Integer conversion as the C library's atoi reads it (leading blanks, one sign,
+// digits up to the first non-digit; no number gives 0). Out-of-range values are
+// clamped to the int range instead of being undefined.
+long ReadLong(const char* s);
+int ReadInt(const char* s);
+
+// Decimal conversion as strtod reads it (no number gives 0).
+double ReadDouble(const char* s);
+
+// Clamps an int to the 16-bit signed range (for values bound for int16 fields).
+int16_t ClampToInt16(long v);
+
+// ---- diagnostics ------------------------------------------------------------------
+// Every message on the error stream has one shape: "vegmatch: <where>: <what>",
+// where is a file name, "file:line" when there is a line, or left out when the
+// message concerns the run as a whole.
+void Diagnose(std::ostream& err, std::string_view where, std::string_view what);
+
+// "file:line" for Diagnose.
+std::string At(std::string_view file, long line);
+
+// ---- files ------------------------------------------------------------------------
+// An open file that closes itself. Writes go through stdio; whether any of them
+// failed is learnt from stdio's error flag, once per unit of work (WriteFailed)
+// and at the close (Close).
+class File {
+ public:
+  File() = default;
+  explicit File(std::FILE* fp) : fp_(fp) {}
+  File(File&&) noexcept = default;
+  File& operator=(File&&) noexcept = default;
+
+  std::FILE* get() const { return fp_.get(); }
+  explicit operator bool() const { return fp_ != nullptr; }
+
+  // Flushes what is buffered; true when some write or the flush has failed.
+  bool WriteFailed() const;
+  // Closes the file; false when a write, the flush or the close failed.
+  // Closing a file that is not open succeeds.
+  bool Close();
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* fp) const { std::fclose(fp); }
+  };
+  std::unique_ptr<std::FILE, Closer> fp_;
+};
+
+// printf-style output to an open file (nothing when fp is null); failures show in
+// the file's error flag.
+void FileSay(std::FILE* fp, const char* fmt, ...) VM_PRINTF(2, 3);
+
+// Reads one line piece the way fgets does: at most size-1 characters, up to and
+// including the line end, zero-terminated. A carriage return directly before a
+// line feed belongs to the line end and is dropped, so CRLF files read like LF
+// files. Returns the number of characters stored, or -1 when the file had ended
+// before any character was read.
+int ReadFilePiece(std::FILE* fp, char* buf, int size);
+
+// The path of a file name inside a folder (empty: the working directory).
+std::string PathIn(const std::string& dir, std::string_view name);
+
+// True when a file of that name can be opened for reading.
+bool FileExists(const std::string& dir, std::string_view name);
+
+// Opens a file in the folder (fopen modes).
+File OpenIn(const std::string& dir, std::string_view name, const char* mode);

@@ -1,0 +1,67 @@
+// Files that close themselves, and reading and writing through stdio.
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "common/common.h"
+
+bool File::WriteFailed() const {
+  if (!fp_) return false;
+  bool failed = std::fflush(fp_.get()) != 0;
+  return std::ferror(fp_.get()) != 0 || failed;
+}
+
+bool File::Close() {
+  if (!fp_) return true;
+  // A write that failed earlier leaves the error flag set; the close flushes the rest.
+  bool ok = std::ferror(fp_.get()) == 0;
+  if (std::fclose(fp_.release()) != 0) ok = false;
+  return ok;
+}
+
+void FileSay(std::FILE* fp, const char* fmt, ...) {
+  if (fp == nullptr) return;
+  va_list ap;
+  va_start(ap, fmt);
+  std::string s = VFmt(fmt, ap);
+  va_end(ap);
+  std::fwrite(s.data(), 1, s.size(), fp);
+}
+
+int ReadFilePiece(std::FILE* fp, char* buf, int size) {
+  if (size <= 0) return -1;
+  buf[0] = '\0';
+  if (fp == nullptr || size == 1) return -1;
+  int n = 0;
+  bool any = false;
+  while (n < size - 1) {
+    int c = std::fgetc(fp);
+    if (c == EOF) break;
+    any = true;
+    if (c == '\r') {
+      int next = std::fgetc(fp);
+      if (next == '\n') {
+        c = '\n';
+      } else if (next != EOF) {
+        std::ungetc(next, fp);
+      }
+    }
+    buf[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buf[n] = '\0';
+  return any ? n : -1;
+}
+
+std::string PathIn(const std::string& dir, std::string_view name) {
+  if (dir.empty()) return std::string(name);
+  return dir + "/" + std::string(name);
+}
+
+bool FileExists(const std::string& dir, std::string_view name) {
+  return static_cast<bool>(OpenIn(dir, name, "r"));
+}
+
+File OpenIn(const std::string& dir, std::string_view name, const char* mode) {
+  return File(std::fopen(PathIn(dir, name).c_str(), mode));
+}

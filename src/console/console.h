@@ -1,0 +1,119 @@
+// The console: the streams a run talks through, the run settings and their
+// tables, the prompts, the start-up dialogues, and the title and help screens.
+//
+// Everything the program says or asks goes through a Console, never through the
+// process's own streams, so whole dialogues run in-process in the tests.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "common/common.h"
+
+// All console traffic goes through these streams, and every file is opened in
+// `dir` (empty: the working directory).
+struct Console {
+  std::istream& in;
+  std::ostream& out;  // the program's own texts only
+  std::ostream& err;  // diagnostics (skipped lines, capacity warnings, I/O failures)
+  std::string dir;
+
+  Console(std::istream& i, std::ostream& o, std::ostream& e, std::string d = std::string())
+      : in(i), out(o), err(e), dir(std::move(d)) {}
+};
+
+// printf-style output to the console's output stream.
+void Say(Console& con, const char* fmt, ...) VM_PRINTF(2, 3);
+
+// ---- run settings --------------------------------------------------------------
+// Written by the dialogues (and, for the cover scale, by sample entry when only
+// the order of the species counts); read by every later stage.
+struct RunSettings {
+  int16_t nCoverScale;         // 1 percent, 2 Braun-Blanquet, 3 Domin
+  int16_t nAnalysisType;       // 1..5
+  int16_t nSpeciesGroupLimit;  // 10000, 4000 or 3000
+  int16_t nFitsToOutput;       // 1..99
+  int16_t nOutputFormat;       // 0 CSV, 1 tabulated text
+  int16_t nInputSource;        // 0 keyboard, 1 data file
+  File fpResults;
+  File fpDataFile;
+  File fpRecordFile;
+  int32_t nSampleCounter;
+  // A write failure of a file is reported once, not after every sample.
+  bool bResultsFailureReported;
+  bool bRecordFailureReported;
+};
+
+// Reports, once per file, a results or record file whose writes have failed;
+// called after every sample.
+void CheckRunFileWrites(Console& con, RunSettings& rs);
+
+// Closes every file the settings hold open; reports a failed write or close.
+void CloseRunFiles(Console& con, RunSettings& rs);
+
+// One table per setting: what the run settings' numbers mean and how they are shown.
+struct CoverScaleInfo {
+  int16_t nCoverScale;
+  const char* label;  // in sample headers and results: "Cover%"
+  const char* tag;    // in recorded sample headers: "COVR%"
+  double limit;       // typed values above it are accepted with a warning
+  double (*percentOf)(double);  // percent cover of a typed scale value
+};
+struct AnalysisTypeInfo {
+  int16_t nAnalysisType;
+  const char* headerLabel;
+  const char* csvLabel;
+};
+struct SpeciesGroupInfo {
+  int16_t nSpeciesGroupLimit;  // species codes above it take no part
+  const char* headerLabel;
+  const char* csvLabel;
+};
+
+// The entry of a setting; an unknown value (0 before the dialogues) gets an entry
+// with empty labels and the percent scale's limit and conversion.
+const CoverScaleInfo& CoverScaleOf(int16_t nCoverScale);
+const AnalysisTypeInfo& AnalysisTypeOf(int16_t nAnalysisType);
+const SpeciesGroupInfo& SpeciesGroupOf(int16_t nSpeciesGroupLimit);
+
+enum class LabelForm { kHeader, kCsv };
+const char* CoverScaleLabel(int16_t nCoverScale);
+const char* AnalysisTypeLabel(int16_t nAnalysisType, LabelForm form);
+const char* SpeciesGroupLabel(int16_t nSpeciesGroupLimit, LabelForm form);
+
+// ---- prompts ---------------------------------------------------------------------
+// Reads one answer line into buf (at most size-1 characters, without its line end,
+// zero-terminated). A longer line is cut to the buffer and the rest of it is
+// discarded. Returns false when the console input had ended before anything was
+// read (buf is then empty, which callers treat like a bare RETURN).
+bool ReadAnswerLine(Console& con, char* buf, int size);
+
+// True once the console input has ended.
+bool ConsoleInputEnded(const Console& con);
+
+// Shows the existing value and lets the user keep it (RETURN) or type a new one
+// within lo..hi (both inclusive); never lets an out-of-limit value through.
+void PromptInteger(Console& con, int16_t& value, int16_t lo, int16_t hi);
+
+// Creates name (or, when taken, the first free numbered variant base1.ext,
+// base2.ext, ...) opened for update; name (a buffer of nameSize bytes) is updated
+// to the name actually used. Not open when even the free name cannot be created.
+File OpenNextFreeFile(Console& con, char* name, int nameSize);
+
+// The end message and its RETURN pause.
+void ShowEndMessage(Console& con);
+
+// ---- dialogues ---------------------------------------------------------------------
+// Results file, output format, input source, data or record file, species group.
+// Returns false when the console input ended before every file was open (the run
+// then ends cleanly).
+bool RunSettingsDialogue(Console& con, RunSettings& rs);
+
+// Cover scale and analysis type, showing the current values.
+void ParameterDialogue(Console& con, RunSettings& rs);
+
+// ---- title and help -----------------------------------------------------------------
+void ShowTitleScreen(Console& con, int helpPageLength);
+void ShowHelpFile(Console& con, int pageLength);
