@@ -25,7 +25,7 @@ struct Fixture {
   Fixture() {
     std::istringstream in;
     std::ostringstream out;
-    Console con(in, out, std::cerr, VM_SOURCE_DIR "/../shared/refdata");
+    Console con(in, out, std::cerr, VM_SOURCE_DIR "/data/nvc");
     LoadReferenceData(con, st->ref);
     BuildQuantTables(st->scoring);
     BuildNVCTotals(st->ref, st->scoring);
@@ -44,8 +44,8 @@ struct Fixture {
       s = SampleState{};
       const NVCUnit& unit = ref.arrNVCData[pick(1, ref.nNVCCount)];
       std::vector<SpeciesTableLine> lines(
-          ref.arrTbNVCToSpeciesJoinTable + std::max<int>(1, unit.nSpeciesTableStartIndex),
-          ref.arrTbNVCToSpeciesJoinTable + std::max<int>(0, unit.nSpeciesTableEndIndex) + 1);
+          ref.arrTbNVCToSpeciesJoinTable.begin() + std::max<int>(1, unit.nSpeciesTableStartIndex),
+          ref.arrTbNVCToSpeciesJoinTable.begin() + std::max<int>(0, unit.nSpeciesTableEndIndex) + 1);
       std::shuffle(lines.begin(), lines.end(), rng);
       const int want = pick(10, 40);
       int n = 0;

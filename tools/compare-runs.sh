@@ -113,7 +113,7 @@ begin() {
   mkdir -p "$dir"
   : >"$WORK/setup/$CUR.in"
   case $2 in
-    demo) cp "$DEMO"/* "$dir/" ;;
+    demo) find "$DEMO" -maxdepth 1 -type f -exec cp {} "$dir/" \; ;;
     demo-refs) for f in "${REFS[@]}"; do cp "$DEMO/$f" "$dir/"; done ;;
     shared) for f in "${REFS[@]}"; do cp "$SHARED/refdata/$f" "$dir/"; done ;;
     full) for f in "${REFS[@]}"; do cp "$SHARED/refdata-full/$f" "$dir/"; done ;;

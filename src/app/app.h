@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "console/console.h"
 #include "refdata/refdata.h"
@@ -24,8 +26,22 @@ inline std::unique_ptr<AppState> NewAppState() {
   return std::unique_ptr<AppState>(new AppState());
 }
 
-// The whole run sequence on an allocated state; returns the exit status (always 0).
-int RunVegmatch(Console& con, AppState& st);
+// The folder of the NVC tables that come with the program: VEGMATCH_TABLES when
+// set, else <executable>/../share/vegmatch/nvc when the tables are installed
+// there, else (in the build tree) the data/nvc folder of the sources.
+std::string BundledTablesFolder();
+
+// The folder the reference files are read from: the console's folder when it
+// holds all three, else the bundled folder (said on the error stream). Nothing
+// when neither is complete, after saying which files are missing where.
+std::optional<std::string> ChooseTablesFolder(Console& con, const std::string& bundled);
+
+// The whole run sequence on an allocated state; returns the exit status: 0, or
+// 1 when no complete set of reference files can be found or read.
+int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables);
+inline int RunVegmatch(Console& con, AppState& st) {
+  return RunVegmatch(con, st, BundledTablesFolder());
+}
 
 // Command-line front end: no arguments runs the program; --dump-tables loads the
 // reference files and writes the table dump; --help prints the usage.

@@ -19,8 +19,10 @@ const char kUsage[] =
 
 }  // namespace
 
-int RunVegmatch(Console& con, AppState& st) {
+int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
   RunSettings& rs = st.settings;
+  const std::optional<std::string> tables = ChooseTablesFolder(con, bundledTables);
+  if (!tables) return 1;
   ShowTitleScreen(con, kHelpPageLength);
   if (!RunSettingsDialogue(con, rs)) {
     CloseRunFiles(con, rs);
@@ -35,7 +37,12 @@ int RunVegmatch(Console& con, AppState& st) {
   rs.nFitsToOutput = kDefaultFits;
   PromptInteger(con, rs.nFitsToOutput, 1, static_cast<int16_t>(kMaxFits));
 
-  LoadReferenceData(con, st.ref);
+  if (!LoadReferenceData(con, st.ref, *tables)) {
+    Diagnose(con.err, "", "the reference tables could not be read whole; the run stops");
+    CloseRunFiles(con, rs);
+    con.out.flush();
+    return 1;
+  }
   BuildQuantTables(st.scoring);
   BuildNVCTotals(st.ref, st.scoring);
 
@@ -62,8 +69,9 @@ int VegmatchMain(int argc, const char* const* argv, Console& con) {
   }
   if (argc == 2 && std::strcmp(argv[1], "--dump-tables") == 0) {
     std::unique_ptr<AppState> st = NewAppState();
-    LoadReferenceData(con, st->ref);
-    bool ok = DumpReferenceTables(con, st->ref);
+    const std::optional<std::string> tables = ChooseTablesFolder(con, BundledTablesFolder());
+    if (!tables) return 1;
+    bool ok = LoadReferenceData(con, st->ref, *tables) && DumpReferenceTables(con, st->ref);
     con.out.flush();
     return ok ? 0 : 1;
   }

@@ -14,12 +14,16 @@
 #include <string_view>
 
 // ---- limits -------------------------------------------------------------------
-// Tables are plain arrays indexed from 1; row 0 exists but never holds data, and
-// 0 in an index field means "none".
-constexpr int kSpeciesCapacity = 4000;     // arrSpecies rows 1..4000
-constexpr int kMaxSpeciesCode = 5021;      // codes indexed by arrSpeciesIndexByCode
-constexpr int kNVCCapacity = 880;          // arrNVCData rows 1..880
-constexpr int kTableLineCapacity = 20000;  // association lines 1..20000
+// Tables are indexed from 1; row 0 exists but never holds data, and 0 in an index
+// field means "none". The reference tables hold at least the rows below and grow
+// with the files, up to the limits that keep a damaged file from exhausting memory.
+constexpr int kSpeciesCapacity = 4000;     // arrSpecies rows 1..4000 at least
+constexpr int kMaxSpeciesCode = 5021;      // codes indexed by arrSpeciesIndexByCode, at least
+constexpr int kNVCCapacity = 880;          // arrNVCData rows 1..880 at least
+constexpr int kTableLineCapacity = 20000;  // association lines 1..20000 at least
+constexpr int kMaxDictionaryLines = 100000;
+constexpr int kMaxUnits = 100000;
+constexpr int kMaxAssociationLines = 1000000;
 constexpr int kSampleCapacity = 300;       // arrSample rows 1..300
 constexpr int kTopFitsRecords = 900;       // arrTopFits records (rows 1..nFitsToOutput)
 constexpr int kMaxFits = 99;               // at most 99 fits are reported
@@ -29,6 +33,8 @@ constexpr int kDominClasses = 10;          // Domin classes 1..10
 constexpr int kFirstNewSpeciesCode = 9001; // codes of species typed during the run
 constexpr int kMarkerStep = 10000;         // added to an entry code per "*" marker
 constexpr int kMaxNewSpeciesCode = kMarkerStep;  // above it a code reads as a marked one
+constexpr int kNewSpeciesCodes = kMaxNewSpeciesCode - kFirstNewSpeciesCode + 1;
+constexpr int kMaxDictionaryCode = kFirstNewSpeciesCode - 1;  // dictionary codes 1..9000
 constexpr int kMaxSamplesPerFile = 100000; // samples one run takes from a data file
 
 // Text fields: the width is the number of characters, the array holds one more.

@@ -44,9 +44,22 @@ void CopyField(char* dst, const char* src, int width) {
 }
 
 long ReadLong(const char* s) {
-  errno = 0;
-  long v = std::strtol(s, nullptr, 10);
-  return v;
+  // strtol's reading, written out because the loaders call it for every field:
+  // leading white space, one sign, decimal digits; beyond the range of long the
+  // value sticks at LONG_MAX or LONG_MIN.
+  while (*s == ' ' || (*s >= '\t' && *s <= '\r')) ++s;
+  const bool negative = *s == '-';
+  if (*s == '-' || *s == '+') ++s;
+  unsigned long v = 0;
+  const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1 : LONG_MAX;
+  bool over = false;
+  for (; *s >= '0' && *s <= '9'; ++s) {
+    const unsigned d = static_cast<unsigned>(*s - '0');
+    if (v > (limit - d) / 10) over = true;
+    if (!over) v = v * 10 + d;
+  }
+  if (over) return negative ? LONG_MIN : LONG_MAX;
+  return negative ? static_cast<long>(0 - v) : static_cast<long>(v);
 }
 
 int ReadInt(const char* s) {

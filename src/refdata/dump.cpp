@@ -24,7 +24,7 @@ struct PlainCode {
 // The full name of the first dictionary entry with the code; empty when none.
 // Association lines may name codes beyond the code index.
 const char* NameOfCode(const RefData& ref, int code) {
-  if (code < 1 || code > kMaxSpeciesCode) return "";
+  if (code < 1 || code > LastRow(ref.arrSpeciesIndexByCode)) return "";
   const int index = ref.arrSpeciesIndexByCode[code];
   return index == 0 ? "" : ref.arrSpecies[index].szFullName;
 }
@@ -62,7 +62,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "found in this database are treated as new, unique species",
       "Used to recognise short names and full names and translate them to Vegmatch species codes",
       "nSpeciesIndex \tnSpeciesCode \tszShortName \tszFullName", [&](std::FILE* fp) {
-        for (int i = 1; i <= kSpeciesCapacity; ++i) {
+        for (int i = 1; i <= LastRow(ref.arrSpecies); ++i) {
           const SpeciesEntry& e = ref.arrSpecies[i];
           std::fprintf(fp, "%d\t%d\t%s\t%s\n", i, e.nSpeciesCode, e.szShortName, e.szFullName);
         }
@@ -75,7 +75,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "more than one species, so when display the name for a code, Vegmatch displays the first "
       "species found with that code",
       "nSortedSpeciesIndex \tnSpeciesCode \tnSpeciesIndex", [&](std::FILE* fp) {
-        for (int j = 1; j <= kSpeciesCapacity; ++j) {
+        for (int j = 1; j <= LastRow(ref.arrSortedSpecies); ++j) {
           const SortedSpeciesEntry& e = ref.arrSortedSpecies[j];
           std::fprintf(fp, "%d\t%d\t%d\n", j, e.nSpeciesCode, e.nSpeciesIndex);
         }
@@ -92,7 +92,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "nNVCIndex \tszNVCType \tszNVCCommonName \tszNVCSubName \tszEunisCode \tszEunisName "
       "\tnSpeciesTableStartIndex \tnSpeciesTableEndIndex",
       [&](std::FILE* fp) {
-        for (int n = 1; n <= kNVCCapacity; ++n) {
+        for (int n = 1; n <= LastRow(ref.arrNVCData); ++n) {
           const NVCUnit& u = ref.arrNVCData[n];
           std::fprintf(fp, "%d\t%s\t%s\t%s\t%s\t%s\t%d\t%d\n", n, PlainCode(u).text,
                        u.szNVCCommonName, u.szNVCSubName, u.szEunisCode, u.szEunisName,
@@ -106,7 +106,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "Lines associated with a given NVC Unit are looked up in the NVC Data Array and used for "
       "the 2018 matching analysis only",
       "nSpeciesTableIndex \tnSpeciesCode \tnQuant", [&](std::FILE* fp) {
-        for (int l = 1; l <= kTableLineCapacity; ++l) {
+        for (int l = 1; l <= LastRow(ref.arrTbNVCToSpeciesJoinTable); ++l) {
           const SpeciesTableLine& t = ref.arrTbNVCToSpeciesJoinTable[l];
           std::fprintf(fp, "%d\t%d\t%d\n", l, t.nSpeciesCode, t.nQuant);
         }
@@ -122,7 +122,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "\tnSpeciesTableStartIndex \tnSpeciesTableEndIndex \tnSpeciesTableIndex \tnSpeciesCode "
       "\tszFullName \tnQuant",
       [&](std::FILE* fp) {
-        for (int n = 1; n <= kNVCCapacity; ++n) {
+        for (int n = 1; n <= LastRow(ref.arrNVCData); ++n) {
           const NVCUnit& u = ref.arrNVCData[n];
           PlainCode code(u);
           // A record that was never filled has the range (0, 0) and so shows line 0.
@@ -146,7 +146,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "is an alternative index, looking up entries by species code, where there is no "
       "duplication",
       "nSpeciesIndex \tnStartIndex \tnEndIndex", [&](std::FILE* fp) {
-        for (int i = 1; i <= kSpeciesCapacity; ++i) {
+        for (int i = 1; i <= LastRow(ref.arrSpeciesBySpeciesIndex); ++i) {
           const TableRange& r = ref.arrSpeciesBySpeciesIndex[i];
           std::fprintf(fp, "%d\t%d\t%d\n", i, r.nStartIndex, r.nEndIndex);
         }
@@ -159,7 +159,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "with a given species code, both entries are zero",
       "This is the primary index that Vegmatch uses for its calculations",
       "nSpeciesCode \tnStartIndex \tnEndIndex", [&](std::FILE* fp) {
-        for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+        for (int c = 1; c <= LastRow(ref.arrSpeciesBySpeciesCode); ++c) {
           const TableRange& r = ref.arrSpeciesBySpeciesCode[c];
           std::fprintf(fp, "%d\t%d\t%d\n", c, r.nStartIndex, r.nEndIndex);
         }
@@ -171,7 +171,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "Lines associated with a given species code are looked up in the Species Code Data Array "
       "(A07) or the Species Data Array (A06) and used in all Vegmatch calculations",
       "nNVCTableIndex \tnNVCIndex \tnQuant", [&](std::FILE* fp) {
-        for (int e = 1; e <= kTableLineCapacity; ++e) {
+        for (int e = 1; e <= LastRow(ref.arrTbSpeciesToNVCJoinTable); ++e) {
           const NVCTableLine& t = ref.arrTbSpeciesToNVCJoinTable[e];
           std::fprintf(fp, "%d\t%d\t%d\n", e, t.nNVCIndex, t.nQuant);
         }
@@ -186,7 +186,7 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
       "nSpeciesCode \tszFullName \tnStartIndex \tnEndIndex \tnNVCTableIndex \tnNVCIndex "
       "\tszNVCType \tnQuant",
       [&](std::FILE* fp) {
-        for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+        for (int c = 1; c <= LastRow(ref.arrSpeciesIndexByCode); ++c) {
           if (ref.arrSpeciesIndexByCode[c] <= 0) continue;
           const TableRange& r = ref.arrSpeciesBySpeciesCode[c];
           if (r.nStartIndex <= 0) continue;

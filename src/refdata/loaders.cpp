@@ -12,15 +12,13 @@
 #include <cctype>
 #include <cstring>
 #include <ostream>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "refdata/refdata.h"
 
 namespace {
-
-constexpr const char* kDictionaryFile = "SPECDICT3.txt";
-constexpr const char* kDefinitionsFile = "VegmatchNVCDef3.txt";
-constexpr const char* kAssociationFile = "VegmatchNVCData3.txt";
 
 // Lines of the definitions and association files hold at most 511 characters;
 // one more than that (plus the line end and terminator) tells a longer line.
@@ -35,7 +33,6 @@ constexpr int kCodeFieldWidth = 4;  // sign included
 // Association line fields 1 to 3 are read into 20-character buffers.
 constexpr int kAssocFieldWidth = 19;
 
-constexpr int kLastDictionaryLine = kSpeciesCapacity - 2;  // entries 1 and 2 are fixed
 constexpr int kNewSpeciesCodeBase = kFirstNewSpeciesCode - 1;
 
 // ---- character reading ---------------------------------------------------------
@@ -229,7 +226,16 @@ const char* NextField(const char* p, char* dst, int width, bool& cut, bool& pres
 
 // ---- regrouping ------------------------------------------------------------------
 
-bool InCodeIndex(int code) { return code >= 1 && code <= kMaxSpeciesCode; }
+bool InCodeIndex(const RefData& ref, int code) {
+  return code >= 1 && code <= LastRow(ref.arrSpeciesIndexByCode);
+}
+
+// A row of a growing table: the table is doubled when the row is past its end.
+template <typename T>
+T& GrowTo(std::vector<T>& table, int row) {
+  if (static_cast<size_t>(row) >= table.size()) table.resize(2 * static_cast<size_t>(row));
+  return table[static_cast<size_t>(row)];
+}
 
 // Regroups the association lines by species code: lines of the codes that have a
 // dictionary entry, by ascending code and in file order within a code, leaving
@@ -239,37 +245,38 @@ void RegroupBySpeciesCode(RefData& ref) {
   const int lines = ref.nSpeciesTableCount;
 
   // The unit of every line; 0 for a line in no unit's range.
-  std::vector<int16_t> owner(static_cast<size_t>(lines) + 1, 0);
+  std::vector<int32_t> owner(static_cast<size_t>(lines) + 1, 0);
   for (int m = 1; m <= ref.nNVCCount; ++m) {
     const NVCUnit& unit = ref.arrNVCData[m];
     if (unit.nSpeciesTableEndIndex == 0) continue;
     assert(unit.nSpeciesTableStartIndex >= 1 && unit.nSpeciesTableEndIndex <= lines);
     for (int u = unit.nSpeciesTableStartIndex; u <= unit.nSpeciesTableEndIndex; ++u) {
-      owner[static_cast<size_t>(u)] = static_cast<int16_t>(m);
+      owner[static_cast<size_t>(u)] = m;
     }
   }
 
   auto takesPart = [&](int u) {
     const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[u];
     return owner[static_cast<size_t>(u)] != 0 && IsValidQuant(line.nQuant) &&
-           InCodeIndex(line.nSpeciesCode) && ref.arrSpeciesIndexByCode[line.nSpeciesCode] != 0;
+           InCodeIndex(ref, line.nSpeciesCode) && ref.arrSpeciesIndexByCode[line.nSpeciesCode] != 0;
   };
 
-  std::vector<int> next(kMaxSpeciesCode + 1, 0);  // lines per code, then next free slot
+  const int lastCode = LastRow(ref.arrSpeciesIndexByCode);
+  std::vector<int> next(static_cast<size_t>(lastCode) + 1, 0);  // lines per code, then next slot
   for (int u = 1; u <= lines; ++u) {
     if (takesPart(u)) ++next[static_cast<size_t>(ref.arrTbNVCToSpeciesJoinTable[u].nSpeciesCode)];
   }
 
-  for (TableRange& r : ref.arrSpeciesBySpeciesCode) r = TableRange{0, 0};
-  for (TableRange& r : ref.arrSpeciesBySpeciesIndex) r = TableRange{0, 0};
-  for (NVCTableLine& l : ref.arrTbSpeciesToNVCJoinTable) l = NVCTableLine{0, 0};
+  ref.arrSpeciesBySpeciesCode.assign(ref.arrSpeciesIndexByCode.size(), TableRange{0, 0});
+  ref.arrSpeciesBySpeciesIndex.assign(ref.arrSpecies.size(), TableRange{0, 0});
+  ref.arrTbSpeciesToNVCJoinTable.assign(ref.arrTbNVCToSpeciesJoinTable.size(), NVCTableLine{0, 0});
 
   int v = 1;
-  for (int m = 1; m <= kMaxSpeciesCode; ++m) {
+  for (int m = 1; m <= lastCode; ++m) {
     if (ref.arrSpeciesIndexByCode[m] == 0) continue;
     int count = next[static_cast<size_t>(m)];
-    ref.arrSpeciesBySpeciesCode[m].nStartIndex = static_cast<int16_t>(v);
-    ref.arrSpeciesBySpeciesCode[m].nEndIndex = static_cast<int16_t>(count > 0 ? v + count - 1 : 0);
+    ref.arrSpeciesBySpeciesCode[m].nStartIndex = v;
+    ref.arrSpeciesBySpeciesCode[m].nEndIndex = count > 0 ? v + count - 1 : 0;
     next[static_cast<size_t>(m)] = v;
     v += count;
   }
@@ -286,7 +293,7 @@ void RegroupBySpeciesCode(RefData& ref) {
   // share the range.
   for (int j = 1; j <= ref.nSpeciesCount; ++j) {
     const SortedSpeciesEntry& e = ref.arrSortedSpecies[j];
-    if (!InCodeIndex(e.nSpeciesCode)) continue;
+    if (!InCodeIndex(ref, e.nSpeciesCode)) continue;
     ref.arrSpeciesBySpeciesIndex[e.nSpeciesIndex] = ref.arrSpeciesBySpeciesCode[e.nSpeciesCode];
   }
 }
@@ -295,16 +302,40 @@ void RegroupBySpeciesCode(RefData& ref) {
 
 // ---- the species dictionary --------------------------------------------------------
 
-void LoadSpeciesDictionary(Console& con, RefData& ref) {
+namespace {
+
+// The size of the dictionary table: its old fixed size while the dictionary fits
+// it (new names then have the rows left over), else room for every new code.
+int SpeciesRowsFor(int nSpeciesCount) {
+  return nSpeciesCount <= kSpeciesCapacity ? kSpeciesCapacity : nSpeciesCount + kNewSpeciesCodes;
+}
+
+// The code index reaches the highest dictionary code, and at least its old size.
+int CodeIndexSizeFor(const RefData& ref) {
+  int last = kMaxSpeciesCode;
+  for (int i = 3; i <= ref.nSpeciesCount; ++i) {
+    const int code = ref.arrSpecies[i].nSpeciesCode;
+    if (code <= kMaxDictionaryCode && code > last) last = code;
+  }
+  return last;
+}
+
+}  // namespace
+
+int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder) {
   Say(con, "\n Reading in dictionary from file SPECDICT.txt");
-  File file = OpenIn(con.dir, kDictionaryFile, "r");
+  File file = OpenIn(folder, kDictionaryFile, "r");
   if (!file) Say(con, "Error opening %s\n", kDictionaryFile);
 
+  ref.arrSpecies.assign(kSpeciesCapacity + 1, SpeciesEntry{});
+  ref.arrSortedSpecies.assign(kSpeciesCapacity + 1, SortedSpeciesEntry{});
   ref.arrSortedSpecies[1] = SortedSpeciesEntry{0, 1};
   ref.arrSortedSpecies[2] = SortedSpeciesEntry{0, 2};
   std::memcpy(ref.arrSpecies[1].szShortName, "NEW NAME ", kShortNameWidth + 1);
   std::memcpy(ref.arrSpecies[2].szShortName, "DELETE   ", kShortNameWidth + 1);
   int i = 2;
+  int skipped = 0;
+  bool readFailed = false;
 
   if (file) {
     CharSource src(file.get());
@@ -312,43 +343,58 @@ void LoadSpeciesDictionary(Console& con, RefData& ref) {
     DictionaryRecord rec;
     RecordRead got;
     while ((got = ReadDictionaryRecord(src, lineNo, rec)) == RecordRead::kRecord) {
-      if (i == kSpeciesCapacity) {
-        Diagnose(con.err, kDictionaryFile,
-                 Fmt("more than %d species lines; the dictionary holds %d entries, so reading "
-                     "stops at line %d",
-                     kLastDictionaryLine, kSpeciesCapacity, rec.line));
+      if (i - 2 == kMaxDictionaryLines) {
+        Diagnose(con.err, At(kDictionaryFile, rec.line),
+                 Fmt("more than %d species lines; reading stops here", kMaxDictionaryLines));
+        ++skipped;
         break;
       }
       ++i;
-      SpeciesEntry& entry = ref.arrSpecies[i];
+      SpeciesEntry& entry = GrowTo(ref.arrSpecies, i);
+      entry = SpeciesEntry{};
       bool shortCut = ComposeShortName(rec.firstWord, rec.secondWord, entry.szShortName);
       entry.nSpeciesCode = rec.code;
       CopyField(entry.szFullName, rec.fullName, kFullNameWidth);
-      ref.arrSortedSpecies[i] = SortedSpeciesEntry{rec.code, static_cast<int16_t>(i)};
+      GrowTo(ref.arrSortedSpecies, i) = SortedSpeciesEntry{rec.code, i};
 
-      const std::string where = At(kDictionaryFile, rec.line);
+      // The place is only spelt out when something is said.
+      auto where = [&] { return At(kDictionaryFile, rec.line); };
       if (rec.fields < 4) {
-        Diagnose(con.err, where,
+        Diagnose(con.err, where(),
                  Fmt("only %d of 4 fields; the missing ones are left empty", rec.fields));
       }
-      if (rec.codeRunsOn) Diagnose(con.err, where, "the species code runs into the next field");
-      if (rec.cut || shortCut) Diagnose(con.err, where, "text longer than its field was cut to fit");
+      if (rec.codeRunsOn) Diagnose(con.err, where(), "the species code runs into the next field");
+      if (rec.cut || shortCut) Diagnose(con.err, where(), "text longer than its field was cut to fit");
+      if (rec.code < 1 || rec.code > kMaxDictionaryCode) {
+        Diagnose(con.err, where(),
+                 Fmt("species code %d is outside 1..%d; the name takes part in no association "
+                     "line",
+                     rec.code, kMaxDictionaryCode));
+      }
     }
     if (got == RecordRead::kNotANumber) {
       Diagnose(con.err, At(kDictionaryFile, rec.line),
                "the line does not begin with a species code; the rest of the file is not read");
+      ++skipped;
     }
-    if (!file.Close()) Diagnose(con.err, kDictionaryFile, "error reading or closing the file");
+    if (!file.Close()) {
+      Diagnose(con.err, kDictionaryFile, "error reading the file; it was not read to its end");
+      readFailed = true;
+    }
   }
 
-  ref.nSpeciesCount = static_cast<int16_t>(i);
-  SortSpecies(ref.arrSortedSpecies, ref.nSpeciesCount);
+  ref.nSpeciesCount = i;
+  const size_t rows = static_cast<size_t>(SpeciesRowsFor(i)) + 1;
+  ref.arrSpecies.resize(rows);
+  ref.arrSortedSpecies.resize(rows);
+  SortSpecies(ref.arrSortedSpecies.data(), ref.nSpeciesCount);
 
-  ref.arrSpeciesIndexByCode[0] = 0;
-  for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+  ref.arrSpeciesIndexByCode.assign(static_cast<size_t>(CodeIndexSizeFor(ref)) + 1, 0);
+  for (int c = 1; c <= LastRow(ref.arrSpeciesIndexByCode); ++c) {
     int row = FindSortedRowByCode(ref, c);
     ref.arrSpeciesIndexByCode[c] = row == 0 ? 0 : ref.arrSortedSpecies[row].nSpeciesIndex;
   }
+  return readFailed ? -1 : skipped;
 }
 
 // Equal codes keep the order of their dictionary rows, so the comparator alone
@@ -365,27 +411,30 @@ void SortSpecies(SortedSpeciesEntry* arr, int n) {
 // With only the two fixed entries nothing is found.
 int FindSortedRowByCode(const RefData& ref, int code) {
   const int n = ref.nSpeciesCount;
-  assert(n >= 0 && n <= kSpeciesCapacity);
+  assert(n >= 0 && n <= LastRow(ref.arrSortedSpecies));
   if (n <= 2) return 0;
-  const SortedSpeciesEntry* first = ref.arrSortedSpecies + 1;
-  const SortedSpeciesEntry* last = ref.arrSortedSpecies + n + 1;
+  const SortedSpeciesEntry* first = ref.arrSortedSpecies.data() + 1;
+  const SortedSpeciesEntry* last = ref.arrSortedSpecies.data() + n + 1;
   const SortedSpeciesEntry* at = std::lower_bound(
       first, last, code, [](const SortedSpeciesEntry& e, int c) { return e.nSpeciesCode < c; });
   if (at == last || at->nSpeciesCode != code) return 0;
-  return static_cast<int>(at - ref.arrSortedSpecies);
+  return static_cast<int>(at - ref.arrSortedSpecies.data());
 }
 
 int DictionaryRowOfCode(const RefData& ref, int code) {
   // The code index built at load time holds exactly what the halving search
   // gives, so codes within its range are looked up directly.
-  if (InCodeIndex(code)) return ref.arrSpeciesIndexByCode[code];
+  if (InCodeIndex(ref, code)) return ref.arrSpeciesIndexByCode[code];
   const int row = FindSortedRowByCode(ref, code);
   return row == 0 ? 0 : ref.arrSortedSpecies[row].nSpeciesIndex;
 }
 
 NewSpecies AppendNewSpecies(RefData& ref, std::string_view shortName) {
-  assert(ref.nSpeciesEntries >= ref.nSpeciesCount && ref.nSpeciesEntries <= kSpeciesCapacity);
-  if (ref.nSpeciesEntries >= kSpeciesCapacity) return NewSpecies{NewSpeciesResult::kTableFull, 0};
+  assert(ref.nSpeciesEntries >= ref.nSpeciesCount &&
+         ref.nSpeciesEntries <= LastRow(ref.arrSpecies));
+  if (ref.nSpeciesEntries >= LastRow(ref.arrSpecies)) {
+    return NewSpecies{NewSpeciesResult::kTableFull, 0};
+  }
   if (ref.nNextNewSpeciesCode >= kMaxNewSpeciesCode) {
     return NewSpecies{NewSpeciesResult::kNoCodesLeft, 0};
   }
@@ -401,10 +450,13 @@ NewSpecies AppendNewSpecies(RefData& ref, std::string_view shortName) {
 
 // ---- the community definitions -------------------------------------------------------
 
-void LoadCommunityDefinitions(Console& con, RefData& ref) {
+int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& folder) {
   Say(con, "\n Reading NVC Types from file %s", kDefinitionsFile);
-  File file = OpenIn(con.dir, kDefinitionsFile, "r");
+  File file = OpenIn(folder, kDefinitionsFile, "r");
+  ref.arrNVCData.assign(kNVCCapacity + 1, NVCUnit{});
   int k = 0;
+  int skipped = 0;
+  bool readFailed = false;
   if (!file) {
     Say(con, "Error opening %s\n", kDefinitionsFile);
   } else {
@@ -414,20 +466,22 @@ void LoadCommunityDefinitions(Console& con, RefData& ref) {
       int got = ReadTextLine(file.get(), line);
       if (got == 0) break;
       ++lineNo;
-      const std::string where = At(kDefinitionsFile, lineNo);
+      auto where = [&] { return At(kDefinitionsFile, lineNo); };
       if (got < 0) {
-        Diagnose(con.err, where,
+        Diagnose(con.err, where(),
                  Fmt("the line is longer than %d characters; it and the lines after it are not "
                      "read",
                      kMaxLineLength));
+        ++skipped;
         break;
       }
-      if (k == kNVCCapacity) {
-        Diagnose(con.err, where, Fmt("more than %d units; reading stops here", kNVCCapacity));
+      if (k == kMaxUnits) {
+        Diagnose(con.err, where(), Fmt("more than %d units; reading stops here", kMaxUnits));
+        ++skipped;
         break;
       }
       ++k;
-      NVCUnit& unit = ref.arrNVCData[k];
+      NVCUnit& unit = GrowTo(ref.arrNVCData, k);
       bool cut = false;
       bool present = true;
       const char* p = TakeField(line, unit.szNVCType, kTypeWidth, cut);
@@ -436,25 +490,35 @@ void LoadCommunityDefinitions(Console& con, RefData& ref) {
       p = NextField(p, unit.szEunisCode, kEunisCodeWidth, cut, present);
       NextField(p, unit.szEunisName, kEunisNameWidth, cut, present);
       if (!present) {
-        Diagnose(con.err, where, "fewer than 5 fields; the missing ones are left empty");
+        Diagnose(con.err, where(), "fewer than 5 fields; the missing ones are left empty");
       }
-      if (cut) Diagnose(con.err, where, "text longer than its field was cut to fit");
+      if (cut) Diagnose(con.err, where(), "text longer than its field was cut to fit");
     }
-    if (!file.Close()) Diagnose(con.err, kDefinitionsFile, "error reading or closing the file");
+    if (!file.Close()) {
+      Diagnose(con.err, kDefinitionsFile, "error reading the file; it was not read to its end");
+      readFailed = true;
+    }
   }
-  ref.nNVCCount = static_cast<int16_t>(k);
+  ref.nNVCCount = k;
+  // One record past the last unit takes the lines of communities that are not defined.
+  ref.arrNVCData.resize(static_cast<size_t>(std::max(kNVCCapacity, k + 1)) + 1);
+  return readFailed ? -1 : skipped;
 }
 
 // ---- the association tables -------------------------------------------------------------
 
-void LoadAssociationTables(Console& con, RefData& ref) {
+int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder) {
   Say(con, "\n Reading in NVC tables from file %s\n", kAssociationFile);
-  File file = OpenIn(con.dir, kAssociationFile, "r");
+  File file = OpenIn(folder, kAssociationFile, "r");
   if (!file) Say(con, "Error opening %s\n", kAssociationFile);
+  ref.arrTbNVCToSpeciesJoinTable.assign(kTableLineCapacity + 1, SpeciesTableLine{});
 
   char previous[kAssocFieldWidth + 1] = "0";
   int blockUnit = 0;  // unit of the current block; 0 before the first block
   int lineNo = 1;     // number of the next line
+  int skipped = 0;
+  bool readFailed = false;
+  std::unordered_map<std::string, int> unitOfCode;
 
   if (file) {
     char line[kLineBufferSize];
@@ -464,18 +528,20 @@ void LoadAssociationTables(Console& con, RefData& ref) {
     for (;;) {
       int got = ReadTextLine(file.get(), line);
       if (got == 0) break;
-      const std::string where = At(kAssociationFile, lineNo);
+      auto where = [&] { return At(kAssociationFile, lineNo); };
       if (got < 0) {
-        Diagnose(con.err, where,
+        Diagnose(con.err, where(),
                  Fmt("the line is longer than %d characters; it and the lines after it are not "
                      "read",
                      kMaxLineLength));
+        ++skipped;
         break;
       }
-      if (lineNo > kTableLineCapacity) {
+      if (lineNo > kMaxAssociationLines) {
         Diagnose(con.err, kAssociationFile,
                  Fmt("more than %d association lines; only the first %d are loaded",
-                     kTableLineCapacity, kTableLineCapacity));
+                     kMaxAssociationLines, kMaxAssociationLines));
+        ++skipped;
         break;
       }
 
@@ -488,88 +554,111 @@ void LoadAssociationTables(Console& con, RefData& ref) {
       hasSpecies = hasSpecies && species[0] != '\0';
       hasQuant = hasQuant && quant[0] != '\0';
 
+      SpeciesTableLine& stored = GrowTo(ref.arrTbNVCToSpeciesJoinTable, lineNo);
       if (code[0] == '\0') {
         // No community code: the line stays in the current block but takes no part.
-        ref.arrTbNVCToSpeciesJoinTable[lineNo] = SpeciesTableLine{0, 0};
-        Diagnose(con.err, where, "no community code; the line takes no part");
+        stored = SpeciesTableLine{0, 0};
+        Diagnose(con.err, where(), "no community code; the line takes no part");
+        ++skipped;
         ++lineNo;
         continue;
       }
 
       if (std::strcmp(code, previous) != 0) {
-        // A new block: find its unit by exact code.
-        int unit = 0;
-        for (int m = 1; m <= ref.nNVCCount; ++m) {
-          if (std::strcmp(ref.arrNVCData[m].szNVCType, code) == 0) {
-            unit = m;
-            break;
-          }
+        // A new block: find its unit by exact code (the first unit of that code).
+        if (unitOfCode.empty()) {
+          for (int m = ref.nNVCCount; m >= 1; --m) unitOfCode[ref.arrNVCData[m].szNVCType] = m;
         }
+        const auto found = unitOfCode.find(code);
+        int unit = found == unitOfCode.end() ? 0 : found->second;
         if (unit == 0) {
-          if (ref.nNVCCount >= kNVCCapacity) {
-            Diagnose(con.err, where,
-                     Fmt("community %s is not defined and all %d unit records are in use; "
-                         "reading stops here",
-                         code, kNVCCapacity));
-            break;
-          }
           // The range goes to the record after the last unit, which nothing reads.
           unit = ref.nNVCCount + 1;
-          Diagnose(con.err, where, Fmt("community %s is not defined; its lines take no part", code));
+          GrowTo(ref.arrNVCData, unit);
+          Diagnose(con.err, where(), Fmt("community %s is not defined; its lines take no part", code));
         } else if (ref.arrNVCData[unit].nSpeciesTableEndIndex != 0) {
-          Diagnose(con.err, where,
+          Diagnose(con.err, where(),
                    Fmt("community %s comes again; its earlier lines take no part", code));
         }
-        if (blockUnit > 0) {
-          ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = static_cast<int16_t>(lineNo - 1);
-        }
+        if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
         std::memcpy(previous, code, sizeof previous);
         blockUnit = unit;
-        ref.arrNVCData[blockUnit].nSpeciesTableStartIndex = static_cast<int16_t>(lineNo);
+        ref.arrNVCData[blockUnit].nSpeciesTableStartIndex = lineNo;
         ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = 0;
       }
 
-      SpeciesTableLine& stored = ref.arrTbNVCToSpeciesJoinTable[lineNo];
       stored.nSpeciesCode = hasSpecies ? ClampToInt16(ReadLong(species)) : 0;
       stored.nQuant = (hasSpecies && hasQuant) ? ClampToInt16(ReadLong(quant)) : 0;
       if (!hasSpecies || !hasQuant) {
-        Diagnose(con.err, where, "species or quant field missing; the line takes no part");
+        Diagnose(con.err, where(), "species or quant field missing; the line takes no part");
+        ++skipped;
       } else if (!IsValidQuant(stored.nQuant)) {
-        Diagnose(con.err, where,
+        Diagnose(con.err, where(),
                  Fmt("quant %d outside 1..%d; the line takes no part", stored.nQuant, kQuantCodes));
+        ++skipped;
       }
       if (cut) {
-        Diagnose(con.err, where,
+        Diagnose(con.err, where(),
                  Fmt("a field longer than %d characters was cut", kAssocFieldWidth));
       }
       ++lineNo;
     }
-    if (!file.Close()) Diagnose(con.err, kAssociationFile, "error reading or closing the file");
+    if (!file.Close()) {
+      Diagnose(con.err, kAssociationFile, "error reading the file; it was not read to its end");
+      readFailed = true;
+    }
   }
 
-  if (blockUnit > 0) {
-    ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = static_cast<int16_t>(lineNo - 1);
-  }
-  ref.nSpeciesTableCount = static_cast<int16_t>(lineNo - 1);
+  if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
+  ref.nSpeciesTableCount = lineNo - 1;
+  ref.arrTbNVCToSpeciesJoinTable.resize(
+      static_cast<size_t>(std::max(kTableLineCapacity, ref.nSpeciesTableCount)) + 1);
   RegroupBySpeciesCode(ref);
+  return readFailed ? -1 : skipped;
 }
 
-void LoadReferenceData(Console& con, RefData& ref) {
-  LoadSpeciesDictionary(con, ref);
-  LoadCommunityDefinitions(con, ref);
-  LoadAssociationTables(con, ref);
+std::vector<std::string> MissingReferenceFiles(const std::string& folder) {
+  std::vector<std::string> missing;
+  for (const char* name : {kDictionaryFile, kDefinitionsFile, kAssociationFile}) {
+    if (!FileExists(folder, name)) missing.emplace_back(name);
+  }
+  return missing;
+}
+
+bool LoadReferenceData(Console& con, RefData& ref, const std::string& folder) {
+  const int skipped[] = {LoadSpeciesDictionary(con, ref, folder),
+                         LoadCommunityDefinitions(con, ref, folder),
+                         LoadAssociationTables(con, ref, folder)};
   ref.nSpeciesEntries = ref.nSpeciesCount;
   ref.nNextNewSpeciesCode = kNewSpeciesCodeBase;
   CheckReferenceTables(ref);
+  bool whole = true;
+  int total = 0;
+  for (int n : skipped) {
+    if (n < 0) whole = false;
+    if (n > 0) total += n;
+  }
+  if (total > 0) {
+    Diagnose(con.err, "",
+             Fmt("%d malformed line%s of the reference files %s skipped (see above)", total,
+                 total == 1 ? "" : "s", total == 1 ? "was" : "were"));
+  }
+  return whole;
 }
 
 void CheckReferenceTables([[maybe_unused]] const RefData& ref) {
 #ifndef NDEBUG
-  assert(ref.nSpeciesCount >= 2 && ref.nSpeciesCount <= kSpeciesCapacity);
-  assert(ref.nNVCCount >= 0 && ref.nNVCCount <= kNVCCapacity);
-  assert(ref.nSpeciesTableCount >= 0 && ref.nSpeciesTableCount <= kTableLineCapacity);
-  assert(ref.nSpeciesEntries >= ref.nSpeciesCount && ref.nSpeciesEntries <= kSpeciesCapacity);
-  for (int m = 1; m <= ref.nNVCCount; ++m) {
+  assert(ref.nSpeciesCount >= 2 && ref.nSpeciesCount <= LastRow(ref.arrSpecies));
+  assert(ref.arrSortedSpecies.size() == ref.arrSpecies.size());
+  assert(ref.arrSpeciesBySpeciesIndex.size() == ref.arrSpecies.size());
+  assert(ref.arrSpeciesBySpeciesCode.size() == ref.arrSpeciesIndexByCode.size());
+  assert(ref.arrTbSpeciesToNVCJoinTable.size() == ref.arrTbNVCToSpeciesJoinTable.size());
+  assert(ref.nNVCCount >= 0 && ref.nNVCCount + 1 <= LastRow(ref.arrNVCData));
+  assert(ref.nSpeciesTableCount >= 0 &&
+         ref.nSpeciesTableCount <= LastRow(ref.arrTbNVCToSpeciesJoinTable));
+  assert(ref.nSpeciesEntries >= ref.nSpeciesCount &&
+         ref.nSpeciesEntries <= LastRow(ref.arrSpecies));
+  for (int m = 1; m <= ref.nNVCCount + 1; ++m) {
     const NVCUnit& u = ref.arrNVCData[m];
     assert(u.nSpeciesTableEndIndex == 0 ||
            (u.nSpeciesTableStartIndex >= 1 && u.nSpeciesTableStartIndex <= u.nSpeciesTableEndIndex &&
@@ -581,7 +670,7 @@ void CheckReferenceTables([[maybe_unused]] const RefData& ref) {
     assert(i == 1 || ref.arrSortedSpecies[i - 1].nSpeciesCode <= e.nSpeciesCode);
   }
   int lines = 0;
-  for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+  for (int c = 1; c <= LastRow(ref.arrSpeciesIndexByCode); ++c) {
     const int idx = ref.arrSpeciesIndexByCode[c];
     assert(idx >= 0 && idx <= ref.nSpeciesCount);
     assert(idx == 0 || ref.arrSpecies[idx].nSpeciesCode == c);

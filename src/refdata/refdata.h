@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/common.h"
 #include "console/console.h"
@@ -21,7 +23,7 @@ struct SpeciesEntry {
 
 struct SortedSpeciesEntry {
   int16_t nSpeciesCode;
-  int16_t nSpeciesIndex;
+  int32_t nSpeciesIndex;
 };
 
 struct NVCUnit {
@@ -30,8 +32,8 @@ struct NVCUnit {
   char szNVCSubName[kSubNameWidth + 1];
   char szEunisCode[kEunisCodeWidth + 1];
   char szEunisName[kEunisNameWidth + 1];
-  int16_t nSpeciesTableStartIndex;
-  int16_t nSpeciesTableEndIndex;  // 0: the unit has no lines
+  int32_t nSpeciesTableStartIndex;
+  int32_t nSpeciesTableEndIndex;  // 0: the unit has no lines
 };
 
 struct SpeciesTableLine {
@@ -40,41 +42,68 @@ struct SpeciesTableLine {
 };
 
 struct NVCTableLine {
-  int16_t nNVCIndex;
+  int32_t nNVCIndex;
   int16_t nQuant;
 };
 
 struct TableRange {
-  int16_t nStartIndex;
-  int16_t nEndIndex;  // 0: empty range
+  int32_t nStartIndex;
+  int32_t nEndIndex;  // 0: empty range
 };
 
+// The tables start at their least sizes (so hand-built tables in the tests have
+// room) and the loaders grow them to whatever the files hold.
 struct RefData {
-  SpeciesEntry arrSpecies[kSpeciesCapacity + 1];
-  SortedSpeciesEntry arrSortedSpecies[kSpeciesCapacity + 1];
-  int32_t arrSpeciesIndexByCode[kMaxSpeciesCode + 1];
-  NVCUnit arrNVCData[kNVCCapacity + 1];
-  SpeciesTableLine arrTbNVCToSpeciesJoinTable[kTableLineCapacity + 1];
-  NVCTableLine arrTbSpeciesToNVCJoinTable[kTableLineCapacity + 1];
-  TableRange arrSpeciesBySpeciesIndex[kSpeciesCapacity + 1];
-  TableRange arrSpeciesBySpeciesCode[kMaxSpeciesCode + 1];
-  int16_t nSpeciesCount;       // last dictionary row (2 + lines read)
-  int16_t nNVCCount;           // units read
-  int16_t nSpeciesTableCount;  // association lines read
+  std::vector<SpeciesEntry> arrSpecies = std::vector<SpeciesEntry>(kSpeciesCapacity + 1);
+  std::vector<SortedSpeciesEntry> arrSortedSpecies =
+      std::vector<SortedSpeciesEntry>(kSpeciesCapacity + 1);
+  std::vector<int32_t> arrSpeciesIndexByCode = std::vector<int32_t>(kMaxSpeciesCode + 1);
+  std::vector<NVCUnit> arrNVCData = std::vector<NVCUnit>(kNVCCapacity + 1);
+  std::vector<SpeciesTableLine> arrTbNVCToSpeciesJoinTable =
+      std::vector<SpeciesTableLine>(kTableLineCapacity + 1);
+  std::vector<NVCTableLine> arrTbSpeciesToNVCJoinTable =
+      std::vector<NVCTableLine>(kTableLineCapacity + 1);
+  std::vector<TableRange> arrSpeciesBySpeciesIndex = std::vector<TableRange>(kSpeciesCapacity + 1);
+  std::vector<TableRange> arrSpeciesBySpeciesCode = std::vector<TableRange>(kMaxSpeciesCode + 1);
+  int32_t nSpeciesCount;       // last dictionary row (2 + lines read)
+  int32_t nNVCCount;           // units read
+  int32_t nSpeciesTableCount;  // association lines read
   // Rows nSpeciesCount+1..nSpeciesEntries hold species typed during the run, in
   // order of creation; the last of them has code nNextNewSpeciesCode.
-  int16_t nSpeciesEntries;
+  int32_t nSpeciesEntries;
   int16_t nNextNewSpeciesCode;
 };
 
+// The last row of a table (its rows are 1..LastRow).
+template <typename T>
+int LastRow(const std::vector<T>& table) {
+  return static_cast<int>(table.size()) - 1;
+}
+
 // ---- loading ----------------------------------------------------------------------
-// The three loaders, in the order LoadReferenceData runs them. The reference
-// files are read from the console's folder.
-void LoadSpeciesDictionary(Console& con, RefData& ref);
-void LoadCommunityDefinitions(Console& con, RefData& ref);
-void LoadAssociationTables(Console& con, RefData& ref);
-// All three, then the start of the new-species rows, then CheckReferenceTables.
-void LoadReferenceData(Console& con, RefData& ref);
+// The three reference files, looked for in a folder.
+constexpr const char* kDictionaryFile = "SPECDICT3.txt";
+constexpr const char* kDefinitionsFile = "VegmatchNVCDef3.txt";
+constexpr const char* kAssociationFile = "VegmatchNVCData3.txt";
+
+// The reference files missing from a folder (empty: all three are there).
+std::vector<std::string> MissingReferenceFiles(const std::string& folder);
+
+// The three loaders, in the order LoadReferenceData runs them, reading from a
+// folder. Each returns the number of malformed lines it skipped, or -1 when the
+// file could not be read to its end (an I/O error part-way).
+int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder);
+int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& folder);
+int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder);
+
+// All three, then the start of the new-species rows, then CheckReferenceTables;
+// the skipped lines are counted once at the end. False when a file could not be
+// read to its end, which is an error rather than a short table. The one-argument
+// form reads the console's folder.
+bool LoadReferenceData(Console& con, RefData& ref, const std::string& folder);
+inline bool LoadReferenceData(Console& con, RefData& ref) {
+  return LoadReferenceData(con, ref, con.dir);
+}
 
 // Asserts what the loaders guarantee: counts within their tables, unit ranges
 // within the lines read, regrouped lines of real units with valid quants, code

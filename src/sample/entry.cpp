@@ -232,7 +232,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
 
   SampleEntry& e = sample.arrSample[target != 0 ? target : ctx.nNextRow];
   e.nSpeciesCode = static_cast<int16_t>(code);
-  e.nSpeciesIndex = static_cast<int16_t>(row);
+  e.nSpeciesIndex = row;
   e.nCover = static_cast<int16_t>(tenfold);
   e.nFreq = parsed.nFreq;
   if (target == 0) ++ctx.nNextRow;

@@ -54,7 +54,7 @@ int CreateNewSpecies(Console& con, RefData& ref, const RunSettings& rs, const ch
 NameBracket FindNameBracket(const RefData& ref, const char* key) {
   int lo = 1;
   int hi = ref.nSpeciesCount;
-  assert(hi >= 2 && hi <= kSpeciesCapacity);
+  assert(hi >= 2 && hi <= LastRow(ref.arrSpecies));
   while (hi - lo > 1) {
     int mid = (lo + hi) / 2;
     if (CompareKey(key, ref.arrSpecies[mid].szShortName) < 0) {

@@ -124,13 +124,11 @@ void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
 void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc) {
   // Every community starts unreached: four values, mean and class sums 0. Its
-  // woodland rule is looked up once here rather than for every line.
+  // woodland rule was looked up once, with the totals.
   const int nUnits = ref.nNVCCount;
-  bool woodland[kNVCCapacity + 1];
-  for (int g = 1; g <= nUnits; ++g) {
-    sc.arrNVCFit[g] = NVCFit{};
-    woodland[g] = IsWoodland(ref.arrNVCData[g]);
-  }
+  assert(static_cast<int>(sc.arrNVCFit.size()) > nUnits);
+  const char* woodland = sc.arrWoodland.data();
+  for (int g = 1; g <= nUnits; ++g) sc.arrNVCFit[g] = NVCFit{};
 
   SampleTotals st;
   for (int c = 0; c <= 5; ++c) st.f[c] = sc.dClassFreq[c];

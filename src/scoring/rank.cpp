@@ -26,7 +26,7 @@ void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
     int p = 1;
     while (!(top[p].dMeanGoF < m)) ++p;
     for (int i = n; i > p; --i) top[i] = top[i - 1];
-    top[p].nNVCIndex = static_cast<int16_t>(g);
+    top[p].nNVCIndex = g;
     top[p].dMeanGoF = m;
   }
 }

@@ -7,6 +7,7 @@
 
 #include <cassert>
 #include <cstdint>
+#include <vector>
 
 #include "common/common.h"
 #include "refdata/refdata.h"
@@ -36,7 +37,7 @@ struct NVCFit {
 };
 
 struct TopFit {
-  int16_t nNVCIndex;
+  int32_t nNVCIndex;
   double dMeanGoF;
 };
 
@@ -45,8 +46,10 @@ struct ScoringState {
   double dClassFreq[kConstancyClasses + 1];      // 1..5
   double dCoverPow[101];                         // 1..100
   QuantEntry arrQuantTable[kQuantCodes + 1];
-  NVCTotals arrNVCTotals[kNVCCapacity + 1];
-  NVCFit arrNVCFit[kNVCCapacity + 1];
+  // One row per unit record of the reference tables (BuildNVCTotals sizes them).
+  std::vector<NVCTotals> arrNVCTotals = std::vector<NVCTotals>(kNVCCapacity + 1);
+  std::vector<NVCFit> arrNVCFit = std::vector<NVCFit>(kNVCCapacity + 1);
+  std::vector<char> arrWoodland = std::vector<char>(kNVCCapacity + 1);  // scored as woodland
   TopFit arrTopFits[kTopFitsRecords];
 };
 
@@ -55,7 +58,7 @@ struct ScoringState {
 // Sample entry keeps the sample in this record (and more besides).
 struct SampleEntry {
   int16_t nSpeciesCode;   // entering: code + 10000 per marker; completed: plain code
-  int16_t nSpeciesIndex;  // row of arrSpecies
+  int32_t nSpeciesIndex;  // row of arrSpecies
   int16_t nCover;         // entering: tenths of the typed scale value; completed: percent
   int16_t nFreq;          // 1 for cover data
 };

@@ -49,6 +49,10 @@ void BuildQuantTables(ScoringState& sc) {
 
 void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   const int nUnits = ref.nNVCCount;
+  sc.arrNVCTotals.assign(ref.arrNVCData.size(), NVCTotals{});
+  sc.arrNVCFit.assign(ref.arrNVCData.size(), NVCFit{});
+  sc.arrWoodland.assign(ref.arrNVCData.size(), 0);
+  for (int g = 1; g <= nUnits; ++g) sc.arrWoodland[g] = IsWoodland(ref.arrNVCData[g]) ? 1 : 0;
   for (int g = 1; g <= nUnits; ++g) {
     NVCTotals& t = sc.arrNVCTotals[g];
     t.dSumFreqSq = kTiny;
@@ -83,7 +87,7 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
       t.dMeanFreq += f * f;
       t.dMeanFreqCover += f * qe.dCoverWeightPow;
       t.nSpeciesInClass[c] = static_cast<int16_t>(t.nSpeciesInClass[c] + 1);
-      if (IsWoodland(ref.arrNVCData[g])) {
+      if (sc.arrWoodland[g]) {
         t.dCoverExpectation += f * qe.dCoverWeight * qe.dWoodlandFactor;
       } else {
         t.dCoverExpectation += f * qe.dCoverWeight * f * f;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/common.h"
@@ -48,6 +49,17 @@ TEST(Fmt, FormatsLongTextsWhole) {
   std::string s = Fmt("%s|%5d", std::string(1000, 'a').c_str(), 7);
   EXPECT_EQ(s.size(), 1006u);
   EXPECT_EQ(s.substr(1000), "|    7");
+}
+
+TEST(NumberReading, ReadLongAgreesWithStrtolOnEveryShapeOfField) {
+  // ReadLong is written out for speed; strtol is what it must agree with.
+  for (const char* text :
+       {"0", "7", "+7", "-7", " \t\n\v\f\r42", "12abc", "--3", "+-3", "- 3", "", " ", "x", "1e308",
+        "9223372036854775807", "9223372036854775808", "-9223372036854775808",
+        "-9223372036854775809", "99999999999999999999999", "-99999999999999999999999",
+        "000000000000000000000012", "32767", "32768", "-32769", "65537"}) {
+    EXPECT_EQ(ReadLong(text), std::strtol(text, nullptr, 10)) << '"' << text << '"';
+  }
 }
 
 }  // namespace

@@ -18,14 +18,6 @@ std::string Regrouped(const RefData& ref, int first, int last) {
   return s;
 }
 
-std::string Range(const TableRange& r) {
-  return std::to_string(r.nStartIndex) + "-" + std::to_string(r.nEndIndex);
-}
-
-std::string UnitRange(const NVCUnit& u) {
-  return std::to_string(u.nSpeciesTableStartIndex) + "-" + std::to_string(u.nSpeciesTableEndIndex);
-}
-
 const char kUnits[] = "W8\tAsh\t\tG1\tWood\nMG5\tMeadow\t\tE2\tGrass\nU4\tHeath\t\tE1\tDry\n";
 
 TEST(AssociationJoins, LinesAreRegroupedByCodeInFileOrder) {
@@ -50,7 +42,8 @@ TEST(AssociationJoins, LinesAreRegroupedByCodeInFileOrder) {
 
 TEST(AssociationJoins, CodesWithoutDictionaryEntryOrWithoutLines) {
   RefFolder f;
-  // 12 twice (entries 3 and 5), 20 without lines, 40 above nothing, 6000 beyond the index.
+  // 12 twice (entries 3 and 5), 20 without lines, 40 above nothing, 6000 beyond the
+  // index's least size (the index grows to take it).
   f.Dict("12 ab cd Ab\n20 ef gh Ef\n12 ij kl Ij\n40 mn op Mn\n6000 qr st Qr\n");
   f.Defs(kUnits);
   f.Data("U4\t40\t5\nU4\t25\t7\nU4\t12\t9\nW8\t6000\t4\nW8\t12\t1\n");
@@ -60,14 +53,14 @@ TEST(AssociationJoins, CodesWithoutDictionaryEntryOrWithoutLines) {
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[20]), "3-0");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[40]), "3-3");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[25]), "0-0");  // no dictionary entry
-  EXPECT_EQ(Regrouped(ref, 1, 4), "(3,9)(1,1)(3,5)(0,0)");
-  // Entries that share a code share its range; the fixed entries and an entry
-  // beyond the code index have none.
+  EXPECT_EQ(Regrouped(ref, 1, 4), "(3,9)(1,1)(3,5)(1,4)");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[6000]), "4-4");
+  // Entries that share a code share its range; the fixed entries have none.
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[3]), "1-2");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[5]), "1-2");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[4]), "3-0");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[6]), "3-3");
-  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[7]), "0-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[7]), "4-4");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[1]), "0-0");
   EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[2]), "0-0");
 }
@@ -145,7 +138,7 @@ TEST(AssociationMalformed, BadQuantsAndMissingFieldsKeepTheirLineButTakeNoPart) 
   ASSERT_EQ(ref.nSpeciesTableCount, 16);
   EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-15");
   EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "16-16");
-  const SpeciesTableLine* t = ref.arrTbNVCToSpeciesJoinTable;
+  const SpeciesTableLine* t = ref.arrTbNVCToSpeciesJoinTable.data();
   EXPECT_EQ(t[1].nQuant, 0);
   EXPECT_EQ(t[2].nQuant, 51);
   EXPECT_EQ(t[4].nSpeciesCode, 12);
@@ -194,25 +187,40 @@ TEST(AssociationMalformed, OverlongLinesAndFields) {
             std::string::npos);
 }
 
-TEST(AssociationCapacity, MoreThan20000LinesStopAtTheCapacity) {
+TEST(AssociationTables, MoreLinesThanTheOldTwentyThousandAreLoadedWhole) {
   std::string text;
-  for (int k = 1; k <= 20003; ++k) {
-    text += (k <= 19999 ? "W8\t12\t" : "MG5\t12\t") + std::to_string(k % 50 + 1) + "\n";
+  for (int k = 1; k <= 40003; ++k) {
+    text += (k <= 39999 ? "W8\t12\t" : "MG5\t12\t") + std::to_string(k % 50 + 1) + "\n";
   }
   RefFolder f;
   f.Dict("12 ab cd Ab\n");
   f.Defs(kUnits);
   f.Data(text);
   RefData& ref = f.Load();
-  EXPECT_EQ(ref.nSpeciesTableCount, 20000);
-  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-19999");
-  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "20000-20000");
-  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-20000");
-  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[20000].nNVCIndex, 2);
-  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[20000].nQuant, 20000 % 50 + 1);
-  EXPECT_EQ(CountOf(f.Err(), "\n"), 1);
-  EXPECT_NE(f.Err().find("VegmatchNVCData3.txt"), std::string::npos);
-  EXPECT_NE(f.Err().find("20000"), std::string::npos);
+  EXPECT_EQ(ref.nSpeciesTableCount, 40003);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[1]), "1-39999");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[2]), "40000-40003");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[12]), "1-40003");
+  // Indices past 32767 keep their value.
+  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[39999].nNVCIndex, 1);
+  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[40003].nNVCIndex, 2);
+  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[40003].nQuant, 40003 % 50 + 1);
+  EXPECT_EQ(LastRow(ref.arrTbNVCToSpeciesJoinTable), 40003);
+  EXPECT_EQ(f.Err(), "");
+}
+
+TEST(AssociationTables, SmallFilesKeepTheOldTableSize) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n");
+  f.Defs(kUnits);
+  f.Data("W8\t12\t45\n");
+  RefData& ref = f.Load();
+  // The dump lists every row of a table, so its size within the old capacity is kept.
+  EXPECT_EQ(LastRow(ref.arrTbNVCToSpeciesJoinTable), kTableLineCapacity);
+  EXPECT_EQ(LastRow(ref.arrTbSpeciesToNVCJoinTable), kTableLineCapacity);
+  EXPECT_EQ(LastRow(ref.arrNVCData), kNVCCapacity);
+  EXPECT_EQ(LastRow(ref.arrSpecies), kSpeciesCapacity);
+  EXPECT_EQ(LastRow(ref.arrSpeciesIndexByCode), kMaxSpeciesCode);
 }
 
 TEST(AssociationFiles, CrLfLoadsExactlyLikeLf) {
@@ -237,7 +245,7 @@ TEST(AssociationFiles, CrLfLoadsExactlyLikeLf) {
   EXPECT_EQ(ra.nSpeciesTableCount, 5);
   EXPECT_STREQ(rb.arrNVCData[3].szEunisName, "Grass");
   EXPECT_STREQ(rb.arrSpecies[3].szFullName, "Ab cd");
-  EXPECT_EQ(std::memcmp(&ra, &rb, sizeof ra), 0);
+  EXPECT_TRUE(SameTables(ra, rb));
   EXPECT_EQ(a.Err(), b.Err());
 }
 

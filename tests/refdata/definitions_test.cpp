@@ -71,22 +71,25 @@ TEST(Definitions, ALineLongerThan511CharactersEndsTheReading) {
       std::string::npos);
 }
 
-TEST(Definitions, MoreThan880UnitsStopAtTheCapacityWithOneWarning) {
+TEST(Definitions, MoreUnitsThanTheOld880AreLoadedWhole) {
   std::string text;
   for (int k = 1; k <= 883; ++k) text += "U" + std::to_string(k) + "\tn\ts\te\tE\n";
   RefFolder f;
+  f.Dict("1 ab cd Ab\n");
   f.Defs(text);
-  f.Data("U880\t1\t1\nU881\t1\t1\n");
+  f.Data("U880\t1\t1\nU881\t1\t1\nU999\t1\t1\n");
   RefData& ref = f.Load();
-  EXPECT_EQ(ref.nNVCCount, 880);
-  EXPECT_STREQ(ref.arrNVCData[880].szNVCType, "U880");
-  EXPECT_EQ(CountOf(f.Err(), "vegmatch: VegmatchNVCDef3.txt:881: more than 880 units"), 1);
-  // With every record in use, a block of an undefined unit ends the reading.
-  EXPECT_EQ(ref.nSpeciesTableCount, 1);
-  EXPECT_EQ(ref.arrNVCData[880].nSpeciesTableStartIndex, 1);
-  EXPECT_EQ(ref.arrNVCData[880].nSpeciesTableEndIndex, 1);
-  EXPECT_EQ(ref.arrTbNVCToSpeciesJoinTable[2].nSpeciesCode, 0);
-  EXPECT_EQ(CountOf(f.Err(), "community U881 is not defined and all 880"), 1);
+  EXPECT_EQ(ref.nNVCCount, 883);
+  EXPECT_STREQ(ref.arrNVCData[883].szNVCType, "U883");
+  // The unit past the old capacity takes its lines, and an undefined community
+  // still finds a record after the last unit.
+  EXPECT_EQ(ref.nSpeciesTableCount, 3);
+  EXPECT_EQ(UnitRange(ref.arrNVCData[881]), "2-2");
+  EXPECT_EQ(UnitRange(ref.arrNVCData[884]), "3-3");
+  EXPECT_EQ(ref.arrTbSpeciesToNVCJoinTable[2].nNVCIndex, 881);
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[1]), "1-2");
+  EXPECT_EQ(CountOf(f.Err(), "\n"), 1);
+  EXPECT_EQ(CountOf(f.Err(), "community U999 is not defined"), 1);
 }
 
 TEST(Definitions, MissingFileStillLoadsTheAssociationLines) {

@@ -259,25 +259,66 @@ TEST(DictionaryMalformed, ALineWithoutACodeEndsTheReading) {
   }
 }
 
-TEST(DictionaryCapacity, StopsAtEntry4000WithOneWarning) {
+TEST(DictionarySize, GrowsPastTheOld4000EntriesAndKeepsRoomForNewNames) {
   for (int lines : {3998, 4005}) {
     std::string text;
     for (int k = 1; k <= lines; ++k) text += std::to_string(k) + " ab cd Name " + std::to_string(k) + "\n";
     RefFolder f;
     f.Dict(text);
     RefData& ref = f.Load();
-    EXPECT_EQ(ref.nSpeciesCount, 4000);
-    EXPECT_STREQ(ref.arrSpecies[4000].szFullName, "Name 3998");
-    EXPECT_EQ(ref.arrSpeciesIndexByCode[3998], 4000);
-    EXPECT_EQ(ref.arrSpeciesIndexByCode[3999], 0);
+    EXPECT_EQ(ref.nSpeciesCount, lines + 2);
+    EXPECT_STREQ(ref.arrSpecies[lines + 2].szFullName, ("Name " + std::to_string(lines)).c_str());
+    EXPECT_EQ(ref.arrSpeciesIndexByCode[lines], lines + 2);
+    EXPECT_EQ(f.Err(), "");
+    const NewSpecies added = AppendNewSpecies(ref, "newx name");
     if (lines == 3998) {
-      EXPECT_EQ(f.Err(), "");
+      // Within the old size nothing changes: a full table has no room for a new name.
+      EXPECT_EQ(LastRow(ref.arrSpecies), kSpeciesCapacity);
+      EXPECT_EQ(added.result, NewSpeciesResult::kTableFull);
     } else {
-      EXPECT_EQ(CountOf(f.Err(), "\n"), 1);
-      EXPECT_NE(f.Err().find("SPECDICT3.txt"), std::string::npos);
-      EXPECT_NE(f.Err().find("3998"), std::string::npos);
+      // Past it, the table keeps a row for every code a new name can take.
+      EXPECT_EQ(LastRow(ref.arrSpecies), lines + 2 + kNewSpeciesCodes);
+      EXPECT_EQ(added.result, NewSpeciesResult::kAdded);
+      EXPECT_EQ(added.row, lines + 3);
     }
   }
+}
+
+TEST(DictionarySize, CodesBeyondTheNewNamesRangeAreReported) {
+  RefFolder f;
+  f.Dict("4092 ab cd Ab\n9001 ef gh Ef\n");
+  f.Defs("W8\tn\ts\te\tE\n");
+  f.Data("W8\t4092\t1\nW8\t9001\t1\n");
+  RefData& ref = f.Load();
+  EXPECT_EQ(CountOf(f.Err(), "SPECDICT3.txt:2: species code 9001 is outside 1..9000"), 1);
+  // A code of a new name could be confused with it, so it never joins a line.
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesIndex[4]), "0-0");
+  EXPECT_EQ(Range(ref.arrSpeciesBySpeciesCode[4092]), "1-1");
+}
+
+TEST(ReferenceFiles, AFileThatCannotBeReadToItsEndIsAnErrorNotAShortTable) {
+  RefFolder f;
+  // A folder opens like a file but fails at the first read.
+  ASSERT_EQ(RunCommand("mkdir '" + f.dir.File(kDictName) + "'"), 0);
+  f.Defs("W8\tn\ts\te\tE\n");
+  f.Data("W8\t12\t45\n");
+  ScriptedConsole sc("", f.dir.path());
+  auto ref = NewRefData();
+  EXPECT_FALSE(LoadReferenceData(sc.con, *ref));
+  EXPECT_EQ(CountOf(sc.err.str(), "vegmatch: SPECDICT3.txt: error reading the file"), 1);
+}
+
+TEST(ReferenceFiles, SkippedLinesAreCountedOnceAtTheEnd) {
+  RefFolder f;
+  f.Dict("12 ab cd Ab\n");
+  f.Defs("W8\tn\ts\te\tE\n");
+  f.Data("W8\t12\t45\nW8\t12\n\t12\t3\nW8\t12\t77\n");
+  ScriptedConsole sc("", f.dir.path());
+  auto ref = NewRefData();
+  EXPECT_TRUE(LoadReferenceData(sc.con, *ref));
+  const std::string err = sc.err.str();
+  EXPECT_EQ(CountOf(err, "vegmatch: 3 malformed lines of the reference files were skipped"), 1);
+  EXPECT_EQ(err.rfind("vegmatch: 3 malformed"), err.rfind("vegmatch: "));
 }
 
 }  // namespace

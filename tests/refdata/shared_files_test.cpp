@@ -1,5 +1,5 @@
-// Loads the real reference files and checks the tables against facts read
-// straight from the file text.
+// Loads the bundled NVC tables and checks the tables against facts read straight
+// from the file text.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -64,7 +64,7 @@ void CheckTables(const RefData& ref, const FileFacts& f) {
   // The code index names the first dictionary line of each code.
   std::map<int, int> firstEntry;
   for (size_t k = 0; k < f.dictCodes.size(); ++k) firstEntry.emplace(f.dictCodes[k], static_cast<int>(k) + 3);
-  for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+  for (int c = 1; c <= LastRow(ref.arrSpeciesIndexByCode); ++c) {
     auto it = firstEntry.find(c);
     ASSERT_EQ(ref.arrSpeciesIndexByCode[c], it == firstEntry.end() ? 0 : it->second) << c;
   }
@@ -92,12 +92,12 @@ void CheckTables(const RefData& ref, const FileFacts& f) {
   // The regrouped lines of every code with a dictionary entry, in file order.
   std::map<int, std::vector<std::pair<int, int>>> byCode;
   for (const auto& line : f.lines) {
-    if (firstEntry.count(line.second.first) == 0 || line.second.first > kMaxSpeciesCode) continue;
+    if (firstEntry.count(line.second.first) == 0) continue;
     byCode[line.second.first].push_back({f.unitIndex.at(line.first), line.second.second});
   }
   int total = 0;
   int expectedStart = 1;
-  for (int c = 1; c <= kMaxSpeciesCode; ++c) {
+  for (int c = 1; c <= LastRow(ref.arrSpeciesBySpeciesCode); ++c) {
     const TableRange& r = ref.arrSpeciesBySpeciesCode[c];
     if (firstEntry.count(c) == 0) {
       ASSERT_EQ(r.nStartIndex, 0) << c;
@@ -115,7 +115,7 @@ void CheckTables(const RefData& ref, const FileFacts& f) {
     expectedStart += static_cast<int>(want.size());
     total += static_cast<int>(want.size());
   }
-  for (int e = total + 1; e <= kTableLineCapacity; ++e) {
+  for (int e = total + 1; e <= LastRow(ref.arrTbSpeciesToNVCJoinTable); ++e) {
     ASSERT_EQ(ref.arrTbSpeciesToNVCJoinTable[e].nNVCIndex, 0) << e;
   }
 
@@ -123,49 +123,52 @@ void CheckTables(const RefData& ref, const FileFacts& f) {
   for (int i = 3; i <= ref.nSpeciesCount; ++i) {
     int c = ref.arrSpecies[i].nSpeciesCode;
     ASSERT_GE(c, 1);
-    ASSERT_LE(c, kMaxSpeciesCode);
+    ASSERT_LE(c, LastRow(ref.arrSpeciesIndexByCode));
     ASSERT_EQ(ref.arrSpeciesBySpeciesIndex[i].nStartIndex, ref.arrSpeciesBySpeciesCode[c].nStartIndex);
     ASSERT_EQ(ref.arrSpeciesBySpeciesIndex[i].nEndIndex, ref.arrSpeciesBySpeciesCode[c].nEndIndex);
   }
 }
 
-TEST(SharedReferenceFiles, LoadWholeAndJoinAsTheFilesSay) {
-  std::string dir = SharedDir() + "/refdata";
-  RefFolder f;
+TEST(BundledTables, LoadWholeAndJoinAsTheFilesSay) {
+  const std::string dir = ProjectDir() + "/data/nvc";
+  auto ref = NewRefData();
   ScriptedConsole sc("", dir);
-  RefData& ref = f.ref();
-  LoadReferenceData(sc.con, ref);
+  ASSERT_TRUE(LoadReferenceData(sc.con, *ref));
   EXPECT_EQ(sc.out.str(), LoadMessages());
   EXPECT_EQ(sc.err.str(), "");
-  EXPECT_EQ(ref.nSpeciesCount, 1571 + 2);
-  EXPECT_EQ(ref.nNVCCount, 856);
-  EXPECT_EQ(ref.nSpeciesTableCount, 20000);
-  EXPECT_STREQ(ref.arrSpecies[3].szShortName, "abie abie");
-  EXPECT_STREQ(ref.arrSpecies[3].szFullName, "Abietinella abietina");
-  EXPECT_EQ(ref.arrSpecies[3].nSpeciesCode, 3001);
-  EXPECT_STREQ(ref.arrNVCData[1].szNVCType, "A1");
-  EXPECT_STREQ(ref.arrNVCData[1].szEunisName, "Free-floating vegetation");
+  EXPECT_EQ(ref->nSpeciesCount, 1820 + 2);
+  EXPECT_EQ(ref->nNVCCount, 856);
+  EXPECT_EQ(ref->nSpeciesTableCount, 45916);
+  EXPECT_EQ(Lines(ReadWholeFile(dir + "/" + kDataName)).size(), 45916u);
+  EXPECT_STREQ(ref->arrNVCData[1].szNVCType, "A1");
+  EXPECT_STREQ(ref->arrNVCData[1].szEunisName, "Free-floating vegetation");
   // The file is sorted by short name, as name lookups require.
-  for (int i = 4; i <= ref.nSpeciesCount; ++i) {
-    ASSERT_LT(std::string(ref.arrSpecies[i - 1].szShortName), std::string(ref.arrSpecies[i].szShortName))
+  for (int i = 4; i <= ref->nSpeciesCount; ++i) {
+    ASSERT_LT(std::string(ref->arrSpecies[i - 1].szShortName), std::string(ref->arrSpecies[i].szShortName))
         << i;
   }
-  CheckTables(ref, ReadFacts(dir, 1u << 30));
+  CheckTables(*ref, ReadFacts(dir, 1u << 30));
 }
 
-TEST(SharedReferenceFiles, FullTablesLoadUpToTheCapacityIntact) {
-  std::string dir = SharedDir() + "/refdata-full";
-  RefFolder f;
+TEST(BundledTables, OlderNamesShareTheCodeOfTheCurrentName) {
+  const std::string dir = ProjectDir() + "/data/nvc";
+  auto ref = NewRefData();
   ScriptedConsole sc("", dir);
-  RefData& ref = f.ref();
-  LoadReferenceData(sc.con, ref);
-  EXPECT_EQ(sc.out.str(), LoadMessages());
-  EXPECT_EQ(CountOf(sc.err.str(), "\n"), 1);
-  EXPECT_NE(sc.err.str().find("VegmatchNVCData3.txt"), std::string::npos);
-  EXPECT_NE(sc.err.str().find("20000"), std::string::npos);
-  EXPECT_EQ(Lines(ReadWholeFile(dir + "/" + kDataName)).size(), 45916u);
-  // The facts of the first 20000 lines of the file.
-  CheckTables(ref, ReadFacts(dir, kTableLineCapacity));
+  ASSERT_TRUE(LoadReferenceData(sc.con, *ref));
+  auto codeOf = [&](const char* shortName) {
+    for (int i = 3; i <= ref->nSpeciesCount; ++i) {
+      if (std::string(ref->arrSpecies[i].szShortName) == shortName) return ref->arrSpecies[i].nSpeciesCode;
+    }
+    return int16_t{-1};
+  };
+  for (auto pair : {std::make_pair("desc flex", "aven flex")}) {
+    const int older = codeOf(pair.first);
+    ASSERT_GT(older, 0) << pair.first;
+    EXPECT_EQ(older, codeOf(pair.second));
+    // Both names reach the same association lines.
+    const int a = DictionaryRowOfCode(*ref, older);
+    EXPECT_GT(ref->arrSpeciesBySpeciesIndex[a].nEndIndex, 0);
+  }
 }
 
 }  // namespace

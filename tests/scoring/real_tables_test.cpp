@@ -45,7 +45,7 @@ struct FileLine {
 };
 
 TEST(RealTables, OwnSpeciesGiveEachCommunityItsFullConstancyProfile) {
-  const std::string dir = SharedDir() + "/refdata";
+  const std::string dir = ProjectDir() + "/data/nvc";
 
   // The dictionary's codes, the units in file order, and each unit's lines (of its
   // last block, which is the one the loader keeps), all read from the file text.
@@ -112,6 +112,47 @@ TEST(RealTables, OwnSpeciesGiveEachCommunityItsFullConstancyProfile) {
     ++checked;
   }
   EXPECT_GT(checked, 800);
+}
+
+// A stand drawn from a unit whose lines lie past line 32767 of the association
+// file (constancy-I species included) fits that unit best: the whole tables are
+// loaded, and 32-bit indices reach those lines.
+TEST(RealTables, StandsOfUnitsLateInTheFileFitTheirOwnUnitFirst) {
+  const std::string dir = ProjectDir() + "/data/nvc";
+  std::unique_ptr<AppState> st = NewAppState();
+  ScriptedConsole console("", dir);
+  ASSERT_TRUE(LoadReferenceData(console.con, st->ref));
+  BuildQuantTables(st->scoring);
+  BuildNVCTotals(st->ref, st->scoring);
+  const RefData& ref = st->ref;
+
+  int tested = 0;
+  for (const char* code : {"SM13c", "U18", "U2a"}) {
+    int unit = 0;
+    for (int g = 1; g <= ref.nNVCCount; ++g) {
+      if (std::string(ref.arrNVCData[g].szNVCType) == code) unit = g;
+    }
+    ASSERT_NE(unit, 0) << code;
+    const NVCUnit& u = ref.arrNVCData[unit];
+    ASSERT_GT(u.nSpeciesTableEndIndex, 32767) << code;
+    // Every species of the unit, at the cover its Domin class stands for.
+    SampleState& s = st->sample;
+    s = SampleState{};
+    bool rare = false;
+    for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
+      const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+      if (DictionaryRowOfCode(ref, line.nSpeciesCode) == 0 || !IsValidQuant(line.nQuant)) continue;
+      if (line.nQuant <= 10) rare = true;
+      const int percent = st->scoring.nDominPercent[(line.nQuant - 1) % 10 + 1];
+      s.arrSample[++s.nSampleEntries] = {line.nSpeciesCode, 0, static_cast<int16_t>(percent), 1};
+    }
+    EXPECT_TRUE(rare) << code << " has constancy-I species";
+    ScoreSample(ref, s, 1, st->scoring);
+    RankTopFits(ref, 5, st->scoring);
+    EXPECT_STREQ(ref.arrNVCData[st->scoring.arrTopFits[1].nNVCIndex].szNVCType, code);
+    ++tested;
+  }
+  EXPECT_EQ(tested, 3);
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ class Tables {
       r.arrSpecies[i].nSpeciesCode = static_cast<int16_t>(codes_[i - 3]);
       r.arrSortedSpecies[i] = {static_cast<int16_t>(codes_[i - 3]), static_cast<int16_t>(i)};
     }
-    std::sort(r.arrSortedSpecies + 1, r.arrSortedSpecies + n + 1,
+    std::sort(r.arrSortedSpecies.begin() + 1, r.arrSortedSpecies.begin() + n + 1,
               [](const SortedSpeciesEntry& a, const SortedSpeciesEntry& b) {
                 return a.nSpeciesCode != b.nSpeciesCode ? a.nSpeciesCode < b.nSpeciesCode
                                                         : a.nSpeciesIndex < b.nSpeciesIndex;

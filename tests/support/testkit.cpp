@@ -45,7 +45,6 @@ void TempDir::CopyIn(const std::string& fromPath, const std::string& name) const
 }
 
 std::string ProjectDir() { return VM_SOURCE_DIR; }
-std::string SharedDir() { return std::string(VM_SOURCE_DIR) + "/../shared"; }
 
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

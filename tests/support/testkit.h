@@ -26,9 +26,8 @@ class TempDir {
   std::string path_;
 };
 
-// The project root and the read-only shared material beside it.
+// The project root.
 std::string ProjectDir();
-std::string SharedDir();
 
 std::string ReadWholeFile(const std::string& path);
 
