@@ -26,16 +26,6 @@ inline std::unique_ptr<AppState> NewAppState() {
   return std::unique_ptr<AppState>(new AppState());
 }
 
-// The folder of the NVC tables that come with the program: VEGMATCH_TABLES when
-// set, else <executable>/../share/vegmatch/nvc when the tables are installed
-// there, else (in the build tree) the data/nvc folder of the sources.
-std::string BundledTablesFolder();
-
-// The folder the reference files are read from: the console's folder when it
-// holds all three, else the bundled folder (said on the error stream). Nothing
-// when neither is complete, after saying which files are missing where.
-std::optional<std::string> ChooseTablesFolder(Console& con, const std::string& bundled);
-
 // The whole run sequence on an allocated state; returns the exit status: 0, or
 // 1 when no complete set of reference files can be found or read.
 int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +89,16 @@ constexpr const char* kAssociationFile = "VegmatchNVCData3.txt";
 
 // The reference files missing from a folder (empty: all three are there).
 std::vector<std::string> MissingReferenceFiles(const std::string& folder);
+
+// The folder of the NVC tables that come with the program: VEGMATCH_TABLES when
+// set, else <executable>/../share/vegmatch/nvc when the tables are installed
+// there, else (in the build tree) the data/nvc folder of the sources.
+std::string BundledTablesFolder();
+
+// The folder the reference files are read from: the console's folder when it
+// holds all three, else the bundled folder (said on the error stream). Nothing
+// when neither is complete, after saying which files are missing where.
+std::optional<std::string> ChooseTablesFolder(Console& con, const std::string& bundled);
 
 // The three loaders, in the order LoadReferenceData runs them, reading from a
 // folder. Each returns the number of malformed lines it skipped, or -1 when the

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/app.h"
+#include "refdata/refdata.h"
 
 namespace {
 
