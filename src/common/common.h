@@ -76,6 +76,20 @@ void CopyField(char* dst, const char* src, int width);
 // Removes one trailing line feed, if any. Returns the new length.
 int StripLineEnd(char* buf);
 
+// True when the n characters of buf hold a NUL byte (a damaged or binary file:
+// every text after it would be lost to the C string functions).
+bool HoldsNul(const char* buf, int n);
+
+// A reference-file number: the whole field must be an integer in decimal digits,
+// with an optional sign and blanks around it ("12", " -7 "); any other text
+// ("", "1e308", "12abc", "2.5") is no whole number. The value is read as
+// ReadLong reads it (beyond the range of long it sticks at its ends).
+struct WholeNumber {
+  bool whole;
+  long value;  // 0 when not whole
+};
+WholeNumber ReadWholeNumber(const char* s);
+
 // Integer conversion as the C library's atoi reads it (leading blanks, one sign,
 // digits up to the first non-digit; no number gives 0). Out-of-range values are
 // clamped to the int range instead of being undefined.
@@ -128,12 +142,20 @@ class File {
 // the file's error flag.
 void FileSay(std::FILE* fp, const char* fmt, ...) VM_PRINTF(2, 3);
 
+// What a carriage return that no line feed follows is: the end of a line (data
+// and reference files, which some programs save with CR alone between lines), or
+// text (the help file, whose pages are shown as they stand).
+enum class LoneCr { kEndsLine, kText };
+
 // Reads one line piece the way fgets does: at most size-1 characters, up to and
-// including the line end, zero-terminated. A carriage return directly before a
-// line feed belongs to the line end and is dropped, so CRLF files read like LF
-// files. Returns the number of characters stored, or -1 when the file had ended
-// before any character was read.
-int ReadFilePiece(std::FILE* fp, char* buf, int size);
+// including the line end, zero-terminated. The line end comes back as one line
+// feed: a carriage return directly before a line feed belongs to it, so CRLF
+// files read like LF files, and so does a lone carriage return unless it is
+// read as text. At the start of the file a UTF-8 byte-order mark is skipped: it
+// names the encoding and is no part of the text. Returns the number of
+// characters stored (a NUL byte among them counts; see HoldsNul), or -1 when
+// the file had ended before any character was read.
+int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr = LoneCr::kEndsLine);
 
 // The path of a file name inside a folder (empty: the working directory).
 std::string PathIn(const std::string& dir, std::string_view name);

@@ -28,10 +28,28 @@ void FileSay(std::FILE* fp, const char* fmt, ...) {
   std::fwrite(s.data(), 1, s.size(), fp);
 }
 
-int ReadFilePiece(std::FILE* fp, char* buf, int size) {
+namespace {
+
+// Reads past a UTF-8 byte-order mark at the read position; anything else is
+// left to be read.
+void SkipByteOrderMark(std::FILE* fp) {
+  static const unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+  for (unsigned char expected : kMark) {
+    if (getc_unlocked(fp) != expected) {
+      std::fseek(fp, 0, SEEK_SET);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
   if (size <= 0) return -1;
   buf[0] = '\0';
   if (fp == nullptr || size == 1) return -1;
+  // Only a file that can seek tells its position; the mark is looked for there.
+  if (std::ftell(fp) == 0) SkipByteOrderMark(fp);
   int n = 0;
   bool any = false;
   // A file is read by one thread only, so stdio's per-call locking is skipped.
@@ -43,8 +61,9 @@ int ReadFilePiece(std::FILE* fp, char* buf, int size) {
       int next = getc_unlocked(fp);
       if (next == '\n') {
         c = '\n';
-      } else if (next != EOF) {
-        std::ungetc(next, fp);
+      } else {
+        if (next != EOF) std::ungetc(next, fp);
+        if (loneCr == LoneCr::kEndsLine) c = '\n';
       }
     }
     buf[n++] = static_cast<char>(c);

@@ -37,6 +37,21 @@ int StripLineEnd(char* buf) {
   return n;
 }
 
+bool HoldsNul(const char* buf, int n) {
+  return n > 0 && std::memchr(buf, '\0', static_cast<size_t>(n)) != nullptr;
+}
+
+WholeNumber ReadWholeNumber(const char* s) {
+  const char* p = s;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '+' || *p == '-') ++p;
+  if (*p < '0' || *p > '9') return WholeNumber{false, 0};
+  while (*p >= '0' && *p <= '9') ++p;
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p != '\0') return WholeNumber{false, 0};
+  return WholeNumber{true, ReadLong(s)};
+}
+
 void CopyField(char* dst, const char* src, int width) {
   int i = 0;
   for (; i < width && src[i] != '\0'; ++i) dst[i] = src[i];

@@ -40,6 +40,8 @@ struct RunSettings {
   File fpResults;
   File fpDataFile;
   File fpRecordFile;
+  char szDataFileName[kFileNameSize];  // the data file as named in the dialogue
+  int32_t nDataFileLine;               // data-file lines read to their end so far
   int32_t nSampleCounter;
   // A write failure of a file is reported once, not after every sample.
   bool bResultsFailureReported;

@@ -91,8 +91,13 @@ bool OpenDataFile(Console& con, RunSettings& rs) {
   char answer[kFileNameSize];
   for (;;) {
     bool got = ReadAnswerLine(con, answer, kFileNameSize);
-    rs.fpDataFile = OpenReadable(con, answer[0] != '\0' ? answer : kDefaultSample);
-    if (rs.fpDataFile) return true;
+    const char* name = answer[0] != '\0' ? answer : kDefaultSample;
+    rs.fpDataFile = OpenReadable(con, name);
+    if (rs.fpDataFile) {
+      CopyField(rs.szDataFileName, name, kFileNameSize - 1);
+      rs.nDataFileLine = 0;
+      return true;
+    }
     Say(con, "\n  *** ERROR *** File does not exist\n Type another name\n");
     if (!got) return false;
   }

@@ -87,7 +87,8 @@ void ShowHelpFile(Console& con, int pageLength) {
   bool ended = false;
   while (!ended) {
     for (int line = 0; line < pageLength; ++line) {
-      if (ReadFilePiece(fp, piece, kHelpPieceSize) < 0) {
+      // The pages are shown as the file holds them, a lone carriage return included.
+      if (ReadFilePiece(fp, piece, kHelpPieceSize, LoneCr::kText) < 0) {
         ended = true;
         break;
       }

@@ -4,10 +4,13 @@
 //
 // Whatever the files hold, nothing is written past a field or a table: over-long
 // text is cut to its field, and a file with more lines than its table holds is
-// read up to the capacity. Each such event is noted on the error stream; the
-// console output carries only the loaders' own messages. What the loaders leave
-// behind is checked once, by CheckReferenceTables.
+// read up to the capacity; a line that holds a NUL byte, or a number that is not
+// a whole integer within its range, is skipped; a file that gives no record is
+// said to be empty. Each such event is noted on the error stream; the console
+// output carries only the loaders' own messages. What the loaders leave behind is
+// checked once, by CheckReferenceTables.
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cctype>
 #include <cstring>
@@ -38,7 +41,8 @@ constexpr int kNewSpeciesCodeBase = kFirstNewSpeciesCode - 1;
 // ---- character reading ---------------------------------------------------------
 
 // Hands out the characters of a file one by one, reading it in pieces through
-// ReadFilePiece, so that CR LF comes out as a single line feed.
+// ReadFilePiece, so that CR LF and a lone CR come out as a single line feed. It
+// counts the NUL bytes it hands out, so a reader can tell a line that held one.
 class CharSource {
  public:
   explicit CharSource(std::FILE* fp) : fp_(fp) {}
@@ -50,8 +54,10 @@ class CharSource {
   int Get() {
     int c = Peek();
     if (c != EOF) ++pos_;
+    if (c == 0) ++nuls_;
     return c;
   }
+  long Nuls() const { return nuls_; }
 
  private:
   bool Refill() {
@@ -71,6 +77,7 @@ class CharSource {
   int len_ = 0;
   int pos_ = 0;
   bool ended_ = false;
+  long nuls_ = 0;
 };
 
 bool IsBlank(int c) { return c != '\n' && c != EOF && std::isspace(c) != 0; }
@@ -86,6 +93,7 @@ struct DictionaryRecord {
   char fullName[kFullNameWidth + 1] = {};
   bool cut = false;          // some text was longer than its field
   bool codeRunsOn = false;   // no white space after the code's (at most 4) characters
+  bool nul = false;          // the line held a NUL byte
 };
 
 // Reads a run of characters up to white space or the line end, keeping at most
@@ -109,8 +117,16 @@ void SkipBlanks(CharSource& src) {
 // "%4hd %s %s %[^\n]\n" reads it, with one difference: a record never reaches
 // into the next line, so a line with fewer than four fields leaves the missing
 // ones empty instead of taking them from the line below. White space, blank
-// lines included, is skipped before a record.
+// lines included, is skipped before a record. A line that holds a NUL byte is
+// read to its end and comes back as a record marked nul, whatever else it holds.
 enum class RecordRead { kRecord, kEnd, kNotANumber };
+
+// Reads to the end of the line, its line end included.
+void FinishLine(CharSource& src, int& lineNo) {
+  int c = src.Get();
+  while (c != EOF && c != '\n') c = src.Get();
+  if (c == '\n') ++lineNo;
+}
 
 RecordRead ReadDictionaryRecord(CharSource& src, int& lineNo, DictionaryRecord& rec) {
   rec = DictionaryRecord();
@@ -119,6 +135,7 @@ RecordRead ReadDictionaryRecord(CharSource& src, int& lineNo, DictionaryRecord& 
   }
   rec.line = lineNo;
   if (src.Peek() == EOF) return RecordRead::kEnd;
+  const long nulsBefore = src.Nuls();
 
   // The code: an optional sign and digits, 4 characters at most.
   int width = 0;
@@ -137,7 +154,12 @@ RecordRead ReadDictionaryRecord(CharSource& src, int& lineNo, DictionaryRecord& 
     ++width;
     ++digits;
   }
-  if (digits == 0) return RecordRead::kNotANumber;
+  if (digits == 0) {
+    if (src.Peek() != 0) return RecordRead::kNotANumber;
+    FinishLine(src, lineNo);
+    rec.nul = true;
+    return RecordRead::kRecord;
+  }
   rec.code = static_cast<int16_t>(negative ? -value : value);
   rec.fields = 1;
   c = src.Peek();
@@ -166,10 +188,8 @@ RecordRead ReadDictionaryRecord(CharSource& src, int& lineNo, DictionaryRecord& 
     if (n > 0) rec.fields = 4;
     rec.cut = rec.cut || n > kFullNameWidth;
   }
-  // Consume the line end.
-  for (c = src.Get(); c != EOF && c != '\n'; c = src.Get()) {
-  }
-  if (c == '\n') ++lineNo;
+  FinishLine(src, lineNo);
+  rec.nul = src.Nuls() != nulsBefore;
   return RecordRead::kRecord;
 }
 
@@ -189,15 +209,18 @@ bool ComposeShortName(const char* first, const char* second, char* dst) {
 
 // ---- tab-separated lines ---------------------------------------------------------
 
-// Reads one line of at most 511 characters (line end not kept). Returns 1 for a
-// line, 0 at the end of the file, -1 for a line that is too long.
-int ReadTextLine(std::FILE* fp, char* buf) {
+// Reads one line of at most 511 characters (line end not kept).
+enum class TextLine { kLine, kEnd, kTooLong, kNul };
+TextLine ReadTextLine(std::FILE* fp, char* buf) {
   int n = ReadFilePiece(fp, buf, kLineBufferSize);
-  if (n < 0) return 0;
-  if (n > kMaxLineLength && buf[n - 1] != '\n') return -1;
+  if (n < 0) return TextLine::kEnd;
+  if (n > kMaxLineLength && buf[n - 1] != '\n') return TextLine::kTooLong;
+  if (HoldsNul(buf, n)) return TextLine::kNul;
   StripLineEnd(buf);
-  return 1;
+  return TextLine::kLine;
 }
+
+constexpr const char kNulRefusal[] = "the line holds a NUL byte; it is skipped";
 
 // Copies the field that starts at p (up to the next tab or the end of the line)
 // into dst, cut to width. Returns the start of the next field, or null when this
@@ -343,6 +366,11 @@ int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder)
     DictionaryRecord rec;
     RecordRead got;
     while ((got = ReadDictionaryRecord(src, lineNo, rec)) == RecordRead::kRecord) {
+      if (rec.nul) {
+        Diagnose(con.err, At(kDictionaryFile, rec.line), kNulRefusal);
+        ++skipped;
+        continue;
+      }
       if (i - 2 == kMaxDictionaryLines) {
         Diagnose(con.err, At(kDictionaryFile, rec.line),
                  Fmt("more than %d species lines; reading stops here", kMaxDictionaryLines));
@@ -381,6 +409,7 @@ int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder)
       Diagnose(con.err, kDictionaryFile, "error reading the file; it was not read to its end");
       readFailed = true;
     }
+    if (i == 2) Diagnose(con.err, kDictionaryFile, "no species name was read");
   }
 
   ref.nSpeciesCount = i;
@@ -389,10 +418,15 @@ int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder)
   ref.arrSortedSpecies.resize(rows);
   SortSpecies(ref.arrSortedSpecies.data(), ref.nSpeciesCount);
 
+  // One pass over the sorted index: the first row of each code is the one the
+  // halving search finds (FindSortedRowByCode).
   ref.arrSpeciesIndexByCode.assign(static_cast<size_t>(CodeIndexSizeFor(ref)) + 1, 0);
-  for (int c = 1; c <= LastRow(ref.arrSpeciesIndexByCode); ++c) {
-    int row = FindSortedRowByCode(ref, c);
-    ref.arrSpeciesIndexByCode[c] = row == 0 ? 0 : ref.arrSortedSpecies[row].nSpeciesIndex;
+  for (int j = 1; j <= ref.nSpeciesCount; ++j) {
+    const SortedSpeciesEntry& e = ref.arrSortedSpecies[j];
+    const bool first = j == 1 || ref.arrSortedSpecies[j - 1].nSpeciesCode != e.nSpeciesCode;
+    if (first && InCodeIndex(ref, e.nSpeciesCode)) {
+      ref.arrSpeciesIndexByCode[e.nSpeciesCode] = e.nSpeciesIndex;
+    }
   }
   return readFailed ? -1 : skipped;
 }
@@ -463,11 +497,16 @@ int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& fold
     char line[kLineBufferSize];
     int lineNo = 0;
     for (;;) {
-      int got = ReadTextLine(file.get(), line);
-      if (got == 0) break;
+      const TextLine got = ReadTextLine(file.get(), line);
+      if (got == TextLine::kEnd) break;
       ++lineNo;
       auto where = [&] { return At(kDefinitionsFile, lineNo); };
-      if (got < 0) {
+      if (got == TextLine::kNul) {
+        Diagnose(con.err, where(), kNulRefusal);
+        ++skipped;
+        continue;
+      }
+      if (got == TextLine::kTooLong) {
         Diagnose(con.err, where(),
                  Fmt("the line is longer than %d characters; it and the lines after it are not "
                      "read",
@@ -498,6 +537,7 @@ int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& fold
       Diagnose(con.err, kDefinitionsFile, "error reading the file; it was not read to its end");
       readFailed = true;
     }
+    if (k == 0) Diagnose(con.err, kDefinitionsFile, "no unit was read");
   }
   ref.nNVCCount = k;
   // One record past the last unit takes the lines of communities that are not defined.
@@ -517,8 +557,18 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
   int blockUnit = 0;  // unit of the current block; 0 before the first block
   int lineNo = 1;     // number of the next line
   int skipped = 0;
+  int usable = 0;     // lines whose three fields were read whole and within their ranges
   bool readFailed = false;
   std::unordered_map<std::string, int> unitOfCode;
+  // Codes within range that the dictionary lacks, in order of their first line;
+  // each is reported once, with the number of its lines.
+  struct UnknownCode {
+    int code;
+    int firstLine;
+    int lines;
+  };
+  std::vector<UnknownCode> unknownCodes;
+  std::unordered_map<int, size_t> unknownIndex;
 
   if (file) {
     char line[kLineBufferSize];
@@ -526,10 +576,10 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
     char species[kAssocFieldWidth + 1];
     char quant[kAssocFieldWidth + 1];
     for (;;) {
-      int got = ReadTextLine(file.get(), line);
-      if (got == 0) break;
+      const TextLine got = ReadTextLine(file.get(), line);
+      if (got == TextLine::kEnd) break;
       auto where = [&] { return At(kAssociationFile, lineNo); };
-      if (got < 0) {
+      if (got == TextLine::kTooLong) {
         Diagnose(con.err, where(),
                  Fmt("the line is longer than %d characters; it and the lines after it are not "
                      "read",
@@ -545,16 +595,27 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
         break;
       }
 
-      bool cut = false;
+      SpeciesTableLine& stored = GrowTo(ref.arrTbNVCToSpeciesJoinTable, lineNo);
+      if (got == TextLine::kNul) {
+        // Nothing of the line can be trusted: it stays in the current block but takes no part.
+        stored = SpeciesTableLine{0, 0};
+        Diagnose(con.err, where(), kNulRefusal);
+        ++skipped;
+        ++lineNo;
+        continue;
+      }
+
+      bool codeCut = false;
+      bool speciesCut = false;
+      bool quantCut = false;
       bool hasSpecies = false;
       bool hasQuant = false;
-      const char* p = TakeField(line, code, kAssocFieldWidth, cut);
-      p = NextField(p, species, kAssocFieldWidth, cut, hasSpecies);
-      NextField(p, quant, kAssocFieldWidth, cut, hasQuant);
+      const char* p = TakeField(line, code, kAssocFieldWidth, codeCut);
+      p = NextField(p, species, kAssocFieldWidth, speciesCut, hasSpecies);
+      NextField(p, quant, kAssocFieldWidth, quantCut, hasQuant);
       hasSpecies = hasSpecies && species[0] != '\0';
       hasQuant = hasQuant && quant[0] != '\0';
 
-      SpeciesTableLine& stored = GrowTo(ref.arrTbNVCToSpeciesJoinTable, lineNo);
       if (code[0] == '\0') {
         // No community code: the line stays in the current block but takes no part.
         stored = SpeciesTableLine{0, 0};
@@ -587,19 +648,49 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
         ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = 0;
       }
 
-      stored.nSpeciesCode = hasSpecies ? ClampToInt16(ReadLong(species)) : 0;
-      stored.nQuant = (hasSpecies && hasQuant) ? ClampToInt16(ReadLong(quant)) : 0;
-      if (!hasSpecies || !hasQuant) {
-        Diagnose(con.err, where(), "species or quant field missing; the line takes no part");
-        ++skipped;
-      } else if (!IsValidQuant(stored.nQuant)) {
-        Diagnose(con.err, where(),
-                 Fmt("quant %d outside 1..%d; the line takes no part", stored.nQuant, kQuantCodes));
-        ++skipped;
-      }
-      if (cut) {
+      if (codeCut || speciesCut || quantCut) {
         Diagnose(con.err, where(),
                  Fmt("a field longer than %d characters was cut", kAssocFieldWidth));
+      }
+      // Both numbers must be read whole: a prefix of "1e308" or of a cut field
+      // would credit the line to a real species or quant.
+      const WholeNumber speciesNumber =
+          hasSpecies && !speciesCut ? ReadWholeNumber(species) : WholeNumber{false, 0};
+      const WholeNumber quantNumber =
+          hasQuant && !quantCut ? ReadWholeNumber(quant) : WholeNumber{false, 0};
+      std::string refusal;
+      if (!hasSpecies || !hasQuant) {
+        stored.nSpeciesCode = hasSpecies ? ClampToInt16(ReadLong(species)) : 0;
+        stored.nQuant = 0;
+        refusal = "species or quant field missing";
+      } else {
+        stored.nSpeciesCode = ClampToInt16(speciesNumber.value);
+        stored.nQuant = ClampToInt16(quantNumber.value);
+        if (!speciesNumber.whole) {
+          refusal = speciesCut ? Fmt("species code longer than %d characters", kAssocFieldWidth)
+                               : Fmt("species code \"%s\" is not a whole number", species);
+        } else if (speciesNumber.value < 1 || speciesNumber.value > kMaxDictionaryCode) {
+          refusal = Fmt("species code %ld outside 1..%d", speciesNumber.value, kMaxDictionaryCode);
+        } else if (!quantNumber.whole) {
+          refusal = quantCut ? Fmt("quant longer than %d characters", kAssocFieldWidth)
+                             : Fmt("quant \"%s\" is not a whole number", quant);
+        } else if (!IsValidQuant(stored.nQuant)) {
+          refusal = Fmt("quant %ld outside 1..%d", quantNumber.value, kQuantCodes);
+        }
+      }
+      if (!refusal.empty()) {
+        // Every refused line holds a code or a quant that takes no part.
+        assert(stored.nSpeciesCode < 1 || stored.nSpeciesCode > kMaxDictionaryCode ||
+               !IsValidQuant(stored.nQuant));
+        Diagnose(con.err, where(), refusal + "; the line takes no part");
+        ++skipped;
+      } else {
+        ++usable;
+        if (ref.nSpeciesCount > 2 && DictionaryRowOfCode(ref, stored.nSpeciesCode) == 0) {
+          const auto [at, added] = unknownIndex.try_emplace(stored.nSpeciesCode, unknownCodes.size());
+          if (added) unknownCodes.push_back(UnknownCode{stored.nSpeciesCode, lineNo, 0});
+          ++unknownCodes[at->second].lines;
+        }
       }
       ++lineNo;
     }
@@ -607,6 +698,12 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       Diagnose(con.err, kAssociationFile, "error reading the file; it was not read to its end");
       readFailed = true;
     }
+    for (const UnknownCode& u : unknownCodes) {
+      Diagnose(con.err, At(kAssociationFile, u.firstLine),
+               Fmt("species code %d is not in the dictionary; its %d line%s take%s no part",
+                   u.code, u.lines, u.lines == 1 ? "" : "s", u.lines == 1 ? "s" : ""));
+    }
+    if (usable == 0) Diagnose(con.err, kAssociationFile, "no usable association line was read");
   }
 
   if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
@@ -625,10 +722,27 @@ std::vector<std::string> MissingReferenceFiles(const std::string& folder) {
   return missing;
 }
 
+namespace {
+
+// The regrouped lines: those of a unit, a dictionary species and a valid quant.
+int LinesTakingPart(const RefData& ref) {
+  int n = 0;
+  for (int t = 1; t <= ref.nSpeciesTableCount; ++t) {
+    if (ref.arrTbSpeciesToNVCJoinTable[t].nNVCIndex != 0) ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
 bool LoadReferenceData(Console& con, RefData& ref, const std::string& folder) {
-  const int skipped[] = {LoadSpeciesDictionary(con, ref, folder),
-                         LoadCommunityDefinitions(con, ref, folder),
-                         LoadAssociationTables(con, ref, folder)};
+  const int dictionary = LoadSpeciesDictionary(con, ref, folder);
+  const int definitions = LoadCommunityDefinitions(con, ref, folder);
+  const int associations = LoadAssociationTables(con, ref, folder);
+  return FinishReferenceData(con, ref, {dictionary, definitions, associations});
+}
+
+bool FinishReferenceData(Console& con, RefData& ref, const std::array<int, 3>& skipped) {
   ref.nSpeciesEntries = ref.nSpeciesCount;
   ref.nNextNewSpeciesCode = kNewSpeciesCodeBase;
   CheckReferenceTables(ref);
@@ -642,6 +756,14 @@ bool LoadReferenceData(Console& con, RefData& ref, const std::string& folder) {
     Diagnose(con.err, "",
              Fmt("%d malformed line%s of the reference files %s skipped (see above)", total,
                  total == 1 ? "" : "s", total == 1 ? "was" : "were"));
+  }
+  // Without a line that joins a unit to a species of the dictionary every fit of
+  // every sample would be 0: such tables are refused rather than scored.
+  if (whole && LinesTakingPart(ref) == 0) {
+    Diagnose(con.err, "",
+             "no association line joins a unit to a species of the dictionary (see above); "
+             "no sample can be scored");
+    return false;
   }
   return whole;
 }

@@ -7,6 +7,7 @@
 // scoring and report code reads the tables without clamping.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -109,12 +110,20 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
 
 // All three, then the start of the new-species rows, then CheckReferenceTables;
 // the skipped lines are counted once at the end. False when a file could not be
-// read to its end, which is an error rather than a short table. The one-argument
-// form reads the console's folder.
+// read to its end, which is an error rather than a short table, and when no
+// association line joins a unit to a species of the dictionary (an empty file,
+// for one), since every fit would then be 0. The one-argument form reads the
+// console's folder.
 bool LoadReferenceData(Console& con, RefData& ref, const std::string& folder);
 inline bool LoadReferenceData(Console& con, RefData& ref) {
   return LoadReferenceData(con, ref, con.dir);
 }
+
+// The end of LoadReferenceData, after the three loaders (skipped: what each
+// returned, in their order); for a caller that loads one file again on tables
+// whose earlier files are already loaded (a loader relies only on the tables of
+// the files before it, and sets every table it fills anew).
+bool FinishReferenceData(Console& con, RefData& ref, const std::array<int, 3>& skipped);
 
 // Asserts what the loaders guarantee: counts within their tables, unit ranges
 // within the lines read, regrouped lines of real units with valid quants, code

@@ -86,29 +86,46 @@ struct Tables {
 
 void WriteTo(const File& fp, const std::string& text) { FileSay(fp.get(), "%s", text.c_str()); }
 
+enum class DataLine { kLine, kRefused, kEnded };
+
 // Reads one data-file line of at most 79 characters, without its line end; the
-// rest of a longer line is left for the next read. Returns false at the end of
-// the file (or on a read error, which is reported).
-bool ReadDataLine(Console& con, std::FILE* fp, char* buf) {
-  int n = ReadFilePiece(fp, buf, kLineSize);
+// rest of a longer line is left for the next read. A line that holds a NUL byte
+// is refused, with a message naming the file and line: the text after the NUL
+// could not be read, and would be lost without a word. kEnded at the end of the
+// file (or on a read error, which is reported).
+DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
+  std::FILE* fp = rs.fpDataFile.get();
+  const long lineNo = static_cast<long>(rs.nDataFileLine) + 1;
+  const int n = ReadFilePiece(fp, buf, kLineSize);
   if (n < 0) {
     if (fp != nullptr && std::ferror(fp)) Diagnose(con.err, "", "error reading the data file");
-    return false;
+    return DataLine::kEnded;
   }
-  if (n == kLineSize - 1 && buf[n - 1] != '\n') {
+  bool ended = buf[n - 1] == '\n';
+  if (n == kLineSize - 1 && !ended) {
     // A line of exactly 79 characters takes its line end with it; otherwise the
     // line end would be read next as a blank line and end the sample early.
     int c = std::fgetc(fp);
     if (c == '\r') {
+      // CR LF, or a lone carriage return: a line end either way.
       int d = std::fgetc(fp);
-      // A lone carriage return is no line end; it is dropped and the line goes on.
       if (d != '\n' && d != EOF) std::ungetc(d, fp);
-    } else if (c != '\n' && c != EOF) {
+      ended = true;
+    } else if (c == '\n') {
+      ended = true;
+    } else if (c != EOF) {
       std::ungetc(c, fp);
     }
   }
+  if (ended) ++rs.nDataFileLine;
+  const bool nul = HoldsNul(buf, n);
   StripLineEnd(buf);
-  return true;
+  if (nul) {
+    const char* name = rs.szDataFileName[0] != '\0' ? rs.szDataFileName : "data file";
+    Diagnose(con.err, At(name, lineNo), "the line holds a NUL byte; it is refused");
+    return DataLine::kRefused;
+  }
+  return DataLine::kLine;
 }
 
 EntryResult EndOfConsoleInput(Console& con) {
@@ -123,11 +140,11 @@ EntryResult EndDataRun(Console& con) {
 
 // A data file may hold more samples than one run takes; the user must learn that
 // the results file does not cover the whole file.
-void ReportUnreadSamples(Console& con, const RunSettings& rs) {
+void ReportUnreadSamples(Console& con, RunSettings& rs) {
   char line[kLineSize];
   bool more = false;
-  while (ReadDataLine(con, rs.fpDataFile.get(), line)) {
-    if (line[0] != '\0') {
+  for (DataLine got; (got = ReadDataLine(con, rs, line)) != DataLine::kEnded;) {
+    if (got == DataLine::kRefused || line[0] != '\0') {
       more = true;
       break;
     }
@@ -163,6 +180,16 @@ LineOutcome RefuseFullSample(Console& con) {
   return LineOutcome::kIgnored;
 }
 
+// A line that cannot be taken is shown, and for a data file in the tabulated
+// format written to the results too.
+LineOutcome IgnoreBadLine(Console& con, const EntryContext& ctx, const RunSettings& rs,
+                          const char* line) {
+  std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
+  con.out << msg;
+  if (!ctx.keyboard && rs.nOutputFormat == 1) WriteTo(rs.fpResults, msg);
+  return LineOutcome::kIgnored;
+}
+
 // One species line (markers still in it): parsed, resolved and put into the sample.
 LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* line) {
   RunSettings& rs = t.rs;
@@ -184,12 +211,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
 
   // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
   const double tenfold = std::floor(cover * 10.0 + 0.001);
-  if (!parsed.ok) {
-    std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
-    con.out << msg;
-    if (!ctx.keyboard && rs.nOutputFormat == 1) WriteTo(rs.fpResults, msg);
-    return LineOutcome::kIgnored;
-  }
+  if (!parsed.ok) return IgnoreBadLine(con, ctx, rs, line);
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
   int row = FindSpeciesRow(t.ref, key);
@@ -197,9 +219,12 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
     // A full sample takes no new line; asking the menu (or creating a species)
     // for a line that is then refused would only mislead.
     if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
-    row = ResolveUnknownName(con, t.ref, rs, key);
+    const NameChoice choice = ResolveUnknownName(con, t.ref, rs, key);
+    row = choice.row;
     if (row == 0) {
-      if (ctx.keyboard && ConsoleInputEnded(con)) return LineOutcome::kInputEnded;
+      // DELETE (or a refused new name) drops the line; only a menu left without
+      // any answer ends the run here.
+      if (ctx.keyboard && !choice.answered) return LineOutcome::kInputEnded;
       if (ctx.keyboard && ctx.nNextRow > 1) {
         ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, rs);
       }
@@ -258,10 +283,17 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
         con.out.flush();
         std::fflush(nullptr);
         if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
-      } else if (!ReadDataLine(con, rs.fpDataFile.get(), line)) {
-        // The end of the file ends this sample and, at the next request, the run.
-        rs.nSampleCounter = kDataFileEndedCounter;
-        fileEnded = true;
+      } else {
+        const DataLine got = ReadDataLine(con, rs, line);
+        if (got == DataLine::kRefused) {
+          IgnoreBadLine(con, ctx, rs, line);
+          continue;
+        }
+        if (got == DataLine::kEnded) {
+          // The end of the file ends this sample and, at the next request, the run.
+          rs.nSampleCounter = kDataFileEndedCounter;
+          fileEnded = true;
+        }
       }
     }
     pending = false;
@@ -360,9 +392,12 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
         ReportUnreadSamples(con, rs);
         return EndDataRun(con);
       }
+      // Blank lines before a header are passed over, and so are refused ones.
+      DataLine got;
       do {
-        if (!ReadDataLine(con, rs.fpDataFile.get(), line)) return EndDataRun(con);
-      } while (line[0] == '\0');
+        got = ReadDataLine(con, rs, line);
+        if (got == DataLine::kEnded) return EndDataRun(con);
+      } while (got == DataLine::kRefused || line[0] == '\0');
       h = ParseSampleHeader(con, line, rs.nSampleCounter);
       if (h.refused) h.nMaxFreq = 0;  // taken as cover data
     }

@@ -82,14 +82,14 @@ int FindSpeciesRow(const RefData& ref, const char* key) {
   return 0;
 }
 
-int ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const char* key) {
+NameChoice ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const char* key) {
   if (rs.nInputSource == 1) {
     // A data file runs without questions: the name is taken as a new species.
     Say(con, "      *** Name not in dictionary ***  %-9s\n", key);
     if (rs.nOutputFormat == 1) {
       FileSay(rs.fpResults.get(), "      *** Name not in dictionary ***  %-9s\n", key);
     }
-    return CreateNewSpecies(con, ref, rs, key);
+    return NameChoice{CreateNewSpecies(con, ref, rs, key), true};
   }
 
   Say(con, "     *** Name not in dictionary ***  %-s\n\n", key);
@@ -142,11 +142,12 @@ int ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const 
   Say(con, "\n Type number of choice\n");
   con.out.flush();
   char answer[50];
-  ReadAnswerLine(con, answer, sizeof answer);  // end of input reads as empty: DELETE
+  // The end of the input reads as an empty answer: DELETE.
+  const bool answered = ReadAnswerLine(con, answer, sizeof answer);
   int choice = ReadInt(answer);
   if (choice < 1 || choice > count) choice = 2;
 
-  if (choice == 1) return CreateNewSpecies(con, ref, rs, key);
-  if (choice == 2) return 0;
-  return items[choice];
+  if (choice == 1) return NameChoice{CreateNewSpecies(con, ref, rs, key), answered};
+  if (choice == 2) return NameChoice{0, answered};
+  return NameChoice{items[choice], answered};
 }

@@ -59,8 +59,14 @@ struct NameBracket {
 };
 NameBracket FindNameBracket(const RefData& ref, const char* key);
 int FindSpeciesRow(const RefData& ref, const char* key);
-// Menu (keyboard) or new species (data file); returns a row, or 0 to drop the line.
-int ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const char* key);
+// Menu (keyboard) or new species (data file). row: the species row, or 0 to drop
+// the line; answered: false only when the console input ended before any answer
+// to the menu could be read (a data file asks nothing, so it is always true).
+struct NameChoice {
+  int row;
+  bool answered;
+};
+NameChoice ResolveUnknownName(Console& con, RefData& ref, const RunSettings& rs, const char* key);
 
 // ---- recaps and record ----------------------------------------------------------------
 enum class RecapMode { kShort, kFull, kRecord };

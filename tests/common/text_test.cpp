@@ -3,34 +3,87 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/common.h"
 #include "support/testkit.h"
 
 namespace {
 
-TEST(ReadFilePiece, CrLfReadsLikeLfAndLongLinesComeInPieces) {
+// The pieces ReadFilePiece gives for a file, joined by "|" ("-1" at the end).
+std::string Pieces(const std::string& content, int size, LoneCr loneCr) {
   TempDir dir;
-  dir.Write("f.txt", std::string("ab\r\ncd\n") + std::string(10, 'x') + "\nlast\r");
+  dir.Write("f.txt", content);
   std::FILE* fp = std::fopen(dir.File("f.txt").c_str(), "r");
-  ASSERT_NE(fp, nullptr);
-  char buf[6];
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), 3);
-  EXPECT_STREQ(buf, "ab\n");
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), 3);
-  EXPECT_STREQ(buf, "cd\n");
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), 5);
-  EXPECT_STREQ(buf, "xxxxx");
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), 5);
-  EXPECT_STREQ(buf, "xxxxx");
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), 1);
-  EXPECT_STREQ(buf, "\n");
-  // A lone carriage return at the end of the file is ordinary text.
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), 5);
-  EXPECT_STREQ(buf, "last\r");
-  EXPECT_EQ(ReadFilePiece(fp, buf, sizeof buf), -1);
-  EXPECT_STREQ(buf, "");
+  if (fp == nullptr) return "cannot open";
+  std::vector<char> buf(static_cast<size_t>(size));
+  std::string out;
+  for (int k = 0; k < 20; ++k) {
+    const int n = ReadFilePiece(fp, buf.data(), size, loneCr);
+    if (n < 0) {
+      out += "-1";
+      break;
+    }
+    out += std::string(buf.data(), static_cast<size_t>(n)) + "|";
+  }
   std::fclose(fp);
+  return out;
+}
+
+TEST(ReadFilePiece, LineEndsByteOrderMarksAndLongLines) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    const char* name;
+    std::string content;
+    LoneCr loneCr;
+    std::string pieces;
+  };
+  const Case cases[] = {
+      {"CR LF reads like LF; long lines come in pieces", "ab\r\ncd\n" + std::string(10, 'x') + "\n",
+       LoneCr::kEndsLine, "ab\n|cd\n|xxxxx|xxxxx|\n|-1"},
+      {"a lone CR ends a line, at the end of the file too", "ab\rcd\r\r\nef\r", LoneCr::kEndsLine,
+       "ab\n|cd\n|\n|ef\n|-1"},
+      {"a lone CR read as text", "a\rb\r\nlast\r", LoneCr::kText, "a\rb\n|last\r|-1"},
+      {"a byte-order mark at the start is skipped", bom + "ab\n" + bom + "\n", LoneCr::kEndsLine,
+       "ab\n|" + bom + "\n|-1"},
+      {"in either mode", bom + "a\rb", LoneCr::kText, "a\rb|-1"},
+      {"a file of a mark alone is empty", bom, LoneCr::kEndsLine, "-1"},
+      {"a part of a mark is text", "\xEF\xBBx\n", LoneCr::kEndsLine, "\xEF\xBBx\n|-1"},
+      {"NUL bytes are counted and kept", std::string("a\0b\n\0\n", 6), LoneCr::kEndsLine,
+       std::string("a\0b\n|\0\n|-1", 10)},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Pieces(c.content, 6, c.loneCr), c.pieces) << c.name;
+  }
+}
+
+TEST(ReadFilePiece, NothingIsReadIntoBuffersTooSmallForText) {
+  char buf[1] = {'x'};
+  EXPECT_EQ(ReadFilePiece(nullptr, buf, 1), -1);
+  EXPECT_EQ(buf[0], '\0');
+}
+
+TEST(WholeNumbers, OnlyAWholeFieldOfDigitsIsANumber) {
+  struct Case {
+    const char* text;
+    bool whole;
+    long value;
+  };
+  const Case cases[] = {
+      {"12", true, 12},     {" -7 ", true, -7},   {"+3\t", true, 3},
+      {"0", true, 0},       {"0012", true, 12},   {"99999999999", true, 99999999999L},
+      {"", false, 0},       {" ", false, 0},      {"1e308", false, 0},
+      {"12abc", false, 0},  {"2.5", false, 0},    {"- 3", false, 0},
+      {"1 2", false, 0},    {"+", false, 0},      {"0x1F", false, 0},
+  };
+  for (const Case& c : cases) {
+    const WholeNumber n = ReadWholeNumber(c.text);
+    EXPECT_EQ(n.whole, c.whole) << '"' << c.text << '"';
+    EXPECT_EQ(n.value, c.value) << '"' << c.text << '"';
+  }
+  EXPECT_TRUE(HoldsNul("a\0b", 3));
+  EXPECT_FALSE(HoldsNul("a\0b", 1));
 }
 
 TEST(NumberReading, ReadsAsTheCLibraryDoes) {

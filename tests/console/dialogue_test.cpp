@@ -135,6 +135,8 @@ TEST(RunSettingsDialogue, DataFileModeWithoutTheDefaultFile) {
   char line[20] = "";
   ASSERT_NE(std::fgets(line, sizeof line, d.rs.fpDataFile.get()), nullptr);
   EXPECT_STREQ(line, "Plot 1\n");
+  // The name that opened is kept for messages about the file's lines.
+  EXPECT_STREQ(d.rs.szDataFileName, "plots.txt");
   EXPECT_FALSE(dir.Exists("SAMP.txt"));
 }
 
@@ -152,6 +154,7 @@ TEST(RunSettingsDialogue, DataFileDefaultAndFoldersAsDataFiles) {
   char line[20] = "";
   ASSERT_NE(std::fgets(line, sizeof line, d.rs.fpDataFile.get()), nullptr);
   EXPECT_STREQ(line, "Plot 2\n");
+  EXPECT_STREQ(d.rs.szDataFileName, "SAMP.txt");
   // The data file is only read: the default results file is still created.
   EXPECT_TRUE(dir.Exists("TABLOUT.TXT"));
 }

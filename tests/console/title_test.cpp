@@ -146,6 +146,16 @@ TEST(ShowHelpFile, EmptyFileAndMissingFile) {
   EXPECT_EQ(Rest(empty), "REST");
 }
 
+TEST(ShowHelpFile, AByteOrderMarkIsSkippedAndALoneCarriageReturnIsText) {
+  TempDir dir;
+  // The mark names the encoding and is not shown; a lone CR stays inside its
+  // line, so the pages are cut as before.
+  dir.Write("HELP.txt", "\xEF\xBB\xBFone\rtwo\nthree\n");
+  ScriptedConsole sc("", dir.path());
+  ShowHelpFile(sc.con, 1);
+  EXPECT_EQ(sc.out.str(), kIndent + "one\rtwo\n" + kPause + kIndent + "three\n" + kPause + kPause);
+}
+
 TEST(ShowHelpFile, PageLengthBelowOneStillMovesThroughTheFile) {
   TempDir dir;
   dir.Write("HELP.txt", "one\ntwo\n");

@@ -160,7 +160,10 @@ TEST(AssociationMalformed, BadQuantsAndMissingFieldsKeepTheirLineButTakeNoPart) 
     if (ref.arrTbSpeciesToNVCJoinTable[e].nNVCIndex == 0) continue;
     ASSERT_TRUE(IsValidQuant(ref.arrTbSpeciesToNVCJoinTable[e].nQuant)) << e;
   }
-  EXPECT_EQ(CountOf(f.Err(), "outside 1..50"), 5);
+  EXPECT_EQ(CountOf(f.Err(), "outside 1..50"), 4);
+  EXPECT_EQ(CountOf(f.Err(), "species code 65548 outside 1..9000"), 1);
+  EXPECT_EQ(CountOf(f.Err(), "species code \"ab\" is not a whole number"), 1);
+  EXPECT_EQ(CountOf(f.Err(), "quant \"x\" is not a whole number"), 1);
   EXPECT_EQ(CountOf(f.Err(), "species or quant field missing"), 3);
   EXPECT_EQ(CountOf(f.Err(), "no community code"), 2);
   EXPECT_EQ(f.Out(), LoadMessages());

@@ -23,7 +23,7 @@ TEST(Definitions, FieldsAreTabSeparatedAndCopiedUnchanged) {
   EXPECT_STREQ(ref.arrNVCData[2].szNVCSubName, " \"q\" ");
   EXPECT_STREQ(ref.arrNVCData[3].szEunisName, "End");
   EXPECT_STREQ(ref.arrNVCData[4].szNVCType, "");
-  EXPECT_EQ(f.Err(), "");
+  EXPECT_EQ(f.Err(), kNothingToScore);
 }
 
 TEST(Definitions, BlankAndShortLinesAreUnitsWithEmptyMissingFields) {

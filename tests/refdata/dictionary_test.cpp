@@ -191,7 +191,7 @@ TEST(DictionaryLayout, BlankLinesLeadingWhiteSpaceTabsAndCrLf) {
     // The full name is the rest of the line: blanks after it are kept.
     EXPECT_STREQ(ref.arrSpecies[4].szFullName, "Ef gh  ");
     EXPECT_STREQ(ref.arrSpecies[5].szFullName, "Ij");
-    EXPECT_EQ(f.Err(), "");
+    EXPECT_EQ(f.Err(), kNothingToScore);
   }
 }
 
@@ -269,7 +269,7 @@ TEST(DictionarySize, GrowsPastTheOld4000EntriesAndKeepsRoomForNewNames) {
     EXPECT_EQ(ref.nSpeciesCount, lines + 2);
     EXPECT_STREQ(ref.arrSpecies[lines + 2].szFullName, ("Name " + std::to_string(lines)).c_str());
     EXPECT_EQ(ref.arrSpeciesIndexByCode[lines], lines + 2);
-    EXPECT_EQ(f.Err(), "");
+    EXPECT_EQ(f.Err(), kNothingToScore);
     const NewSpecies added = AppendNewSpecies(ref, "newx name");
     if (lines == 3998) {
       // Within the old size nothing changes: a full table has no room for a new name.

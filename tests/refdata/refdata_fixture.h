@@ -47,6 +47,12 @@ inline std::string LoadMessages() {
          "\n Reading in NVC tables from file VegmatchNVCData3.txt\n";
 }
 
+// The last message of a load whose tables join no unit to a species of the
+// dictionary (as when a test writes only the file it is about).
+constexpr const char* kNothingToScore =
+    "vegmatch: no association line joins a unit to a species of the dictionary (see above); "
+    "no sample can be scored\n";
+
 // Number of occurrences of a piece of text.
 inline int CountOf(const std::string& text, const std::string& piece) {
   int n = 0;

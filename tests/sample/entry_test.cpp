@@ -39,6 +39,14 @@ std::string Numbered(int k) {
   return "t" + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits + " leaf";
 }
 
+// The text with every "@" made a NUL byte.
+std::string WithNul(std::string text) {
+  for (char& c : text) {
+    if (c == '@') c = '\0';
+  }
+  return text;
+}
+
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -101,6 +109,8 @@ class EntryTest : public ::testing::Test {
 
   void DataFile(const std::string& content) {
     dir.Write("DATA.txt", content);
+    std::snprintf(st->settings.szDataFileName, sizeof st->settings.szDataFileName, "DATA.txt");
+    st->settings.nDataFileLine = 0;
     st->settings.nInputSource = 1;
     st->settings.fpDataFile = File(std::fopen(dir.File("DATA.txt").c_str(), "r"));
     st->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "w+"));
@@ -129,6 +139,16 @@ class EntryTest : public ::testing::Test {
       const SampleEntry& e = Row(k);
       s += std::to_string(e.nSpeciesCode) + "/" + std::to_string(e.nSpeciesIndex) + "/" +
            std::to_string(e.nCover) + "/" + std::to_string(e.nFreq) + " ";
+    }
+    return s;
+  }
+
+  // What the rest of a data file gives: "name: rows | " per sample, in order.
+  std::string AllSamples(Console& con) {
+    std::string s;
+    while (Enter(con) == EntryResult::kSampleReady) {
+      s += std::string(st->sample.szSampleName) + ": " + Rows() + "| ";
+      ++st->settings.nSampleCounter;
     }
     return s;
   }
@@ -427,6 +447,72 @@ TEST_F(EntryTest, EndOfConsoleInputEndsTheRunWherever) {
                                    ? Pad("Plot 7", 30) + "     COVR%"
                                    : std::string();
     EXPECT_EQ(Record(), header);
+  }
+}
+
+TEST_F(EntryTest, DeleteAsTheLastAnswerOfTheInputShowsTheShortRecap) {
+  // DELETE drops the line whether or not its answer ends the input; only a menu
+  // left without any answer ends the run at once.
+  struct Case {
+    const char* answer;
+    bool recap;
+  };
+  const Case cases[] = {{"2", true}, {"0", true}, {" ", true}, {"2\n", true}, {"", false}};
+  const std::string recap = " quer robu     5\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("answer \"") + c.answer + "\"");
+    TearDown();
+    SetUp();
+    Keyboard();
+    ScriptedConsole sc(std::string("Plot 7\nQuercus robur 5\nFestuca rubia 4\n") + c.answer,
+                       dir.path());
+    EXPECT_EQ(Enter(sc.con), EntryResult::kRunEnded);
+    const std::string menuEnd = "\n Type number of choice\n";
+    EXPECT_TRUE(EndsWith(sc.out.str(), menuEnd + (c.recap ? recap : "") + kEndMessage));
+    EXPECT_EQ(st->ref.nSpeciesEntries, st->ref.nSpeciesCount);  // no new species
+  }
+}
+
+TEST_F(EntryTest, DamagedDataFilesAreReadRightOrRefusedAloud) {
+  const std::string kSamples = "Plot A: 610/9/5/1 300/3/3/1 | Plot B: 500/7/2/1 | ";
+  const std::string exact = Pad("Quercus robur", 78) + "5";
+  struct Case {
+    const char* name;
+    std::string content;
+    std::string samples;
+    std::string err;
+    size_t badLines;  // "Bad data - ignored" on the screen
+  };
+  const Case cases[] = {
+      {"a NUL byte in a species line", WithNul("Plot A\nQuercus robur 5\nCalluna@ vulgaris 3\n\nPlot B\nPoa annua 2\n"),
+       "Plot A: 610/9/5/1 | Plot B: 500/7/2/1 | ",
+       "vegmatch: DATA.txt:3: the line holds a NUL byte; it is refused\n", 1},
+      {"a line of a NUL byte alone stays in its sample",
+       WithNul("Plot A\nQuercus robur 5\n@\nCalluna vulgaris 3\n\nPlot B\nPoa annua 2\n"),
+       kSamples, "vegmatch: DATA.txt:3: the line holds a NUL byte; it is refused\n", 1},
+      {"a NUL byte before a header",
+       WithNul("Plot A\nQuercus robur 5\nCalluna vulgaris 3\n\n@\nPlot B\nPoa annua 2\n"),
+       kSamples, "vegmatch: DATA.txt:5: the line holds a NUL byte; it is refused\n", 0},
+      {"lines are counted past a line of 79 characters",
+       "Plot A\n" + exact + "\r\n" + WithNul("Calluna vulgaris 3\n@\nPlot B\nPoa annua 2\n"),
+       "Plot A: 610/9/5/1 300/3/3/1 500/7/2/1 | ",
+       "vegmatch: DATA.txt:4: the line holds a NUL byte; it is refused\n", 2},
+      {"lone carriage returns end lines",
+       "Plot A\rQuercus robur 5\rCalluna vulgaris 3\r\rPlot B\rPoa annua 2\r", kSamples, "", 0},
+      {"a byte-order mark",
+       "\xEF\xBB\xBFPlot A\nQuercus robur 5\nCalluna vulgaris 3\n\nPlot B\nPoa annua 2\n",
+       kSamples, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    DataFile(c.content);
+    ScriptedConsole sc("", dir.path());
+    EXPECT_EQ(AllSamples(sc.con), c.samples);
+    EXPECT_EQ(sc.err.str(), c.err);
+    EXPECT_EQ(Count(sc.out.str(), "*** Bad data - ignored ***"), c.badLines);
+    EXPECT_EQ(sc.out.str().find('\r'), std::string::npos);
   }
 }
 

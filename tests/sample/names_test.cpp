@@ -50,13 +50,15 @@ class NamesTest : public ::testing::Test {
   // Resolves a name typed at the keyboard with the given answer to the menu.
   int Typed(const char* key, const std::string& answer) {
     ScriptedConsole sc(answer);
-    int row = ResolveUnknownName(sc.con, st_->ref, st_->settings, key);
+    const NameChoice choice = ResolveUnknownName(sc.con, st_->ref, st_->settings, key);
     out_ = sc.out.str();
-    return row;
+    answered_ = choice.answered;
+    return choice.row;
   }
 
   std::unique_ptr<AppState> st_;
   std::string out_;
+  bool answered_ = false;
 };
 
 // ---- exact lookup ---------------------------------------------------------------
@@ -147,8 +149,8 @@ TEST_F(NamesTest, DataFileNamesBecomeNewSpeciesWithTheMessage) {
   st_->settings.nInputSource = 1;
   st_->settings.nOutputFormat = 1;
   ScriptedConsole sc("2\n");
-  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "xant pari"), 9);
-  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "poa  triv"), 10);
+  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "xant pari").row, 9);
+  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "poa  triv").row, 10);
   ASSERT_TRUE(st_->settings.fpResults.Close());
   const std::string expected =
       "      *** Name not in dictionary ***  xant pari\n"
@@ -164,7 +166,7 @@ TEST_F(NamesTest, DataFileNamesBecomeNewSpeciesWithTheMessage) {
   ASSERT_TRUE(st_->settings.fpResults);
   st_->settings.nOutputFormat = 0;
   ScriptedConsole sc2("");
-  EXPECT_EQ(ResolveUnknownName(sc2.con, st_->ref, st_->settings, "spha "), 11);
+  EXPECT_EQ(ResolveUnknownName(sc2.con, st_->ref, st_->settings, "spha ").row, 11);
   ASSERT_TRUE(st_->settings.fpResults.Close());
   EXPECT_EQ(sc2.out.str(), "      *** Name not in dictionary ***  spha     \n");
   EXPECT_EQ(dir.Read("out.csv"), "");
@@ -190,7 +192,7 @@ TEST_F(NamesTest, FullTableRefusesNewNamesAndChangesNoRow) {
   st_->settings.nInputSource = 1;
   st_->settings.nOutputFormat = 1;
   ScriptedConsole sc("");
-  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "bell pere"), 0);
+  EXPECT_EQ(ResolveUnknownName(sc.con, st_->ref, st_->settings, "bell pere").row, 0);
   ASSERT_TRUE(st_->settings.fpResults.Close());
   std::string results = dir.Read("TABLOUT.TXT");
   EXPECT_EQ(results.rfind("      *** Name not in dictionary ***  bell pere\n", 0), 0u);
@@ -270,8 +272,11 @@ TEST_F(NamesTest, UnknownFirstLetterGivesOnlyTheFixedChoices) {
 
 TEST_F(NamesTest, BadOrMissingChoicesDelete) {
   SetDictionary(*st_, kOaks);
-  for (const char* answer : {"\n", "0\n", "5\n", "-1\n", "abc\n", "", "99999999999999\n"}) {
+  for (const char* answer :
+       {"\n", "0\n", "5\n", "-1\n", "abc\n", "", "99999999999999\n", "2", " "}) {
     EXPECT_EQ(Typed("quer rubr", answer), 0) << answer;  // 4 items: NEW, DELETE, 2 oaks
+    // Only an input that had ended before the menu leaves it unanswered.
+    EXPECT_EQ(answered_, answer[0] != '\0') << answer;
   }
   EXPECT_EQ(st_->ref.nSpeciesEntries, 9);
   EXPECT_EQ(st_->ref.nNextNewSpeciesCode, 9000);
