@@ -13,9 +13,6 @@
 
 namespace {
 
-// Means below this are reported without any text: the community is only a
-// filler of the ranking, not a fit.
-constexpr double kNoFit = 0.0001;
 
 // The texts of one rank, in the forms the report needs (the EUNIS name is
 // shown to its first 24 characters).
@@ -97,48 +94,11 @@ void MakeTexts(const NVCUnit& u, bool blank, RankTexts& t) {
   MakePrepared(t.preparedEunis, t.eunisName);
 }
 
-// A community that no species of the sample reached has no fits of its own for
-// this sample (only its mean is set); it shows zeros rather than what an
-// earlier sample left in the record.
-bool Unreached(const NVCFit& fit) {
-  if (fit.dMeanGoF >= kNoFit) return false;
-  for (int c = 1; c <= 5; ++c) {
-    if (fit.nSampleFreqByClass[c] != 0) return false;
-  }
-  return true;
-}
-
 RankValues MakeValues(const NVCFit& fit, int16_t nAnalysisType) {
   RankValues v{};
   v.mean = PercentFit(fit.dMeanGoF);
-  if (!Unreached(fit)) {
-    v.fit[1] = PercentFit(fit.dGoF1);
-    v.fit[2] = PercentFit(fit.dGoF2);
-    v.fit[3] = PercentFit(fit.dGoF3);
-    v.fit[4] = PercentFit(fit.dGoF4);
-  }
-  // Only the fits that make up the mean of this analysis type are shown;
-  // unknown types are scored as type 5 and shown as type 5.
-  switch (nAnalysisType) {
-    case 1:
-      break;
-    case 2:
-      v.fit[3] = 0;
-      v.fit[4] = 0;
-      break;
-    case 3:
-      v.fit[1] = 0;
-      v.fit[2] = 0;
-      break;
-    case 4:
-      v.fit[1] = 0;
-      v.fit[3] = 0;
-      v.fit[4] = 0;
-      break;
-    default:
-      v.fit[1] = 0;
-      break;
-  }
+  const ShownFits shown = FitsShown(fit, nAnalysisType);
+  for (int k = 1; k <= 4; ++k) v.fit[k] = PercentFit(shown.fit[k]);
   return v;
 }
 
@@ -277,6 +237,50 @@ int16_t ReportAction(Console& con, RunSettings& rs) {
 }
 
 }  // namespace
+
+// A community that no species of the sample reached has no fits of its own for
+// this sample (only its mean is set); it shows zeros rather than what an
+// earlier sample left in the record.
+bool Unreached(const NVCFit& fit) {
+  if (fit.dMeanGoF >= kNoFit) return false;
+  for (int c = 1; c <= 5; ++c) {
+    if (fit.nSampleFreqByClass[c] != 0) return false;
+  }
+  return true;
+}
+
+ShownFits FitsShown(const NVCFit& fit, int16_t nAnalysisType) {
+  ShownFits v{};
+  if (!Unreached(fit)) {
+    v.fit[1] = fit.dGoF1;
+    v.fit[2] = fit.dGoF2;
+    v.fit[3] = fit.dGoF3;
+    v.fit[4] = fit.dGoF4;
+  }
+  // Only the fits that make up the mean of this analysis type are shown;
+  // unknown types are scored as type 5 and shown as type 5.
+  switch (nAnalysisType) {
+    case 1:
+      break;
+    case 2:
+      v.fit[3] = 0;
+      v.fit[4] = 0;
+      break;
+    case 3:
+      v.fit[1] = 0;
+      v.fit[2] = 0;
+      break;
+    case 4:
+      v.fit[1] = 0;
+      v.fit[3] = 0;
+      v.fit[4] = 0;
+      break;
+    default:
+      v.fit[1] = 0;
+      break;
+  }
+  return v;
+}
 
 int PercentFit(double value) {
   double p = std::floor(value * 100.1);

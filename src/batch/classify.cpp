@@ -1,0 +1,485 @@
+// `vegmatch classify`: the run. Inputs become sample blocks; sample entry, scoring
+// and ranking are the typed run's own; the results are tidy CSV, or the typed
+// run's results file written by its own report.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "batch/batch.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A stream that swallows the screen texts of sample entry.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+struct InputFile {
+  std::string name;  // as given; "-" for standard input
+  std::string text;
+};
+
+// Counts kept for the summary and the exit status.
+struct Tally {
+  long samples = 0;
+  long records = 0;
+  long unknownNames = 0;
+  long refused = 0;
+  bool inputFailed = false;
+};
+
+std::string Where(const InputFile& f, long line) {
+  const std::string name = f.name == "-" ? "(standard input)" : f.name;
+  return line > 0 ? At(name, line) : name;
+}
+
+bool ReadInput(Console& con, const std::string& name, InputFile& file) {
+  file.name = name;
+  if (name == "-") {
+    file.text.assign(std::istreambuf_iterator<char>(con.in), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::ifstream in(PathIn(con.dir, name), std::ios::binary);
+  if (!in) return false;
+  file.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+int16_t CoverScaleOfKind(ScaleKind scale) {
+  switch (scale) {
+    case ScaleKind::kBraunBlanquet: return 2;
+    case ScaleKind::kDomin: return 3;
+    default: return 1;
+  }
+}
+
+// Turns one input into sample blocks; says what it refuses. False when the input
+// holds no sample or cannot be read as its kind.
+bool AddInput(Console& con, const ClassifyOptions& opt, const InputFile& file, int index,
+              BlockText& blocks, Tally& tally) {
+  const bool presence = opt.scale == ScaleKind::kPresence;
+  const std::string firstLine = file.text.substr(0, file.text.find('\n'));
+  const bool csv = opt.input == InputKind::kCsv ||
+                   (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(firstLine));
+  if (!csv) {
+    if (!opt.poolBy.empty()) {
+      Diagnose(con.err, Where(file, 0), "--pool-by needs CSV input; the samples are not pooled");
+    }
+    bool any = false;
+    for (char c : file.text) any = any || (c != ' ' && c != '\t' && c != '\r' && c != '\n');
+    if (!any) {
+      Diagnose(con.err, Where(file, 0), "holds no sample");
+      return false;
+    }
+    AppendBlockFile(file.text, presence, index, blocks);
+    return true;
+  }
+
+  CsvTable table;
+  std::string error;
+  if (!ParseCsv(file.text, table, error)) {
+    Diagnose(con.err, Where(file, 0), error);
+    return false;
+  }
+  const SurveyColumns columns = FindSurveyColumns(table.header, opt.poolBy);
+  if (columns.sample < 0 || columns.species < 0) {
+    Diagnose(con.err, Where(file, 1), "no sample or no species column in the header");
+    return false;
+  }
+  if (columns.cover < 0 && !presence) {
+    Diagnose(con.err, Where(file, 1),
+             "no cover column in the header (presence data: use --scale presence)");
+    return false;
+  }
+  if (!opt.poolBy.empty() && columns.pool < 0) {
+    Diagnose(con.err, Where(file, 1), "no column " + opt.poolBy + " to pool by");
+    return false;
+  }
+  std::vector<InputProblem> problems;
+  std::vector<SurveySample> samples = SurveySamples(table, columns, presence, problems);
+  for (const InputProblem& p : problems) {
+    Diagnose(con.err, Where(file, p.line), p.what);
+    if (p.refused) ++tally.refused;
+  }
+  if (columns.pool >= 0) samples = PoolSamples(table, columns, samples);
+  if (samples.empty()) {
+    Diagnose(con.err, Where(file, 0), "holds no sample");
+    return false;
+  }
+  for (const SurveySample& s : samples) {
+    if (s.maxFreq > 100) {
+      Diagnose(con.err, Where(file, s.line),
+               "sample " + s.name + " pools more than 100 samples; frequencies are kept to 100");
+    }
+  }
+  AppendSurveyBlocks(samples, presence, index, blocks);
+  return true;
+}
+
+// ---- tidy results ---------------------------------------------------------------------
+
+std::string Trimmed(const char* s) {
+  std::string t(s);
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  size_t a = 0;
+  while (a < t.size() && t[a] == ' ') ++a;
+  return t.substr(a);
+}
+
+std::string Compact(const char* s) {
+  std::string t;
+  for (; *s != '\0'; ++s) {
+    if (*s != ' ') t += *s;
+  }
+  return t;
+}
+
+std::string OneDecimal(double fraction) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", fraction * 100.0);
+  return buf;
+}
+
+struct Writer {
+  const ClassifyOptions& opt;
+  const RefData& ref;
+  const UnitInfo& info;
+  const std::vector<std::string> habitatColumns;
+
+  std::string Header() const {
+    std::string h =
+        "sample,rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
+        "eunis_code,eunis_name,species,species_matched,tie";
+    for (const std::string& key : opt.habitats) {
+      for (const HabitatKey& k : HabitatKeys()) {
+        if (key == k.key) h += std::string(",") + k.column;
+      }
+    }
+    return h + "\n";
+  }
+
+  // The sample's species found in a unit's table.
+  int Matched(const SampleState& sample, const std::set<int>& codes, int unit) const {
+    const NVCUnit& u = ref.arrNVCData[unit];
+    if (u.nSpeciesTableEndIndex == 0) return 0;
+    std::set<int> found;
+    for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
+      const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+      if (IsValidQuant(line.nQuant) && codes.count(line.nSpeciesCode) != 0) found.insert(line.nSpeciesCode);
+    }
+    (void)sample;
+    return static_cast<int>(found.size());
+  }
+
+  void Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType,
+            std::string& out) const {
+    std::set<int> codes;
+    for (int i = 1; i <= sample.nSampleEntries; ++i) {
+      if (sample.arrSample[i].nSpeciesCode >= 0) codes.insert(sample.arrSample[i].nSpeciesCode);
+    }
+    std::string previousMean;
+    int tieRank = 0;
+    for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+      const int unit = sc.arrTopFits[r].nNVCIndex;
+      const NVCFit& fit = sc.arrNVCFit[unit];
+      const bool real = fit.dMeanGoF >= kNoFit;
+      const NVCUnit& u = ref.arrNVCData[unit];
+      const std::string code = real ? Compact(u.szNVCType) : std::string();
+      std::string community;
+      std::string sub;
+      if (real) {
+        auto it = info.names.find(code);
+        community = it != info.names.end() ? it->second.community : Trimmed(u.szNVCCommonName);
+        sub = it != info.names.end() ? it->second.subCommunity : Trimmed(u.szNVCSubName);
+      }
+      const ShownFits shown = FitsShown(fit, nAnalysisType);
+      const std::string mean = OneDecimal(fit.dMeanGoF);
+      std::string tie;
+      if (real && r > 1 && mean == previousMean) {
+        tie = std::to_string(tieRank);
+      } else {
+        tieRank = r;
+      }
+      previousMean = real ? mean : std::string();
+
+      std::string line;
+      AppendCsvField(line, sample.szSampleName);
+      line += "," + std::to_string(r) + ",";
+      AppendCsvField(line, code);
+      line += ",";
+      AppendCsvField(line, community);
+      line += ",";
+      AppendCsvField(line, sub);
+      line += "," + mean;
+      for (int k = 1; k <= 4; ++k) line += "," + OneDecimal(shown.fit[k]);
+      line += ",";
+      line += real ? FitClass(PercentFit(fit.dMeanGoF)) : "";
+      line += ",";
+      AppendCsvField(line, real ? Compact(u.szEunisCode) : std::string());
+      line += ",";
+      AppendCsvField(line, real ? Trimmed(u.szEunisName) : std::string());
+      line += "," + std::to_string(codes.size());
+      line += "," + std::to_string(real ? Matched(sample, codes, unit) : 0);
+      line += "," + tie;
+      for (const std::string& key : opt.habitats) {
+        std::string items;
+        if (real) {
+          auto unitIt = info.habitats.find(code);
+          if (unitIt != info.habitats.end()) {
+            auto keyIt = unitIt->second.find(key);
+            if (keyIt != unitIt->second.end()) {
+              for (const std::string& item : keyIt->second) items += (items.empty() ? "" : "; ") + item;
+            }
+          }
+        }
+        line += ",";
+        AppendCsvField(line, items);
+      }
+      out += line + "\n";
+    }
+  }
+
+  // The matching analysis of every rank: one row per species and list.
+  void SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
+    for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+      const int unit = sc.arrTopFits[r].nNVCIndex;
+      const NVCUnit& u = ref.arrNVCData[unit];
+      const std::string code = Compact(u.szNVCType);
+      auto row = [&](const char* list, int speciesCode, int speciesRow) {
+        std::string line;
+        AppendCsvField(line, sample.szSampleName);
+        line += "," + std::to_string(r) + ",";
+        AppendCsvField(line, code);
+        line += std::string(",") + list + "," + std::to_string(speciesCode) + ",";
+        AppendCsvField(line, ref.arrSpecies[speciesRow].szShortName);
+        line += ",";
+        AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
+        out += line + "\n";
+      };
+      auto sampleRow = [&](int code) {
+        for (int i = 1; i <= sample.nSampleEntries; ++i) {
+          if (sample.arrSample[i].nSpeciesCode == code) return i;
+        }
+        return 0;
+      };
+      std::set<int> unitCodes;
+      const bool lines = u.nSpeciesTableEndIndex != 0;
+      for (int l = lines ? u.nSpeciesTableStartIndex : 1; lines && l <= u.nSpeciesTableEndIndex; ++l) {
+        const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+        if (!IsValidQuant(line.nQuant)) continue;
+        unitCodes.insert(line.nSpeciesCode);
+        const int i = line.nSpeciesCode >= 0 ? sampleRow(line.nSpeciesCode) : 0;
+        if (i != 0) row("both", line.nSpeciesCode, sample.arrSample[i].nSpeciesIndex);
+      }
+      for (int i = 1; i <= sample.nSampleEntries; ++i) {
+        const SampleEntry& e = sample.arrSample[i];
+        if (e.nSpeciesCode >= 0 && unitCodes.count(e.nSpeciesCode) == 0) {
+          row("sample_only", e.nSpeciesCode, e.nSpeciesIndex);
+        }
+      }
+      for (int l = lines ? u.nSpeciesTableStartIndex : 1; lines && l <= u.nSpeciesTableEndIndex; ++l) {
+        const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+        if (!IsValidQuant(line.nQuant) || (line.nSpeciesCode >= 0 && sampleRow(line.nSpeciesCode) != 0)) continue;
+        row("unit_only", line.nSpeciesCode, DictionaryRowOfCode(ref, line.nSpeciesCode));
+      }
+    }
+  }
+};
+
+// Where the results go: a file, or standard output (the process's own when the
+// console is the process's, else the console's stream, through a temporary file).
+struct Sink {
+  File file;
+  bool toConsole = false;
+};
+
+bool OpenSink(Console& con, const std::string& path, Sink& sink) {
+  if (!path.empty() && path != "-") {
+    sink.file = OpenIn(con.dir, path, "w");
+    return static_cast<bool>(sink.file);
+  }
+  if (&con.out == &std::cout) {
+    std::cout.flush();
+    const int fd = dup(STDOUT_FILENO);
+    sink.file = File(fd < 0 ? nullptr : fdopen(fd, "w"));
+  } else {
+    sink.file = File(std::tmpfile());
+    sink.toConsole = true;
+  }
+  return static_cast<bool>(sink.file);
+}
+
+// Closes the sink (copying a temporary file to the console); false when writing failed.
+bool CloseSink(Console& con, Sink& sink) {
+  if (!sink.file) return true;
+  if (sink.toConsole) {
+    std::FILE* fp = sink.file.get();
+    if (std::fflush(fp) != 0 || std::ferror(fp) != 0) return false;
+    std::rewind(fp);
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;) con.out.write(buf, static_cast<std::streamsize>(n));
+  }
+  return sink.file.Close();
+}
+
+void Progress(Console& con, bool show, long done, Clock::time_point start) {
+  if (!show) return;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (seconds < 1.0) return;
+  con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", done, done / seconds) << std::flush;
+}
+
+}  // namespace
+
+int ClassifyMain(int argc, const char* const* argv, Console& con) {
+  const Clock::time_point start = Clock::now();
+  ClassifyOptions opt;
+  const int parsed = ParseClassifyOptions(argc, argv, con, opt);
+  if (parsed >= 0) return parsed;
+
+  // The tables.
+  const std::string folder = opt.tables.empty() ? BundledTablesFolder() : opt.tables;
+  const std::vector<std::string> missing = MissingReferenceFiles(folder);
+  if (!missing.empty()) {
+    std::string names;
+    for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
+    Diagnose(con.err, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
+    return kClassifyTablesFailed;
+  }
+  std::istringstream noInput;
+  NullBuffer nullBuffer;
+  std::ostream screen(&nullBuffer);
+  Console quiet(noInput, screen, con.err, con.dir);
+  auto ref = std::make_unique<RefData>();
+  auto scoring = std::make_unique<ScoringState>();
+  auto sample = std::make_unique<SampleState>();
+  if (!LoadReferenceData(quiet, *ref, folder)) {
+    Diagnose(con.err, folder, "the reference tables could not be loaded");
+    return kClassifyTablesFailed;
+  }
+  UnitInfo info;
+  std::string infoError;
+  if (!LoadUnitInfo(folder, info, infoError)) Diagnose(con.err, folder, infoError);
+  BuildQuantTables(*scoring);
+  BuildNVCTotals(*ref, *scoring);
+
+  // The inputs, as sample blocks.
+  Tally tally;
+  std::vector<InputFile> files;
+  if (opt.files.empty()) opt.files.push_back("-");
+  BlockText blocks;
+  for (const std::string& name : opt.files) {
+    InputFile file;
+    if (!ReadInput(con, name, file)) {
+      Diagnose(con.err, name, "cannot be read");
+      tally.inputFailed = true;
+      continue;
+    }
+    files.push_back(std::move(file));
+    if (!AddInput(con, opt, files.back(), static_cast<int>(files.size()), blocks, tally)) {
+      tally.inputFailed = true;
+    }
+  }
+
+  // The results.
+  Sink sink;
+  if (!OpenSink(con, opt.output, sink)) {
+    Diagnose(con.err, opt.output, "cannot create the results file");
+    return kClassifyOutputFailed;
+  }
+  Sink lists;
+  if (!opt.speciesLists.empty() && !OpenSink(con, opt.speciesLists, lists)) {
+    Diagnose(con.err, opt.speciesLists, "cannot create the species lists file");
+    return kClassifyOutputFailed;
+  }
+  const bool classic = opt.format != OutputFormat::kCsv;
+  Writer writer{opt, *ref, info, {}};
+  if (!classic) FileSay(sink.file.get(), "%s", writer.Header().c_str());
+  if (lists.file) {
+    FileSay(lists.file.get(), "%s", "sample,rank,nvc_code,list,species_code,short_name,full_name\n");
+  }
+
+  RunSettings rs{};
+  rs.nCoverScale = CoverScaleOfKind(opt.scale);
+  rs.nAnalysisType = opt.nAnalysisType;
+  rs.nSpeciesGroupLimit = opt.nSpeciesGroupLimit;
+  rs.nFitsToOutput = opt.nFitsToOutput;
+  rs.nOutputFormat = opt.format == OutputFormat::kClassicText ? 1 : 0;
+  rs.nInputSource = 1;
+  rs.nSampleCounter = 1;
+  if (classic) rs.fpResults = std::move(sink.file);
+  if (!blocks.text.empty()) {
+    rs.fpDataFile = File(fmemopen(blocks.text.data(), blocks.text.size(), "r"));
+  }
+
+  const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
+  std::set<int> covers;
+  bool coversSeen = false;
+  std::string rows;
+  while (rs.fpDataFile && EnterSample(quiet, *ref, *sample, rs) == EntryResult::kSampleReady) {
+    ++rs.nSampleCounter;
+    ++tally.samples;
+    tally.records += sample->nSampleEntries;
+    for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
+    coversSeen = coversSeen || sample->nSampleEntries > 0;
+    ScoreSample(*ref, *sample, rs.nAnalysisType, *scoring);
+    RankTopFits(*ref, rs.nFitsToOutput, *scoring);
+    if (classic) {
+      ReportFits(quiet, *ref, *sample, *scoring, rs);
+    } else {
+      rows.clear();
+      writer.Rows(*sample, *scoring, rs.nAnalysisType, rows);
+      std::fwrite(rows.data(), 1, rows.size(), sink.file.get());
+    }
+    if (lists.file) {
+      rows.clear();
+      writer.SpeciesLists(*sample, *scoring, rows);
+      std::fwrite(rows.data(), 1, rows.size(), lists.file.get());
+    }
+    if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
+  }
+  if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
+    con.err << "\n";
+  }
+
+  bool written = true;
+  if (classic) {
+    sink.file = std::move(rs.fpResults);
+  }
+  written = CloseSink(con, sink) && written;
+  written = CloseSink(con, lists) && written;
+  rs.fpDataFile.Close();
+
+  if (coversSeen && covers.size() == 1 && opt.scale != ScaleKind::kPresence &&
+      opt.nAnalysisType != 5) {
+    Diagnose(con.err, "",
+             Fmt("every cover in the input is %d%%; if the data are presence only, use --scale "
+                 "presence",
+                 *covers.begin()));
+  }
+  if (!opt.quiet) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    Diagnose(con.err, "",
+             Fmt("%ld samples, %ld species records, %ld unknown names, %ld refused lines, %.1f s",
+                 tally.samples, tally.records, tally.unknownNames, tally.refused, seconds));
+  }
+  if (!written) {
+    Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the results could not be written");
+    return kClassifyOutputFailed;
+  }
+  if (tally.inputFailed) return kClassifyInputFailed;
+  if (opt.strict && (tally.refused > 0 || tally.unknownNames > 0)) return kClassifyInputFailed;
+  return kClassifyOk;
+}

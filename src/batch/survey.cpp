@@ -1,0 +1,271 @@
+// Surveys in any input: the columns of a survey CSV, its samples in order of
+// first appearance, pooling, and the sample blocks that sample entry reads.
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "batch/batch.h"
+
+namespace {
+
+constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
+
+std::string Trim(std::string_view s) {
+  size_t a = 0;
+  size_t b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a])) != 0) ++a;
+  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])) != 0) --b;
+  return std::string(s.substr(a, b - a));
+}
+
+// A column name as it is matched: trimmed, lower case, blanks and hyphens as "_".
+std::string ColumnKey(std::string_view name) {
+  std::string key;
+  for (char c : Trim(name)) {
+    if (c == ' ' || c == '-') c = '_';
+    key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return key;
+}
+
+bool OneOf(const std::string& key, std::initializer_list<const char*> names) {
+  for (const char* n : names) {
+    if (key == n) return true;
+  }
+  return false;
+}
+
+const std::initializer_list<const char*> kSampleNames = {
+    "sample", "sample_name", "sample_id", "quadrat", "quadrat_id", "plot", "plot_id",
+    "releve", "rel\xC3\xA9v\xC3\xA9", "site_id"};
+const std::initializer_list<const char*> kSpeciesNames = {
+    "species", "species_name", "taxon", "name", "taxon_name", "scientific_name"};
+const std::initializer_list<const char*> kCoverNames = {"cover", "cover_value", "abundance",
+                                                        "value", "domin", "percent"};
+const std::initializer_list<const char*> kFrequencyNames = {"frequency", "freq"};
+
+std::string Field(const CsvRow& row, int column) {
+  if (column < 0 || static_cast<size_t>(column) >= row.fields.size()) return std::string();
+  return Trim(row.fields[static_cast<size_t>(column)]);
+}
+
+// The words of a name, without "*" (which would read as a marker).
+std::vector<std::string> NameWords(const std::string& name) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : name + " ") {
+    if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+      if (!word.empty()) words.push_back(word.substr(0, kWordKept));
+      word.clear();
+    } else if (c != '*') {
+      word += c;
+    }
+  }
+  return words;
+}
+
+// A cover as sample entry reads it: one token, a decimal comma as a point.
+std::string CoverToken(const std::string& cover) {
+  std::string token;
+  for (char c : cover) {
+    if (std::isspace(static_cast<unsigned char>(c)) != 0) continue;
+    token += c == ',' ? '.' : c;
+  }
+  return token;
+}
+
+// A species key for pooling: the first two words, lower case.
+std::string PoolKey(const std::string& species) {
+  std::vector<std::string> words = NameWords(species);
+  std::string key;
+  for (size_t i = 0; i < words.size() && i < 2; ++i) {
+    if (i > 0) key += ' ';
+    for (char c : words[i]) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return key;
+}
+
+void AddLine(BlockText& out, const std::string& line, int file, long source) {
+  out.text += line;
+  out.text += '\n';
+  out.sourceFile.push_back(file);
+  out.sourceLine.push_back(source);
+}
+
+}  // namespace
+
+SurveyColumns FindSurveyColumns(const std::vector<std::string>& header, const std::string& poolBy) {
+  SurveyColumns c;
+  const std::string pool = ColumnKey(poolBy);
+  for (size_t i = 0; i < header.size(); ++i) {
+    const std::string key = ColumnKey(header[i]);
+    const int col = static_cast<int>(i);
+    if (!pool.empty() && key == pool && c.pool < 0) {
+      c.pool = col;
+      continue;
+    }
+    if (c.sample < 0 && OneOf(key, kSampleNames)) c.sample = col;
+    else if (c.species < 0 && OneOf(key, kSpeciesNames)) c.species = col;
+    else if (c.cover < 0 && OneOf(key, kCoverNames)) c.cover = col;
+    else if (c.frequency < 0 && OneOf(key, kFrequencyNames)) c.frequency = col;
+  }
+  return c;
+}
+
+bool LooksLikeSurveyCsv(std::string_view firstLine) {
+  if (firstLine.substr(0, 3) == "\xEF\xBB\xBF") firstLine.remove_prefix(3);
+  const size_t end = firstLine.find_first_of("\r\n");
+  if (end != std::string_view::npos) firstLine = firstLine.substr(0, end);
+  if (DetectDelimiter(firstLine) == 0) return false;
+  CsvTable t;
+  std::string error;
+  if (!ParseCsv(firstLine, t, error)) return false;
+  const SurveyColumns c = FindSurveyColumns(t.header, std::string());
+  return c.sample >= 0 && c.species >= 0;
+}
+
+std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColumns& columns,
+                                        bool presence, std::vector<InputProblem>& problems) {
+  std::vector<SurveySample> samples;
+  std::map<std::string, size_t> index;
+  for (const CsvRow& row : table.rows) {
+    const std::string name = Field(row, columns.sample);
+    SurveyRecord rec{Field(row, columns.species), Field(row, columns.cover),
+                     Field(row, columns.frequency), row.line};
+    if (name.empty()) {
+      problems.push_back({row.line, "no sample name; the row is left out", true});
+      continue;
+    }
+    if (NameWords(rec.species).empty()) {
+      problems.push_back({row.line, "no species name; the row is left out", true});
+      continue;
+    }
+    if (rec.cover.empty() && !presence) {
+      problems.push_back(
+          {row.line, "no cover; the row is left out (presence data: use --scale presence)", true});
+      continue;
+    }
+    auto [it, added] = index.emplace(name, samples.size());
+    if (added) samples.push_back(SurveySample{name, row.line, 0, {}});
+    samples[it->second].records.push_back(std::move(rec));
+  }
+  // A frequency column makes frequency data; the largest frequency given is the
+  // maximum frequency of the sample.
+  for (SurveySample& s : samples) {
+    for (const SurveyRecord& r : s.records) {
+      if (!r.frequency.empty()) s.maxFreq = std::max(s.maxFreq, std::max(1, std::atoi(r.frequency.c_str())));
+    }
+  }
+  return samples;
+}
+
+std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns& columns,
+                                      const std::vector<SurveySample>& samples) {
+  // The group of a sample is the pooling value of its first row.
+  std::map<long, std::string> groupOfLine;
+  for (const CsvRow& row : table.rows) groupOfLine[row.line] = Field(row, columns.pool);
+
+  struct Species {
+    std::string name;
+    long line;
+    int samples = 0;
+    double coverSum = 0;
+    int covers = 0;
+  };
+  struct Group {
+    SurveySample pooled;
+    std::vector<Species> species;
+    std::map<std::string, size_t> index;
+  };
+  std::vector<Group> groups;
+  std::map<std::string, size_t> groupIndex;
+  for (const SurveySample& s : samples) {
+    const std::string group = groupOfLine[s.line];
+    auto [git, added] = groupIndex.emplace(group, groups.size());
+    if (added) groups.push_back(Group{SurveySample{group, s.line, 0, {}}, {}, {}});
+    Group& g = groups[git->second];
+    ++g.pooled.maxFreq;
+    std::map<std::string, bool> seen;
+    for (const SurveyRecord& r : s.records) {
+      const std::string key = PoolKey(r.species);
+      auto [sit, fresh] = g.index.emplace(key, g.species.size());
+      if (fresh) g.species.push_back(Species{r.species, r.line});
+      Species& sp = g.species[sit->second];
+      if (!seen[key]) {
+        seen[key] = true;
+        ++sp.samples;
+      }
+      if (!r.cover.empty()) {
+        sp.coverSum += std::strtod(CoverToken(r.cover).c_str(), nullptr);
+        ++sp.covers;
+      }
+    }
+  }
+  std::vector<SurveySample> pooled;
+  for (Group& g : groups) {
+    for (const Species& sp : g.species) {
+      std::string cover;
+      if (sp.covers > 0) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.1f", sp.coverSum / sp.covers);
+        cover = buf;
+      }
+      g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(sp.samples), sp.line});
+    }
+    pooled.push_back(std::move(g.pooled));
+  }
+  return pooled;
+}
+
+void AppendSurveyBlocks(const std::vector<SurveySample>& samples, bool presence, int file,
+                        BlockText& out) {
+  for (const SurveySample& s : samples) {
+    // The name as a header reads it: 30 columns, and no "*", which starts the
+    // maximum frequency.
+    std::string name = s.name.substr(0, kSampleNameWidth);
+    std::replace(name.begin(), name.end(), '*', '+');
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (s.maxFreq > 0) name += " * " + std::to_string(s.maxFreq);
+    AddLine(out, name, file, s.line);
+    for (const SurveyRecord& r : s.records) {
+      const std::vector<std::string> words = NameWords(r.species);
+      std::string line = words[0];
+      if (words.size() > 1) line += " " + words[1];
+      if (s.maxFreq > 0) line += " " + (r.frequency.empty() ? std::string("1") : r.frequency);
+      const std::string cover = CoverToken(r.cover);
+      line += " " + (cover.empty() || presence ? std::string(kPresenceCover) : cover);
+      AddLine(out, line, file, r.line);
+    }
+    AddLine(out, "", file, 0);
+  }
+}
+
+void AppendBlockFile(std::string_view text, bool presence, int file, BlockText& out) {
+  long lineNo = 0;
+  bool inSample = false;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t end = text.find('\n', i);
+    const bool lastWithoutEnd = end == std::string_view::npos;
+    if (lastWithoutEnd) end = text.size();
+    std::string line(text.substr(i, end - i));
+    i = end + 1;
+    ++lineNo;
+    std::string bare = line;
+    if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+    const bool blank = Trim(bare).empty();
+    if (presence && inSample && !blank) {
+      // A name alone, or a name whose second word is no number, has no cover yet.
+      const std::vector<std::string> words = NameWords(bare);
+      const bool hasNumber =
+          words.size() > 2 || (words.size() == 2 && std::isdigit(static_cast<unsigned char>(words[1][0])));
+      if (!hasNumber) line = bare + " " + kPresenceCover;
+    }
+    if (blank) inSample = false;
+    else inSample = true;
+    AddLine(out, line, file, lineNo);
+  }
+  AddLine(out, "", file, 0);
+}
