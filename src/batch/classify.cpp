@@ -3,6 +3,8 @@
 // run's results file written by its own report.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -127,6 +129,70 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const InputFile& file, i
   AppendSurveyBlocks(samples, presence, index, blocks);
   return true;
 }
+
+// What sample entry says about the lines it reads, said as FILE:LINE: what. The
+// line is found from the position of the block text sample entry reads.
+class LineReporter : public EntryObserver {
+ public:
+  LineReporter(Console& con, const BlockText& blocks, const std::vector<InputFile>& files,
+               Tally& tally)
+      : con_(con), blocks_(blocks), files_(files), tally_(tally) {
+    starts_.push_back(0);  // line 1 starts at offset 0
+    for (size_t i = 0; i < blocks.text.size(); ++i) {
+      if (blocks.text[i] == '\n') starts_.push_back(i + 1);
+    }
+  }
+  void SetDataFile(std::FILE* fp) { fp_ = fp; }
+
+  void LineProblem(const std::string& what, bool refused) override {
+    Diagnose(con_.err, Where(), what);
+    if (refused) ++tally_.refused;
+  }
+  void UnknownName(const char* key) override {
+    const size_t line = CurrentLine();
+    std::string written = LineText(line);
+    Diagnose(con_.err, Where(),
+             "unknown name \"" + (written.empty() ? std::string(key) : written) +
+                 "\"; it is scored as a new species");
+    ++tally_.unknownNames;
+  }
+
+ private:
+  // The line of the block text that holds the last character read.
+  size_t CurrentLine() const {
+    const long pos = fp_ == nullptr ? 0 : std::ftell(fp_);
+    if (pos <= 0) return 1;
+    const auto it = std::upper_bound(starts_.begin(), starts_.end(), static_cast<size_t>(pos - 1));
+    return static_cast<size_t>(it - starts_.begin());
+  }
+  // The name words of a line (what stands before its numbers).
+  std::string LineText(size_t line) const {
+    if (line >= starts_.size()) return std::string();
+    const size_t a = starts_[line - 1];
+    const size_t b = blocks_.text.find('\n', a);
+    std::istringstream words(blocks_.text.substr(a, b == std::string::npos ? std::string::npos : b - a));
+    std::string name;
+    for (std::string w; words >> w;) {
+      if (!name.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) != 0 || w[0] == '.')) break;
+      name += (name.empty() ? "" : " ") + w;
+    }
+    return name;
+  }
+  std::string Where() const {
+    const size_t line = CurrentLine();
+    if (line >= blocks_.sourceFile.size()) return std::string();
+    const int file = blocks_.sourceFile[line];
+    if (file < 1 || static_cast<size_t>(file) > files_.size()) return std::string();
+    return ::Where(files_[static_cast<size_t>(file) - 1], blocks_.sourceLine[line]);
+  }
+
+  Console& con_;
+  const BlockText& blocks_;
+  const std::vector<InputFile>& files_;
+  Tally& tally_;
+  std::vector<size_t> starts_;
+  std::FILE* fp_ = nullptr;
+};
 
 // ---- tidy results ---------------------------------------------------------------------
 
@@ -428,7 +494,10 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   std::set<int> covers;
   bool coversSeen = false;
   std::string rows;
-  while (rs.fpDataFile && EnterSample(quiet, *ref, *sample, rs) == EntryResult::kSampleReady) {
+  LineReporter reporter(con, blocks, files, tally);
+  reporter.SetDataFile(rs.fpDataFile.get());
+  while (rs.fpDataFile &&
+         EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady) {
     ++rs.nSampleCounter;
     ++tally.samples;
     tally.records += sample->nSampleEntries;

@@ -82,6 +82,11 @@ struct Tables {
   RefData& ref;
   SampleState& sample;
   RunSettings& rs;
+  EntryObserver* observer;  // null for the typed run
+
+  void Problem(const std::string& what, bool refused) {
+    if (observer != nullptr) observer->LineProblem(what, refused);
+  }
 };
 
 void WriteTo(const File& fp, const std::string& text) { FileSay(fp.get(), "%s", text.c_str()); }
@@ -158,8 +163,9 @@ void ShowSampleHeader(Console& con, const SampleState& sample, const RunSettings
 
 // The sample table ends at row 300; a further species is refused, and the user
 // can still replace an entry or end the sample.
-LineOutcome RefuseFullSample(Console& con) {
+LineOutcome RefuseFullSample(Console& con, Tables& t) {
   Say(con, " *** Sample is full (%d entries) - line ignored ***\n", kSampleCapacity);
+  t.Problem(Fmt("the sample is full (%d species); the line is left out", kSampleCapacity), true);
   return LineOutcome::kIgnored;
 }
 
@@ -188,6 +194,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
     std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
     con.out << msg;
     if (!ctx.keyboard && rs.nOutputFormat == 1) WriteTo(rs.fpResults, msg);
+    t.Problem("bad line, left out: " + std::string(line), true);
     return LineOutcome::kIgnored;
   }
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
@@ -196,9 +203,11 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
   if (row == 0) {
     // A full sample takes no new line; asking the menu (or creating a species)
     // for a line that is then refused would only mislead.
-    if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
+    if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
+    if (t.observer != nullptr) t.observer->UnknownName(key);
     row = ResolveUnknownName(con, t.ref, rs, key);
     if (row == 0) {
+      if (!ctx.keyboard) t.Problem("no room for a new species name; the line is left out", true);
       if (ctx.keyboard && ConsoleInputEnded(con)) return LineOutcome::kInputEnded;
       if (ctx.keyboard && ctx.nNextRow > 1) {
         ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, rs);
@@ -219,14 +228,18 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
       break;
     }
   }
-  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
+  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
 
   if (cover > ctx.dCoverLimit) {
     Say(con, " *** Line accepted, but cover value %6.1f greater than limit %6.1f ***\n", cover,
         ctx.dCoverLimit);
+    t.Problem(Fmt("cover %.1f is above the limit %.1f of the scale; the line is taken", cover,
+                  ctx.dCoverLimit),
+              false);
   }
   if (cover < 0.0) {
     Say(con, " *** Line rejected: Cover value %6.1f less than zero ***\n", cover);
+    t.Problem(Fmt("cover %.1f is below zero; the line is left out", cover), true);
     return LineOutcome::kIgnored;
   }
 
@@ -337,8 +350,9 @@ void CheckCoverTag(Console& con, const char* found, RunSettings& rs) {
 
 }  // namespace
 
-EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs) {
-  Tables t{ref, sample, rs};
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
+                        EntryObserver* observer) {
+  Tables t{ref, sample, rs, observer};
   const bool keyboard = rs.nInputSource == 0;
 
   for (;;) {  // a skipped sample starts again here, with the next sample number
@@ -364,7 +378,10 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
         if (!ReadDataLine(con, rs.fpDataFile.get(), line)) return EndDataRun(con);
       } while (line[0] == '\0');
       h = ParseSampleHeader(con, line, rs.nSampleCounter);
-      if (h.refused) h.nMaxFreq = 0;  // taken as cover data
+      if (h.refused) {
+        h.nMaxFreq = 0;  // taken as cover data
+        t.Problem("maximum frequency outside 0..100; the sample is read as cover data", true);
+      }
     }
     std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
     if (!h.refused) {
