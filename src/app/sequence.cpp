@@ -13,10 +13,12 @@ constexpr int16_t kDefaultFits = 5;
 const char kUsage[] =
     "usage: vegmatch [--dump-tables | --help | --version]\n"
     "       vegmatch classify [options] FILE...\n"
+    "       vegmatch names [--tables DIR] FILE...\n"
     "  (no argument)   run the interactive program in the working directory\n"
     "  classify        classify every sample of the files (sample blocks or a survey\n"
     "                  CSV) without a question; 'vegmatch classify --help' lists\n"
     "                  its options and their defaults\n"
+    "  names           check the species names of the files against the dictionary\n"
     "  --dump-tables   load the reference files and write the table dump files\n"
     "                  A01..A09 in the working directory\n"
     "  --version       show the version\n"
@@ -70,6 +72,7 @@ int VegmatchMain(int argc, const char* const* argv, Console& con) {
     return RunVegmatch(con, *st);
   }
   if (std::strcmp(argv[1], "classify") == 0) return ClassifyMain(argc - 1, argv + 1, con);
+  if (std::strcmp(argv[1], "names") == 0) return NamesMain(argc - 1, argv + 1, con);
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
     con.out << kVersion;
     return 0;

@@ -133,24 +133,85 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
                                       const std::vector<SurveySample>& samples);
 
 // ---- sample blocks --------------------------------------------------------------------
-// Sample blocks for the sample entry of the typed run, with the input file and
-// source line of every line written (line 0 for the blank lines put between).
+// Sample blocks for the sample entry of the typed run, with the input file, the
+// source line and the species name as written of every line (line 0 for the
+// blank lines put between samples).
 struct BlockText {
   std::string text;
   std::vector<int> sourceFile;   // by line of text, from 1 (index 0 unused)
   std::vector<long> sourceLine;
-  BlockText() : sourceFile(1, 0), sourceLine(1, 0) {}
+  std::vector<std::string> writtenName;  // species lines only
+  BlockText() : sourceFile(1, 0), sourceLine(1, 0), writtenName(1) {}
 };
-// Appends the samples as blocks: header line, one "genus epithet [freq] cover"
-// line per record (the first two words of a name are all a lookup reads), blank.
-void AppendSurveyBlocks(const std::vector<SurveySample>& samples, bool presence, int file,
-                        BlockText& out);
-// Appends a block file as it stands, then a blank line; for presence data, a
-// species line holding a name alone gets a nominal cover.
-void AppendBlockFile(std::string_view text, bool presence, int file, BlockText& out);
+
+class NameResolver;
+
+// How inputs become blocks.
+struct BlockRules {
+  bool presence = false;  // no cover needed: a nominal cover is given
+  // Names are written as the dictionary entry they resolve to (null: the first
+  // two words as written, which is all the typed run's lookup reads).
+  const NameResolver* resolver = nullptr;
+  bool rewriteBlockNames = false;  // block lines too, not only CSV names
+  bool strict = false;  // a line whose cover is a word that is no number is left out
+  bool checkCovers = true;  // say when the word read as a cover is no number
+};
 
 // The cover a presence record is given (percent).
 constexpr const char* kPresenceCover = "5";
+
+// Appends the samples as blocks: header line, one "genus epithet [freq] cover"
+// line per record, blank line.
+void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRules& rules,
+                        int file, BlockText& out);
+// Appends a block file line for line, then a blank line. A species line whose
+// word read as the cover is no number (an authority such as "L.") is said; for
+// presence data a name alone gets a nominal cover; with a resolver and
+// rewriteBlockNames, names are rewritten as for CSV.
+void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
+                     std::vector<InputProblem>& problems);
+
+// ---- species names as surveys write them -----------------------------------------------
+// Diacritics and ligatures folded to ASCII; UTF-8 and Latin-1 input alike.
+std::string FoldToAscii(std::string_view text);
+
+// A name reduced to the words a lookup reads: lower-case ASCII, authorities,
+// qualifiers (agg., s.l., cf. ...), infraspecific parts (subsp. X ...), layer
+// marks ((c), (s), (g)), quotes and punctuation dropped; "sp."/"spp." or a genus
+// alone give "genus sp"; a hybrid sign stays as "x".
+struct NormalisedName {
+  std::vector<std::string> words;
+  std::string text;  // the words joined by blanks
+};
+NormalisedName NormaliseName(std::string_view written);
+
+enum class NameStatus { kExact, kOlderName, kNormalised, kUnknown };
+struct NameMatch {
+  NameStatus status;
+  int row;  // the dictionary row, 0 when unknown
+  std::vector<std::string> lookupWords;  // the words a block line names it by
+  NormalisedName normalised;
+};
+
+// Resolves written names through the dictionary: as written (the typed run's
+// lookup), else by normalised full name (older names and the "= B. x aurata" form
+// of hybrids included), else by the lookup key of the normalised words.
+class NameResolver {
+ public:
+  // The folder of the reference files: the association table names the current
+  // name of every code it uses, which tells older names apart.
+  NameResolver(const RefData& ref, const std::string& folder);
+  NameMatch Resolve(std::string_view written) const;
+  // Up to `most` dictionary names close to an unknown name (edit distance on the
+  // normalised full name), then names of the same genus.
+  std::vector<std::string> Suggest(std::string_view written, size_t most = 3) const;
+
+ private:
+  const RefData& ref_;
+  std::map<std::string, int> fullNames_;
+  std::map<std::string, std::vector<int>> genusRows_;
+  std::map<int, std::string> currentNames_;
+};
 
 // ---- unit names and habitats ----------------------------------------------------------
 struct UnitNames {
@@ -174,5 +235,7 @@ struct UnitInfo {
 };
 bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error);
 
-// ---- the command --------------------------------------------------------------------
+// ---- the commands -------------------------------------------------------------------
+// `vegmatch classify` and `vegmatch names`; the arguments after the command name.
 int ClassifyMain(int argc, const char* const* argv, Console& con);
+int NamesMain(int argc, const char* const* argv, Console& con);

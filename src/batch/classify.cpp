@@ -15,6 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
 #include "batch/batch.h"
 
 namespace {
@@ -69,9 +71,15 @@ int16_t CoverScaleOfKind(ScaleKind scale) {
 
 // Turns one input into sample blocks; says what it refuses. False when the input
 // holds no sample or cannot be read as its kind.
-bool AddInput(Console& con, const ClassifyOptions& opt, const InputFile& file, int index,
-              BlockText& blocks, Tally& tally) {
+bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
+              const InputFile& file, int index, BlockText& blocks, Tally& tally) {
   const bool presence = opt.scale == ScaleKind::kPresence;
+  auto say = [&](const std::vector<InputProblem>& problems) {
+    for (const InputProblem& p : problems) {
+      Diagnose(con.err, Where(file, p.line), p.what);
+      if (p.refused) ++tally.refused;
+    }
+  };
   const std::string firstLine = file.text.substr(0, file.text.find('\n'));
   const bool csv = opt.input == InputKind::kCsv ||
                    (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(firstLine));
@@ -85,7 +93,9 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const InputFile& file, i
       Diagnose(con.err, Where(file, 0), "holds no sample");
       return false;
     }
-    AppendBlockFile(file.text, presence, index, blocks);
+    std::vector<InputProblem> problems;
+    AppendBlockFile(file.text, rules, index, blocks, problems);
+    say(problems);
     return true;
   }
 
@@ -111,10 +121,7 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const InputFile& file, i
   }
   std::vector<InputProblem> problems;
   std::vector<SurveySample> samples = SurveySamples(table, columns, presence, problems);
-  for (const InputProblem& p : problems) {
-    Diagnose(con.err, Where(file, p.line), p.what);
-    if (p.refused) ++tally.refused;
-  }
+  say(problems);
   if (columns.pool >= 0) samples = PoolSamples(table, columns, samples);
   if (samples.empty()) {
     Diagnose(con.err, Where(file, 0), "holds no sample");
@@ -126,7 +133,7 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const InputFile& file, i
                "sample " + s.name + " pools more than 100 samples; frequencies are kept to 100");
     }
   }
-  AppendSurveyBlocks(samples, presence, index, blocks);
+  AppendSurveyBlocks(samples, rules, index, blocks);
   return true;
 }
 
@@ -150,11 +157,38 @@ class LineReporter : public EntryObserver {
   }
   void UnknownName(const char* key) override {
     const size_t line = CurrentLine();
-    std::string written = LineText(line);
-    Diagnose(con_.err, Where(),
-             "unknown name \"" + (written.empty() ? std::string(key) : written) +
-                 "\"; it is scored as a new species");
-    ++tally_.unknownNames;
+    std::string written = line < blocks_.writtenName.size() ? blocks_.writtenName[line] : "";
+    if (written.empty()) written = LineText(line);
+    if (written.empty()) written = key;
+    const int file = line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
+    const long source = line < blocks_.sourceLine.size() ? blocks_.sourceLine[line] : 0;
+    auto [it, fresh] = unknownIndex_.emplace(std::make_pair(file, written), unknown_.size());
+    if (fresh) unknown_.push_back(Unknown{file, written, {}});
+    unknown_[it->second].lines.push_back(source);
+    tally_.unknownNames = static_cast<long>(unknown_.size());
+  }
+
+  // Every unknown name once per file, with the lines it stands on and what it may
+  // have meant; it was scored as a new species.
+  void SayUnknownNames(const NameResolver& resolver) {
+    for (const Unknown& u : unknown_) {
+      std::string where = u.file >= 1 && static_cast<size_t>(u.file) <= files_.size()
+                              ? ::Where(files_[static_cast<size_t>(u.file) - 1], 0)
+                              : std::string();
+      std::string lines;
+      for (long l : u.lines) {
+        if (l > 0) lines += (lines.empty() ? "" : ",") + std::to_string(l);
+      }
+      if (!lines.empty()) where += ":" + lines;
+      std::string what = "unknown name \"" + u.written + "\"";
+      const std::vector<std::string> close = resolver.Suggest(u.written);
+      for (size_t k = 0; k < close.size(); ++k) {
+        what += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
+        what += close[k];
+      }
+      if (!close.empty()) what += "?)";
+      Diagnose(con_.err, where, what);
+    }
   }
 
  private:
@@ -186,6 +220,13 @@ class LineReporter : public EntryObserver {
     return ::Where(files_[static_cast<size_t>(file) - 1], blocks_.sourceLine[line]);
   }
 
+  struct Unknown {
+    int file;
+    std::string written;
+    std::vector<long> lines;
+  };
+  std::vector<Unknown> unknown_;
+  std::map<std::pair<int, std::string>, size_t> unknownIndex_;
   Console& con_;
   const BlockText& blocks_;
   const std::vector<InputFile>& files_;
@@ -407,7 +448,149 @@ void Progress(Console& con, bool show, long done, Clock::time_point start) {
   con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", done, done / seconds) << std::flush;
 }
 
+// The reference tables of a batch command: --tables, or the bundled ones. False
+// (after saying why) when they cannot be loaded.
+bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, std::string& folder,
+                     RefData& ref) {
+  folder = tables.empty() ? BundledTablesFolder() : tables;
+  const std::vector<std::string> missing = MissingReferenceFiles(folder);
+  if (!missing.empty()) {
+    std::string names;
+    for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
+    Diagnose(con.err, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
+    return false;
+  }
+  if (!LoadReferenceData(quiet, ref, folder)) {
+    Diagnose(con.err, folder, "the reference tables could not be loaded");
+    return false;
+  }
+  return true;
+}
+
+// Every input as sample blocks. Inputs that cannot be read or hold no sample are
+// said, and mark the tally.
+void ReadInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
+                std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
+  std::vector<std::string> names = opt.files;
+  if (names.empty()) names.push_back("-");
+  files.reserve(names.size());
+  for (const std::string& name : names) {
+    InputFile file;
+    if (!ReadInput(con, name, file)) {
+      Diagnose(con.err, name, "cannot be read");
+      tally.inputFailed = true;
+      continue;
+    }
+    files.push_back(std::move(file));
+    if (!AddInput(con, opt, rules, files.back(), static_cast<int>(files.size()), blocks, tally)) {
+      tally.inputFailed = true;
+    }
+  }
+}
+
+const char* StatusName(NameStatus status) {
+  switch (status) {
+    case NameStatus::kExact: return "exact";
+    case NameStatus::kOlderName: return "older-name";
+    case NameStatus::kNormalised: return "normalised";
+    default: return "unknown";
+  }
+}
+
 }  // namespace
+
+int NamesMain(int argc, const char* const* argv, Console& con) {
+  ClassifyOptions opt = DefaultClassifyOptions();
+  CLI::App app("Checks the species names of survey files against the dictionary: one CSV row "
+               "per distinct name\nas written (name, records, status, code, dictionary_name, "
+               "suggestions). Exit status 0\nwhen every name resolved, 1 otherwise.",
+               "vegmatch names");
+  std::string input = "auto";
+  app.add_option("--tables", opt.tables, "folder with the three reference files")
+      ->type_name("DIR")
+      ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
+  app.add_option("--input", input, "blocks (sample data-file format) or csv")
+      ->type_name("KIND")
+      ->check(CLI::IsMember({"auto", "blocks", "csv"}))
+      ->default_str("by content");
+  app.add_option("-o,--output", opt.output, "where the CSV goes")
+      ->type_name("FILE")
+      ->default_str("standard output");
+  app.add_option("FILE", opt.files, "inputs; - or none: standard input");
+  try {
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
+    app.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    con.out << app.help();
+    return kClassifyOk;
+  } catch (const CLI::ParseError& e) {
+    Diagnose(con.err, "names", e.what());
+    con.err << app.help();
+    return kClassifyUsage;
+  }
+  opt.input = input == "blocks" ? InputKind::kBlocks : input == "csv" ? InputKind::kCsv : InputKind::kAuto;
+  // Names need no cover: every row is taken.
+  opt.scale = ScaleKind::kPresence;
+
+  std::istringstream noInput;
+  NullBuffer nullBuffer;
+  std::ostream screen(&nullBuffer);
+  Console quiet(noInput, screen, con.err, con.dir);
+  auto ref = std::make_unique<RefData>();
+  std::string folder;
+  if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
+  const NameResolver resolver(*ref, folder);
+  BlockRules rules;
+  rules.presence = true;
+  rules.checkCovers = false;
+  Tally tally;
+  std::vector<InputFile> files;
+  BlockText blocks;
+  ReadInputs(con, opt, rules, files, blocks, tally);
+
+  // Distinct names as written, in order of first appearance.
+  std::vector<std::string> order;
+  std::map<std::string, long> records;
+  for (const std::string& written : blocks.writtenName) {
+    if (written.empty()) continue;
+    if (records[written]++ == 0) order.push_back(written);
+  }
+  Sink sink;
+  if (!OpenSink(con, opt.output, sink)) {
+    Diagnose(con.err, opt.output, "cannot create the output file");
+    return kClassifyOutputFailed;
+  }
+  std::string out = "name,records,status,code,dictionary_name,suggestions\n";
+  bool allResolved = true;
+  for (const std::string& written : order) {
+    const NameMatch m = resolver.Resolve(written);
+    std::string line;
+    AppendCsvField(line, written);
+    line += "," + std::to_string(records[written]) + "," + StatusName(m.status) + ",";
+    if (m.row != 0) {
+      line += std::to_string(ref->arrSpecies[m.row].nSpeciesCode) + ",";
+      AppendCsvField(line, ref->arrSpecies[m.row].szFullName);
+      line += ",";
+    } else {
+      allResolved = false;
+      std::string suggestions;
+      for (const std::string& s : resolver.Suggest(written)) {
+        suggestions += (suggestions.empty() ? "" : "; ") + s;
+      }
+      line += ",,";
+      AppendCsvField(line, suggestions);
+    }
+    out += line + "\n";
+  }
+  FileSay(sink.file.get(), "%s", out.c_str());
+  if (!CloseSink(con, sink)) {
+    Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the output could not be written");
+    return kClassifyOutputFailed;
+  }
+  if (tally.inputFailed) return kClassifyInputFailed;
+  return allResolved ? kClassifyOk : kClassifyInputFailed;
+}
 
 int ClassifyMain(int argc, const char* const* argv, Console& con) {
   const Clock::time_point start = Clock::now();
@@ -415,15 +598,6 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   const int parsed = ParseClassifyOptions(argc, argv, con, opt);
   if (parsed >= 0) return parsed;
 
-  // The tables.
-  const std::string folder = opt.tables.empty() ? BundledTablesFolder() : opt.tables;
-  const std::vector<std::string> missing = MissingReferenceFiles(folder);
-  if (!missing.empty()) {
-    std::string names;
-    for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
-    Diagnose(con.err, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
-    return kClassifyTablesFailed;
-  }
   std::istringstream noInput;
   NullBuffer nullBuffer;
   std::ostream screen(&nullBuffer);
@@ -431,10 +605,8 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   auto ref = std::make_unique<RefData>();
   auto scoring = std::make_unique<ScoringState>();
   auto sample = std::make_unique<SampleState>();
-  if (!LoadReferenceData(quiet, *ref, folder)) {
-    Diagnose(con.err, folder, "the reference tables could not be loaded");
-    return kClassifyTablesFailed;
-  }
+  std::string folder;
+  if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
   UnitInfo info;
   std::string infoError;
   if (!LoadUnitInfo(folder, info, infoError)) Diagnose(con.err, folder, infoError);
@@ -444,20 +616,16 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   // The inputs, as sample blocks.
   Tally tally;
   std::vector<InputFile> files;
-  if (opt.files.empty()) opt.files.push_back("-");
   BlockText blocks;
-  for (const std::string& name : opt.files) {
-    InputFile file;
-    if (!ReadInput(con, name, file)) {
-      Diagnose(con.err, name, "cannot be read");
-      tally.inputFailed = true;
-      continue;
-    }
-    files.push_back(std::move(file));
-    if (!AddInput(con, opt, files.back(), static_cast<int>(files.size()), blocks, tally)) {
-      tally.inputFailed = true;
-    }
-  }
+  // Names are resolved as surveys write them; the classic formats keep the typed
+  // run's reading of block lines.
+  const NameResolver resolver(*ref, folder);
+  BlockRules rules;
+  rules.presence = opt.scale == ScaleKind::kPresence;
+  rules.resolver = &resolver;
+  rules.rewriteBlockNames = opt.format == OutputFormat::kCsv;
+  rules.strict = opt.strict;
+  ReadInputs(con, opt, rules, files, blocks, tally);
 
   // The results.
   Sink sink;
@@ -522,6 +690,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
     con.err << "\n";
   }
+  reporter.SayUnknownNames(resolver);
 
   bool written = true;
   if (classic) {

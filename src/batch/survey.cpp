@@ -87,11 +87,33 @@ std::string PoolKey(const std::string& species) {
   return key;
 }
 
-void AddLine(BlockText& out, const std::string& line, int file, long source) {
+void AddLine(BlockText& out, const std::string& line, int file, long source,
+             const std::string& written = std::string()) {
   out.text += line;
   out.text += '\n';
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
+  out.writtenName.push_back(written);
+}
+
+// A token sample entry reads as a number (a cover or a frequency).
+bool Numeric(const std::string& t) {
+  size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
+  return i < t.size() && (std::isdigit(static_cast<unsigned char>(t[i])) != 0 || t[i] == '.');
+}
+
+// The words a block line names a species by.
+std::string LookupWords(const BlockRules& rules, const std::string& written) {
+  std::vector<std::string> words;
+  if (rules.resolver != nullptr) {
+    words = rules.resolver->Resolve(written).lookupWords;
+  } else {
+    words = NameWords(written);
+    if (words.size() > 2) words.resize(2);
+  }
+  std::string line;
+  for (const std::string& w : words) line += (line.empty() ? "" : " ") + w.substr(0, kWordKept);
+  return line;
 }
 
 }  // namespace
@@ -219,8 +241,8 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
   return pooled;
 }
 
-void AppendSurveyBlocks(const std::vector<SurveySample>& samples, bool presence, int file,
-                        BlockText& out) {
+void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRules& rules,
+                        int file, BlockText& out) {
   for (const SurveySample& s : samples) {
     // The name as a header reads it: 30 columns, and no "*", which starts the
     // maximum frequency.
@@ -230,42 +252,80 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, bool presence,
     if (s.maxFreq > 0) name += " * " + std::to_string(s.maxFreq);
     AddLine(out, name, file, s.line);
     for (const SurveyRecord& r : s.records) {
-      const std::vector<std::string> words = NameWords(r.species);
-      std::string line = words[0];
-      if (words.size() > 1) line += " " + words[1];
+      std::string line = LookupWords(rules, r.species);
       if (s.maxFreq > 0) line += " " + (r.frequency.empty() ? std::string("1") : r.frequency);
       const std::string cover = CoverToken(r.cover);
-      line += " " + (cover.empty() || presence ? std::string(kPresenceCover) : cover);
-      AddLine(out, line, file, r.line);
+      line += " " + (cover.empty() || rules.presence ? std::string(kPresenceCover) : cover);
+      AddLine(out, line, file, r.line, r.species);
     }
     AddLine(out, "", file, 0);
   }
 }
 
-void AppendBlockFile(std::string_view text, bool presence, int file, BlockText& out) {
+void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
+                     std::vector<InputProblem>& problems) {
   long lineNo = 0;
   bool inSample = false;
+  int maxFreq = 0;
   size_t i = 0;
   while (i < text.size()) {
     size_t end = text.find('\n', i);
-    const bool lastWithoutEnd = end == std::string_view::npos;
-    if (lastWithoutEnd) end = text.size();
+    if (end == std::string_view::npos) end = text.size();
     std::string line(text.substr(i, end - i));
     i = end + 1;
     ++lineNo;
     std::string bare = line;
     if (!bare.empty() && bare.back() == '\r') bare.pop_back();
     const bool blank = Trim(bare).empty();
-    if (presence && inSample && !blank) {
-      // A name alone, or a name whose second word is no number, has no cover yet.
-      const std::vector<std::string> words = NameWords(bare);
-      const bool hasNumber =
-          words.size() > 2 || (words.size() == 2 && std::isdigit(static_cast<unsigned char>(words[1][0])));
-      if (!hasNumber) line = bare + " " + kPresenceCover;
+    std::string written;
+    if (blank) {
+      inSample = false;
+    } else if (!inSample) {
+      inSample = true;  // the header
+      const size_t star = bare.find('*');
+      maxFreq = star == std::string::npos ? 0 : std::atoi(bare.c_str() + star + 1);
+    } else if (bare.find('*') == std::string::npos) {
+      // A species line, read the way sample entry reads it: the name's words,
+      // then (for frequency data) the frequency, then the cover.
+      std::vector<std::string> tokens;
+      {
+        std::string t;
+        for (char c : bare + " ") {
+          if (c == ' ') {
+            if (!t.empty()) tokens.push_back(t);
+            t.clear();
+          } else {
+            t += c;
+          }
+        }
+      }
+      const size_t nameWords = tokens.size() > 1 && !Numeric(tokens[1]) ? 2 : 1;
+      const size_t coverAt = nameWords + (maxFreq > 0 ? 1 : 0);
+      size_t firstNumber = 1;
+      while (firstNumber < tokens.size() && !Numeric(tokens[firstNumber])) ++firstNumber;
+      bool keep = true;
+      const unsigned char first = coverAt < tokens.size() ? tokens[coverAt][0] : ' ';
+      if (rules.checkCovers && (std::isalpha(first) != 0 || first == '(')) {
+        problems.push_back({lineNo,
+                            "the word read as the cover, \"" + tokens[coverAt] +
+                                "\", is not a number (an authority?)",
+                            rules.strict});
+        keep = !rules.strict;
+      }
+      for (size_t k = 0; k < firstNumber; ++k) written += (k ? " " : "") + tokens[k];
+      if (!keep) continue;  // left out; the sample goes on without it
+      const bool hasCover = firstNumber < tokens.size();
+      if (rules.resolver != nullptr && rules.rewriteBlockNames) {
+        line = LookupWords(rules, written);
+        for (size_t k = firstNumber; k < tokens.size(); ++k) line += " " + tokens[k];
+        if (!hasCover && rules.presence) line += std::string(" ") + kPresenceCover;
+      } else if (rules.presence) {
+        // A name alone, or a name whose second word is no number, has no cover yet.
+        const bool number = tokens.size() > 2 || (tokens.size() == 2 && Numeric(tokens[1]));
+        if (!number) line = bare + " " + kPresenceCover;
+      }
     }
-    if (blank) inSample = false;
-    else inSample = true;
-    AddLine(out, line, file, lineNo);
+    AddLine(out, line, file, lineNo, written);
   }
   AddLine(out, "", file, 0);
 }

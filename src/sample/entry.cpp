@@ -200,6 +200,8 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
   int row = FindSpeciesRow(t.ref, key);
+  // A name typed earlier in the run is still not a dictionary name.
+  if (row > t.ref.nSpeciesCount && t.observer != nullptr) t.observer->UnknownName(key);
   if (row == 0) {
     // A full sample takes no new line; asking the menu (or creating a species)
     // for a line that is then refused would only mislead.
