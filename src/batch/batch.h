@@ -38,6 +38,7 @@ struct ClassifyOptions {
   std::string speciesLists;   // empty: none
   std::vector<std::string> habitats;  // classification keys, in the order asked
   std::string poolBy;         // empty: none
+  RankBy rankBy;  // tidy results; the classic formats always rank by fit
   bool strict;
   bool quiet;
   std::vector<std::string> files;  // empty or "-": standard input

@@ -268,7 +268,7 @@ struct Writer {
   std::string Header() const {
     std::string h =
         "sample,rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
-        "eunis_code,eunis_name,species,species_matched,tie";
+        "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
     for (const std::string& key : opt.habitats) {
       for (const HabitatKey& k : HabitatKeys()) {
         if (key == k.key) h += std::string(",") + k.column;
@@ -296,7 +296,7 @@ struct Writer {
     for (int i = 1; i <= sample.nSampleEntries; ++i) {
       if (sample.arrSample[i].nSpeciesCode >= 0) codes.insert(sample.arrSample[i].nSpeciesCode);
     }
-    std::string previousMean;
+    std::string previousKey;
     int tieRank = 0;
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
       const int unit = sc.arrTopFits[r].nNVCIndex;
@@ -313,13 +313,15 @@ struct Writer {
       }
       const ShownFits shown = FitsShown(fit, nAnalysisType);
       const std::string mean = OneDecimal(fit.dMeanGoF);
+      // A tie is an equal value of the ranking, as shown.
+      const std::string key = OneDecimal(sc.arrTopFits[r].dMeanGoF);
       std::string tie;
-      if (real && r > 1 && mean == previousMean) {
+      if (real && r > 1 && key == previousKey) {
         tie = std::to_string(tieRank);
       } else {
         tieRank = r;
       }
-      previousMean = real ? mean : std::string();
+      previousKey = real ? key : std::string();
 
       std::string line;
       AppendCsvField(line, sample.szSampleName);
@@ -340,6 +342,8 @@ struct Writer {
       line += "," + std::to_string(codes.size());
       line += "," + std::to_string(real ? Matched(sample, codes, unit) : 0);
       line += "," + tie;
+      line += "," + OneDecimal(real ? fit.dCzekanowski : 0.0);
+      line += "," + OneDecimal(real ? fit.dConsensus : 0.0);
       for (const std::string& key : opt.habitats) {
         std::string items;
         if (real) {
@@ -672,7 +676,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
     coversSeen = coversSeen || sample->nSampleEntries > 0;
     ScoreSample(*ref, *sample, rs.nAnalysisType, *scoring);
-    RankTopFits(*ref, rs.nFitsToOutput, *scoring);
+    RankTopFits(*ref, rs.nFitsToOutput, *scoring, classic ? RankBy::kFit : opt.rankBy);
     if (classic) {
       ReportFits(quiet, *ref, *sample, *scoring, rs);
     } else {

@@ -24,6 +24,10 @@ const std::map<std::string, OutputFormat> kFormats = {{"csv", OutputFormat::kCsv
                                                       {"classic-csv", OutputFormat::kClassicCsv},
                                                       {"classic-text", OutputFormat::kClassicText}};
 
+const std::map<std::string, RankBy> kRankings = {{"fit", RankBy::kFit},
+                                                 {"consensus", RankBy::kConsensus},
+                                                 {"czekanowski", RankBy::kCzekanowski}};
+
 template <typename T>
 std::string Choices(const std::map<std::string, T>& m) {
   std::string s;
@@ -41,6 +45,7 @@ ClassifyOptions DefaultClassifyOptions() {
   o.nSpeciesGroupLimit = 10000;
   o.nFitsToOutput = 5;
   o.format = OutputFormat::kCsv;
+  o.rankBy = RankBy::kFit;
   o.strict = false;
   o.quiet = false;
   return o;
@@ -59,6 +64,7 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   std::string format = "csv";
   std::string habitats;
   int fits = opt.nFitsToOutput;
+  std::string rankBy = "fit";
 
   app.add_option("--tables", opt.tables, "folder with the three reference files")
       ->type_name("DIR")
@@ -101,6 +107,12 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
                  "CSV column whose samples are pooled into one frequency sample")
       ->type_name("COLUMN")
       ->default_str("none");
+  app.add_option("--rank-by", rankBy,
+                 "ranking of the tidy results: fit, consensus (mean fit x Czekanowski) or "
+                 "czekanowski")
+      ->type_name("RANKING")
+      ->check(CLI::IsMember(kRankings))
+      ->capture_default_str();
   app.add_flag("--strict", opt.strict, "a refused line or unknown name makes the exit status 1");
   app.add_flag("-q,--quiet", opt.quiet, "no progress and no summary");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");
@@ -125,6 +137,7 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   opt.nSpeciesGroupLimit = kGroups.at(group);
   opt.nFitsToOutput = static_cast<int16_t>(fits);
   opt.format = kFormats.at(format);
+  opt.rankBy = kRankings.at(rankBy);
 
   std::stringstream list(habitats);
   for (std::string key; std::getline(list, key, ',');) {

@@ -36,6 +36,7 @@ struct SampleTotals {
   double presencePerJ;  // L / J
   double sumCover;      // K
   double f[6];          // class frequencies I..V
+  double species;       // distinct species of the sample, new ones included
   MeanWeights wt;
 };
 
@@ -102,6 +103,8 @@ void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
   fit.dGoF3 = g3;
   fit.dGoF4 = g4;
   fit.dMeanGoF = m2 * st.wt.w2 + m1 * st.wt.w1 + m3 * st.wt.w3 + m4 * st.wt.w4;
+  fit.dCzekanowski = 2.0 * fit.dCzekanowski / (st.species + t.dUnitValueSum);
+  fit.dConsensus = fit.dMeanGoF * fit.dCzekanowski;
 }
 
 template <bool kWholeJ, bool kAdjusted>
@@ -113,6 +116,7 @@ void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
       // sums left behind.
       fit.dGoF3 = 0.0;
       fit.dGoF4 = 0.0;
+      fit.dCzekanowski = 0.0;
       continue;
     }
     FitCommunity<kWholeJ, kAdjusted>(sc.arrNVCTotals[g], st, fit);
@@ -140,9 +144,11 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   assert(nEntries >= 0 && nEntries <= kSampleCapacity);
   double sumPresence = kTiny;     // L
   double sumCover = kCoverStart;  // K
+  int species = 0;
   for (int e = 1; e <= nEntries; ++e) {
     const SampleEntry& entry = sample.arrSample[e];
     if (entry.nSpeciesCode < 0) continue;
+    ++species;
     const int w = frequencyData ? entry.nFreq : 1;
     const int cover = entry.nCover;
     assert(cover >= 0 && cover <= kMaxCover);
@@ -177,6 +183,7 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
       }
       fit.dGoF3 += x;
       fit.dGoF4 += coverByClass[c];
+      fit.dCzekanowski += sc.dClassValue[c];
     }
   }
 
@@ -184,6 +191,7 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   st.j = frequencyData ? static_cast<double>(sample.nMaxFreq) : 1.0;
   st.presencePerJ = sumPresence / st.j;
   st.sumCover = sumCover;
+  st.species = species;
   if (frequencyData) {
     if (st.wt.adjusted) {
       FitAll<false, true>(sc, st, nUnits);

@@ -24,6 +24,7 @@ struct NVCTotals {
   double dMeanFreq;
   double dMeanFreqCover;
   double dCoverExpectation;
+  double dUnitValueSum;  // sum of constancy class / 5 over the unit's species
   int16_t nSpeciesInClass[kConstancyClasses + 1];  // 1..5
 };
 
@@ -33,6 +34,11 @@ struct NVCFit {
   double dGoF3;
   double dGoF4;
   double dMeanGoF;
+  // The second opinion: Czekanowski's coefficient of the sample's species against
+  // the unit's floristic table (while scoring, the sum of the matched unit
+  // values), and the consensus, mean fit times the coefficient.
+  double dCzekanowski;
+  double dConsensus;
   int16_t nSampleFreqByClass[kConstancyClasses + 1];  // 1..5
 };
 
@@ -44,6 +50,7 @@ struct TopFit {
 struct ScoringState {
   int16_t nDominPercent[kDominClasses + 1];      // 1..10
   double dClassFreq[kConstancyClasses + 1];      // 1..5
+  double dClassValue[kConstancyClasses + 1];     // 1..5: class / 5
   double dCoverPow[101];                         // 1..100
   QuantEntry arrQuantTable[kQuantCodes + 1];
   // One row per unit record of the reference tables (BuildNVCTotals sizes them).
@@ -86,4 +93,8 @@ void BuildQuantTables(ScoringState& sc);
 void BuildNVCTotals(const RefData& ref, ScoringState& sc);
 void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc);
-void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc);
+// The best communities, best first, by the mean fit (the typed run's ranking), by
+// the consensus, or by Czekanowski's coefficient; ties go to the lower unit index.
+enum class RankBy { kFit, kConsensus, kCzekanowski };
+void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc,
+                 RankBy by = RankBy::kFit);

@@ -21,6 +21,7 @@ void BuildQuantTables(ScoringState& sc) {
         static_cast<int16_t>(std::floor(0.25 * std::pow(static_cast<double>(d), 2.6)));
   }
   for (int c = 1; c <= 5; ++c) sc.dClassFreq[c] = kClassFreq[c];
+  for (int c = 1; c <= 5; ++c) sc.dClassValue[c] = c / 5.0;
   for (int k = 1; k <= 100; ++k) sc.dCoverPow[k] = std::pow(static_cast<double>(k), 0.75);
 
   // q = 10 * (constancy class - 1) + Domin class.
@@ -103,5 +104,8 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     t.dMeanFreq = sumFreqSq / sumFreq;
     t.dSumFreqSq = sumFreqSq;
     t.dMeanFreqCover = sc.arrNVCFit[g].dGoF4 / t.dMeanFreqCover;
+    // A species' value in the unit's table is its constancy class divided by 5.
+    t.dUnitValueSum = 0.0;
+    for (int c = 1; c <= kConstancyClasses; ++c) t.dUnitValueSum += t.nSpeciesInClass[c] * (c / 5.0);
   }
 }
