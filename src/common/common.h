@@ -135,7 +135,8 @@ void FileSay(std::FILE* fp, const char* fmt, ...) VM_PRINTF(2, 3);
 // before any character was read.
 int ReadFilePiece(std::FILE* fp, char* buf, int size);
 
-// The path of a file name inside a folder (empty: the working directory).
+// The path of a file name inside a folder (empty: the working directory); an
+// absolute name stands for itself.
 std::string PathIn(const std::string& dir, std::string_view name);
 
 // True when a file of that name can be opened for reading.
