@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -68,7 +69,10 @@ struct BatchFolder {
     }
     ok = static_cast<bool>(data);
   }
-  ~BatchFolder() { fs::remove_all(dir); }
+  // VEGMATCH_BENCH_KEEP leaves the folder for profiling the runs by hand.
+  ~BatchFolder() {
+    if (std::getenv("VEGMATCH_BENCH_KEEP") == nullptr) fs::remove_all(dir);
+  }
 };
 
 BatchFolder& Folder() {

@@ -42,6 +42,27 @@ struct NVCFit {
   int16_t nSampleFreqByClass[kConstancyClasses + 1];  // 1..5
 };
 
+// A regrouped association line with its weights resolved when the totals are
+// built: the unit, the constancy class, the cover weight A, and the factors B1,
+// B2 that a capped cover is multiplied by in turn (F and F, or the woodland factor
+// and 1), so the products round exactly as written out in full.
+struct ScoredLine {
+  int32_t nNVCIndex;
+  int32_t nClass;
+  double dCoverWeight;
+  double dFactor1;
+  double dFactor2;
+};
+
+// What the current sample has put into one unit while its lines are walked.
+struct UnitSums {
+  double dCover;       // sum of capped covers (GoF_3's numerator)
+  double dClassCover;  // sum of cover power times class frequency (GoF_4's numerator)
+  double dValue;       // sum of matched unit values (Czekanowski's numerator)
+  int32_t nFreq[kConstancyClasses + 1];
+  uint32_t nStamp;     // the sample the sums belong to; older sums count as zero
+};
+
 struct TopFit {
   int32_t nNVCIndex;
   double dMeanGoF;
@@ -57,6 +78,15 @@ struct ScoringState {
   std::vector<NVCTotals> arrNVCTotals = std::vector<NVCTotals>(kNVCCapacity + 1);
   std::vector<NVCFit> arrNVCFit = std::vector<NVCFit>(kNVCCapacity + 1);
   std::vector<char> arrWoodland = std::vector<char>(kNVCCapacity + 1);  // scored as woodland
+  // Built with the totals: one scored line per regrouped association line.
+  std::vector<ScoredLine> arrScoredLines;
+  // The units the current sample reached, in order of first reach, with their
+  // sums; every other unit's fit is all zero.
+  std::vector<UnitSums> arrUnitSums = std::vector<UnitSums>(kNVCCapacity + 1);
+  std::vector<int32_t> arrTouched;
+  std::vector<int32_t> arrPreviouslyTouched;
+  uint32_t nStamp;
+  bool bFitsDirty;  // units beyond those touched may hold values: clear them all
   TopFit arrTopFits[kTopFitsRecords];
 };
 
