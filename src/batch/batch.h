@@ -142,7 +142,8 @@ struct BlockText {
   std::vector<int> sourceFile;   // by line of text, from 1 (index 0 unused)
   std::vector<long> sourceLine;
   std::vector<std::string> writtenName;  // species lines only
-  BlockText() : sourceFile(1, 0), sourceLine(1, 0), writtenName(1) {}
+  std::vector<std::string> sourceText;   // the line as the input holds it, where rewritten
+  BlockText() : sourceFile(1, 0), sourceLine(1, 0), writtenName(1), sourceText(1) {}
 };
 
 class NameResolver;

@@ -1,6 +1,8 @@
 // `vegmatch classify`: the run. Inputs become sample blocks; sample entry, scoring
 // and ranking are the typed run's own; the results are tidy CSV, or the typed
 // run's results file written by its own report.
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -33,6 +36,7 @@ class NullBuffer : public std::streambuf {
 struct InputFile {
   std::string name;  // as given; "-" for standard input
   std::string text;
+  bool noSample = false;  // already said to hold no sample
 };
 
 // Counts kept for the summary and the exit status.
@@ -41,6 +45,7 @@ struct Tally {
   long records = 0;
   long unknownNames = 0;
   long refused = 0;
+  long warnings = 0;
   bool inputFailed = false;
 };
 
@@ -77,12 +82,11 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
   auto say = [&](const std::vector<InputProblem>& problems) {
     for (const InputProblem& p : problems) {
       Diagnose(con.err, Where(file, p.line), p.what);
-      if (p.refused) ++tally.refused;
+      ++(p.refused ? tally.refused : tally.warnings);
     }
   };
-  const std::string firstLine = file.text.substr(0, file.text.find('\n'));
   const bool csv = opt.input == InputKind::kCsv ||
-                   (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(firstLine));
+                   (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
   if (!csv) {
     if (!opt.poolBy.empty()) {
       Diagnose(con.err, Where(file, 0), "--pool-by needs CSV input; the samples are not pooled");
@@ -151,9 +155,25 @@ class LineReporter : public EntryObserver {
   }
   void SetDataFile(std::FILE* fp) { fp_ = fp; }
 
-  void LineProblem(const std::string& what, bool refused) override {
-    Diagnose(con_.err, Where(), what);
-    if (refused) ++tally_.refused;
+  void LineProblem(const std::string& what, bool refused, bool quoteLine) override {
+    std::string said = what;
+    if (quoteLine) {
+      const size_t line = CurrentLine();
+      std::string text = line < blocks_.sourceText.size() ? blocks_.sourceText[line] : "";
+      if (text.empty() && line < starts_.size()) {
+        const size_t a = starts_[line - 1];
+        text = blocks_.text.substr(a, blocks_.text.find('\n', a) - a);
+      }
+      said += ": " + text;
+    }
+    Diagnose(con_.err, Where(), said);
+    ++(refused ? tally_.refused : tally_.warnings);
+  }
+
+  // The input file of the line last read (0 before any).
+  int CurrentFile() const {
+    const size_t line = CurrentLine();
+    return line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
   }
   void UnknownName(const char* key) override {
     const size_t line = CurrentLine();
@@ -301,7 +321,8 @@ struct Writer {
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
       const int unit = sc.arrTopFits[r].nNVCIndex;
       const NVCFit& fit = sc.arrNVCFit[unit];
-      const bool real = fit.dMeanGoF >= kNoFit;
+      // Places beyond the number of units, and units that only fill a place, name nothing.
+      const bool real = r <= ref.nNVCCount && fit.dMeanGoF >= kNoFit;
       const NVCUnit& u = ref.arrNVCData[unit];
       const std::string code = real ? Compact(u.szNVCType) : std::string();
       std::string community;
@@ -366,6 +387,8 @@ struct Writer {
   void SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
       const int unit = sc.arrTopFits[r].nNVCIndex;
+      // As in the results, a place that names no unit has no lists.
+      if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
       const NVCUnit& u = ref.arrNVCData[unit];
       const std::string code = Compact(u.szNVCType);
       auto row = [&](const char* list, int speciesCode, int speciesRow) {
@@ -445,6 +468,78 @@ bool CloseSink(Console& con, Sink& sink) {
   return sink.file.Close();
 }
 
+// The rows of each sample, written through a large buffer. When writing fails,
+// the file is cut back to the end of the last sample it holds whole, so the
+// results never end inside a row.
+class RowWriter {
+ public:
+  explicit RowWriter(std::FILE* fp) : fp_(fp) {
+    if (fp_ != nullptr) std::setvbuf(fp_, buffer_.get(), _IOFBF, kBufferSize);
+  }
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
+
+  void Add(const std::string& rows) {
+    if (fp_ == nullptr || failed_ || rows.empty()) return;
+    if (std::fwrite(rows.data(), 1, rows.size(), fp_) != rows.size()) {
+      Fail();
+      return;
+    }
+    given_ += static_cast<off_t>(rows.size());
+    ends_.push_back(given_);
+  }
+  // Writes what is left; false when some rows could not be written.
+  bool Finish() {
+    if (fp_ != nullptr && !failed_ && std::fflush(fp_) != 0) Fail();
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kBufferSize = 1 << 20;
+  void Fail() {
+    failed_ = true;
+    std::clearerr(fp_);
+    struct stat st {};
+    if (fstat(fileno(fp_), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    // The last sample end the file reaches.
+    off_t keep = 0;
+    for (off_t end : ends_) {
+      if (end <= st.st_size) keep = end;
+    }
+    if (ftruncate(fileno(fp_), keep) != 0) return;
+  }
+  std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kBufferSize);
+  std::FILE* fp_;
+  off_t given_ = 0;
+  std::vector<off_t> ends_;
+  bool failed_ = false;
+};
+
+// A file in memory for what the classic report writes of one sample.
+class MemoryFile {
+ public:
+  ~MemoryFile() { std::free(data_); }
+  File Open() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    return File(open_memstream(&data_, &size_));
+  }
+  // Closes the file and hands out what was written to it.
+  std::string Take(File& file) {
+    file.Close();
+    std::string text = data_ == nullptr ? std::string() : std::string(data_, size_);
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    return text;
+  }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 void Progress(Console& con, bool show, long done, Clock::time_point start) {
   if (!show) return;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -488,6 +583,7 @@ void ReadInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rule
     files.push_back(std::move(file));
     if (!AddInput(con, opt, rules, files.back(), static_cast<int>(files.size()), blocks, tally)) {
       tally.inputFailed = true;
+      files.back().noSample = true;
     }
   }
 }
@@ -644,10 +740,10 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   }
   const bool classic = opt.format != OutputFormat::kCsv;
   Writer writer{opt, *ref, info, {}};
-  if (!classic) FileSay(sink.file.get(), "%s", writer.Header().c_str());
-  if (lists.file) {
-    FileSay(lists.file.get(), "%s", "sample,rank,nvc_code,list,species_code,short_name,full_name\n");
-  }
+  RowWriter results(sink.file.get());
+  RowWriter listRows(lists.file.get());
+  if (!classic) results.Add(writer.Header());
+  if (lists.file) listRows.Add("sample,rank,nvc_code,list,species_code,short_name,full_name\n");
 
   RunSettings rs{};
   rs.nCoverScale = CoverScaleOfKind(opt.scale);
@@ -657,7 +753,6 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   rs.nOutputFormat = opt.format == OutputFormat::kClassicText ? 1 : 0;
   rs.nInputSource = 1;
   rs.nSampleCounter = 1;
-  if (classic) rs.fpResults = std::move(sink.file);
   if (!blocks.text.empty()) {
     rs.fpDataFile = File(fmemopen(blocks.text.data(), blocks.text.size(), "r"));
   }
@@ -665,41 +760,53 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
   std::set<int> covers;
   bool coversSeen = false;
+  std::vector<long> samplesOfFile(files.size() + 1, 0);
   std::string rows;
   LineReporter reporter(con, blocks, files, tally);
   reporter.SetDataFile(rs.fpDataFile.get());
-  while (rs.fpDataFile &&
-         EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady) {
-    ++rs.nSampleCounter;
-    ++tally.samples;
-    tally.records += sample->nSampleEntries;
-    for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
-    coversSeen = coversSeen || sample->nSampleEntries > 0;
-    ScoreSample(*ref, *sample, rs.nAnalysisType, *scoring);
-    RankTopFits(*ref, rs.nFitsToOutput, *scoring, classic ? RankBy::kFit : opt.rankBy);
-    if (classic) {
-      ReportFits(quiet, *ref, *sample, *scoring, rs);
-    } else {
-      rows.clear();
-      writer.Rows(*sample, *scoring, rs.nAnalysisType, rows);
-      std::fwrite(rows.data(), 1, rows.size(), sink.file.get());
+  // The classic report writes to the results file while a sample is entered and
+  // reported; it writes into memory here, so that only whole samples reach the file.
+  MemoryFile classicOut;
+  for (bool more = static_cast<bool>(rs.fpDataFile); more;) {
+    if (classic) rs.fpResults = classicOut.Open();
+    more = EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady;
+    if (more) {
+      ++rs.nSampleCounter;
+      ++tally.samples;
+      ++samplesOfFile[static_cast<size_t>(reporter.CurrentFile())];
+      tally.records += sample->nSampleEntries;
+      for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
+      coversSeen = coversSeen || sample->nSampleEntries > 0;
+      ScoreSample(*ref, *sample, rs.nAnalysisType, *scoring);
+      RankTopFits(*ref, rs.nFitsToOutput, *scoring, classic ? RankBy::kFit : opt.rankBy);
+      if (classic) {
+        ReportFits(quiet, *ref, *sample, *scoring, rs);
+      } else {
+        rows.clear();
+        writer.Rows(*sample, *scoring, rs.nAnalysisType, rows);
+        results.Add(rows);
+      }
+      if (lists.file) {
+        rows.clear();
+        writer.SpeciesLists(*sample, *scoring, rows);
+        listRows.Add(rows);
+      }
     }
-    if (lists.file) {
-      rows.clear();
-      writer.SpeciesLists(*sample, *scoring, rows);
-      std::fwrite(rows.data(), 1, rows.size(), lists.file.get());
-    }
-    if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
+    if (classic) results.Add(classicOut.Take(rs.fpResults));
+    if (more && tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
   }
   if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
     con.err << "\n";
   }
   reporter.SayUnknownNames(resolver);
-
-  bool written = true;
-  if (classic) {
-    sink.file = std::move(rs.fpResults);
+  for (size_t f = 0; f < files.size(); ++f) {
+    if (samplesOfFile[f + 1] == 0 && !files[f].noSample) {
+      Diagnose(con.err, Where(files[f], 0), "holds no sample that could be scored");
+      tally.inputFailed = true;
+    }
   }
+
+  bool written = results.Finish() && listRows.Finish();
   written = CloseSink(con, sink) && written;
   written = CloseSink(con, lists) && written;
   rs.fpDataFile.Close();
@@ -710,6 +817,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
              Fmt("every cover in the input is %d%%; if the data are presence only, use --scale "
                  "presence",
                  *covers.begin()));
+    ++tally.warnings;
   }
   if (!opt.quiet) {
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -722,6 +830,9 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     return kClassifyOutputFailed;
   }
   if (tally.inputFailed) return kClassifyInputFailed;
-  if (opt.strict && (tally.refused > 0 || tally.unknownNames > 0)) return kClassifyInputFailed;
+  // --strict: anything refused, unknown or warned about fails the run.
+  if (opt.strict && (tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0)) {
+    return kClassifyInputFailed;
+  }
   return kClassifyOk;
 }

@@ -34,8 +34,10 @@ char DetectDelimiter(std::string_view headerLine) {
 bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
   table = CsvTable{};
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-  const size_t firstEnd = std::min(text.find('\n'), text.size());
-  table.delimiter = DetectDelimiter(text.substr(0, firstEnd));
+  // The delimiter is the header's, the first line that holds anything.
+  const size_t headerStart = std::min(text.find_first_not_of("\r\n"), text.size());
+  const size_t firstEnd = std::min(text.find('\n', headerStart), text.size());
+  table.delimiter = DetectDelimiter(text.substr(headerStart, firstEnd - headerStart));
   const char delim = table.delimiter == 0 ? ',' : table.delimiter;
 
   long line = 1;

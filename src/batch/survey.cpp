@@ -1,6 +1,7 @@
 // Surveys in any input: the columns of a survey CSV, its samples in order of
 // first appearance, pooling, and the sample blocks that sample entry reads.
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
+constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
 
 std::string Trim(std::string_view s) {
   size_t a = 0;
@@ -20,10 +22,11 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(a, b - a));
 }
 
-// A column name as it is matched: trimmed, lower case, blanks and hyphens as "_".
+// A column name as it is matched: folded to ASCII, trimmed, lower case, blanks
+// and hyphens as "_".
 std::string ColumnKey(std::string_view name) {
   std::string key;
-  for (char c : Trim(name)) {
+  for (char c : Trim(FoldToAscii(name))) {
     if (c == ' ' || c == '-') c = '_';
     key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
@@ -39,7 +42,7 @@ bool OneOf(const std::string& key, std::initializer_list<const char*> names) {
 
 const std::initializer_list<const char*> kSampleNames = {
     "sample", "sample_name", "sample_id", "quadrat", "quadrat_id", "plot", "plot_id",
-    "releve", "rel\xC3\xA9v\xC3\xA9", "site_id"};
+    "releve", "site_id"};
 const std::initializer_list<const char*> kSpeciesNames = {
     "species", "species_name", "taxon", "name", "taxon_name", "scientific_name"};
 const std::initializer_list<const char*> kCoverNames = {"cover", "cover_value", "abundance",
@@ -88,12 +91,13 @@ std::string PoolKey(const std::string& species) {
 }
 
 void AddLine(BlockText& out, const std::string& line, int file, long source,
-             const std::string& written = std::string()) {
+             const std::string& written = std::string(), const std::string& original = std::string()) {
   out.text += line;
   out.text += '\n';
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
   out.writtenName.push_back(written);
+  out.sourceText.push_back(original);
 }
 
 // A token sample entry reads as a number (a cover or a frequency).
@@ -138,6 +142,8 @@ SurveyColumns FindSurveyColumns(const std::vector<std::string>& header, const st
 
 bool LooksLikeSurveyCsv(std::string_view firstLine) {
   if (firstLine.substr(0, 3) == "\xEF\xBB\xBF") firstLine.remove_prefix(3);
+  // The header is the first line that holds anything.
+  while (!firstLine.empty() && (firstLine[0] == '\n' || firstLine[0] == '\r')) firstLine.remove_prefix(1);
   const size_t end = firstLine.find_first_of("\r\n");
   if (end != std::string_view::npos) firstLine = firstLine.substr(0, end);
   if (DetectDelimiter(firstLine) == 0) return false;
@@ -227,6 +233,10 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
   }
   std::vector<SurveySample> pooled;
   for (Group& g : groups) {
+    // A frequency sample holds at most 100: larger groups keep their relative
+    // frequencies on a scale of 100.
+    const int samplesPooled = g.pooled.maxFreq;
+    if (samplesPooled > kMaxPooled) g.pooled.maxFreq = kMaxPooled;
     for (const Species& sp : g.species) {
       std::string cover;
       if (sp.covers > 0) {
@@ -234,7 +244,10 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
         std::snprintf(buf, sizeof buf, "%.1f", sp.coverSum / sp.covers);
         cover = buf;
       }
-      g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(sp.samples), sp.line});
+      const int freq = samplesPooled > kMaxPooled
+                           ? static_cast<int>(std::lround(kMaxPooled * static_cast<double>(sp.samples) / samplesPooled))
+                           : sp.samples;
+      g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(freq), sp.line});
     }
     pooled.push_back(std::move(g.pooled));
   }
@@ -256,7 +269,8 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
       if (s.maxFreq > 0) line += " " + (r.frequency.empty() ? std::string("1") : r.frequency);
       const std::string cover = CoverToken(r.cover);
       line += " " + (cover.empty() || rules.presence ? std::string(kPresenceCover) : cover);
-      AddLine(out, line, file, r.line, r.species);
+      AddLine(out, line, file, r.line, r.species,
+              r.species + (r.cover.empty() ? std::string() : " " + r.cover));
     }
     AddLine(out, "", file, 0);
   }
@@ -314,18 +328,22 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
       }
       for (size_t k = 0; k < firstNumber; ++k) written += (k ? " " : "") + tokens[k];
       if (!keep) continue;  // left out; the sample goes on without it
-      const bool hasCover = firstNumber < tokens.size();
-      if (rules.resolver != nullptr && rules.rewriteBlockNames) {
-        line = LookupWords(rules, written);
-        for (size_t k = firstNumber; k < tokens.size(); ++k) line += " " + tokens[k];
-        if (!hasCover && rules.presence) line += std::string(" ") + kPresenceCover;
-      } else if (rules.presence) {
-        // A name alone, or a name whose second word is no number, has no cover yet.
-        const bool number = tokens.size() > 2 || (tokens.size() == 2 && Numeric(tokens[1]));
-        if (!number) line = bare + " " + kPresenceCover;
+      const bool rewrite = rules.resolver != nullptr && rules.rewriteBlockNames;
+      std::vector<std::string> numbers(tokens.begin() + static_cast<long>(firstNumber), tokens.end());
+      if (rules.presence) {
+        // Present is all a line says: the frequency (frequency data) and the
+        // nominal cover; a name may stand alone.
+        std::vector<std::string> kept;
+        if (maxFreq > 0) kept.push_back(numbers.empty() ? std::string("1") : numbers[0]);
+        kept.push_back(kPresenceCover);
+        numbers = kept;
+      }
+      if (rewrite || rules.presence) {
+        line = LookupWords(rewrite ? rules : BlockRules{}, written);
+        for (const std::string& n : numbers) line += " " + n;
       }
     }
-    AddLine(out, line, file, lineNo, written);
+    AddLine(out, line, file, lineNo, written, line == bare ? std::string() : bare);
   }
   AddLine(out, "", file, 0);
 }

@@ -84,8 +84,8 @@ struct Tables {
   RunSettings& rs;
   EntryObserver* observer;  // null for the typed run
 
-  void Problem(const std::string& what, bool refused) {
-    if (observer != nullptr) observer->LineProblem(what, refused);
+  void Problem(const std::string& what, bool refused, bool quoteLine = false) {
+    if (observer != nullptr) observer->LineProblem(what, refused, quoteLine);
   }
 };
 
@@ -194,7 +194,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
     std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
     con.out << msg;
     if (!ctx.keyboard && rs.nOutputFormat == 1) WriteTo(rs.fpResults, msg);
-    t.Problem("bad line, left out: " + std::string(line), true);
+    t.Problem("bad line, left out", true, true);
     return LineOutcome::kIgnored;
   }
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
@@ -339,9 +339,12 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
 // Data recorded on one cover scale and read on another would give wrong fits
 // without a word, so a header that names its scale is held against the setting,
 // and the user may change the setting before any line is read.
-void CheckCoverTag(Console& con, const char* found, RunSettings& rs) {
+void CheckCoverTag(Console& con, Tables& t, const char* found, RunSettings& rs) {
   const char* setting = CoverScaleOf(rs.nCoverScale).tag;
   if (found == nullptr || std::strcmp(found, setting) == 0) return;
+  t.Problem(Fmt("the sample was recorded on the %s scale but is read on the %s scale", found,
+                setting),
+            false);
   Say(con, "\n Cover scale is set to %5s but input data are %5s\n Press <RETURN> to continue\n",
       setting, found);
   con.out.flush();
@@ -387,7 +390,7 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
     }
     std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
     if (!h.refused) {
-      CheckCoverTag(con, h.tag, rs);
+      CheckCoverTag(con, t, h.tag, rs);
       if (keyboard) RecordSampleHeader(rs, sample.szSampleName, h.nMaxFreq);  // only typed samples
     }
     sample.nMaxFreq = h.nMaxFreq;

@@ -77,8 +77,9 @@ void CompleteSample(SampleState& sample, const RunSettings& rs);
 class EntryObserver {
  public:
   virtual ~EntryObserver() = default;
-  // The line is left out (refused) or taken with a warning.
-  virtual void LineProblem(const std::string& what, bool refused) = 0;
+  // The line is left out (refused) or taken with a warning; quoteLine: the
+  // message should show the line as the input holds it.
+  virtual void LineProblem(const std::string& what, bool refused, bool quoteLine) = 0;
   // The line's name is not in the dictionary; it is scored as a new species.
   virtual void UnknownName(const char* key) = 0;
 };

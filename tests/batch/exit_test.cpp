@@ -134,7 +134,7 @@ TEST(ExitStatus, ResultsCutShortKeepCompleteRows) {
                                   << written.substr(written.size() > 80 ? written.size() - 80 : 0);
   const batchtest::Table t = ReadRfc4180(written);
   ASSERT_TRUE(t.ok);
-  for (size_t i = 0; i < t.rows.size(); ++i) EXPECT_EQ(t.rows[i].size(), 16u) << "row " << i;
+  for (size_t i = 0; i < t.rows.size(); ++i) EXPECT_EQ(t.rows[i].size(), 18u) << "row " << i;
 }
 
 // ---- messages on standard error -------------------------------------------------------------
