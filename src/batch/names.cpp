@@ -39,8 +39,13 @@ std::string AsciiOf(unsigned cp) {
 // keeps its punctuation for the rules below.
 std::vector<std::string> SplitWords(const std::string& s) {
   std::vector<std::string> words;
-  std::istringstream in(s);
-  for (std::string w; in >> w;) words.push_back(w);
+  size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])) != 0) ++i;
+    const size_t start = i;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])) == 0) ++i;
+    if (i > start) words.push_back(s.substr(start, i - start));
+  }
   return words;
 }
 
@@ -190,14 +195,16 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
   // The current name of a code is the one the association table uses.
   std::ifstream in(PathIn(folder, kAssociationFile));
   for (std::string line; std::getline(in, line);) {
-    std::istringstream f(line);
-    std::string unit, code, quant, name;
-    if (!std::getline(f, unit, '\t') || !std::getline(f, code, '\t') ||
-        !std::getline(f, quant, '\t') || !std::getline(f, name, '\t')) {
-      continue;
-    }
+    // unit <tab> code <tab> quant <tab> name [<tab> ...]
+    const size_t t1 = line.find('\t');
+    const size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
+    const size_t t3 = t2 == std::string::npos ? t2 : line.find('\t', t2 + 1);
+    if (t3 == std::string::npos) continue;
+    const int code = std::atoi(line.c_str() + t1 + 1);
+    if (currentNames_.count(code) != 0) continue;
+    std::string name = line.substr(t3 + 1, line.find('\t', t3 + 1) - t3 - 1);
     if (!name.empty() && name.back() == '\r') name.pop_back();
-    currentNames_.emplace(std::atoi(code.c_str()), name);
+    currentNames_.emplace(code, name);
   }
 }
 
@@ -273,6 +280,9 @@ std::vector<std::string> NameResolver::Suggest(std::string_view written, size_t 
   std::vector<std::pair<size_t, int>> scored;
   const size_t limit = std::max<size_t>(2, n.text.size() / 4);
   for (const auto& [name, row] : fullNames_) {
+    // The lengths alone put most names out of reach.
+    const size_t gap = name.size() > n.text.size() ? name.size() - n.text.size() : n.text.size() - name.size();
+    if (gap > limit) continue;
     const size_t d = EditDistance(n.text, name);
     if (d <= limit) scored.push_back({d, row});
   }
