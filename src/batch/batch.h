@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "console/console.h"
@@ -39,6 +40,7 @@ struct ClassifyOptions {
   std::vector<std::string> habitats;  // classification keys, in the order asked
   std::string poolBy;         // empty: none
   RankBy rankBy;  // tidy results; the classic formats always rank by fit
+  int jobs;       // threads that score samples; 0: one per core
   bool strict;
   bool quiet;
   std::vector<std::string> files;  // empty or "-": standard input
@@ -209,7 +211,10 @@ class NameResolver {
   std::vector<std::string> Suggest(std::string_view written, size_t most = 3) const;
 
  private:
+  NameMatch ResolveUncached(std::string_view written) const;
   const RefData& ref_;
+  // Surveys repeat their names: each written name is resolved once.
+  mutable std::unordered_map<std::string, NameMatch> cache_;
   std::map<std::string, int> fullNames_;
   std::map<std::string, std::vector<int>> genusRows_;
   std::map<int, std::string> currentNames_;

@@ -17,6 +17,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
@@ -25,6 +26,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Samples entered before they are scored together.
+constexpr size_t kBatchSamples = 512;
 
 // A stream that swallows the screen texts of sample entry.
 class NullBuffer : public std::streambuf {
@@ -297,25 +301,29 @@ struct Writer {
     return h + "\n";
   }
 
-  // The sample's species found in a unit's table.
-  int Matched(const SampleState& sample, const std::set<int>& codes, int unit) const {
+  // The sample's species (sorted distinct codes) found in a unit's table.
+  int Matched(const std::vector<int>& codes, int unit) const {
     const NVCUnit& u = ref.arrNVCData[unit];
     if (u.nSpeciesTableEndIndex == 0) return 0;
-    std::set<int> found;
+    std::vector<int> found;
     for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
       const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
-      if (IsValidQuant(line.nQuant) && codes.count(line.nSpeciesCode) != 0) found.insert(line.nSpeciesCode);
+      if (IsValidQuant(line.nQuant) && std::binary_search(codes.begin(), codes.end(), line.nSpeciesCode)) {
+        found.push_back(line.nSpeciesCode);
+      }
     }
-    (void)sample;
-    return static_cast<int>(found.size());
+    std::sort(found.begin(), found.end());
+    return static_cast<int>(std::unique(found.begin(), found.end()) - found.begin());
   }
 
   void Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType,
             std::string& out) const {
-    std::set<int> codes;
+    std::vector<int> codes;
     for (int i = 1; i <= sample.nSampleEntries; ++i) {
-      if (sample.arrSample[i].nSpeciesCode >= 0) codes.insert(sample.arrSample[i].nSpeciesCode);
+      if (sample.arrSample[i].nSpeciesCode >= 0) codes.push_back(sample.arrSample[i].nSpeciesCode);
     }
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
     std::string previousKey;
     int tieRank = 0;
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
@@ -361,7 +369,7 @@ struct Writer {
       line += ",";
       AppendCsvField(line, real ? Trimmed(u.szEunisName) : std::string());
       line += "," + std::to_string(codes.size());
-      line += "," + std::to_string(real ? Matched(sample, codes, unit) : 0);
+      line += "," + std::to_string(real ? Matched(codes, unit) : 0);
       line += "," + tie;
       line += "," + OneDecimal(real ? fit.dCzekanowski : 0.0);
       line += "," + OneDecimal(real ? fit.dConsensus : 0.0);
@@ -518,6 +526,9 @@ class RowWriter {
 // A file in memory for what the classic report writes of one sample.
 class MemoryFile {
  public:
+  MemoryFile() = default;
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
   ~MemoryFile() { std::free(data_); }
   File Open() {
     std::free(data_);
@@ -761,15 +772,72 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   std::set<int> covers;
   bool coversSeen = false;
   std::vector<long> samplesOfFile(files.size() + 1, 0);
-  std::string rows;
   LineReporter reporter(con, blocks, files, tally);
   reporter.SetDataFile(rs.fpDataFile.get());
-  // The classic report writes to the results file while a sample is entered and
-  // reported; it writes into memory here, so that only whole samples reach the file.
-  MemoryFile classicOut;
+  // Samples are entered one after another (entry may add new species to the
+  // tables), then scored and written up in parallel, each thread with scoring
+  // state of its own, and written in input order. The classic report also writes
+  // while a sample is entered; that goes into memory, so that only whole samples
+  // reach the file, in order.
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const int threads = opt.jobs > 0 ? opt.jobs : static_cast<int>(cores);
+  std::vector<std::unique_ptr<ScoringState>> scorers;
+  scorers.push_back(std::move(scoring));
+  for (int t = 1; t < threads; ++t) scorers.push_back(std::make_unique<ScoringState>(*scorers[0]));
+  std::vector<MemoryFile> memories(static_cast<size_t>(threads));
+
+  struct Job {
+    SampleState sample;
+    int16_t nCoverScale;
+    std::string rows;   // what entry wrote, then the report
+    std::string lists;
+  };
+  std::vector<Job> batch;
+  auto writeUp = [&](Job& job, ScoringState& sc, MemoryFile& memory) {
+    ScoreSample(*ref, job.sample, rs.nAnalysisType, sc);
+    RankTopFits(*ref, rs.nFitsToOutput, sc, classic ? RankBy::kFit : opt.rankBy);
+    if (classic) {
+      RunSettings report{};
+      report.nCoverScale = job.nCoverScale;
+      report.nAnalysisType = rs.nAnalysisType;
+      report.nSpeciesGroupLimit = rs.nSpeciesGroupLimit;
+      report.nFitsToOutput = rs.nFitsToOutput;
+      report.nOutputFormat = rs.nOutputFormat;
+      report.nInputSource = rs.nInputSource;
+      report.fpResults = memory.Open();
+      ReportFits(quiet, *ref, job.sample, sc, report);
+      job.rows += memory.Take(report.fpResults);
+    } else {
+      writer.Rows(job.sample, sc, rs.nAnalysisType, job.rows);
+    }
+    if (lists.file) writer.SpeciesLists(job.sample, sc, job.lists);
+  };
+  auto runBatch = [&] {
+    if (threads == 1 || batch.size() < 2) {
+      for (Job& job : batch) writeUp(job, *scorers[0], memories[0]);
+    } else {
+      std::vector<std::thread> pool;
+      for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&, t] {
+          for (size_t k = static_cast<size_t>(t); k < batch.size(); k += static_cast<size_t>(threads)) {
+            writeUp(batch[k], *scorers[static_cast<size_t>(t)], memories[static_cast<size_t>(t)]);
+          }
+        });
+      }
+      for (std::thread& th : pool) th.join();
+    }
+    for (Job& job : batch) {
+      results.Add(job.rows);
+      listRows.Add(job.lists);
+    }
+    batch.clear();
+  };
+
+  MemoryFile entryOut;
   for (bool more = static_cast<bool>(rs.fpDataFile); more;) {
-    if (classic) rs.fpResults = classicOut.Open();
+    if (classic) rs.fpResults = entryOut.Open();
     more = EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady;
+    std::string entered = classic ? entryOut.Take(rs.fpResults) : std::string();
     if (more) {
       ++rs.nSampleCounter;
       ++tally.samples;
@@ -777,23 +845,13 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       tally.records += sample->nSampleEntries;
       for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
       coversSeen = coversSeen || sample->nSampleEntries > 0;
-      ScoreSample(*ref, *sample, rs.nAnalysisType, *scoring);
-      RankTopFits(*ref, rs.nFitsToOutput, *scoring, classic ? RankBy::kFit : opt.rankBy);
-      if (classic) {
-        ReportFits(quiet, *ref, *sample, *scoring, rs);
-      } else {
-        rows.clear();
-        writer.Rows(*sample, *scoring, rs.nAnalysisType, rows);
-        results.Add(rows);
-      }
-      if (lists.file) {
-        rows.clear();
-        writer.SpeciesLists(*sample, *scoring, rows);
-        listRows.Add(rows);
-      }
+      batch.push_back(Job{*sample, rs.nCoverScale, std::move(entered), std::string()});
+      if (batch.size() == kBatchSamples) runBatch();
+      if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
+    } else {
+      runBatch();
+      results.Add(entered);  // what entry wrote after the last sample
     }
-    if (classic) results.Add(classicOut.Take(rs.fpResults));
-    if (more && tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
   }
   if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
     con.err << "\n";

@@ -209,6 +209,14 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
 }
 
 NameMatch NameResolver::Resolve(std::string_view written) const {
+  auto it = cache_.find(std::string(written));
+  if (it != cache_.end()) return it->second;
+  NameMatch m = ResolveUncached(written);
+  cache_.emplace(std::string(written), m);
+  return m;
+}
+
+NameMatch NameResolver::ResolveUncached(std::string_view written) const {
   NameMatch m{NameStatus::kUnknown, 0, {}, NormaliseName(written)};
   const std::vector<std::string> raw = SplitWords(std::string(written));
   auto wordsOf = [&](int row) {

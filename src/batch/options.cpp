@@ -46,6 +46,7 @@ ClassifyOptions DefaultClassifyOptions() {
   o.nFitsToOutput = 5;
   o.format = OutputFormat::kCsv;
   o.rankBy = RankBy::kFit;
+  o.jobs = 0;
   o.strict = false;
   o.quiet = false;
   return o;
@@ -113,6 +114,10 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->type_name("RANKING")
       ->check(CLI::IsMember(kRankings))
       ->capture_default_str();
+  app.add_option("--jobs", opt.jobs, "threads that score samples (results are the same, in input order)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256))
+      ->default_str("the number of cores");
   app.add_flag("--strict", opt.strict, "a refused line or unknown name makes the exit status 1");
   app.add_flag("-q,--quiet", opt.quiet, "no progress and no summary");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");
