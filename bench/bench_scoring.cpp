@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "refdata/refdata.h"
+#include "sample/sample.h"
 #include "scoring/scoring.h"
 
 namespace {
@@ -20,6 +21,7 @@ constexpr int kSamples = 1024;
 struct Fixture {
   std::unique_ptr<AppState> st = NewAppState();
   std::vector<SampleState> samples;
+  std::vector<SampleState> pseudoQuadrats;
   bool ok = false;
 
   Fixture() {
@@ -31,6 +33,29 @@ struct Fixture {
     BuildNVCTotals(st->ref, st->scoring);
     ok = st->ref.nNVCCount > 0 && st->ref.nSpeciesTableCount > 0;
     if (ok) MakeSamples();
+    if (ok) MakePseudoQuadrats();
+  }
+
+  // The 40 held-out pseudo-quadrats of the tests, read and completed by sample
+  // entry exactly as a data-file run reads them.
+  void MakePseudoQuadrats() {
+    std::istringstream in;
+    std::ostringstream screen;
+    std::ostringstream err;
+    Console con(in, screen, err, VM_SOURCE_DIR "/tests/data");
+    RunSettings rs{};
+    rs.nCoverScale = 1;
+    rs.nAnalysisType = 1;
+    rs.nSpeciesGroupLimit = 10000;
+    rs.nFitsToOutput = 5;
+    rs.nInputSource = 1;
+    rs.nSampleCounter = 1;
+    rs.fpDataFile = OpenIn(con.dir, "pquads_small.txt", "r");
+    auto sample = std::make_unique<SampleState>();
+    while (rs.fpDataFile && EnterSample(con, st->ref, *sample, rs) == EntryResult::kSampleReady) {
+      ++rs.nSampleCounter;
+      pseudoQuadrats.push_back(*sample);
+    }
   }
 
   // Each sample is a stand of one community: most of its species come from that
@@ -90,6 +115,33 @@ void BM_ScoreAndRank(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 BENCHMARK(BM_ScoreAndRank)->Arg(1)->Arg(5);
+
+// Scoring and ranking five places for held-out pseudo-quadrats on the whole tables.
+void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {
+  Fixture& f = Data();
+  if (!f.ok) {
+    state.SkipWithError("reference files not loaded");
+    return;
+  }
+  size_t i = 0;
+  for (auto _ : state) {
+    ScoreSample(f.st->ref, f.pseudoQuadrats[i], 1, f.st->scoring);
+    RankTopFits(f.st->ref, 5, f.st->scoring);
+    benchmark::DoNotOptimize(f.st->scoring.arrTopFits[1].dMeanGoF);
+    i = (i + 1) % f.pseudoQuadrats.size();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  double lines = 0;
+  for (const SampleState& s : f.pseudoQuadrats) {
+    for (int e = 1; e <= s.nSampleEntries; ++e) {
+      const TableRange& r =
+          f.st->ref.arrSpeciesBySpeciesIndex[DictionaryRowOfCode(f.st->ref, s.arrSample[e].nSpeciesCode)];
+      if (r.nEndIndex > 0) lines += r.nEndIndex - r.nStartIndex + 1;
+    }
+  }
+  state.counters["lines"] = lines / static_cast<double>(f.pseudoQuadrats.size());
+}
+BENCHMARK(BM_ScoreAndRankPseudoQuadrats);
 
 void BM_ScoreSample(benchmark::State& state) {
   Fixture& f = Data();

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "batch/batch.h"
 #include "refdata/refdata.h"
 #include "sample/sample.h"
 #include "scoring/scoring.h"

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "batch/batch.h"
 #include "console/console.h"
 #include "refdata/refdata.h"
 #include "report/report.h"
@@ -33,6 +34,7 @@ inline int RunVegmatch(Console& con, AppState& st) {
   return RunVegmatch(con, st, BundledTablesFolder());
 }
 
-// Command-line front end: no arguments runs the program; --dump-tables loads the
-// reference files and writes the table dump; --help prints the usage.
+// Command-line front end: no arguments runs the program; "classify" runs the
+// batch command line; --dump-tables loads the reference files and writes the
+// table dump; --version and --help print the version and the usage.
 int VegmatchMain(int argc, const char* const* argv, Console& con);

@@ -11,11 +11,19 @@ constexpr int kHelpPageLength = 23;
 constexpr int16_t kDefaultFits = 5;
 
 const char kUsage[] =
-    "usage: vegmatch [--dump-tables | --help]\n"
+    "usage: vegmatch [--dump-tables | --help | --version]\n"
+    "       vegmatch classify [options] FILE...\n"
+    "       vegmatch names [--tables DIR] FILE...\n"
     "  (no argument)   run the interactive program in the working directory\n"
-    "  --dump-tables   load the reference files of the working directory and write\n"
-    "                  the table dump files A01..A09 there\n"
+    "  classify        classify every sample of the files (sample blocks or a survey\n"
+    "                  CSV) without a question; 'vegmatch classify --help' lists\n"
+    "                  its options and their defaults\n"
+    "  names           check the species names of the files against the dictionary\n"
+    "  --dump-tables   load the reference files and write the table dump files\n"
+    "                  A01..A09 in the working directory\n"
+    "  --version       show the version\n"
     "  --help          show this text\n";
+const char kVersion[] = "vegmatch 4.1.0\n";
 
 }  // namespace
 
@@ -38,7 +46,7 @@ int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
   PromptInteger(con, rs.nFitsToOutput, 1, static_cast<int16_t>(kMaxFits));
 
   if (!LoadReferenceData(con, st.ref, *tables)) {
-    Diagnose(con.err, "", "the reference tables could not be read whole; the run stops");
+    Diagnose(con.err, "", "the reference tables could not be loaded (see above); the run stops");
     CloseRunFiles(con, rs);
     con.out.flush();
     return 1;
@@ -62,6 +70,12 @@ int VegmatchMain(int argc, const char* const* argv, Console& con) {
   if (argc <= 1) {
     std::unique_ptr<AppState> st = NewAppState();
     return RunVegmatch(con, *st);
+  }
+  if (std::strcmp(argv[1], "classify") == 0) return ClassifyMain(argc - 1, argv + 1, con);
+  if (std::strcmp(argv[1], "names") == 0) return NamesMain(argc - 1, argv + 1, con);
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    con.out << kVersion;
+    return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     con.out << kUsage;

@@ -157,7 +157,8 @@ enum class LoneCr { kEndsLine, kText };
 // the file had ended before any character was read.
 int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr = LoneCr::kEndsLine);
 
-// The path of a file name inside a folder (empty: the working directory).
+// The path of a file name inside a folder (empty: the working directory); an
+// absolute name stands for itself.
 std::string PathIn(const std::string& dir, std::string_view name);
 
 // True when a file of that name can be opened for reading.

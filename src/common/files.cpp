@@ -74,7 +74,7 @@ int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
 }
 
 std::string PathIn(const std::string& dir, std::string_view name) {
-  if (dir.empty()) return std::string(name);
+  if (dir.empty() || (!name.empty() && name[0] == '/')) return std::string(name);
   return dir + "/" + std::string(name);
 }
 

@@ -1,21 +1,23 @@
 // Fit report: one line per rank in the results file (CSV or text table), the
 // screen summary and table for typed samples, the closing prompt, and in CSV
 // format the matching analysis of every reported community.
+#include <algorithm>
 #include <cassert>
+#include <charconv>
 #include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "report/report.h"
 
 namespace {
 
-// Means below this are reported without any text: the community is only a
-// filler of the ranking, not a fit.
-constexpr double kNoFit = 0.0001;
 
 // The texts of one rank, in the forms the report needs (the EUNIS name is
 // shown to its first 24 characters).
@@ -97,72 +99,36 @@ void MakeTexts(const NVCUnit& u, bool blank, RankTexts& t) {
   MakePrepared(t.preparedEunis, t.eunisName);
 }
 
-// A community that no species of the sample reached has no fits of its own for
-// this sample (only its mean is set); it shows zeros rather than what an
-// earlier sample left in the record.
-bool Unreached(const NVCFit& fit) {
-  if (fit.dMeanGoF >= kNoFit) return false;
-  for (int c = 1; c <= 5; ++c) {
-    if (fit.nSampleFreqByClass[c] != 0) return false;
-  }
-  return true;
-}
-
 RankValues MakeValues(const NVCFit& fit, int16_t nAnalysisType) {
   RankValues v{};
   v.mean = PercentFit(fit.dMeanGoF);
-  if (!Unreached(fit)) {
-    v.fit[1] = PercentFit(fit.dGoF1);
-    v.fit[2] = PercentFit(fit.dGoF2);
-    v.fit[3] = PercentFit(fit.dGoF3);
-    v.fit[4] = PercentFit(fit.dGoF4);
-  }
-  // Only the fits that make up the mean of this analysis type are shown;
-  // unknown types are scored as type 5 and shown as type 5.
-  switch (nAnalysisType) {
-    case 1:
-      break;
-    case 2:
-      v.fit[3] = 0;
-      v.fit[4] = 0;
-      break;
-    case 3:
-      v.fit[1] = 0;
-      v.fit[2] = 0;
-      break;
-    case 4:
-      v.fit[1] = 0;
-      v.fit[3] = 0;
-      v.fit[4] = 0;
-      break;
-    default:
-      v.fit[1] = 0;
-      break;
-  }
+  const ShownFits shown = FitsShown(fit, nAnalysisType);
+  for (int k = 1; k <= 4; ++k) v.fit[k] = PercentFit(shown.fit[k]);
   return v;
 }
 
 // ---- matching analysis ------------------------------------------------------
 
-// The first sample row (1..) holding the code, or 0. Rows with a negative code
-// take no part.
-int SampleRowWithCode(const SampleState& sample, int code) {
-  if (code < 0) return 0;
-  for (int i = 1; i <= sample.nSampleEntries; ++i) {
-    if (sample.arrSample[i].nSpeciesCode == code) return i;
+// The sample's rows by species code, for the lookups of the lists: (code, first
+// row) pairs in code order. Rows with a negative code take no part.
+class SampleCodes {
+ public:
+  explicit SampleCodes(const SampleState& sample) {
+    for (int i = 1; i <= sample.nSampleEntries; ++i) {
+      const int code = sample.arrSample[i].nSpeciesCode;
+      if (code >= 0) byCode_.emplace_back(code, i);
+    }
+    std::sort(byCode_.begin(), byCode_.end());
   }
-  return 0;
-}
+  // The first sample row holding the code, or 0.
+  int RowOf(int code) const {
+    const auto it = std::lower_bound(byCode_.begin(), byCode_.end(), std::make_pair(code, 0));
+    return it != byCode_.end() && it->first == code ? it->second : 0;
+  }
 
-// Whether a valid association line of the unit holds the code. Lines with a
-// quant outside 1..50 are bad lines kept only for their line numbers.
-bool UnitHasCode(const RefData& ref, int first, int last, int code) {
-  for (int k = first; k <= last; ++k) {
-    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
-    if (IsValidQuant(line.nQuant) && line.nSpeciesCode == code) return true;
-  }
-  return false;
-}
+ private:
+  std::vector<std::pair<int, int>> byCode_;
+};
 
 const char* ShortNameAt(const RefData& ref, int index) {
   assert(index >= 1 && index <= ref.nSpeciesEntries);
@@ -175,74 +141,94 @@ const char* DictionaryNameOfCode(const RefData& ref, int code) {
   return ref.arrSpecies[DictionaryRowOfCode(ref, code)].szShortName;
 }
 
-// Writes one name of a list: a comma before the first, semicolons between.
-void WriteListName(std::FILE* fp, bool& first, const char* name) {
-  FileSay(fp, first ? ",%.*s" : ";%.*s", kShortNameWidth, name);
-  first = false;
+void AppendInt(std::string& out, int value) {
+  char buf[16];
+  const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+  out.append(buf, static_cast<size_t>(end - buf));
 }
 
-// The three lists are written without being stored: each line's count is taken
-// in one pass and its names in a second, so a community or sample of any size
-// is listed in full.
-void WriteAnalysisOfRank(const RefData& ref, const SampleState& sample, std::FILE* fp,
-                         const char* sampleName, int rank, int unit) {
+// One name of a list: a comma before the first, semicolons between; a short
+// name to its 9 characters.
+void AppendListName(std::string& out, bool& first, const char* name) {
+  out += first ? ',' : ';';
+  first = false;
+  size_t n = 0;
+  while (n < static_cast<size_t>(kShortNameWidth) && name[n] != '\0') ++n;
+  out.append(name, n);
+}
+
+// "<sample>,Analysis,<rank>,<unit>,<list>,<count>"
+void AppendListHead(std::string& out, const char* sampleName, int rank, const char* unit,
+                    const char* list, int count) {
+  out += sampleName;
+  out += ",Analysis,";
+  AppendInt(out, rank);
+  out += ',';
+  out += unit;
+  out += ',';
+  out += list;
+  out += ',';
+  AppendInt(out, count);
+}
+
+// The three lists of one rank: each line's count is taken in one pass and its
+// names in a second, so a community or sample of any size is listed in full.
+void AppendAnalysisOfRank(const RefData& ref, const SampleState& sample, const SampleCodes& codes,
+                          const char* sampleName, int rank, int unit, std::string& out) {
   char compactType[kTypeWidth + 1];
   char type[kTypeWidth + 1];
   CopyField(type, ref.arrNVCData[unit].szNVCType, kTypeWidth);
   MakeCompact(compactType, type);
 
   const LineRange lines = UnitLines(ref.arrNVCData[unit]);
-  const int first = lines.first;
-  const int last = lines.last;
-  const int rows = sample.nSampleEntries;
+  // The valid lines of the unit (a quant outside 1..50 marks a bad line kept only
+  // for its line number), with the sample row of each line's code.
+  std::vector<std::pair<int, int>> unitLines;  // code, sample row (0: none)
+  std::vector<int> unitCodes;
+  for (int k = lines.first; k <= lines.last; ++k) {
+    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
+    if (!IsValidQuant(line.nQuant)) continue;
+    unitLines.emplace_back(line.nSpeciesCode, line.nSpeciesCode < 0 ? 0 : codes.RowOf(line.nSpeciesCode));
+    unitCodes.push_back(line.nSpeciesCode);
+  }
+  std::sort(unitCodes.begin(), unitCodes.end());
+  auto inUnit = [&](int code) { return std::binary_search(unitCodes.begin(), unitCodes.end(), code); };
 
   // Species of both: the unit's lines in table order, named as in the sample.
   int count = 0;
-  for (int k = first; k <= last; ++k) {
-    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
-    if (IsValidQuant(line.nQuant) && SampleRowWithCode(sample, line.nSpeciesCode) != 0) ++count;
+  for (const auto& [code, row] : unitLines) count += row != 0;
+  AppendListHead(out, sampleName, rank, compactType, "NVC_&_Sample", count);
+  bool first = true;
+  for (const auto& [code, row] : unitLines) {
+    if (row != 0) AppendListName(out, first, ShortNameAt(ref, sample.arrSample[row].nSpeciesIndex));
   }
-  FileSay(fp, "%s,Analysis,%d,%s,NVC_&_Sample,%d", sampleName, rank, compactType, count);
-  bool firstName = true;
-  for (int k = first; k <= last; ++k) {
-    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
-    if (!IsValidQuant(line.nQuant)) continue;
-    int row = SampleRowWithCode(sample, line.nSpeciesCode);
-    if (row != 0) WriteListName(fp, firstName, ShortNameAt(ref, sample.arrSample[row].nSpeciesIndex));
-  }
-  FileSay(fp, "\n");
+  out += '\n';
 
   // Species of the sample only, in entry order.
   count = 0;
-  for (int i = 1; i <= rows; ++i) {
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
     const SampleEntry& e = sample.arrSample[i];
-    if (e.nSpeciesCode >= 0 && !UnitHasCode(ref, first, last, e.nSpeciesCode)) ++count;
+    count += e.nSpeciesCode >= 0 && !inUnit(e.nSpeciesCode);
   }
-  FileSay(fp, "%s,Analysis,%d,%s,Sample_only,%d", sampleName, rank, compactType, count);
-  firstName = true;
-  for (int i = 1; i <= rows; ++i) {
+  AppendListHead(out, sampleName, rank, compactType, "Sample_only", count);
+  first = true;
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
     const SampleEntry& e = sample.arrSample[i];
-    if (e.nSpeciesCode >= 0 && !UnitHasCode(ref, first, last, e.nSpeciesCode)) {
-      WriteListName(fp, firstName, ShortNameAt(ref, e.nSpeciesIndex));
+    if (e.nSpeciesCode >= 0 && !inUnit(e.nSpeciesCode)) {
+      AppendListName(out, first, ShortNameAt(ref, e.nSpeciesIndex));
     }
   }
-  FileSay(fp, "\n");
+  out += '\n';
 
   // Species of the unit only, in table order, under their dictionary names.
   count = 0;
-  for (int k = first; k <= last; ++k) {
-    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
-    if (IsValidQuant(line.nQuant) && SampleRowWithCode(sample, line.nSpeciesCode) == 0) ++count;
+  for (const auto& [code, row] : unitLines) count += row == 0;
+  AppendListHead(out, sampleName, rank, compactType, "NVC_only", count);
+  first = true;
+  for (const auto& [code, row] : unitLines) {
+    if (row == 0) AppendListName(out, first, DictionaryNameOfCode(ref, code));
   }
-  FileSay(fp, "%s,Analysis,%d,%s,NVC_only,%d", sampleName, rank, compactType, count);
-  firstName = true;
-  for (int k = first; k <= last; ++k) {
-    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
-    if (IsValidQuant(line.nQuant) && SampleRowWithCode(sample, line.nSpeciesCode) == 0) {
-      WriteListName(fp, firstName, DictionaryNameOfCode(ref, line.nSpeciesCode));
-    }
-  }
-  FileSay(fp, "\n");
+  out += '\n';
 }
 
 // ---- closing prompt -----------------------------------------------------------
@@ -277,6 +263,50 @@ int16_t ReportAction(Console& con, RunSettings& rs) {
 }
 
 }  // namespace
+
+// A community that no species of the sample reached has no fits of its own for
+// this sample (only its mean is set); it shows zeros rather than what an
+// earlier sample left in the record.
+bool Unreached(const NVCFit& fit) {
+  if (fit.dMeanGoF >= kNoFit) return false;
+  for (int c = 1; c <= 5; ++c) {
+    if (fit.nSampleFreqByClass[c] != 0) return false;
+  }
+  return true;
+}
+
+ShownFits FitsShown(const NVCFit& fit, int16_t nAnalysisType) {
+  ShownFits v{};
+  if (!Unreached(fit)) {
+    v.fit[1] = fit.dGoF1;
+    v.fit[2] = fit.dGoF2;
+    v.fit[3] = fit.dGoF3;
+    v.fit[4] = fit.dGoF4;
+  }
+  // Only the fits that make up the mean of this analysis type are shown;
+  // unknown types are scored as type 5 and shown as type 5.
+  switch (nAnalysisType) {
+    case 1:
+      break;
+    case 2:
+      v.fit[3] = 0;
+      v.fit[4] = 0;
+      break;
+    case 3:
+      v.fit[1] = 0;
+      v.fit[2] = 0;
+      break;
+    case 4:
+      v.fit[1] = 0;
+      v.fit[3] = 0;
+      v.fit[4] = 0;
+      break;
+    default:
+      v.fit[1] = 0;
+      break;
+  }
+  return v;
+}
 
 int PercentFit(double value) {
   double p = std::floor(value * 100.1);
@@ -352,8 +382,11 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
                            const RunSettings& rs) {
   std::FILE* fp = rs.fpResults.get();
   if (fp == nullptr) return;
+  const SampleCodes codes(sample);
+  std::string out;
   const int fits = FitsToReport(rs);
   for (int r = 1; r <= fits; ++r) {
-    WriteAnalysisOfRank(ref, sample, fp, sample.szSampleName, r, UnitOfRank(ref, sc, r));
+    AppendAnalysisOfRank(ref, sample, codes, sample.szSampleName, r, UnitOfRank(ref, sc, r), out);
   }
+  std::fwrite(out.data(), 1, out.size(), fp);
 }

@@ -10,6 +10,18 @@
 #include "sample/sample.h"
 #include "scoring/scoring.h"
 
+// Means below this are reported without any text: the community is only a
+// filler of the ranking, not a fit.
+constexpr double kNoFit = 0.0001;
+
+// The four fits (fractions, 1..4) as the report shows them: 0 for a community
+// the sample did not reach, and for the fits that take no part in the mean of
+// the analysis type.
+struct ShownFits {
+  double fit[5];
+};
+ShownFits FitsShown(const NVCFit& fit, int16_t nAnalysisType);
+
 // A fraction as the integer percent the report prints: floor(value * 100.1).
 int PercentFit(double value);
 

@@ -82,6 +82,11 @@ struct Tables {
   RefData& ref;
   SampleState& sample;
   RunSettings& rs;
+  EntryObserver* observer;  // null for the typed run
+
+  void Problem(const std::string& what, bool refused, bool quoteLine = false) {
+    if (observer != nullptr) observer->LineProblem(what, refused, quoteLine);
+  }
 };
 
 void WriteTo(const File& fp, const std::string& text) { FileSay(fp.get(), "%s", text.c_str()); }
@@ -93,7 +98,7 @@ enum class DataLine { kLine, kRefused, kEnded };
 // is refused, with a message naming the file and line: the text after the NUL
 // could not be read, and would be lost without a word. kEnded at the end of the
 // file (or on a read error, which is reported).
-DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
+DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf, EntryObserver* observer) {
   std::FILE* fp = rs.fpDataFile.get();
   const long lineNo = static_cast<long>(rs.nDataFileLine) + 1;
   const int n = ReadFilePiece(fp, buf, kLineSize);
@@ -121,8 +126,13 @@ DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
   const bool nul = HoldsNul(buf, n);
   StripLineEnd(buf);
   if (nul) {
-    const char* name = rs.szDataFileName[0] != '\0' ? rs.szDataFileName : "data file";
-    Diagnose(con.err, At(name, lineNo), "the line holds a NUL byte; it is refused");
+    const char* what = "the line holds a NUL byte; it is refused";
+    if (observer != nullptr) {
+      observer->LineProblem(what, true, false);
+    } else {
+      const char* name = rs.szDataFileName[0] != '\0' ? rs.szDataFileName : "data file";
+      Diagnose(con.err, At(name, lineNo), what);
+    }
     return DataLine::kRefused;
   }
   return DataLine::kLine;
@@ -143,7 +153,7 @@ EntryResult EndDataRun(Console& con) {
 void ReportUnreadSamples(Console& con, RunSettings& rs) {
   char line[kLineSize];
   bool more = false;
-  for (DataLine got; (got = ReadDataLine(con, rs, line)) != DataLine::kEnded;) {
+  for (DataLine got; (got = ReadDataLine(con, rs, line, nullptr)) != DataLine::kEnded;) {
     if (got == DataLine::kRefused || line[0] != '\0') {
       more = true;
       break;
@@ -175,18 +185,20 @@ void ShowSampleHeader(Console& con, const SampleState& sample, const RunSettings
 
 // The sample table ends at row 300; a further species is refused, and the user
 // can still replace an entry or end the sample.
-LineOutcome RefuseFullSample(Console& con) {
+LineOutcome RefuseFullSample(Console& con, Tables& t) {
   Say(con, " *** Sample is full (%d entries) - line ignored ***\n", kSampleCapacity);
+  t.Problem(Fmt("the sample is full (%d species); the line is left out", kSampleCapacity), true);
   return LineOutcome::kIgnored;
 }
 
 // A line that cannot be taken is shown, and for a data file in the tabulated
 // format written to the results too.
-LineOutcome IgnoreBadLine(Console& con, const EntryContext& ctx, const RunSettings& rs,
-                          const char* line) {
+LineOutcome IgnoreBadLine(Console& con, Tables& t, const EntryContext& ctx, const char* line,
+                          bool tell = true) {
   std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
   con.out << msg;
-  if (!ctx.keyboard && rs.nOutputFormat == 1) WriteTo(rs.fpResults, msg);
+  if (!ctx.keyboard && t.rs.nOutputFormat == 1) WriteTo(t.rs.fpResults, msg);
+  if (tell) t.Problem("bad line, left out", true, true);
   return LineOutcome::kIgnored;
 }
 
@@ -211,17 +223,21 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
 
   // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
   const double tenfold = std::floor(cover * 10.0 + 0.001);
-  if (!parsed.ok) return IgnoreBadLine(con, ctx, rs, line);
+  if (!parsed.ok) return IgnoreBadLine(con, t, ctx, line);
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
   int row = FindSpeciesRow(t.ref, key);
+  // A name typed earlier in the run is still not a dictionary name.
+  if (row > t.ref.nSpeciesCount && t.observer != nullptr) t.observer->UnknownName(key);
   if (row == 0) {
     // A full sample takes no new line; asking the menu (or creating a species)
     // for a line that is then refused would only mislead.
-    if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
+    if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
+    if (t.observer != nullptr) t.observer->UnknownName(key);
     const NameChoice choice = ResolveUnknownName(con, t.ref, rs, key);
     row = choice.row;
     if (row == 0) {
+      if (!ctx.keyboard) t.Problem("no room for a new species name; the line is left out", true);
       // DELETE (or a refused new name) drops the line; only a menu left without
       // any answer ends the run here.
       if (ctx.keyboard && !choice.answered) return LineOutcome::kInputEnded;
@@ -244,14 +260,18 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
       break;
     }
   }
-  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con);
+  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
 
   if (cover > ctx.dCoverLimit) {
     Say(con, " *** Line accepted, but cover value %6.1f greater than limit %6.1f ***\n", cover,
         ctx.dCoverLimit);
+    t.Problem(Fmt("cover %.1f is above the limit %.1f of the scale; the line is taken", cover,
+                  ctx.dCoverLimit),
+              false);
   }
   if (cover < 0.0) {
     Say(con, " *** Line rejected: Cover value %6.1f less than zero ***\n", cover);
+    t.Problem(Fmt("cover %.1f is below zero; the line is left out", cover), true);
     return LineOutcome::kIgnored;
   }
 
@@ -284,9 +304,9 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
         std::fflush(nullptr);
         if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
       } else {
-        const DataLine got = ReadDataLine(con, rs, line);
+        const DataLine got = ReadDataLine(con, rs, line, t.observer);
         if (got == DataLine::kRefused) {
-          IgnoreBadLine(con, ctx, rs, line);
+          IgnoreBadLine(con, t, ctx, line, false);  // already said
           continue;
         }
         if (got == DataLine::kEnded) {
@@ -356,9 +376,12 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
 // Data recorded on one cover scale and read on another would give wrong fits
 // without a word, so a header that names its scale is held against the setting,
 // and the user may change the setting before any line is read.
-void CheckCoverTag(Console& con, const char* found, RunSettings& rs) {
+void CheckCoverTag(Console& con, Tables& t, const char* found, RunSettings& rs) {
   const char* setting = CoverScaleOf(rs.nCoverScale).tag;
   if (found == nullptr || std::strcmp(found, setting) == 0) return;
+  t.Problem(Fmt("the sample was recorded on the %s scale but is read on the %s scale", found,
+                setting),
+            false);
   Say(con, "\n Cover scale is set to %5s but input data are %5s\n Press <RETURN> to continue\n",
       setting, found);
   con.out.flush();
@@ -369,8 +392,9 @@ void CheckCoverTag(Console& con, const char* found, RunSettings& rs) {
 
 }  // namespace
 
-EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs) {
-  Tables t{ref, sample, rs};
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
+                        EntryObserver* observer) {
+  Tables t{ref, sample, rs, observer};
   const bool keyboard = rs.nInputSource == 0;
 
   for (;;) {  // a skipped sample starts again here, with the next sample number
@@ -395,15 +419,18 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
       // Blank lines before a header are passed over, and so are refused ones.
       DataLine got;
       do {
-        got = ReadDataLine(con, rs, line);
+        got = ReadDataLine(con, rs, line, t.observer);
         if (got == DataLine::kEnded) return EndDataRun(con);
       } while (got == DataLine::kRefused || line[0] == '\0');
       h = ParseSampleHeader(con, line, rs.nSampleCounter);
-      if (h.refused) h.nMaxFreq = 0;  // taken as cover data
+      if (h.refused) {
+        h.nMaxFreq = 0;  // taken as cover data
+        t.Problem("maximum frequency outside 0..100; the sample is read as cover data", true);
+      }
     }
     std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
     if (!h.refused) {
-      CheckCoverTag(con, h.tag, rs);
+      CheckCoverTag(con, t, h.tag, rs);
       if (keyboard) RecordSampleHeader(rs, sample.szSampleName, h.nMaxFreq);  // only typed samples
     }
     sample.nMaxFreq = h.nMaxFreq;

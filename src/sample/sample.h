@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "common/common.h"
@@ -76,7 +77,21 @@ void ShowSampleEntries(Console& con, RecapMode mode, int n, const RefData& ref,
 // ---- completion and entry -------------------------------------------------------------
 void CompleteSample(SampleState& sample, const RunSettings& rs);
 
+// What sample entry says about the line of a data file it has just read, for a
+// front end without a screen (the batch command line); the typed run has none.
+// Where the line stands is the data file's position.
+class EntryObserver {
+ public:
+  virtual ~EntryObserver() = default;
+  // The line is left out (refused) or taken with a warning; quoteLine: the
+  // message should show the line as the input holds it.
+  virtual void LineProblem(const std::string& what, bool refused, bool quoteLine) = 0;
+  // The line's name is not in the dictionary; it is scored as a new species.
+  virtual void UnknownName(const char* key) = 0;
+};
+
 enum class EntryResult { kSampleReady, kRunEnded };
 // Obtains one complete sample; kRunEnded when the run is over (end of the data
 // file, or end of console input), after the end message is shown.
-EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs);
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
+                        EntryObserver* observer = nullptr);

@@ -36,6 +36,7 @@ struct SampleTotals {
   double presencePerJ;  // L / J
   double sumCover;      // K
   double f[6];          // class frequencies I..V
+  double species;       // distinct species of the sample, new ones included
   MeanWeights wt;
 };
 
@@ -102,19 +103,27 @@ void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
   fit.dGoF3 = g3;
   fit.dGoF4 = g4;
   fit.dMeanGoF = m2 * st.wt.w2 + m1 * st.wt.w1 + m3 * st.wt.w3 + m4 * st.wt.w4;
+  fit.dCzekanowski = 2.0 * fit.dCzekanowski / (st.species + t.dUnitValueSum);
+  fit.dConsensus = fit.dMeanGoF * fit.dCzekanowski;
 }
 
 template <bool kWholeJ, bool kAdjusted>
-void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
-  for (int g = 1; g <= nUnits; ++g) {
+void FitAll(ScoringState& sc, const SampleTotals& st) {
+  for (const int32_t g : sc.arrTouched) {
     NVCFit& fit = sc.arrNVCFit[g];
+    const UnitSums& u = sc.arrUnitSums[g];
+    for (int c = 1; c <= kConstancyClasses; ++c) {
+      fit.nSampleFreqByClass[c] = static_cast<int16_t>(u.nFreq[c]);
+    }
     if (!Reached(fit)) {
-      // Not reached, or only by species of frequency 0: no values, and no raw
-      // sums left behind.
-      fit.dGoF3 = 0.0;
-      fit.dGoF4 = 0.0;
+      // Reached only by species of frequency 0: no values.
+      fit.dGoF1 = fit.dGoF2 = fit.dGoF3 = fit.dGoF4 = fit.dMeanGoF = 0.0;
+      fit.dCzekanowski = fit.dConsensus = 0.0;
       continue;
     }
+    fit.dGoF3 = u.dCover;
+    fit.dGoF4 = u.dClassCover;
+    fit.dCzekanowski = u.dValue;
     FitCommunity<kWholeJ, kAdjusted>(sc.arrNVCTotals[g], st, fit);
   }
 }
@@ -123,26 +132,40 @@ void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
 
 void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc) {
-  // Every community starts unreached: four values, mean and class sums 0. Its
-  // woodland rule was looked up once, with the totals.
   const int nUnits = ref.nNVCCount;
   assert(static_cast<int>(sc.arrNVCFit.size()) > nUnits);
-  const char* woodland = sc.arrWoodland.data();
-  for (int g = 1; g <= nUnits; ++g) sc.arrNVCFit[g] = NVCFit{};
+  assert(sc.arrScoredLines.size() == ref.arrTbSpeciesToNVCJoinTable.size());
+  // After the totals are built every unit may hold values; after a sample, only
+  // the units it reached. Sums of an older sample count as zero.
+  if (sc.bFitsDirty) {
+    for (int g = 1; g <= nUnits; ++g) sc.arrNVCFit[g] = NVCFit{};
+    sc.arrPreviouslyTouched.clear();
+    sc.arrTouched.clear();
+    sc.bFitsDirty = false;
+  }
+  sc.arrPreviouslyTouched.swap(sc.arrTouched);
+  sc.arrTouched.clear();
+  const uint32_t stamp = ++sc.nStamp;
 
   SampleTotals st;
   for (int c = 0; c <= 5; ++c) st.f[c] = sc.dClassFreq[c];
   st.wt = WeightsFor(nAnalysisType);
+  double classValue[6];
+  for (int c = 0; c <= 5; ++c) classValue[c] = c == 0 ? 0.0 : sc.dClassValue[c];
 
   // Frequency data weigh each species by its frequency; cover data by 1.
   const bool frequencyData = sample.nMaxFreq > 0;
   const int nEntries = sample.nSampleEntries;
   assert(nEntries >= 0 && nEntries <= kSampleCapacity);
+  const ScoredLine* lines = sc.arrScoredLines.data();
+  UnitSums* sums = sc.arrUnitSums.data();
   double sumPresence = kTiny;     // L
   double sumCover = kCoverStart;  // K
+  int species = 0;
   for (int e = 1; e <= nEntries; ++e) {
     const SampleEntry& entry = sample.arrSample[e];
     if (entry.nSpeciesCode < 0) continue;
+    ++species;
     const int w = frequencyData ? entry.nFreq : 1;
     const int cover = entry.nCover;
     assert(cover >= 0 && cover <= kMaxCover);
@@ -161,40 +184,44 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
     double coverByClass[6];  // a * F, per constancy class
     for (int c = 0; c <= 5; ++c) coverByClass[c] = a * st.f[c];
     for (int r = range.nStartIndex; r <= range.nEndIndex; ++r) {
-      const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
-      const QuantEntry& qe = QuantOfLine(line, nUnits, sc);
+      const ScoredLine& line = lines[r];
       const int g = line.nNVCIndex;
-      const int c = qe.nConstancyClass;
-      const double f = st.f[c];
-      NVCFit& fit = sc.arrNVCFit[g];
-      fit.nSampleFreqByClass[c] = static_cast<int16_t>(fit.nSampleFreqByClass[c] + w);
-      // Cover agreement: the sample's cover, capped at what the community expects.
-      double x = weight * std::min(coverPercent, qe.dCoverWeight);
-      if (woodland[g]) {
-        x = x * qe.dWoodlandFactor;
-      } else {
-        x = x * f * f;
+      assert(g >= 1 && g <= nUnits);
+      const int c = line.nClass;
+      UnitSums& u = sums[g];
+      if (u.nStamp != stamp) {
+        u = UnitSums{0.0, 0.0, 0.0, {0, 0, 0, 0, 0, 0}, stamp};
+        sc.arrTouched.push_back(g);
       }
-      fit.dGoF3 += x;
-      fit.dGoF4 += coverByClass[c];
+      u.nFreq[c] += w;
+      // Cover agreement: the sample's cover, capped at what the community expects.
+      u.dCover += weight * std::min(coverPercent, line.dCoverWeight) * line.dFactor1 * line.dFactor2;
+      u.dClassCover += coverByClass[c];
+      u.dValue += classValue[c];
     }
+  }
+
+  // Units the previous sample reached and this one does not are cleared.
+  for (const int32_t g : sc.arrPreviouslyTouched) {
+    if (sums[g].nStamp != stamp) sc.arrNVCFit[g] = NVCFit{};
   }
 
   // The maximum frequency turns frequencies into relative frequencies.
   st.j = frequencyData ? static_cast<double>(sample.nMaxFreq) : 1.0;
   st.presencePerJ = sumPresence / st.j;
   st.sumCover = sumCover;
+  st.species = species;
   if (frequencyData) {
     if (st.wt.adjusted) {
-      FitAll<false, true>(sc, st, nUnits);
+      FitAll<false, true>(sc, st);
     } else {
-      FitAll<false, false>(sc, st, nUnits);
+      FitAll<false, false>(sc, st);
     }
   } else {
     if (st.wt.adjusted) {
-      FitAll<true, true>(sc, st, nUnits);
+      FitAll<true, true>(sc, st);
     } else {
-      FitAll<true, false>(sc, st, nUnits);
+      FitAll<true, false>(sc, st);
     }
   }
 }

@@ -9,7 +9,7 @@ namespace {
 constexpr double kEmptyPlace = -1e10;
 }  // namespace
 
-void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
+void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc, RankBy by) {
   const int n = nFitsToOutput;
   assert(n >= 1 && n < kTopFitsRecords);
   TopFit* top = sc.arrTopFits;
@@ -21,7 +21,10 @@ void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc) {
   // mean goes after the earlier one, and one equal to the last row stays out.
   const int nUnits = ref.nNVCCount;
   for (int g = 1; g <= nUnits; ++g) {
-    const double m = sc.arrNVCFit[g].dMeanGoF;
+    const NVCFit& fit = sc.arrNVCFit[g];
+    const double m = by == RankBy::kFit         ? fit.dMeanGoF
+                     : by == RankBy::kConsensus ? fit.dConsensus
+                                                : fit.dCzekanowski;
     if (!(m > top[n].dMeanGoF)) continue;
     int p = 1;
     while (!(top[p].dMeanGoF < m)) ++p;

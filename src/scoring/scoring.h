@@ -24,6 +24,7 @@ struct NVCTotals {
   double dMeanFreq;
   double dMeanFreqCover;
   double dCoverExpectation;
+  double dUnitValueSum;  // sum of constancy class / 5 over the unit's species
   int16_t nSpeciesInClass[kConstancyClasses + 1];  // 1..5
 };
 
@@ -33,7 +34,33 @@ struct NVCFit {
   double dGoF3;
   double dGoF4;
   double dMeanGoF;
+  // The second opinion: Czekanowski's coefficient of the sample's species against
+  // the unit's floristic table (while scoring, the sum of the matched unit
+  // values), and the consensus, mean fit times the coefficient.
+  double dCzekanowski;
+  double dConsensus;
   int16_t nSampleFreqByClass[kConstancyClasses + 1];  // 1..5
+};
+
+// A regrouped association line with its weights resolved when the totals are
+// built: the unit, the constancy class, the cover weight A, and the factors B1,
+// B2 that a capped cover is multiplied by in turn (F and F, or the woodland factor
+// and 1), so the products round exactly as written out in full.
+struct ScoredLine {
+  int32_t nNVCIndex;
+  int32_t nClass;
+  double dCoverWeight;
+  double dFactor1;
+  double dFactor2;
+};
+
+// What the current sample has put into one unit while its lines are walked.
+struct UnitSums {
+  double dCover;       // sum of capped covers (GoF_3's numerator)
+  double dClassCover;  // sum of cover power times class frequency (GoF_4's numerator)
+  double dValue;       // sum of matched unit values (Czekanowski's numerator)
+  int32_t nFreq[kConstancyClasses + 1];
+  uint32_t nStamp;     // the sample the sums belong to; older sums count as zero
 };
 
 struct TopFit {
@@ -44,12 +71,22 @@ struct TopFit {
 struct ScoringState {
   int16_t nDominPercent[kDominClasses + 1];      // 1..10
   double dClassFreq[kConstancyClasses + 1];      // 1..5
+  double dClassValue[kConstancyClasses + 1];     // 1..5: class / 5
   double dCoverPow[101];                         // 1..100
   QuantEntry arrQuantTable[kQuantCodes + 1];
   // One row per unit record of the reference tables (BuildNVCTotals sizes them).
   std::vector<NVCTotals> arrNVCTotals = std::vector<NVCTotals>(kNVCCapacity + 1);
   std::vector<NVCFit> arrNVCFit = std::vector<NVCFit>(kNVCCapacity + 1);
   std::vector<char> arrWoodland = std::vector<char>(kNVCCapacity + 1);  // scored as woodland
+  // Built with the totals: one scored line per regrouped association line.
+  std::vector<ScoredLine> arrScoredLines;
+  // The units the current sample reached, in order of first reach, with their
+  // sums; every other unit's fit is all zero.
+  std::vector<UnitSums> arrUnitSums = std::vector<UnitSums>(kNVCCapacity + 1);
+  std::vector<int32_t> arrTouched;
+  std::vector<int32_t> arrPreviouslyTouched;
+  uint32_t nStamp;
+  bool bFitsDirty;  // units beyond those touched may hold values: clear them all
   TopFit arrTopFits[kTopFitsRecords];
 };
 
@@ -86,4 +123,8 @@ void BuildQuantTables(ScoringState& sc);
 void BuildNVCTotals(const RefData& ref, ScoringState& sc);
 void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc);
-void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc);
+// The best communities, best first, by the mean fit (the typed run's ranking), by
+// the consensus, or by Czekanowski's coefficient; ties go to the lower unit index.
+enum class RankBy { kFit, kConsensus, kCzekanowski };
+void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc,
+                 RankBy by = RankBy::kFit);

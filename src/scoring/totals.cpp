@@ -21,6 +21,7 @@ void BuildQuantTables(ScoringState& sc) {
         static_cast<int16_t>(std::floor(0.25 * std::pow(static_cast<double>(d), 2.6)));
   }
   for (int c = 1; c <= 5; ++c) sc.dClassFreq[c] = kClassFreq[c];
+  for (int c = 1; c <= 5; ++c) sc.dClassValue[c] = c / 5.0;
   for (int k = 1; k <= 100; ++k) sc.dCoverPow[k] = std::pow(static_cast<double>(k), 0.75);
 
   // q = 10 * (constancy class - 1) + Domin class.
@@ -103,5 +104,30 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     t.dMeanFreq = sumFreqSq / sumFreq;
     t.dSumFreqSq = sumFreqSq;
     t.dMeanFreqCover = sc.arrNVCFit[g].dGoF4 / t.dMeanFreqCover;
+    // A species' value in the unit's table is its constancy class divided by 5.
+    t.dUnitValueSum = 0.0;
+    for (int c = 1; c <= kConstancyClasses; ++c) t.dUnitValueSum += t.nSpeciesInClass[c] * (c / 5.0);
+  }
+
+  // The fits held scratch sums (what is left of them stays there); the next
+  // sample starts by clearing every unit.
+  sc.bFitsDirty = true;
+  sc.arrUnitSums.assign(ref.arrNVCData.size(), UnitSums{});
+  sc.nStamp = 0;
+  sc.arrTouched.clear();
+  sc.arrTouched.reserve(ref.arrNVCData.size());
+  sc.arrPreviouslyTouched.clear();
+  sc.arrPreviouslyTouched.reserve(ref.arrNVCData.size());
+
+  // Every regrouped line with its weights resolved.
+  sc.arrScoredLines.assign(ref.arrTbSpeciesToNVCJoinTable.size(), ScoredLine{});
+  for (size_t r = 1; r < ref.arrTbSpeciesToNVCJoinTable.size(); ++r) {
+    const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
+    if (line.nNVCIndex == 0) continue;  // past the regrouped lines
+    const QuantEntry& qe = QuantOfLine(line, nUnits, sc);
+    const double f = sc.dClassFreq[qe.nConstancyClass];
+    const bool woodland = sc.arrWoodland[line.nNVCIndex] != 0;
+    sc.arrScoredLines[r] = ScoredLine{line.nNVCIndex, qe.nConstancyClass, qe.dCoverWeight,
+                                      woodland ? qe.dWoodlandFactor : f, woodland ? 1.0 : f};
   }
 }

@@ -1,0 +1,179 @@
+// Whole batch runs on the bundled NVC tables: 20,000 pseudo-quadrats in one data
+// file, scored with the matching analysis by the typed run reading the data file
+// and by `vegmatch classify`, beside the time it takes to copy the results file
+// the run writes (the floor for writing that much).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kBatchSamples = 20000;
+
+// A working folder with the tables and a data file of pseudo-quadrats: for a
+// random unit, each species of its table with the probability of its constancy
+// class, at a cover within its Domin range.
+struct BatchFolder {
+  std::string dir;
+  bool ok = false;
+
+  BatchFolder() {
+    dir = (fs::temp_directory_path() / "vegmatch-bench-batch").string();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string tables = VM_SOURCE_DIR "/data/nvc";
+    for (const char* f : {"SPECDICT3.txt", "VegmatchNVCDef3.txt", "VegmatchNVCData3.txt",
+                          "units.csv", "habitats.csv"}) {
+      fs::copy_file(tables + "/" + f, dir + "/" + f, fs::copy_options::overwrite_existing);
+    }
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    Console con(in, out, err, tables);
+    auto ref = std::make_unique<RefData>();
+    if (!LoadReferenceData(con, *ref)) return;
+    std::mt19937 rng(20261207);
+    auto uniform = [&rng] { return std::uniform_real_distribution<double>(0, 1)(rng); };
+    const double keep[6] = {0, 0.1, 0.3, 0.5, 0.7, 0.9};
+    std::ofstream data(dir + "/SAMP.txt");
+    for (int s = 1; s <= kBatchSamples; ++s) {
+      const NVCUnit* unit = nullptr;
+      while (unit == nullptr || unit->nSpeciesTableEndIndex == 0) {
+        unit = &ref->arrNVCData[std::uniform_int_distribution<int>(1, ref->nNVCCount)(rng)];
+      }
+      data << "PQ" << s << " " << unit->szNVCType << "\n";
+      for (int l = unit->nSpeciesTableStartIndex; l <= unit->nSpeciesTableEndIndex; ++l) {
+        const SpeciesTableLine& line = ref->arrTbNVCToSpeciesJoinTable[l];
+        if (!IsValidQuant(line.nQuant) || uniform() > keep[(line.nQuant - 1) / 10 + 1]) continue;
+        const int row = DictionaryRowOfCode(*ref, line.nSpeciesCode);
+        if (row == 0) continue;
+        const int domin = (line.nQuant - 1) % 10 + 1;
+        data << ref->arrSpecies[row].szFullName << " "
+             << std::max(1, static_cast<int>(0.25 * std::pow(domin, 2.6) * uniform())) << "\n";
+      }
+      data << "\n";
+    }
+    ok = static_cast<bool>(data);
+  }
+  // VEGMATCH_BENCH_KEEP leaves the folder for profiling the runs by hand.
+  ~BatchFolder() {
+    if (std::getenv("VEGMATCH_BENCH_KEEP") == nullptr) fs::remove_all(dir);
+  }
+};
+
+BatchFolder& Folder() {
+  static BatchFolder f;
+  return f;
+}
+
+// A stream that swallows the screen.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+void Remove(const std::string& path) { std::remove(path.c_str()); }
+
+void CopyFile(const std::string& from, const std::string& to) {
+  std::FILE* in = std::fopen(from.c_str(), "rb");
+  std::FILE* out = std::fopen(to.c_str(), "wb");
+  static char buf[1 << 16];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;) std::fwrite(buf, 1, n, out);
+  std::fclose(in);
+  std::fclose(out);
+}
+
+// The typed run reading the data file: CSV results with the matching analysis,
+// five fits, every other answer the default.
+void BM_TypedDataFileRun(benchmark::State& state) {
+  BatchFolder& f = Folder();
+  if (!f.ok) {
+    state.SkipWithError("no data file");
+    return;
+  }
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    Remove(f.dir + "/TABLOUT.TXT");
+    std::istringstream answers("\n\n\n\n\n1\n\n\n\n\n\n\n");
+    NullBuffer null;
+    std::ostream screen(&null);
+    std::ostringstream err;
+    Console con(answers, screen, err, f.dir);
+    std::unique_ptr<AppState> st = NewAppState();
+    RunVegmatch(con, *st);
+    bytes = static_cast<int64_t>(fs::file_size(f.dir + "/TABLOUT.TXT"));
+  }
+  state.counters["samples_per_s"] =
+      benchmark::Counter(kBatchSamples, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+BENCHMARK(BM_TypedDataFileRun)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void RunClassify(benchmark::State& state, const std::vector<const char*>& extra,
+                 const char* output) {
+  BatchFolder& f = Folder();
+  if (!f.ok) {
+    state.SkipWithError("no data file");
+    return;
+  }
+  const std::string out = f.dir + "/" + output;
+  int64_t bytes = 0;
+  for (auto _ : state) {
+    std::vector<const char*> argv = {"classify", "-q", "--tables", f.dir.c_str(), "-o", out.c_str()};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    argv.push_back("SAMP.txt");
+    std::istringstream in;
+    std::ostringstream screen;
+    std::ostringstream err;
+    Console con(in, screen, err, f.dir);
+    if (ClassifyMain(static_cast<int>(argv.size()), argv.data(), con) != 0) {
+      state.SkipWithError("classify failed");
+      return;
+    }
+    bytes = static_cast<int64_t>(fs::file_size(out));
+  }
+  state.counters["samples_per_s"] =
+      benchmark::Counter(kBatchSamples, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+void BM_ClassifyClassicCsv(benchmark::State& state) {
+  RunClassify(state, {"--format", "classic-csv"}, "classic.csv");
+}
+BENCHMARK(BM_ClassifyClassicCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ClassifyTidy(benchmark::State& state) { RunClassify(state, {}, "tidy.csv"); }
+BENCHMARK(BM_ClassifyTidy)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Copying the results files the runs wrote: the time any run needs to write them.
+void BM_CopyResultsFile(benchmark::State& state) {
+  BatchFolder& f = Folder();
+  const std::string from = f.dir + "/" + (state.range(0) == 0 ? "TABLOUT.TXT" : "tidy.csv");
+  if (!fs::exists(from)) {
+    state.SkipWithError("run the batch benchmarks first");
+    return;
+  }
+  for (auto _ : state) {
+    Remove(f.dir + "/copy.txt");
+    CopyFile(from, f.dir + "/copy.txt");
+  }
+  state.counters["MB"] = static_cast<double>(fs::file_size(from)) / 1e6;
+}
+BENCHMARK(BM_CopyResultsFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,248 @@
+// The batch command line, `vegmatch classify`: every sample of one or more files
+// (sample blocks, or a survey exported as CSV) scored with the engine of the typed
+// run, without a question, into tidy CSV or into the typed run's own results file.
+//
+// Every input becomes sample blocks, the data-file format of the typed run, and is
+// read by the same sample entry, so a survey written as CSV is scored exactly as
+// the same samples written as blocks; the classic formats are the typed run's
+// results file byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "console/console.h"
+#include "refdata/refdata.h"
+#include "report/report.h"
+#include "sample/sample.h"
+#include "scoring/scoring.h"
+
+// ---- options ----------------------------------------------------------------------
+enum class InputKind { kAuto, kBlocks, kCsv };
+enum class ScaleKind { kPercent, kBraunBlanquet, kDomin, kPresence };
+enum class OutputFormat { kCsv, kClassicCsv, kClassicText };
+
+// Every option of `vegmatch classify`, with its default from DefaultClassifyOptions.
+struct ClassifyOptions {
+  std::string tables;  // empty: the bundled NVC tables
+  InputKind input;
+  ScaleKind scale;
+  int16_t nAnalysisType;  // 0: mixed, or composition for presence data
+  int16_t nSpeciesGroupLimit;
+  int16_t nFitsToOutput;
+  OutputFormat format;
+  std::string output;         // empty or "-": standard output
+  std::string speciesLists;   // empty: none
+  std::vector<std::string> habitats;  // classification keys, in the order asked
+  std::string poolBy;         // empty: none
+  RankBy rankBy;  // tidy results; the classic formats always rank by fit
+  int jobs;       // threads that score samples; 0: one per core
+  bool strict;
+  bool quiet;
+  std::vector<std::string> files;  // empty or "-": standard input
+};
+ClassifyOptions DefaultClassifyOptions();
+
+// Exit statuses of `vegmatch classify`.
+enum ClassifyStatus {
+  kClassifyOk = 0,
+  kClassifyInputFailed = 1,   // an input cannot be read or holds no sample; --strict refusals
+  kClassifyUsage = 2,
+  kClassifyTablesFailed = 3,
+  kClassifyOutputFailed = 4,
+};
+
+// Parses the arguments after "classify". Returns -1 to go on, or the exit status
+// (0 after --help, 2 after a usage error, with the usage on the error stream).
+int ParseClassifyOptions(int argc, const char* const* argv, Console& con, ClassifyOptions& opt);
+
+// ---- CSV text -----------------------------------------------------------------------
+// A table read from CSV text: the header's names, and every row with the line it
+// starts on (a quoted field may hold line ends).
+struct CsvRow {
+  long line;
+  std::vector<std::string> fields;
+};
+struct CsvTable {
+  char delimiter;
+  std::vector<std::string> header;
+  std::vector<CsvRow> rows;
+};
+
+// The delimiter of a header line: the one of comma, semicolon and tab that occurs
+// most often outside quotes, or 0 when none occurs.
+char DetectDelimiter(std::string_view headerLine);
+
+// RFC 4180 reading: quoted fields, "" inside quotes, line ends inside quotes;
+// CR LF or LF; a UTF-8 byte-order mark skipped; blank lines skipped. The delimiter
+// is detected from the header line. False (with the line in `error`) when a quote
+// is never closed.
+bool ParseCsv(std::string_view text, CsvTable& table, std::string& error);
+
+// Appends one field to a CSV line, quoted when it holds the delimiter, a quote or
+// a line end (quotes doubled), as RFC 4180 writes it.
+void AppendCsvField(std::string& line, std::string_view field);
+
+// ---- surveys: samples in any input --------------------------------------------------
+// One species record of a survey, as written, with where it stands.
+struct SurveyRecord {
+  std::string species;
+  std::string cover;      // as written; empty: present, no cover given
+  std::string frequency;  // as written; empty: none
+  long line;
+};
+struct SurveySample {
+  std::string name;
+  long line;  // where it was first seen
+  int maxFreq;  // 0: cover data; pooled samples: the number of samples pooled
+  std::vector<SurveyRecord> records;
+};
+
+// The columns of a survey CSV, found by name (case-insensitive, usual synonyms).
+struct SurveyColumns {
+  int sample = -1;
+  int species = -1;
+  int cover = -1;
+  int frequency = -1;
+  int pool = -1;
+};
+// The columns of a header; `poolBy` names the pooling column (empty: none).
+SurveyColumns FindSurveyColumns(const std::vector<std::string>& header, const std::string& poolBy);
+
+// True when a first line holds a sample and a species column name and a delimiter.
+bool LooksLikeSurveyCsv(std::string_view firstLine);
+
+// A problem with one line of an input, said as FILE:LINE: what.
+struct InputProblem {
+  long line;
+  std::string what;
+  bool refused;  // the row or line is left out (counts for --strict)
+};
+
+// The samples of a survey table, in order of first appearance (a sample's rows
+// need not be adjacent). Rows without a sample or species, or (unless presence
+// data) without a cover, are refused.
+std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColumns& columns,
+                                        bool presence, std::vector<InputProblem>& problems);
+
+// The samples of each group of the pooling column as one frequency sample:
+// frequency = the group's samples holding the species, maximum frequency = the
+// number of samples in the group, cover = the mean of the covers given.
+std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns& columns,
+                                      const std::vector<SurveySample>& samples);
+
+// ---- sample blocks --------------------------------------------------------------------
+// Sample blocks for the sample entry of the typed run, with the input file, the
+// source line and the species name as written of every line (line 0 for the
+// blank lines put between samples).
+struct BlockText {
+  std::string text;
+  std::vector<int> sourceFile;   // by line of text, from 1 (index 0 unused)
+  std::vector<long> sourceLine;
+  std::vector<std::string> writtenName;  // species lines only
+  std::vector<std::string> sourceText;   // the line as the input holds it, where rewritten
+  BlockText() : sourceFile(1, 0), sourceLine(1, 0), writtenName(1), sourceText(1) {}
+};
+
+class NameResolver;
+
+// How inputs become blocks.
+struct BlockRules {
+  bool presence = false;  // no cover needed: a nominal cover is given
+  // Names are written as the dictionary entry they resolve to (null: the first
+  // two words as written, which is all the typed run's lookup reads).
+  const NameResolver* resolver = nullptr;
+  bool rewriteBlockNames = false;  // block lines too, not only CSV names
+  bool strict = false;  // a line whose cover is a word that is no number is left out
+  bool checkCovers = true;  // say when the word read as a cover is no number
+};
+
+// The cover a presence record is given (percent).
+constexpr const char* kPresenceCover = "5";
+
+// Appends the samples as blocks: header line, one "genus epithet [freq] cover"
+// line per record, blank line.
+void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRules& rules,
+                        int file, BlockText& out);
+// Appends a block file line for line, then a blank line. A species line whose
+// word read as the cover is no number (an authority such as "L.") is said; for
+// presence data a name alone gets a nominal cover; with a resolver and
+// rewriteBlockNames, names are rewritten as for CSV.
+void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
+                     std::vector<InputProblem>& problems);
+
+// ---- species names as surveys write them -----------------------------------------------
+// Diacritics and ligatures folded to ASCII; UTF-8 and Latin-1 input alike.
+std::string FoldToAscii(std::string_view text);
+
+// A name reduced to the words a lookup reads: lower-case ASCII, authorities,
+// qualifiers (agg., s.l., cf. ...), infraspecific parts (subsp. X ...), layer
+// marks ((c), (s), (g)), quotes and punctuation dropped; "sp."/"spp." or a genus
+// alone give "genus sp"; a hybrid sign stays as "x".
+struct NormalisedName {
+  std::vector<std::string> words;
+  std::string text;  // the words joined by blanks
+};
+NormalisedName NormaliseName(std::string_view written);
+
+enum class NameStatus { kExact, kOlderName, kNormalised, kUnknown };
+struct NameMatch {
+  NameStatus status;
+  int row;  // the dictionary row, 0 when unknown
+  std::vector<std::string> lookupWords;  // the words a block line names it by
+  NormalisedName normalised;
+};
+
+// Resolves written names through the dictionary: as written (the typed run's
+// lookup), else by normalised full name (older names and the "= B. x aurata" form
+// of hybrids included), else by the lookup key of the normalised words.
+class NameResolver {
+ public:
+  // The folder of the reference files: the association table names the current
+  // name of every code it uses, which tells older names apart.
+  NameResolver(const RefData& ref, const std::string& folder);
+  NameMatch Resolve(std::string_view written) const;
+  // Up to `most` dictionary names close to an unknown name (edit distance on the
+  // normalised full name), then names of the same genus.
+  std::vector<std::string> Suggest(std::string_view written, size_t most = 3) const;
+
+ private:
+  NameMatch ResolveUncached(std::string_view written) const;
+  const RefData& ref_;
+  // Surveys repeat their names: each written name is resolved once.
+  mutable std::unordered_map<std::string, NameMatch> cache_;
+  std::map<std::string, int> fullNames_;
+  std::map<std::string, std::vector<int>> genusRows_;
+  std::map<int, std::string> currentNames_;
+};
+
+// ---- unit names and habitats ----------------------------------------------------------
+struct UnitNames {
+  std::string community;
+  std::string subCommunity;
+};
+// The habitat classifications --habitats can name, and the column each gives.
+struct HabitatKey {
+  const char* key;       // ukhab, annex1, priority, phase1, eunis
+  const char* column;    // the results column
+  const char* prefix;    // classification names that belong to it start so
+};
+const std::vector<HabitatKey>& HabitatKeys();
+
+// The full names of units and their habitat correspondences, from units.csv and
+// habitats.csv beside the reference files (missing files leave them empty).
+struct UnitInfo {
+  std::map<std::string, UnitNames> names;
+  // unit code -> key -> "code name" items
+  std::map<std::string, std::map<std::string, std::vector<std::string>>> habitats;
+};
+bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error);
+
+// ---- the commands -------------------------------------------------------------------
+// `vegmatch classify` and `vegmatch names`; the arguments after the command name.
+int ClassifyMain(int argc, const char* const* argv, Console& con);
+int NamesMain(int argc, const char* const* argv, Console& con);

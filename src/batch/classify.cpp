@@ -1,0 +1,896 @@
+// `vegmatch classify`: the run. Inputs become sample blocks; sample entry, scoring
+// and ranking are the typed run's own; the results are tidy CSV, or the typed
+// run's results file written by its own report.
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include <CLI/CLI.hpp>
+
+#include "batch/batch.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Samples entered before they are scored together.
+constexpr size_t kBatchSamples = 512;
+
+// A stream that swallows the screen texts of sample entry.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+struct InputFile {
+  std::string name;  // as given; "-" for standard input
+  std::string text;
+  bool noSample = false;  // already said to hold no sample
+};
+
+// Counts kept for the summary and the exit status.
+struct Tally {
+  long samples = 0;
+  long records = 0;
+  long unknownNames = 0;
+  long refused = 0;
+  long warnings = 0;
+  bool inputFailed = false;
+};
+
+std::string Where(const InputFile& f, long line) {
+  const std::string name = f.name == "-" ? "(standard input)" : f.name;
+  return line > 0 ? At(name, line) : name;
+}
+
+bool ReadInput(Console& con, const std::string& name, InputFile& file) {
+  file.name = name;
+  if (name == "-") {
+    file.text.assign(std::istreambuf_iterator<char>(con.in), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::ifstream in(PathIn(con.dir, name), std::ios::binary);
+  if (!in) return false;
+  file.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+int16_t CoverScaleOfKind(ScaleKind scale) {
+  switch (scale) {
+    case ScaleKind::kBraunBlanquet: return 2;
+    case ScaleKind::kDomin: return 3;
+    default: return 1;
+  }
+}
+
+// Turns one input into sample blocks; says what it refuses. False when the input
+// holds no sample or cannot be read as its kind.
+bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
+              const InputFile& file, int index, BlockText& blocks, Tally& tally) {
+  const bool presence = opt.scale == ScaleKind::kPresence;
+  auto say = [&](const std::vector<InputProblem>& problems) {
+    for (const InputProblem& p : problems) {
+      Diagnose(con.err, Where(file, p.line), p.what);
+      ++(p.refused ? tally.refused : tally.warnings);
+    }
+  };
+  const bool csv = opt.input == InputKind::kCsv ||
+                   (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
+  if (!csv) {
+    if (!opt.poolBy.empty()) {
+      Diagnose(con.err, Where(file, 0), "--pool-by needs CSV input; the samples are not pooled");
+    }
+    bool any = false;
+    for (char c : file.text) any = any || (c != ' ' && c != '\t' && c != '\r' && c != '\n');
+    if (!any) {
+      Diagnose(con.err, Where(file, 0), "holds no sample");
+      return false;
+    }
+    std::vector<InputProblem> problems;
+    AppendBlockFile(file.text, rules, index, blocks, problems);
+    say(problems);
+    return true;
+  }
+
+  CsvTable table;
+  std::string error;
+  if (!ParseCsv(file.text, table, error)) {
+    Diagnose(con.err, Where(file, 0), error);
+    return false;
+  }
+  const SurveyColumns columns = FindSurveyColumns(table.header, opt.poolBy);
+  if (columns.sample < 0 || columns.species < 0) {
+    Diagnose(con.err, Where(file, 1), "no sample or no species column in the header");
+    return false;
+  }
+  if (columns.cover < 0 && !presence) {
+    Diagnose(con.err, Where(file, 1),
+             "no cover column in the header (presence data: use --scale presence)");
+    return false;
+  }
+  if (!opt.poolBy.empty() && columns.pool < 0) {
+    Diagnose(con.err, Where(file, 1), "no column " + opt.poolBy + " to pool by");
+    return false;
+  }
+  std::vector<InputProblem> problems;
+  std::vector<SurveySample> samples = SurveySamples(table, columns, presence, problems);
+  say(problems);
+  if (columns.pool >= 0) samples = PoolSamples(table, columns, samples);
+  if (samples.empty()) {
+    Diagnose(con.err, Where(file, 0), "holds no sample");
+    return false;
+  }
+  for (const SurveySample& s : samples) {
+    if (s.maxFreq > 100) {
+      Diagnose(con.err, Where(file, s.line),
+               "sample " + s.name + " pools more than 100 samples; frequencies are kept to 100");
+    }
+  }
+  AppendSurveyBlocks(samples, rules, index, blocks);
+  return true;
+}
+
+// What sample entry says about the lines it reads, said as FILE:LINE: what. The
+// line is found from the position of the block text sample entry reads.
+class LineReporter : public EntryObserver {
+ public:
+  LineReporter(Console& con, const BlockText& blocks, const std::vector<InputFile>& files,
+               Tally& tally)
+      : con_(con), blocks_(blocks), files_(files), tally_(tally) {
+    starts_.push_back(0);  // line 1 starts at offset 0
+    for (size_t i = 0; i < blocks.text.size(); ++i) {
+      if (blocks.text[i] == '\n') starts_.push_back(i + 1);
+    }
+  }
+  void SetDataFile(std::FILE* fp) { fp_ = fp; }
+
+  void LineProblem(const std::string& what, bool refused, bool quoteLine) override {
+    std::string said = what;
+    if (quoteLine) {
+      const size_t line = CurrentLine();
+      std::string text = line < blocks_.sourceText.size() ? blocks_.sourceText[line] : "";
+      if (text.empty() && line < starts_.size()) {
+        const size_t a = starts_[line - 1];
+        text = blocks_.text.substr(a, blocks_.text.find('\n', a) - a);
+      }
+      said += ": " + text;
+    }
+    Diagnose(con_.err, Where(), said);
+    ++(refused ? tally_.refused : tally_.warnings);
+  }
+
+  // The input file of the line last read (0 before any).
+  int CurrentFile() const {
+    const size_t line = CurrentLine();
+    return line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
+  }
+  void UnknownName(const char* key) override {
+    const size_t line = CurrentLine();
+    std::string written = line < blocks_.writtenName.size() ? blocks_.writtenName[line] : "";
+    if (written.empty()) written = LineText(line);
+    if (written.empty()) written = key;
+    const int file = line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
+    const long source = line < blocks_.sourceLine.size() ? blocks_.sourceLine[line] : 0;
+    auto [it, fresh] = unknownIndex_.emplace(std::make_pair(file, written), unknown_.size());
+    if (fresh) unknown_.push_back(Unknown{file, written, {}});
+    unknown_[it->second].lines.push_back(source);
+    tally_.unknownNames = static_cast<long>(unknown_.size());
+  }
+
+  // Every unknown name once per file, with the lines it stands on and what it may
+  // have meant; it was scored as a new species.
+  void SayUnknownNames(const NameResolver& resolver) {
+    for (const Unknown& u : unknown_) {
+      std::string where = u.file >= 1 && static_cast<size_t>(u.file) <= files_.size()
+                              ? ::Where(files_[static_cast<size_t>(u.file) - 1], 0)
+                              : std::string();
+      std::string lines;
+      for (long l : u.lines) {
+        if (l > 0) lines += (lines.empty() ? "" : ",") + std::to_string(l);
+      }
+      if (!lines.empty()) where += ":" + lines;
+      std::string what = "unknown name \"" + u.written + "\"";
+      const std::vector<std::string> close = resolver.Suggest(u.written);
+      for (size_t k = 0; k < close.size(); ++k) {
+        what += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
+        what += close[k];
+      }
+      if (!close.empty()) what += "?)";
+      Diagnose(con_.err, where, what);
+    }
+  }
+
+ private:
+  // The line of the block text that holds the last character read.
+  size_t CurrentLine() const {
+    const long pos = fp_ == nullptr ? 0 : std::ftell(fp_);
+    if (pos <= 0) return 1;
+    const auto it = std::upper_bound(starts_.begin(), starts_.end(), static_cast<size_t>(pos - 1));
+    return static_cast<size_t>(it - starts_.begin());
+  }
+  // The name words of a line (what stands before its numbers).
+  std::string LineText(size_t line) const {
+    if (line >= starts_.size()) return std::string();
+    const size_t a = starts_[line - 1];
+    const size_t b = blocks_.text.find('\n', a);
+    std::istringstream words(blocks_.text.substr(a, b == std::string::npos ? std::string::npos : b - a));
+    std::string name;
+    for (std::string w; words >> w;) {
+      if (!name.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) != 0 || w[0] == '.')) break;
+      name += (name.empty() ? "" : " ") + w;
+    }
+    return name;
+  }
+  std::string Where() const {
+    const size_t line = CurrentLine();
+    if (line >= blocks_.sourceFile.size()) return std::string();
+    const int file = blocks_.sourceFile[line];
+    if (file < 1 || static_cast<size_t>(file) > files_.size()) return std::string();
+    return ::Where(files_[static_cast<size_t>(file) - 1], blocks_.sourceLine[line]);
+  }
+
+  struct Unknown {
+    int file;
+    std::string written;
+    std::vector<long> lines;
+  };
+  std::vector<Unknown> unknown_;
+  std::map<std::pair<int, std::string>, size_t> unknownIndex_;
+  Console& con_;
+  const BlockText& blocks_;
+  const std::vector<InputFile>& files_;
+  Tally& tally_;
+  std::vector<size_t> starts_;
+  std::FILE* fp_ = nullptr;
+};
+
+// ---- tidy results ---------------------------------------------------------------------
+
+std::string Trimmed(const char* s) {
+  std::string t(s);
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  size_t a = 0;
+  while (a < t.size() && t[a] == ' ') ++a;
+  return t.substr(a);
+}
+
+std::string Compact(const char* s) {
+  std::string t;
+  for (; *s != '\0'; ++s) {
+    if (*s != ' ') t += *s;
+  }
+  return t;
+}
+
+std::string OneDecimal(double fraction) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", fraction * 100.0);
+  return buf;
+}
+
+struct Writer {
+  const ClassifyOptions& opt;
+  const RefData& ref;
+  const UnitInfo& info;
+  const std::vector<std::string> habitatColumns;
+
+  std::string Header() const {
+    std::string h =
+        "sample,rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
+        "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
+    for (const std::string& key : opt.habitats) {
+      for (const HabitatKey& k : HabitatKeys()) {
+        if (key == k.key) h += std::string(",") + k.column;
+      }
+    }
+    return h + "\n";
+  }
+
+  // The sample's species (sorted distinct codes) found in a unit's table.
+  int Matched(const std::vector<int>& codes, int unit) const {
+    const NVCUnit& u = ref.arrNVCData[unit];
+    if (u.nSpeciesTableEndIndex == 0) return 0;
+    std::vector<int> found;
+    for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
+      const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+      if (IsValidQuant(line.nQuant) && std::binary_search(codes.begin(), codes.end(), line.nSpeciesCode)) {
+        found.push_back(line.nSpeciesCode);
+      }
+    }
+    std::sort(found.begin(), found.end());
+    return static_cast<int>(std::unique(found.begin(), found.end()) - found.begin());
+  }
+
+  void Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType,
+            std::string& out) const {
+    std::vector<int> codes;
+    for (int i = 1; i <= sample.nSampleEntries; ++i) {
+      if (sample.arrSample[i].nSpeciesCode >= 0) codes.push_back(sample.arrSample[i].nSpeciesCode);
+    }
+    std::sort(codes.begin(), codes.end());
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    std::string previousKey;
+    int tieRank = 0;
+    for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+      const int unit = sc.arrTopFits[r].nNVCIndex;
+      const NVCFit& fit = sc.arrNVCFit[unit];
+      // Places beyond the number of units, and units that only fill a place, name nothing.
+      const bool real = r <= ref.nNVCCount && fit.dMeanGoF >= kNoFit;
+      const NVCUnit& u = ref.arrNVCData[unit];
+      const std::string code = real ? Compact(u.szNVCType) : std::string();
+      std::string community;
+      std::string sub;
+      if (real) {
+        auto it = info.names.find(code);
+        community = it != info.names.end() ? it->second.community : Trimmed(u.szNVCCommonName);
+        sub = it != info.names.end() ? it->second.subCommunity : Trimmed(u.szNVCSubName);
+      }
+      const ShownFits shown = FitsShown(fit, nAnalysisType);
+      const std::string mean = OneDecimal(fit.dMeanGoF);
+      // A tie is an equal value of the ranking, as shown.
+      const std::string key = OneDecimal(sc.arrTopFits[r].dMeanGoF);
+      std::string tie;
+      if (real && r > 1 && key == previousKey) {
+        tie = std::to_string(tieRank);
+      } else {
+        tieRank = r;
+      }
+      previousKey = real ? key : std::string();
+
+      std::string line;
+      AppendCsvField(line, sample.szSampleName);
+      line += "," + std::to_string(r) + ",";
+      AppendCsvField(line, code);
+      line += ",";
+      AppendCsvField(line, community);
+      line += ",";
+      AppendCsvField(line, sub);
+      line += "," + mean;
+      for (int k = 1; k <= 4; ++k) line += "," + OneDecimal(shown.fit[k]);
+      line += ",";
+      line += real ? FitClass(PercentFit(fit.dMeanGoF)) : "";
+      line += ",";
+      AppendCsvField(line, real ? Compact(u.szEunisCode) : std::string());
+      line += ",";
+      AppendCsvField(line, real ? Trimmed(u.szEunisName) : std::string());
+      line += "," + std::to_string(codes.size());
+      line += "," + std::to_string(real ? Matched(codes, unit) : 0);
+      line += "," + tie;
+      line += "," + OneDecimal(real ? fit.dCzekanowski : 0.0);
+      line += "," + OneDecimal(real ? fit.dConsensus : 0.0);
+      for (const std::string& key : opt.habitats) {
+        std::string items;
+        if (real) {
+          auto unitIt = info.habitats.find(code);
+          if (unitIt != info.habitats.end()) {
+            auto keyIt = unitIt->second.find(key);
+            if (keyIt != unitIt->second.end()) {
+              for (const std::string& item : keyIt->second) items += (items.empty() ? "" : "; ") + item;
+            }
+          }
+        }
+        line += ",";
+        AppendCsvField(line, items);
+      }
+      out += line + "\n";
+    }
+  }
+
+  // The matching analysis of every rank: one row per species and list.
+  void SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
+    for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+      const int unit = sc.arrTopFits[r].nNVCIndex;
+      // As in the results, a place that names no unit has no lists.
+      if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
+      const NVCUnit& u = ref.arrNVCData[unit];
+      const std::string code = Compact(u.szNVCType);
+      auto row = [&](const char* list, int speciesCode, int speciesRow) {
+        std::string line;
+        AppendCsvField(line, sample.szSampleName);
+        line += "," + std::to_string(r) + ",";
+        AppendCsvField(line, code);
+        line += std::string(",") + list + "," + std::to_string(speciesCode) + ",";
+        AppendCsvField(line, ref.arrSpecies[speciesRow].szShortName);
+        line += ",";
+        AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
+        out += line + "\n";
+      };
+      auto sampleRow = [&](int code) {
+        for (int i = 1; i <= sample.nSampleEntries; ++i) {
+          if (sample.arrSample[i].nSpeciesCode == code) return i;
+        }
+        return 0;
+      };
+      std::set<int> unitCodes;
+      const bool lines = u.nSpeciesTableEndIndex != 0;
+      for (int l = lines ? u.nSpeciesTableStartIndex : 1; lines && l <= u.nSpeciesTableEndIndex; ++l) {
+        const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+        if (!IsValidQuant(line.nQuant)) continue;
+        unitCodes.insert(line.nSpeciesCode);
+        const int i = line.nSpeciesCode >= 0 ? sampleRow(line.nSpeciesCode) : 0;
+        if (i != 0) row("both", line.nSpeciesCode, sample.arrSample[i].nSpeciesIndex);
+      }
+      for (int i = 1; i <= sample.nSampleEntries; ++i) {
+        const SampleEntry& e = sample.arrSample[i];
+        if (e.nSpeciesCode >= 0 && unitCodes.count(e.nSpeciesCode) == 0) {
+          row("sample_only", e.nSpeciesCode, e.nSpeciesIndex);
+        }
+      }
+      for (int l = lines ? u.nSpeciesTableStartIndex : 1; lines && l <= u.nSpeciesTableEndIndex; ++l) {
+        const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+        if (!IsValidQuant(line.nQuant) || (line.nSpeciesCode >= 0 && sampleRow(line.nSpeciesCode) != 0)) continue;
+        row("unit_only", line.nSpeciesCode, DictionaryRowOfCode(ref, line.nSpeciesCode));
+      }
+    }
+  }
+};
+
+// Where the results go: a file, or standard output (the process's own when the
+// console is the process's, else the console's stream, through a temporary file).
+struct Sink {
+  File file;
+  bool toConsole = false;
+};
+
+bool OpenSink(Console& con, const std::string& path, Sink& sink) {
+  if (!path.empty() && path != "-") {
+    sink.file = OpenIn(con.dir, path, "w");
+    return static_cast<bool>(sink.file);
+  }
+  if (&con.out == &std::cout) {
+    std::cout.flush();
+    const int fd = dup(STDOUT_FILENO);
+    sink.file = File(fd < 0 ? nullptr : fdopen(fd, "w"));
+  } else {
+    sink.file = File(std::tmpfile());
+    sink.toConsole = true;
+  }
+  return static_cast<bool>(sink.file);
+}
+
+// Closes the sink (copying a temporary file to the console); false when writing failed.
+bool CloseSink(Console& con, Sink& sink) {
+  if (!sink.file) return true;
+  if (sink.toConsole) {
+    std::FILE* fp = sink.file.get();
+    if (std::fflush(fp) != 0 || std::ferror(fp) != 0) return false;
+    std::rewind(fp);
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;) con.out.write(buf, static_cast<std::streamsize>(n));
+  }
+  return sink.file.Close();
+}
+
+// The rows of each sample, written through a large buffer. When writing fails,
+// the file is cut back to the end of the last sample it holds whole, so the
+// results never end inside a row.
+class RowWriter {
+ public:
+  explicit RowWriter(std::FILE* fp) : fp_(fp) {
+    if (fp_ != nullptr) std::setvbuf(fp_, buffer_.get(), _IOFBF, kBufferSize);
+  }
+  RowWriter(const RowWriter&) = delete;
+  RowWriter& operator=(const RowWriter&) = delete;
+
+  void Add(const std::string& rows) {
+    if (fp_ == nullptr || failed_ || rows.empty()) return;
+    if (std::fwrite(rows.data(), 1, rows.size(), fp_) != rows.size()) {
+      Fail();
+      return;
+    }
+    given_ += static_cast<off_t>(rows.size());
+    ends_.push_back(given_);
+  }
+  // Writes what is left; false when some rows could not be written.
+  bool Finish() {
+    if (fp_ != nullptr && !failed_ && std::fflush(fp_) != 0) Fail();
+    return !failed_;
+  }
+
+ private:
+  static constexpr size_t kBufferSize = 1 << 20;
+  void Fail() {
+    failed_ = true;
+    std::clearerr(fp_);
+    struct stat st {};
+    if (fstat(fileno(fp_), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    // The last sample end the file reaches.
+    off_t keep = 0;
+    for (off_t end : ends_) {
+      if (end <= st.st_size) keep = end;
+    }
+    if (ftruncate(fileno(fp_), keep) != 0) return;
+  }
+  std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kBufferSize);
+  std::FILE* fp_;
+  off_t given_ = 0;
+  std::vector<off_t> ends_;
+  bool failed_ = false;
+};
+
+// A file in memory for what the classic report writes of one sample.
+class MemoryFile {
+ public:
+  MemoryFile() = default;
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  ~MemoryFile() { std::free(data_); }
+  File Open() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    return File(open_memstream(&data_, &size_));
+  }
+  // Closes the file and hands out what was written to it.
+  std::string Take(File& file) {
+    file.Close();
+    std::string text = data_ == nullptr ? std::string() : std::string(data_, size_);
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    return text;
+  }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+void Progress(Console& con, bool show, long done, Clock::time_point start) {
+  if (!show) return;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  if (seconds < 1.0) return;
+  con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", done, done / seconds) << std::flush;
+}
+
+// The reference tables of a batch command: --tables, or the bundled ones. False
+// (after saying why) when they cannot be loaded.
+bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, std::string& folder,
+                     RefData& ref) {
+  folder = tables.empty() ? BundledTablesFolder() : tables;
+  const std::vector<std::string> missing = MissingReferenceFiles(folder);
+  if (!missing.empty()) {
+    std::string names;
+    for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
+    Diagnose(con.err, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
+    return false;
+  }
+  if (!LoadReferenceData(quiet, ref, folder)) {
+    Diagnose(con.err, folder, "the reference tables could not be loaded");
+    return false;
+  }
+  return true;
+}
+
+// Every input as sample blocks. Inputs that cannot be read or hold no sample are
+// said, and mark the tally.
+void ReadInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
+                std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
+  std::vector<std::string> names = opt.files;
+  if (names.empty()) names.push_back("-");
+  files.reserve(names.size());
+  for (const std::string& name : names) {
+    InputFile file;
+    if (!ReadInput(con, name, file)) {
+      Diagnose(con.err, name, "cannot be read");
+      tally.inputFailed = true;
+      continue;
+    }
+    files.push_back(std::move(file));
+    if (!AddInput(con, opt, rules, files.back(), static_cast<int>(files.size()), blocks, tally)) {
+      tally.inputFailed = true;
+      files.back().noSample = true;
+    }
+  }
+}
+
+const char* StatusName(NameStatus status) {
+  switch (status) {
+    case NameStatus::kExact: return "exact";
+    case NameStatus::kOlderName: return "older-name";
+    case NameStatus::kNormalised: return "normalised";
+    default: return "unknown";
+  }
+}
+
+}  // namespace
+
+int NamesMain(int argc, const char* const* argv, Console& con) {
+  ClassifyOptions opt = DefaultClassifyOptions();
+  CLI::App app("Checks the species names of survey files against the dictionary: one CSV row "
+               "per distinct name\nas written (name, records, status, code, dictionary_name, "
+               "suggestions). Exit status 0\nwhen every name resolved, 1 otherwise.",
+               "vegmatch names");
+  std::string input = "auto";
+  app.add_option("--tables", opt.tables, "folder with the three reference files")
+      ->type_name("DIR")
+      ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
+  app.add_option("--input", input, "blocks (sample data-file format) or csv")
+      ->type_name("KIND")
+      ->check(CLI::IsMember({"auto", "blocks", "csv"}))
+      ->default_str("by content");
+  app.add_option("-o,--output", opt.output, "where the CSV goes")
+      ->type_name("FILE")
+      ->default_str("standard output");
+  app.add_option("FILE", opt.files, "inputs; - or none: standard input");
+  try {
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
+    app.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    con.out << app.help();
+    return kClassifyOk;
+  } catch (const CLI::ParseError& e) {
+    Diagnose(con.err, "names", e.what());
+    con.err << app.help();
+    return kClassifyUsage;
+  }
+  opt.input = input == "blocks" ? InputKind::kBlocks : input == "csv" ? InputKind::kCsv : InputKind::kAuto;
+  // Names need no cover: every row is taken.
+  opt.scale = ScaleKind::kPresence;
+
+  std::istringstream noInput;
+  NullBuffer nullBuffer;
+  std::ostream screen(&nullBuffer);
+  Console quiet(noInput, screen, con.err, con.dir);
+  auto ref = std::make_unique<RefData>();
+  std::string folder;
+  if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
+  const NameResolver resolver(*ref, folder);
+  BlockRules rules;
+  rules.presence = true;
+  rules.checkCovers = false;
+  Tally tally;
+  std::vector<InputFile> files;
+  BlockText blocks;
+  ReadInputs(con, opt, rules, files, blocks, tally);
+
+  // Distinct names as written, in order of first appearance.
+  std::vector<std::string> order;
+  std::map<std::string, long> records;
+  for (const std::string& written : blocks.writtenName) {
+    if (written.empty()) continue;
+    if (records[written]++ == 0) order.push_back(written);
+  }
+  Sink sink;
+  if (!OpenSink(con, opt.output, sink)) {
+    Diagnose(con.err, opt.output, "cannot create the output file");
+    return kClassifyOutputFailed;
+  }
+  std::string out = "name,records,status,code,dictionary_name,suggestions\n";
+  bool allResolved = true;
+  for (const std::string& written : order) {
+    const NameMatch m = resolver.Resolve(written);
+    std::string line;
+    AppendCsvField(line, written);
+    line += "," + std::to_string(records[written]) + "," + StatusName(m.status) + ",";
+    if (m.row != 0) {
+      line += std::to_string(ref->arrSpecies[m.row].nSpeciesCode) + ",";
+      AppendCsvField(line, ref->arrSpecies[m.row].szFullName);
+      line += ",";
+    } else {
+      allResolved = false;
+      std::string suggestions;
+      for (const std::string& s : resolver.Suggest(written)) {
+        suggestions += (suggestions.empty() ? "" : "; ") + s;
+      }
+      line += ",,";
+      AppendCsvField(line, suggestions);
+    }
+    out += line + "\n";
+  }
+  FileSay(sink.file.get(), "%s", out.c_str());
+  if (!CloseSink(con, sink)) {
+    Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the output could not be written");
+    return kClassifyOutputFailed;
+  }
+  if (tally.inputFailed) return kClassifyInputFailed;
+  return allResolved ? kClassifyOk : kClassifyInputFailed;
+}
+
+int ClassifyMain(int argc, const char* const* argv, Console& con) {
+  const Clock::time_point start = Clock::now();
+  ClassifyOptions opt;
+  const int parsed = ParseClassifyOptions(argc, argv, con, opt);
+  if (parsed >= 0) return parsed;
+
+  std::istringstream noInput;
+  NullBuffer nullBuffer;
+  std::ostream screen(&nullBuffer);
+  Console quiet(noInput, screen, con.err, con.dir);
+  auto ref = std::make_unique<RefData>();
+  auto scoring = std::make_unique<ScoringState>();
+  auto sample = std::make_unique<SampleState>();
+  std::string folder;
+  if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
+  UnitInfo info;
+  std::string infoError;
+  if (!LoadUnitInfo(folder, info, infoError)) Diagnose(con.err, folder, infoError);
+  BuildQuantTables(*scoring);
+  BuildNVCTotals(*ref, *scoring);
+
+  // The inputs, as sample blocks.
+  Tally tally;
+  std::vector<InputFile> files;
+  BlockText blocks;
+  // Names are resolved as surveys write them; the classic formats keep the typed
+  // run's reading of block lines.
+  const NameResolver resolver(*ref, folder);
+  BlockRules rules;
+  rules.presence = opt.scale == ScaleKind::kPresence;
+  rules.resolver = &resolver;
+  rules.rewriteBlockNames = opt.format == OutputFormat::kCsv;
+  rules.strict = opt.strict;
+  ReadInputs(con, opt, rules, files, blocks, tally);
+
+  // The results.
+  Sink sink;
+  if (!OpenSink(con, opt.output, sink)) {
+    Diagnose(con.err, opt.output, "cannot create the results file");
+    return kClassifyOutputFailed;
+  }
+  Sink lists;
+  if (!opt.speciesLists.empty() && !OpenSink(con, opt.speciesLists, lists)) {
+    Diagnose(con.err, opt.speciesLists, "cannot create the species lists file");
+    return kClassifyOutputFailed;
+  }
+  const bool classic = opt.format != OutputFormat::kCsv;
+  Writer writer{opt, *ref, info, {}};
+  RowWriter results(sink.file.get());
+  RowWriter listRows(lists.file.get());
+  if (!classic) results.Add(writer.Header());
+  if (lists.file) listRows.Add("sample,rank,nvc_code,list,species_code,short_name,full_name\n");
+
+  RunSettings rs{};
+  rs.nCoverScale = CoverScaleOfKind(opt.scale);
+  rs.nAnalysisType = opt.nAnalysisType;
+  rs.nSpeciesGroupLimit = opt.nSpeciesGroupLimit;
+  rs.nFitsToOutput = opt.nFitsToOutput;
+  rs.nOutputFormat = opt.format == OutputFormat::kClassicText ? 1 : 0;
+  rs.nInputSource = 1;
+  rs.nSampleCounter = 1;
+  if (!blocks.text.empty()) {
+    rs.fpDataFile = File(fmemopen(blocks.text.data(), blocks.text.size(), "r"));
+  }
+
+  const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
+  std::set<int> covers;
+  bool coversSeen = false;
+  std::vector<long> samplesOfFile(files.size() + 1, 0);
+  LineReporter reporter(con, blocks, files, tally);
+  reporter.SetDataFile(rs.fpDataFile.get());
+  // Samples are entered one after another (entry may add new species to the
+  // tables), then scored and written up in parallel, each thread with scoring
+  // state of its own, and written in input order. The classic report also writes
+  // while a sample is entered; that goes into memory, so that only whole samples
+  // reach the file, in order.
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const int threads = opt.jobs > 0 ? opt.jobs : static_cast<int>(cores);
+  std::vector<std::unique_ptr<ScoringState>> scorers;
+  scorers.push_back(std::move(scoring));
+  for (int t = 1; t < threads; ++t) scorers.push_back(std::make_unique<ScoringState>(*scorers[0]));
+  std::vector<MemoryFile> memories(static_cast<size_t>(threads));
+
+  struct Job {
+    SampleState sample;
+    int16_t nCoverScale;
+    std::string rows;   // what entry wrote, then the report
+    std::string lists;
+  };
+  std::vector<Job> batch;
+  auto writeUp = [&](Job& job, ScoringState& sc, MemoryFile& memory) {
+    ScoreSample(*ref, job.sample, rs.nAnalysisType, sc);
+    RankTopFits(*ref, rs.nFitsToOutput, sc, classic ? RankBy::kFit : opt.rankBy);
+    if (classic) {
+      RunSettings report{};
+      report.nCoverScale = job.nCoverScale;
+      report.nAnalysisType = rs.nAnalysisType;
+      report.nSpeciesGroupLimit = rs.nSpeciesGroupLimit;
+      report.nFitsToOutput = rs.nFitsToOutput;
+      report.nOutputFormat = rs.nOutputFormat;
+      report.nInputSource = rs.nInputSource;
+      report.fpResults = memory.Open();
+      ReportFits(quiet, *ref, job.sample, sc, report);
+      job.rows += memory.Take(report.fpResults);
+    } else {
+      writer.Rows(job.sample, sc, rs.nAnalysisType, job.rows);
+    }
+    if (lists.file) writer.SpeciesLists(job.sample, sc, job.lists);
+  };
+  auto runBatch = [&] {
+    if (threads == 1 || batch.size() < 2) {
+      for (Job& job : batch) writeUp(job, *scorers[0], memories[0]);
+    } else {
+      std::vector<std::thread> pool;
+      for (int t = 0; t < threads; ++t) {
+        pool.emplace_back([&, t] {
+          for (size_t k = static_cast<size_t>(t); k < batch.size(); k += static_cast<size_t>(threads)) {
+            writeUp(batch[k], *scorers[static_cast<size_t>(t)], memories[static_cast<size_t>(t)]);
+          }
+        });
+      }
+      for (std::thread& th : pool) th.join();
+    }
+    for (Job& job : batch) {
+      results.Add(job.rows);
+      listRows.Add(job.lists);
+    }
+    batch.clear();
+  };
+
+  MemoryFile entryOut;
+  for (bool more = static_cast<bool>(rs.fpDataFile); more;) {
+    if (classic) rs.fpResults = entryOut.Open();
+    more = EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady;
+    std::string entered = classic ? entryOut.Take(rs.fpResults) : std::string();
+    if (more) {
+      ++rs.nSampleCounter;
+      ++tally.samples;
+      ++samplesOfFile[static_cast<size_t>(reporter.CurrentFile())];
+      tally.records += sample->nSampleEntries;
+      for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
+      coversSeen = coversSeen || sample->nSampleEntries > 0;
+      batch.push_back(Job{*sample, rs.nCoverScale, std::move(entered), std::string()});
+      if (batch.size() == kBatchSamples) runBatch();
+      if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
+    } else {
+      runBatch();
+      results.Add(entered);  // what entry wrote after the last sample
+    }
+  }
+  if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
+    con.err << "\n";
+  }
+  reporter.SayUnknownNames(resolver);
+  for (size_t f = 0; f < files.size(); ++f) {
+    if (samplesOfFile[f + 1] == 0 && !files[f].noSample) {
+      Diagnose(con.err, Where(files[f], 0), "holds no sample that could be scored");
+      tally.inputFailed = true;
+    }
+  }
+
+  bool written = results.Finish() && listRows.Finish();
+  written = CloseSink(con, sink) && written;
+  written = CloseSink(con, lists) && written;
+  rs.fpDataFile.Close();
+
+  if (coversSeen && covers.size() == 1 && opt.scale != ScaleKind::kPresence &&
+      opt.nAnalysisType != 5) {
+    Diagnose(con.err, "",
+             Fmt("every cover in the input is %d%%; if the data are presence only, use --scale "
+                 "presence",
+                 *covers.begin()));
+    ++tally.warnings;
+  }
+  if (!opt.quiet) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    Diagnose(con.err, "",
+             Fmt("%ld samples, %ld species records, %ld unknown names, %ld refused lines, %.1f s",
+                 tally.samples, tally.records, tally.unknownNames, tally.refused, seconds));
+  }
+  if (!written) {
+    Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the results could not be written");
+    return kClassifyOutputFailed;
+  }
+  if (tally.inputFailed) return kClassifyInputFailed;
+  // --strict: anything refused, unknown or warned about fails the run.
+  if (opt.strict && (tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0)) {
+    return kClassifyInputFailed;
+  }
+  return kClassifyOk;
+}

@@ -1,0 +1,170 @@
+// The options of `vegmatch classify`: one struct, its defaults in one function,
+// read by CLI11, and a --help that shows every default.
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <sstream>
+
+#include "batch/batch.h"
+
+namespace {
+
+const std::map<std::string, InputKind> kInputs = {{"blocks", InputKind::kBlocks},
+                                                  {"csv", InputKind::kCsv}};
+const std::map<std::string, ScaleKind> kScales = {{"percent", ScaleKind::kPercent},
+                                                  {"braun-blanquet", ScaleKind::kBraunBlanquet},
+                                                  {"domin", ScaleKind::kDomin},
+                                                  {"presence", ScaleKind::kPresence}};
+const std::map<std::string, int16_t> kAnalyses = {
+    {"mixed", 1},      {"composition", 2}, {"cover", 3}, {"incomplete", 4}, {"top-few", 5},
+    {"1", 1},          {"2", 2},           {"3", 3},     {"4", 4},          {"5", 5}};
+const std::map<std::string, int16_t> kGroups = {
+    {"all", 10000}, {"no-lichens", 4000}, {"vascular", 3000}};
+const std::map<std::string, OutputFormat> kFormats = {{"csv", OutputFormat::kCsv},
+                                                      {"classic-csv", OutputFormat::kClassicCsv},
+                                                      {"classic-text", OutputFormat::kClassicText}};
+
+const std::map<std::string, RankBy> kRankings = {{"fit", RankBy::kFit},
+                                                 {"consensus", RankBy::kConsensus},
+                                                 {"czekanowski", RankBy::kCzekanowski}};
+
+template <typename T>
+std::string Choices(const std::map<std::string, T>& m) {
+  std::string s;
+  for (const auto& [name, value] : m) s += (s.empty() ? "" : "|") + name;
+  return s;
+}
+
+}  // namespace
+
+ClassifyOptions DefaultClassifyOptions() {
+  ClassifyOptions o;
+  o.input = InputKind::kAuto;
+  o.scale = ScaleKind::kPercent;
+  o.nAnalysisType = 0;
+  o.nSpeciesGroupLimit = 10000;
+  o.nFitsToOutput = 5;
+  o.format = OutputFormat::kCsv;
+  o.rankBy = RankBy::kFit;
+  o.jobs = 0;
+  o.strict = false;
+  o.quiet = false;
+  return o;
+}
+
+int ParseClassifyOptions(int argc, const char* const* argv, Console& con, ClassifyOptions& opt) {
+  opt = DefaultClassifyOptions();
+  CLI::App app("Classifies every sample of the files (sample blocks or a survey CSV) against "
+               "the NVC tables,\nwithout a question, and writes the best fits.",
+               "vegmatch classify");
+  app.get_formatter()->column_width(34);
+  std::string input = "auto";
+  std::string scale = "percent";
+  std::string analysis;
+  std::string group = "all";
+  std::string format = "csv";
+  std::string habitats;
+  int fits = opt.nFitsToOutput;
+  std::string rankBy = "fit";
+
+  app.add_option("--tables", opt.tables, "folder with the three reference files")
+      ->type_name("DIR")
+      ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
+  app.add_option("--input", input, "blocks (sample data-file format) or csv")
+      ->type_name("KIND")
+      ->check(CLI::IsMember({"auto", "blocks", "csv"}))
+      ->default_str("by content: a header with sample and species columns is csv");
+  app.add_option("--scale", scale, "cover scale: " + Choices(kScales))
+      ->type_name("SCALE")
+      ->check(CLI::IsMember(kScales))
+      ->capture_default_str();
+  app.add_option("--analysis", analysis, "analysis: " + Choices(kAnalyses))
+      ->type_name("TYPE")
+      ->check(CLI::IsMember(kAnalyses))
+      ->default_str("mixed; composition for --scale presence");
+  app.add_option("--species-group", group, "species taken: " + Choices(kGroups))
+      ->type_name("GROUP")
+      ->check(CLI::IsMember(kGroups))
+      ->capture_default_str();
+  app.add_option("--fits", fits, "number of fits reported per sample")
+      ->type_name("N")
+      ->check(CLI::Range(1, kMaxFits))
+      ->capture_default_str();
+  app.add_option("--format", format, "results: " + Choices(kFormats))
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember(kFormats))
+      ->capture_default_str();
+  app.add_option("-o,--output", opt.output, "results file")
+      ->type_name("FILE")
+      ->default_str("standard output");
+  app.add_option("--species-lists", opt.speciesLists, "the matching analysis as tidy CSV")
+      ->type_name("FILE")
+      ->default_str("none");
+  app.add_option("--habitats", habitats,
+                 "habitat columns, comma-separated: ukhab,annex1,priority,phase1,eunis,all")
+      ->type_name("LIST")
+      ->default_str("none");
+  app.add_option("--pool-by", opt.poolBy,
+                 "CSV column whose samples are pooled into one frequency sample")
+      ->type_name("COLUMN")
+      ->default_str("none");
+  app.add_option("--rank-by", rankBy,
+                 "ranking of the tidy results: fit, consensus (mean fit x Czekanowski) or "
+                 "czekanowski")
+      ->type_name("RANKING")
+      ->check(CLI::IsMember(kRankings))
+      ->capture_default_str();
+  app.add_option("--jobs", opt.jobs, "threads that score samples (results are the same, in input order)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 256))
+      ->default_str("the number of cores");
+  app.add_flag("--strict", opt.strict, "a refused line or unknown name makes the exit status 1");
+  app.add_flag("-q,--quiet", opt.quiet, "no progress and no summary");
+  app.add_option("FILE", opt.files, "inputs; - or none: standard input");
+
+  try {
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
+    app.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    con.out << app.help();
+    return kClassifyOk;
+  } catch (const CLI::ParseError& e) {
+    Diagnose(con.err, "classify", e.what());
+    con.err << app.help();
+    return kClassifyUsage;
+  }
+
+  opt.input = input == "blocks" ? InputKind::kBlocks : input == "csv" ? InputKind::kCsv : InputKind::kAuto;
+  opt.scale = kScales.at(scale);
+  opt.nAnalysisType = analysis.empty() ? (opt.scale == ScaleKind::kPresence ? 2 : 1)
+                                       : kAnalyses.at(analysis);
+  opt.nSpeciesGroupLimit = kGroups.at(group);
+  opt.nFitsToOutput = static_cast<int16_t>(fits);
+  opt.format = kFormats.at(format);
+  opt.rankBy = kRankings.at(rankBy);
+
+  std::stringstream list(habitats);
+  for (std::string key; std::getline(list, key, ',');) {
+    if (key.empty()) continue;
+    bool known = key == "all";
+    for (const HabitatKey& h : HabitatKeys()) known = known || key == h.key;
+    if (!known) {
+      Diagnose(con.err, "classify", "--habitats: unknown classification " + key);
+      con.err << app.help();
+      return kClassifyUsage;
+    }
+    if (key == "all") {
+      for (const HabitatKey& h : HabitatKeys()) opt.habitats.emplace_back(h.key);
+    } else {
+      opt.habitats.push_back(key);
+    }
+  }
+  // Each classification once, in the order first asked.
+  std::vector<std::string> unique;
+  for (const std::string& h : opt.habitats) {
+    if (std::find(unique.begin(), unique.end(), h) == unique.end()) unique.push_back(h);
+  }
+  opt.habitats = unique;
+  return -1;
+}

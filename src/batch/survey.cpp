@@ -1,0 +1,349 @@
+// Surveys in any input: the columns of a survey CSV, its samples in order of
+// first appearance, pooling, and the sample blocks that sample entry reads.
+#include <algorithm>
+#include <cmath>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "batch/batch.h"
+
+namespace {
+
+constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
+constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
+
+std::string Trim(std::string_view s) {
+  size_t a = 0;
+  size_t b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a])) != 0) ++a;
+  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])) != 0) --b;
+  return std::string(s.substr(a, b - a));
+}
+
+// A column name as it is matched: folded to ASCII, trimmed, lower case, blanks
+// and hyphens as "_".
+std::string ColumnKey(std::string_view name) {
+  std::string key;
+  for (char c : Trim(FoldToAscii(name))) {
+    if (c == ' ' || c == '-') c = '_';
+    key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return key;
+}
+
+bool OneOf(const std::string& key, std::initializer_list<const char*> names) {
+  for (const char* n : names) {
+    if (key == n) return true;
+  }
+  return false;
+}
+
+const std::initializer_list<const char*> kSampleNames = {
+    "sample", "sample_name", "sample_id", "quadrat", "quadrat_id", "plot", "plot_id",
+    "releve", "site_id"};
+const std::initializer_list<const char*> kSpeciesNames = {
+    "species", "species_name", "taxon", "name", "taxon_name", "scientific_name"};
+const std::initializer_list<const char*> kCoverNames = {"cover", "cover_value", "abundance",
+                                                        "value", "domin", "percent"};
+const std::initializer_list<const char*> kFrequencyNames = {"frequency", "freq"};
+
+std::string Field(const CsvRow& row, int column) {
+  if (column < 0 || static_cast<size_t>(column) >= row.fields.size()) return std::string();
+  return Trim(row.fields[static_cast<size_t>(column)]);
+}
+
+// The words of a name, without "*" (which would read as a marker).
+std::vector<std::string> NameWords(const std::string& name) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : name + " ") {
+    if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+      if (!word.empty()) words.push_back(word.substr(0, kWordKept));
+      word.clear();
+    } else if (c != '*') {
+      word += c;
+    }
+  }
+  return words;
+}
+
+// A cover as sample entry reads it: one token, a decimal comma as a point.
+std::string CoverToken(const std::string& cover) {
+  std::string token;
+  for (char c : cover) {
+    if (std::isspace(static_cast<unsigned char>(c)) != 0) continue;
+    token += c == ',' ? '.' : c;
+  }
+  return token;
+}
+
+// A species key for pooling: the first two words, lower case.
+std::string PoolKey(const std::string& species) {
+  std::vector<std::string> words = NameWords(species);
+  std::string key;
+  for (size_t i = 0; i < words.size() && i < 2; ++i) {
+    if (i > 0) key += ' ';
+    for (char c : words[i]) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return key;
+}
+
+void AddLine(BlockText& out, const std::string& line, int file, long source,
+             const std::string& written = std::string(), const std::string& original = std::string()) {
+  out.text += line;
+  out.text += '\n';
+  out.sourceFile.push_back(file);
+  out.sourceLine.push_back(source);
+  out.writtenName.push_back(written);
+  out.sourceText.push_back(original);
+}
+
+// A token sample entry reads as a number (a cover or a frequency).
+bool Numeric(const std::string& t) {
+  size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
+  return i < t.size() && (std::isdigit(static_cast<unsigned char>(t[i])) != 0 || t[i] == '.');
+}
+
+// The words a block line names a species by.
+std::string LookupWords(const BlockRules& rules, const std::string& written) {
+  std::vector<std::string> words;
+  if (rules.resolver != nullptr) {
+    words = rules.resolver->Resolve(written).lookupWords;
+  } else {
+    words = NameWords(written);
+    if (words.size() > 2) words.resize(2);
+  }
+  std::string line;
+  for (const std::string& w : words) line += (line.empty() ? "" : " ") + w.substr(0, kWordKept);
+  return line;
+}
+
+}  // namespace
+
+SurveyColumns FindSurveyColumns(const std::vector<std::string>& header, const std::string& poolBy) {
+  SurveyColumns c;
+  const std::string pool = ColumnKey(poolBy);
+  for (size_t i = 0; i < header.size(); ++i) {
+    const std::string key = ColumnKey(header[i]);
+    const int col = static_cast<int>(i);
+    if (!pool.empty() && key == pool && c.pool < 0) {
+      c.pool = col;
+      continue;
+    }
+    if (c.sample < 0 && OneOf(key, kSampleNames)) c.sample = col;
+    else if (c.species < 0 && OneOf(key, kSpeciesNames)) c.species = col;
+    else if (c.cover < 0 && OneOf(key, kCoverNames)) c.cover = col;
+    else if (c.frequency < 0 && OneOf(key, kFrequencyNames)) c.frequency = col;
+  }
+  return c;
+}
+
+bool LooksLikeSurveyCsv(std::string_view firstLine) {
+  if (firstLine.substr(0, 3) == "\xEF\xBB\xBF") firstLine.remove_prefix(3);
+  // The header is the first line that holds anything.
+  while (!firstLine.empty() && (firstLine[0] == '\n' || firstLine[0] == '\r')) firstLine.remove_prefix(1);
+  const size_t end = firstLine.find_first_of("\r\n");
+  if (end != std::string_view::npos) firstLine = firstLine.substr(0, end);
+  if (DetectDelimiter(firstLine) == 0) return false;
+  CsvTable t;
+  std::string error;
+  if (!ParseCsv(firstLine, t, error)) return false;
+  const SurveyColumns c = FindSurveyColumns(t.header, std::string());
+  return c.sample >= 0 && c.species >= 0;
+}
+
+std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColumns& columns,
+                                        bool presence, std::vector<InputProblem>& problems) {
+  std::vector<SurveySample> samples;
+  std::map<std::string, size_t> index;
+  for (const CsvRow& row : table.rows) {
+    const std::string name = Field(row, columns.sample);
+    SurveyRecord rec{Field(row, columns.species), Field(row, columns.cover),
+                     Field(row, columns.frequency), row.line};
+    if (name.empty()) {
+      problems.push_back({row.line, "no sample name; the row is left out", true});
+      continue;
+    }
+    if (NameWords(rec.species).empty()) {
+      problems.push_back({row.line, "no species name; the row is left out", true});
+      continue;
+    }
+    if (rec.cover.empty() && !presence) {
+      problems.push_back(
+          {row.line, "no cover; the row is left out (presence data: use --scale presence)", true});
+      continue;
+    }
+    auto [it, added] = index.emplace(name, samples.size());
+    if (added) samples.push_back(SurveySample{name, row.line, 0, {}});
+    samples[it->second].records.push_back(std::move(rec));
+  }
+  // A frequency column makes frequency data; the largest frequency given is the
+  // maximum frequency of the sample.
+  for (SurveySample& s : samples) {
+    for (const SurveyRecord& r : s.records) {
+      if (!r.frequency.empty()) s.maxFreq = std::max(s.maxFreq, std::max(1, std::atoi(r.frequency.c_str())));
+    }
+  }
+  return samples;
+}
+
+std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns& columns,
+                                      const std::vector<SurveySample>& samples) {
+  // The group of a sample is the pooling value of its first row.
+  std::map<long, std::string> groupOfLine;
+  for (const CsvRow& row : table.rows) groupOfLine[row.line] = Field(row, columns.pool);
+
+  struct Species {
+    std::string name;
+    long line;
+    int samples = 0;
+    double coverSum = 0;
+    int covers = 0;
+  };
+  struct Group {
+    SurveySample pooled;
+    std::vector<Species> species;
+    std::map<std::string, size_t> index;
+  };
+  std::vector<Group> groups;
+  std::map<std::string, size_t> groupIndex;
+  for (const SurveySample& s : samples) {
+    const std::string group = groupOfLine[s.line];
+    auto [git, added] = groupIndex.emplace(group, groups.size());
+    if (added) groups.push_back(Group{SurveySample{group, s.line, 0, {}}, {}, {}});
+    Group& g = groups[git->second];
+    ++g.pooled.maxFreq;
+    std::map<std::string, bool> seen;
+    for (const SurveyRecord& r : s.records) {
+      const std::string key = PoolKey(r.species);
+      auto [sit, fresh] = g.index.emplace(key, g.species.size());
+      if (fresh) g.species.push_back(Species{r.species, r.line});
+      Species& sp = g.species[sit->second];
+      if (!seen[key]) {
+        seen[key] = true;
+        ++sp.samples;
+      }
+      if (!r.cover.empty()) {
+        sp.coverSum += std::strtod(CoverToken(r.cover).c_str(), nullptr);
+        ++sp.covers;
+      }
+    }
+  }
+  std::vector<SurveySample> pooled;
+  for (Group& g : groups) {
+    // A frequency sample holds at most 100: larger groups keep their relative
+    // frequencies on a scale of 100.
+    const int samplesPooled = g.pooled.maxFreq;
+    if (samplesPooled > kMaxPooled) g.pooled.maxFreq = kMaxPooled;
+    for (const Species& sp : g.species) {
+      std::string cover;
+      if (sp.covers > 0) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.1f", sp.coverSum / sp.covers);
+        cover = buf;
+      }
+      const int freq = samplesPooled > kMaxPooled
+                           ? static_cast<int>(std::lround(kMaxPooled * static_cast<double>(sp.samples) / samplesPooled))
+                           : sp.samples;
+      g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(freq), sp.line});
+    }
+    pooled.push_back(std::move(g.pooled));
+  }
+  return pooled;
+}
+
+void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRules& rules,
+                        int file, BlockText& out) {
+  for (const SurveySample& s : samples) {
+    // The name as a header reads it: 30 columns, and no "*", which starts the
+    // maximum frequency.
+    std::string name = s.name.substr(0, kSampleNameWidth);
+    std::replace(name.begin(), name.end(), '*', '+');
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (s.maxFreq > 0) name += " * " + std::to_string(s.maxFreq);
+    AddLine(out, name, file, s.line);
+    for (const SurveyRecord& r : s.records) {
+      std::string line = LookupWords(rules, r.species);
+      if (s.maxFreq > 0) line += " " + (r.frequency.empty() ? std::string("1") : r.frequency);
+      const std::string cover = CoverToken(r.cover);
+      line += " " + (cover.empty() || rules.presence ? std::string(kPresenceCover) : cover);
+      AddLine(out, line, file, r.line, r.species,
+              r.species + (r.cover.empty() ? std::string() : " " + r.cover));
+    }
+    AddLine(out, "", file, 0);
+  }
+}
+
+void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
+                     std::vector<InputProblem>& problems) {
+  long lineNo = 0;
+  bool inSample = false;
+  int maxFreq = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t end = text.find('\n', i);
+    if (end == std::string_view::npos) end = text.size();
+    std::string line(text.substr(i, end - i));
+    i = end + 1;
+    ++lineNo;
+    std::string bare = line;
+    if (!bare.empty() && bare.back() == '\r') bare.pop_back();
+    const bool blank = Trim(bare).empty();
+    std::string written;
+    if (blank) {
+      inSample = false;
+    } else if (!inSample) {
+      inSample = true;  // the header
+      const size_t star = bare.find('*');
+      maxFreq = star == std::string::npos ? 0 : std::atoi(bare.c_str() + star + 1);
+    } else if (bare.find('*') == std::string::npos) {
+      // A species line, read the way sample entry reads it: the name's words,
+      // then (for frequency data) the frequency, then the cover.
+      std::vector<std::string> tokens;
+      {
+        std::string t;
+        for (char c : bare + " ") {
+          if (c == ' ') {
+            if (!t.empty()) tokens.push_back(t);
+            t.clear();
+          } else {
+            t += c;
+          }
+        }
+      }
+      const size_t nameWords = tokens.size() > 1 && !Numeric(tokens[1]) ? 2 : 1;
+      const size_t coverAt = nameWords + (maxFreq > 0 ? 1 : 0);
+      size_t firstNumber = 1;
+      while (firstNumber < tokens.size() && !Numeric(tokens[firstNumber])) ++firstNumber;
+      bool keep = true;
+      const unsigned char first = coverAt < tokens.size() ? tokens[coverAt][0] : ' ';
+      if (rules.checkCovers && (std::isalpha(first) != 0 || first == '(')) {
+        problems.push_back({lineNo,
+                            "the word read as the cover, \"" + tokens[coverAt] +
+                                "\", is not a number (an authority?)",
+                            rules.strict});
+        keep = !rules.strict;
+      }
+      for (size_t k = 0; k < firstNumber; ++k) written += (k ? " " : "") + tokens[k];
+      if (!keep) continue;  // left out; the sample goes on without it
+      const bool rewrite = rules.resolver != nullptr && rules.rewriteBlockNames;
+      std::vector<std::string> numbers(tokens.begin() + static_cast<long>(firstNumber), tokens.end());
+      if (rules.presence) {
+        // Present is all a line says: the frequency (frequency data) and the
+        // nominal cover; a name may stand alone.
+        std::vector<std::string> kept;
+        if (maxFreq > 0) kept.push_back(numbers.empty() ? std::string("1") : numbers[0]);
+        kept.push_back(kPresenceCover);
+        numbers = kept;
+      }
+      if (rewrite || rules.presence) {
+        line = LookupWords(rewrite ? rules : BlockRules{}, written);
+        for (const std::string& n : numbers) line += " " + n;
+      }
+    }
+    AddLine(out, line, file, lineNo, written, line == bare ? std::string() : bare);
+  }
+  AddLine(out, "", file, 0);
+}

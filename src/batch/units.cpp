@@ -1,0 +1,97 @@
+// Full unit names (units.csv) and habitat correspondences (habitats.csv), read
+// from the folder of the reference tables when they are there.
+#include <fstream>
+#include <iterator>
+
+#include "batch/batch.h"
+
+namespace {
+
+// The habitat columns --habitats can ask for, and the classifications of
+// habitats.csv that go into each.
+const std::vector<HabitatKey> kHabitatKeys = {
+    {"ukhab", "ukhab", "UKHab"},
+    {"annex1", "annex1", "EU Habitats Directive Annex I"},
+    {"priority", "priority_habitat", "Biodiversity Action Plan Priority Habitats"},
+    {"phase1", "phase1", "Phase 1 Habitat Classification"},
+    {"eunis", "eunis_habitat", "EUNIS Classification"},
+};
+
+bool ReadWhole(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+int Column(const std::vector<std::string>& header, const char* name) {
+  for (size_t i = 0; i < header.size(); ++i) {
+    if (header[i] == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const std::string& At(const CsvRow& row, int column) {
+  static const std::string kEmpty;
+  if (column < 0 || static_cast<size_t>(column) >= row.fields.size()) return kEmpty;
+  return row.fields[static_cast<size_t>(column)];
+}
+
+}  // namespace
+
+const std::vector<HabitatKey>& HabitatKeys() { return kHabitatKeys; }
+
+bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error) {
+  info = UnitInfo{};
+  std::string text;
+  CsvTable table;
+  if (ReadWhole(PathIn(folder, "units.csv"), text)) {
+    if (!ParseCsv(text, table, error)) {
+      error = "units.csv: " + error;
+      return false;
+    }
+    const int code = Column(table.header, "nvc_code");
+    const int community = Column(table.header, "community_code");
+    const int full = Column(table.header, "full_name");
+    std::map<std::string, std::string> fullName;
+    for (const CsvRow& row : table.rows) fullName[At(row, code)] = At(row, full);
+    for (const CsvRow& row : table.rows) {
+      const std::string& unit = At(row, code);
+      const std::string& of = At(row, community);
+      UnitNames names;
+      names.community = fullName[of];
+      if (unit != of) {
+        // "<community>, <sub-community>": the sub-community is what follows.
+        const std::string& whole = At(row, full);
+        const std::string prefix = names.community + ", ";
+        names.subCommunity =
+            whole.compare(0, prefix.size(), prefix) == 0 ? whole.substr(prefix.size()) : whole;
+      }
+      info.names[unit] = names;
+    }
+  }
+  if (ReadWhole(PathIn(folder, "habitats.csv"), text)) {
+    if (!ParseCsv(text, table, error)) {
+      error = "habitats.csv: " + error;
+      return false;
+    }
+    const int code = Column(table.header, "nvc_code");
+    const int classification = Column(table.header, "classification");
+    const int habitatCode = Column(table.header, "habitat_code");
+    const int habitatName = Column(table.header, "habitat_name");
+    for (const CsvRow& row : table.rows) {
+      const std::string& cls = At(row, classification);
+      for (const HabitatKey& key : kHabitatKeys) {
+        if (cls.compare(0, std::string(key.prefix).size(), key.prefix) != 0) continue;
+        const std::string& hc = At(row, habitatCode);
+        const std::string& hn = At(row, habitatName);
+        std::vector<std::string>& items = info.habitats[At(row, code)][key.key];
+        const std::string item = hc.empty() ? hn : hc + " " + hn;
+        bool known = false;
+        for (const std::string& i : items) known = known || i == item;
+        if (!known) items.push_back(item);
+      }
+    }
+  }
+  return true;
+}

@@ -1,0 +1,216 @@
+// Exit statuses of `vegmatch classify` through the built binary, each with its
+// message; results that cannot be written; FILE:LINE messages and the summary.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "batch_kit.h"
+
+namespace {
+
+using batchtest::Binary;
+using batchtest::Classify;
+using batchtest::DemoTables;
+using batchtest::Lines;
+using batchtest::ReadRfc4180;
+
+struct File_ {
+  const char* name;
+  const char* content;
+};
+struct ExitCase {
+  const char* name;
+  std::vector<File_> files;
+  std::vector<std::string> args;  // after "classify"; "@tables" is the demo set
+  int status;
+  std::vector<std::string> errHas;  // texts standard error must hold
+  bool usage;                       // the usage is on standard error, nothing on standard output
+};
+
+const char kCoverCsvWithRefusedRow[] =
+    "sample,species,cover\nQ1,Quercus robur,60\nQ1,Corylus avellana,\nQ1,Hedera helix,10\n";
+const char kUnknownName[] = "Wood\nQuercus robur 60\nXylaria hypoxylon 5\n";
+
+class ExitStatusTest : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(ExitStatusTest, StatusAndMessage) {
+  const ExitCase& c = GetParam();
+  TempDir dir;
+  TempDir emptyTables;
+  dir.CopyIn(ProjectDir() + "/data/SAMP.txt", "SAMP.txt");
+  for (const File_& f : c.files) dir.Write(f.name, f.content);
+  std::vector<std::string> args = {"classify"};
+  for (const std::string& a : c.args) {
+    args.push_back(a == "@tables" ? DemoTables() : a == "@empty" ? emptyTables.path() : a);
+  }
+  const batchtest::Run r = Binary(dir, args);
+  EXPECT_EQ(r.status, c.status) << r.err;
+  for (const std::string& text : c.errHas) EXPECT_NE(r.err.find(text), std::string::npos) << text << "\n" << r.err;
+  if (c.usage) {
+    EXPECT_NE(r.err.find("vegmatch classify"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--species-group"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ExitStatusTest,
+    ::testing::Values(
+        ExitCase{"Ok", {}, {"--tables", "@tables", "-o", "r.csv", "SAMP.txt"}, 0, {"vegmatch: 6 samples, "}, false},
+        ExitCase{"OkWithARefusedRow", {{"r.csv", kCoverCsvWithRefusedRow}}, {"--tables", "@tables", "r.csv"}, 0,
+                 {"r.csv:3: "}, false},
+        ExitCase{"MissingInput", {}, {"--tables", "@tables", "nothere.txt"}, 1, {"vegmatch: nothere.txt: "}, false},
+        ExitCase{"MissingInputAmongGoodOnes", {}, {"--tables", "@tables", "SAMP.txt", "nothere.txt"}, 1,
+                 {"vegmatch: nothere.txt: "}, false},
+        ExitCase{"EmptyInput", {{"empty.txt", ""}}, {"--tables", "@tables", "empty.txt"}, 1, {"vegmatch: empty.txt: "}, false},
+        ExitCase{"CsvHeaderOnly", {{"h.csv", "sample,species,cover\n"}}, {"--tables", "@tables", "h.csv"}, 1,
+                 {"vegmatch: h.csv"}, false},
+        ExitCase{"CsvWithoutCoverColumn", {{"n.csv", "sample,species\nQ1,Quercus robur\n"}},
+                 {"--tables", "@tables", "n.csv"}, 1, {"vegmatch: n.csv:1: "}, false},
+        ExitCase{"UnclosedQuote", {{"q.csv", "sample,species,cover\nQ1,\"Quercus robur,60\n"}},
+                 {"--tables", "@tables", "q.csv"}, 1, {"vegmatch: q.csv"}, false},
+        ExitCase{"StrictWithARefusedRow", {{"r.csv", kCoverCsvWithRefusedRow}},
+                 {"--tables", "@tables", "--strict", "r.csv"}, 1, {"r.csv:3: "}, false},
+        ExitCase{"StrictWithAnUnknownName", {{"u.txt", kUnknownName}}, {"--tables", "@tables", "--strict", "u.txt"}, 1,
+                 {"u.txt:3: unknown name"}, false},
+        ExitCase{"UnknownNameWithoutStrict", {{"u.txt", kUnknownName}}, {"--tables", "@tables", "u.txt"}, 0,
+                 {"u.txt:3: unknown name"}, false},
+        ExitCase{"UnknownOption", {}, {"--tables", "@tables", "--bogus", "SAMP.txt"}, 2, {"--bogus"}, true},
+        ExitCase{"UnknownScale", {}, {"--scale", "foo", "SAMP.txt"}, 2, {"foo"}, true},
+        ExitCase{"AnalysisSix", {}, {"--analysis", "6", "SAMP.txt"}, 2, {"--analysis"}, true},
+        ExitCase{"FitsZero", {}, {"--fits", "0", "SAMP.txt"}, 2, {"--fits"}, true},
+        ExitCase{"FitsOneHundred", {}, {"--fits", "100", "SAMP.txt"}, 2, {"--fits"}, true},
+        ExitCase{"FitsNotANumber", {}, {"--fits", "five", "SAMP.txt"}, 2, {"--fits"}, true},
+        ExitCase{"UnknownFormat", {}, {"--format", "xml", "SAMP.txt"}, 2, {"xml"}, true},
+        ExitCase{"UnknownSpeciesGroup", {}, {"--species-group", "mosses", "SAMP.txt"}, 2, {"mosses"}, true},
+        ExitCase{"UnknownInputKind", {}, {"--input", "json", "SAMP.txt"}, 2, {"json"}, true},
+        ExitCase{"UnknownHabitatKey", {}, {"--habitats", "ukhab,foo", "SAMP.txt"}, 2, {"foo"}, true},
+        ExitCase{"TablesFolderWithoutTheFiles", {}, {"--tables", "@empty", "SAMP.txt"}, 3,
+                 {"SPECDICT3.txt", "VegmatchNVCDef3.txt", "VegmatchNVCData3.txt"}, false},
+        ExitCase{"TablesFolderThatDoesNotExist", {}, {"--tables", "/nonexistent/vegmatch/tables", "SAMP.txt"}, 3,
+                 {"/nonexistent/vegmatch/tables"}, false},
+        ExitCase{"ResultsIntoAMissingFolder", {}, {"--tables", "@tables", "-o", "no/such/r.csv", "SAMP.txt"}, 4,
+                 {"no/such/r.csv"}, false},
+        ExitCase{"ResultsIntoAFullDevice", {}, {"--tables", "@tables", "-o", "/dev/full", "SAMP.txt"}, 4,
+                 {"/dev/full"}, false},
+        ExitCase{"ClassicResultsIntoAFullDevice", {}, {"--tables", "@tables", "--format", "classic-text", "-o",
+                 "/dev/full", "SAMP.txt"}, 4, {"/dev/full"}, false},
+        ExitCase{"SpeciesListsIntoAMissingFolder", {},
+                 {"--tables", "@tables", "--species-lists", "no/such/l.csv", "SAMP.txt"}, 4, {"no/such/l.csv"}, false}),
+    [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
+
+TEST(ExitStatus, HelpGoesToStandardOutputWithStatusZero) {
+  TempDir dir;
+  const batchtest::Run r = Binary(dir, {"classify", "--help"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("--pool-by"), std::string::npos);
+  EXPECT_EQ(r.err, "");
+}
+
+// A block file holding a sample name and no species holds no sample.
+TEST(ExitStatus, BlockFileWithoutSpeciesHoldsNoSample) {
+  TempDir dir;
+  dir.Write("header.txt", "Wood\n\n");
+  const batchtest::Run r = Binary(dir, {"classify", "--tables", DemoTables(), "header.txt"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("header.txt"), std::string::npos) << r.err;
+}
+
+// When the results file can take no more, what it holds is whole rows: the
+// file size is limited (its signal ignored, so writes fail) well below the size
+// of the results of 40 samples on the full tables.
+TEST(ExitStatus, ResultsCutShortKeepCompleteRows) {
+  TempDir dir;
+  const batchtest::Run r =
+      Binary(dir, {"classify", "--tables", batchtest::NvcTables(), "-q", "-o", "big.csv",
+                   ProjectDir() + "/tests/data/pquads_small.txt"},
+             "", "trap '' XFSZ; ulimit -f 8; ");
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_NE(r.err.find("big.csv"), std::string::npos) << r.err;
+  const std::string written = dir.Read("big.csv");
+  ASSERT_FALSE(written.empty());
+  EXPECT_EQ(written.back(), '\n') << "the file ends in the middle of a row: ..."
+                                  << written.substr(written.size() > 80 ? written.size() - 80 : 0);
+  const batchtest::Table t = ReadRfc4180(written);
+  ASSERT_TRUE(t.ok);
+  for (size_t i = 0; i < t.rows.size(); ++i) EXPECT_EQ(t.rows[i].size(), 18u) << "row " << i;
+}
+
+// ---- messages on standard error -------------------------------------------------------------
+
+const char kBlocksWithProblems[] =
+    "Wood\n"
+    "Quercus robur 60\n"
+    "Corylus avellana\n"       // 3: no cover
+    "Xylaria hypoxylon 5\n"    // 4: unknown
+    "\n"
+    "Turf * 200\n"             // 6: maximum frequency out of range
+    "Festuca ovina 20\n";
+const char kCsvWithProblems[] =
+    "sample,species,cover\n"
+    "Q1,\"Quercus\n"
+    "robur\",60\n"
+    "Q1,Corylus avellana,\n"   // 4: no cover
+    "\n"
+    "Q2,Gymnadenia conopsea,5\n"  // 6: unknown
+    ",Hedera helix,10\n"       // 7: no sample
+    "Q1,Hedera helix,10\n";
+
+TEST(Messages, EveryProblemIsSaidAsFileAndLineThenTheSummary) {
+  TempDir dir;
+  dir.Write("a.txt", kBlocksWithProblems);
+  dir.Write("b.csv", kCsvWithProblems);
+  const batchtest::Run r = Classify(dir.path(), {"--tables", DemoTables(), "a.txt", "b.csv"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  struct Want {
+    const char* where;
+    const char* what;
+  };
+  const std::vector<Want> wants = {
+      {"vegmatch: a.txt:3: ", "Corylus avellana"},
+      {"vegmatch: a.txt:4: ", "unknown name \"Xylaria hypoxylon\""},
+      {"vegmatch: a.txt:6: ", "frequency"},
+      {"vegmatch: b.csv:4: ", "cover"},
+      {"vegmatch: b.csv:6: ", "unknown name \"Gymnadenia conopsea\""},
+      {"vegmatch: b.csv:7: ", "sample"},
+  };
+  const std::vector<std::string> lines = Lines(r.err);
+  for (const Want& w : wants) {
+    int n = 0;
+    for (const std::string& line : lines) {
+      if (line.rfind(w.where, 0) == 0) {
+        ++n;
+        EXPECT_NE(line.find(w.what), std::string::npos) << line;
+      }
+    }
+    EXPECT_EQ(n, 1) << w.where << "\n" << r.err;
+  }
+  // Four samples (Wood, Turf, Q1, Q2) of 2, 1, 2 and 1 species, two unknown
+  // names, four refused lines (a.txt:3, a.txt:6, b.csv:4, b.csv:7).
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().rfind("vegmatch: 4 samples, 6 species records, 2 unknown names, 4 refused lines, ", 0), 0u)
+      << lines.back();
+  EXPECT_EQ(lines.size(), wants.size() + 1) << r.err;
+
+  // -q leaves out the summary, not the problems.
+  const batchtest::Run q = Classify(dir.path(), {"--tables", DemoTables(), "-q", "a.txt", "b.csv"});
+  EXPECT_EQ(q.out, r.out);
+  EXPECT_EQ(Lines(q.err), std::vector<std::string>(lines.begin(), lines.end() - 1));
+  // A clean run with -q says nothing.
+  dir.Write("clean.txt", "Wood\nQuercus robur 60\nCorylus avellana 20\n");
+  EXPECT_EQ(Classify(dir.path(), {"--tables", DemoTables(), "-q", "clean.txt"}).err, "");
+}
+
+TEST(Messages, RecordedCoverScaleOtherThanTheSettingIsSaid) {
+  // A record file's header carries the scale its covers were typed on; read on
+  // another scale its covers would be misread without a word.
+  TempDir dir;
+  dir.Write("domin.txt", "Grass plot                         DOMIN\nCynosurus cristatus 7\nCentaurea nigra 5\n");
+  const batchtest::Run same = Classify(dir.path(), {"--tables", DemoTables(), "-q", "--scale", "domin", "domin.txt"});
+  EXPECT_EQ(same.err, "");
+  const batchtest::Run other = Classify(dir.path(), {"--tables", DemoTables(), "-q", "domin.txt"});
+  EXPECT_NE(other.err.find("domin.txt:1: "), std::string::npos) << other.err;
+}
+
+}  // namespace

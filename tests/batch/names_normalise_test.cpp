@@ -1,0 +1,204 @@
+// Species names as surveys write them, resolved against the bundled dictionary.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "batch/batch.h"
+#include "support/testkit.h"
+
+namespace {
+
+// The bundled tables, loaded once for every case.
+class BundledNames : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new std::string(ProjectDir() + "/data/nvc");
+    ref_ = new RefData();
+    ScriptedConsole sc("", *folder_);
+    ASSERT_TRUE(LoadReferenceData(sc.con, *ref_));
+    resolver_ = new NameResolver(*ref_, *folder_);
+  }
+  static void TearDownTestSuite() {
+    delete resolver_;
+    delete ref_;
+    delete folder_;
+  }
+  // The short name of the dictionary entry a written name resolves to ("" when unknown).
+  static std::string Entry(const std::string& written) {
+    const NameMatch m = resolver_->Resolve(written);
+    return m.row == 0 ? std::string() : ref_->arrSpecies[m.row].szShortName;
+  }
+  static std::string* folder_;
+  static RefData* ref_;
+  static NameResolver* resolver_;
+};
+std::string* BundledNames::folder_ = nullptr;
+RefData* BundledNames::ref_ = nullptr;
+NameResolver* BundledNames::resolver_ = nullptr;
+
+TEST_F(BundledNames, WrittenNamesReachTheirEntries) {
+  const struct {
+    const char* written;
+    const char* entry;
+  } cases[] = {
+      {"Quercus robur", "quer robu"},
+      {"Quercus robur L.", "quer robu"},
+      {"Calluna vulgaris (L.) Hull", "call vulg"},
+      {"Erica tetralix L.", "eric tetr"},
+      {"Ulex europaeus L.", "ulex euro"},
+      {"Hyacinthoides non-scripta (L.) Chouard ex Rothm.", "hyac non-"},
+      {"Deschampsia flexuosa (L.) Trin.", "desc flex"},  // an older name
+      {"Avenella flexuosa (L.) Drejer", "aven flex"},
+      {"QUERCUS ROBUR", "quer robu"},
+      // Diacritics and ligatures, UTF-8 and Latin-1.
+      {"G\xC3\xA9ranium robertianum", "gera robe"},
+      {"G\xE9ranium robertianum", "gera robe"},
+      {"\xC5\x92nanthe crocata", "oena croc"},
+      {"Oenanthe crocata L.", "oena croc"},
+      {"Mol\xC3\xADnia caerulea", "moli caer"},
+      // Genus entries.
+      {"Cladonia spp.", "clad sp"},
+      {"Cladonia sp.", "clad sp"},
+      {"Cladonia sp", "clad sp"},
+      {"Cladonia", "clad sp"},
+      // Qualifiers.
+      {"Festuca rubra agg.", "fest rubr"},
+      {"Festuca rubra s.l.", "fest rubr"},
+      {"Festuca rubra sensu lato", "fest rubr"},
+      {"Festuca rubra s.str.", "fest rubr"},
+      {"Rubus fruticosus agg.", "rubu frut"},
+      {"Sphagnum capillifolium agg.", "spha capi"},
+      {"Carex cf. nigra", "care nigr"},
+      {"Carex aff. nigra", "care nigr"},
+      // Infraspecific parts.
+      {"Festuca rubra subsp. commutata", "fest rubr"},
+      {"Festuca rubra ssp. rubra", "fest rubr"},
+      {"Ranunculus acris var. acris", "ranu acri"},
+      {"Viola riviniana f. minor", "viol rivi"},
+      {"Hedera helix L. subsp. helix", "hede heli"},
+      // Layer marks, quotes and stray punctuation.
+      {"Betula pendula (c)", "betu pend"},
+      {"Betula pendula (s)", "betu pend"},
+      {"Juncus effusus L. (g)", "junc effu"},
+      {"'Quercus robur'", "quer robu"},
+      {"\"Poa annua\"", "poa  annu"},
+      {"Poa annua,", "poa  annu"},
+      // Hybrids by their own name or their formula.
+      {"Betula x aurata", "betu aura"},
+      {"Betula \xC3\x97 aurata", "betu aura"},
+      {"Quercus x rosacea", "quer rosa"},
+      {"Quercus petraea x robur", "quer rosa"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Entry(c.written), c.entry) << c.written;
+}
+
+TEST_F(BundledNames, DifferentSpeciesAndMisspeltGeneraStayUnknown) {
+  for (const char* written : {"Quercus rubra",             // another oak
+                              "Quercus ilex L.",           // not in the tables
+                              "Qurecus robur",             // misspelt genus
+                              "Festuca rubar",             // misspelt epithet
+                              "Quercus robur x ilex",      // a hybrid is no parent
+                              "Betula pendula x pubescens x nana"}) {
+    const NameMatch m = resolver_->Resolve(written);
+    EXPECT_EQ(m.status, NameStatus::kUnknown) << written;
+    // The words it is scored under never name a dictionary entry.
+    ASSERT_GE(m.lookupWords.size(), 1u) << written;
+  }
+  // An unknown hybrid keeps words of its own, distinct from its first parent.
+  const NameMatch hybrid = resolver_->Resolve("Quercus robur x ilex");
+  ASSERT_EQ(hybrid.lookupWords.size(), 2u);
+  EXPECT_NE(hybrid.lookupWords[1].substr(0, 4), "robu");
+}
+
+TEST_F(BundledNames, StatusTellsHowTheNameWasFound) {
+  EXPECT_EQ(resolver_->Resolve("Avenella flexuosa").status, NameStatus::kExact);
+  EXPECT_EQ(resolver_->Resolve("Deschampsia flexuosa").status, NameStatus::kOlderName);
+  EXPECT_EQ(resolver_->Resolve("G\xC3\xA9ranium robertianum").status, NameStatus::kNormalised);
+  EXPECT_EQ(resolver_->Resolve("Cladonia spp.").status, NameStatus::kNormalised);
+  EXPECT_EQ(resolver_->Resolve("Qurecus robur").status, NameStatus::kUnknown);
+  // An older name shares the code of the current name.
+  EXPECT_EQ(ref_->arrSpecies[resolver_->Resolve("Deschampsia flexuosa").row].nSpeciesCode,
+            ref_->arrSpecies[resolver_->Resolve("Avenella flexuosa").row].nSpeciesCode);
+}
+
+TEST_F(BundledNames, SuggestionsNameCloseDictionaryNames) {
+  const struct {
+    const char* written;
+    const char* first;
+  } cases[] = {{"Festuca rubar", "Festuca rubra"},
+               {"Caluna vulgaris", "Calluna vulgaris"},
+               {"Hollcus lanatus", "Holcus lanatus"},
+               {"Qurecus robur", "Quercus robur"}};
+  for (const auto& c : cases) {
+    const std::vector<std::string> s = resolver_->Suggest(c.written);
+    ASSERT_FALSE(s.empty()) << c.written;
+    EXPECT_LE(s.size(), 3u);
+    EXPECT_EQ(s[0], c.first) << c.written;
+  }
+}
+
+TEST(NormaliseName, KeepsOnlyTheWordsALookupReads) {
+  EXPECT_EQ(NormaliseName("Quercus robur L.").text, "quercus robur");
+  EXPECT_EQ(NormaliseName("Carex viridula subsp. oedocarpa (Andersson) B.Schmid").text,
+            "carex viridula");
+  EXPECT_EQ(NormaliseName("Salix x reichardtii A.Kern.").text, "salix x reichardtii");
+  EXPECT_EQ(NormaliseName("Bryum").text, "bryum sp");
+  EXPECT_EQ(NormaliseName("  ").text, "");
+  EXPECT_EQ(FoldToAscii("Stra\xC3\x9F" "e \xC3\x86sir \xE6"), "Strasse AEsir ae");
+}
+
+// Suggestions are only said: the name is still scored as a new species.
+TEST(NamesCommand, EveryStatusAndTheExitStatus) {
+  TempDir dir;
+  dir.Write("survey.csv",
+            "plot,species,cover\n"
+            "A,Avenella flexuosa,5\n"
+            "A,Deschampsia flexuosa,5\n"
+            "A,G\xC3\xA9ranium robertianum,5\n"
+            "B,Festuca rubar,5\n"
+            "B,Avenella flexuosa,3\n");
+  const std::string bin = VM_BINARY;
+  ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + bin + " names survey.csv >out.csv 2>err.txt"), 1);
+  EXPECT_EQ(dir.Read("out.csv"),
+            "name,records,status,code,dictionary_name,suggestions\n"
+            "Avenella flexuosa,2,exact,100,Avenella flexuosa,\n"
+            "Deschampsia flexuosa,1,older-name,100,Deschampsia flexuosa,\n"
+            "G\xC3\xA9ranium robertianum,1,normalised,440,Geranium robertianum,\n"
+            "Festuca rubar,1,unknown,,,\"Festuca rubra; Festuca ovina; Festuca\"\n");
+  dir.Write("clean.csv", "plot,species\nA,Avenella flexuosa\n");
+  EXPECT_EQ(RunCommand("cd " + dir.path() + " && " + bin + " names clean.csv >out.csv 2>err.txt"), 0);
+
+  // classify says where the unknown name stands and what it may mean.
+  ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + bin +
+                       " classify -q survey.csv -o res.csv 2>err.txt"),
+            0);
+  EXPECT_EQ(dir.Read("err.txt"),
+            "vegmatch: survey.csv:5: unknown name \"Festuca rubar\" (did you mean Festuca rubra, "
+            "Festuca ovina or Festuca?)\n");
+  EXPECT_EQ(RunCommand("cd " + dir.path() + " && " + bin +
+                       " classify -q --strict survey.csv -o res.csv 2>err.txt"),
+            1);
+}
+
+// A block line whose authority stands where the cover is read: said, and in the
+// tidy results the name and cover are read as meant.
+TEST(NamesCommand, AnAuthorityReadAsTheCoverIsSaid) {
+  TempDir dir;
+  dir.Write("a.txt", "Oak plot\nQuercus robur L. 60\nPteridium aquilinum (L.) Kuhn 20\n\n");
+  dir.Write("b.txt", "Oak plot\nQuercus robur 60\nPteridium aquilinum 20\n\n");
+  const std::string bin = VM_BINARY;
+  ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + bin + " classify -q a.txt -o a.csv 2>err.txt"), 0);
+  EXPECT_EQ(dir.Read("err.txt"),
+            "vegmatch: a.txt:2: the word read as the cover, \"L.\", is not a number (an "
+            "authority?)\n"
+            "vegmatch: a.txt:3: the word read as the cover, \"(L.)\", is not a number (an "
+            "authority?)\n");
+  ASSERT_EQ(RunCommand("cd " + dir.path() + " && " + bin + " classify -q b.txt -o b.csv 2>/dev/null"), 0);
+  EXPECT_EQ(dir.Read("a.csv"), dir.Read("b.csv"));
+  // --strict leaves such lines out and fails.
+  EXPECT_EQ(RunCommand("cd " + dir.path() + " && " + bin + " classify -q --strict a.txt -o s.csv 2>/dev/null"), 1);
+}
+
+}  // namespace
