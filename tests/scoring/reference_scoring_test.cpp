@@ -1,0 +1,142 @@
+// The optimised scoring pass against a plain one written out from the formulas:
+// every unit, every line looked up through the quant table, every community fitted
+// in full. The doubles must be the same bits: the summation orders are the same.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "app/app.h"
+#include "support/testkit.h"
+
+namespace {
+
+// The plain pass: what ScoreSample computes, the long way.
+std::vector<NVCFit> PlainScore(const RefData& ref, const ScoringState& sc, const SampleEntries& s,
+                               int type) {
+  const int nUnits = ref.nNVCCount;
+  std::vector<NVCFit> fit(static_cast<size_t>(nUnits) + 1, NVCFit{});
+  const bool freqData = s.nMaxFreq > 0;
+  double L = kTiny;
+  double K = 0.001;
+  int species = 0;
+  for (int e = 1; e <= s.nSampleEntries; ++e) {
+    const SampleEntry& en = s.arrSample[e];
+    if (en.nSpeciesCode < 0) continue;
+    ++species;
+    const int w = freqData ? en.nFreq : 1;
+    const double a = en.nCover > 0 ? sc.dCoverPow[en.nCover] : kTiny;
+    L += w;
+    K += a;
+    const int idx = DictionaryRowOfCode(ref, en.nSpeciesCode);
+    if (idx == 0) continue;
+    const TableRange& r = ref.arrSpeciesBySpeciesIndex[idx];
+    if (r.nEndIndex == 0) continue;
+    for (int k = r.nStartIndex; k <= r.nEndIndex; ++k) {
+      const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[k];
+      const QuantEntry& q = sc.arrQuantTable[line.nQuant];
+      const int c = q.nConstancyClass;
+      const double f = sc.dClassFreq[c];
+      NVCFit& ft = fit[static_cast<size_t>(line.nNVCIndex)];
+      ft.nSampleFreqByClass[c] = static_cast<int16_t>(ft.nSampleFreqByClass[c] + w);
+      double x = static_cast<double>(w) * std::min(static_cast<double>(en.nCover), q.dCoverWeight);
+      const char t0 = ref.arrNVCData[line.nNVCIndex].szNVCType[0];
+      x = (t0 == 'W' || t0 == 'O') ? x * q.dWoodlandFactor : x * f * f;
+      ft.dGoF3 += x;
+      ft.dGoF4 += a * f;
+      ft.dCzekanowski += sc.dClassValue[c];
+    }
+  }
+  const double J = freqData ? s.nMaxFreq : 1.0;
+  static const double kW[6][4] = {{0, 0, 0, 0},         {0.25, 0.25, 0.25, 0.25}, {0.5, 0.5, 0, 0},
+                                  {0, 0, 0.5, 0.5},     {0, 1.0, 0, 0},           {0, 0.25, 0.5, 0.25}};
+  const bool adjusted = type <= 3;
+  for (int g = 1; g <= nUnits; ++g) {
+    NVCFit& ft = fit[static_cast<size_t>(g)];
+    int reached = 0;
+    for (int c = 1; c <= 5; ++c) reached |= ft.nSampleFreqByClass[c];
+    if (reached == 0) {
+      ft.dGoF3 = ft.dGoF4 = ft.dCzekanowski = 0.0;
+      continue;
+    }
+    const NVCTotals& t = sc.arrNVCTotals[g];
+    double sum = 0.0;
+    double carry = 0.0;
+    double p = kTiny;
+    for (int c = 5; c >= 1; --c) {
+      const double share = freqData ? ft.nSampleFreqByClass[c] / J : ft.nSampleFreqByClass[c];
+      const double f = sc.dClassFreq[c];
+      const double cap = t.nSpeciesInClass[c] * f;
+      sum += std::min(share + carry, cap) * f;
+      carry = std::max(0.0, share - cap);
+      p += share * f;
+    }
+    const double g1 = sum / t.dSumFreqSq;
+    const double g2 = std::min(1.0, p / ((L / J) * t.dMeanFreq));
+    const double g3 = std::min(1.0, ft.dGoF3 / (J * t.dCoverExpectation));
+    const double g4 = std::min(1.0, ft.dGoF4 / (K * t.dMeanFreqCover));
+    double m1 = g1, m2 = g2, m3 = g3, m4 = g4;
+    if (adjusted) {
+      m1 = g1 * g2 * (2.0 - g2);
+      m3 = g3 * g4 * (2.0 - g4);
+      m2 = std::min(m1, g2);
+      m4 = std::min(m3, g4);
+    }
+    const double* w = kW[type];
+    ft.dGoF1 = g1;
+    ft.dGoF2 = g2;
+    ft.dGoF3 = g3;
+    ft.dGoF4 = g4;
+    ft.dMeanGoF = m2 * w[1] + m1 * w[0] + m3 * w[2] + m4 * w[3];
+    ft.dCzekanowski = 2.0 * ft.dCzekanowski / (species + t.dUnitValueSum);
+    ft.dConsensus = ft.dMeanGoF * ft.dCzekanowski;
+  }
+  return fit;
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
+  std::unique_ptr<AppState> st = NewAppState();
+  ScriptedConsole sc("", ProjectDir() + "/data/nvc");
+  ASSERT_TRUE(LoadReferenceData(sc.con, st->ref));
+  BuildQuantTables(st->scoring);
+  BuildNVCTotals(st->ref, st->scoring);
+  const RefData& ref = st->ref;
+
+  std::mt19937 rng(7);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int compared = 0;
+  for (int n = 0; n < 300; ++n) {
+    SampleEntries s{};
+    const bool freq = n % 3 == 0;
+    s.nMaxFreq = static_cast<int16_t>(freq ? pick(1, 100) : 0);
+    const int species = pick(1, 60);
+    for (int e = 0; e < species; ++e) {
+      // Mostly dictionary species, some typed during a run, some codes twice.
+      const int code = pick(1, 10) == 1 ? 9001 + e : ref.arrSortedSpecies[pick(3, ref.nSpeciesCount)].nSpeciesCode;
+      s.arrSample[++s.nSampleEntries] = {static_cast<int16_t>(code), 0, static_cast<int16_t>(pick(0, 100)),
+                                         static_cast<int16_t>(freq ? pick(0, s.nMaxFreq) : 1)};
+    }
+    const int type = n % 5 + 1;
+    ScoreSample(ref, s, static_cast<int16_t>(type), st->scoring);
+    const std::vector<NVCFit> plain = PlainScore(ref, st->scoring, s, type);
+    for (int g = 1; g <= ref.nNVCCount; ++g) {
+      const NVCFit& a = st->scoring.arrNVCFit[g];
+      const NVCFit& b = plain[static_cast<size_t>(g)];
+      ASSERT_TRUE(SameBits(a.dGoF1, b.dGoF1) && SameBits(a.dGoF2, b.dGoF2) &&
+                  SameBits(a.dGoF3, b.dGoF3) && SameBits(a.dGoF4, b.dGoF4) &&
+                  SameBits(a.dMeanGoF, b.dMeanGoF) && SameBits(a.dCzekanowski, b.dCzekanowski) &&
+                  SameBits(a.dConsensus, b.dConsensus))
+          << "sample " << n << " unit " << g << ": " << a.dMeanGoF << " vs " << b.dMeanGoF;
+      for (int c = 1; c <= 5; ++c) ASSERT_EQ(a.nSampleFreqByClass[c], b.nSampleFreqByClass[c]);
+    }
+    ++compared;
+  }
+  EXPECT_EQ(compared, 300);
+}
+
+}  // namespace
