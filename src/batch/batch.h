@@ -56,6 +56,17 @@ enum ClassifyStatus {
   kClassifyOutputFailed = 4,
 };
 
+namespace CLI {
+class App;
+}
+// Parses the arguments of a batch command with its CLI11 description. Returns -1
+// to go on, 0 after --help (printed), 2 after a usage error (said, with the usage
+// on the error stream).
+int ParseCommand(CLI::App& app, int argc, const char* const* argv, Console& con,
+                 const char* command);
+// The input kind an --input value names.
+InputKind InputKindOf(const std::string& value);
+
 // Parses the arguments after "classify". Returns -1 to go on, or the exit status
 // (0 after --help, 2 after a usage error, with the usage on the error stream).
 int ParseClassifyOptions(int argc, const char* const* argv, Console& con, ClassifyOptions& opt);

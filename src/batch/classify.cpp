@@ -628,19 +628,9 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
       ->type_name("FILE")
       ->default_str("standard output");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");
-  try {
-    std::vector<std::string> args;
-    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
-    app.parse(args);
-  } catch (const CLI::CallForHelp&) {
-    con.out << app.help();
-    return kClassifyOk;
-  } catch (const CLI::ParseError& e) {
-    Diagnose(con.err, "names", e.what());
-    con.err << app.help();
-    return kClassifyUsage;
-  }
-  opt.input = input == "blocks" ? InputKind::kBlocks : input == "csv" ? InputKind::kCsv : InputKind::kAuto;
+  const int parsed = ParseCommand(app, argc, argv, con, "names");
+  if (parsed >= 0) return parsed;
+  opt.input = InputKindOf(input);
   // Names need no cover: every row is taken.
   opt.scale = ScaleKind::kPresence;
 

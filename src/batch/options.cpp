@@ -37,6 +37,27 @@ std::string Choices(const std::map<std::string, T>& m) {
 
 }  // namespace
 
+int ParseCommand(CLI::App& app, int argc, const char* const* argv, Console& con,
+                 const char* command) {
+  try {
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
+    app.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    con.out << app.help();
+    return kClassifyOk;
+  } catch (const CLI::ParseError& e) {
+    Diagnose(con.err, command, e.what());
+    con.err << app.help();
+    return kClassifyUsage;
+  }
+  return -1;
+}
+
+InputKind InputKindOf(const std::string& value) {
+  return value == "blocks" ? InputKind::kBlocks : value == "csv" ? InputKind::kCsv : InputKind::kAuto;
+}
+
 ClassifyOptions DefaultClassifyOptions() {
   ClassifyOptions o;
   o.input = InputKind::kAuto;
@@ -122,20 +143,10 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   app.add_flag("-q,--quiet", opt.quiet, "no progress and no summary");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");
 
-  try {
-    std::vector<std::string> args;
-    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
-    app.parse(args);
-  } catch (const CLI::CallForHelp&) {
-    con.out << app.help();
-    return kClassifyOk;
-  } catch (const CLI::ParseError& e) {
-    Diagnose(con.err, "classify", e.what());
-    con.err << app.help();
-    return kClassifyUsage;
-  }
+  const int parsed = ParseCommand(app, argc, argv, con, "classify");
+  if (parsed >= 0) return parsed;
 
-  opt.input = input == "blocks" ? InputKind::kBlocks : input == "csv" ? InputKind::kCsv : InputKind::kAuto;
+  opt.input = InputKindOf(input);
   opt.scale = kScales.at(scale);
   opt.nAnalysisType = analysis.empty() ? (opt.scale == ScaleKind::kPresence ? 2 : 1)
                                        : kAnalyses.at(analysis);

@@ -247,6 +247,13 @@ const char* NextField(const char* p, char* dst, int width, bool& cut, bool& pres
   return TakeField(p, dst, width, cut);
 }
 
+// A line too long for the line buffer ends the reading of its file.
+void SayTooLong(Console& con, const std::string& where) {
+  Diagnose(con.err, where,
+           Fmt("the line is longer than %d characters; it and the lines after it are not read",
+               kMaxLineLength));
+}
+
 // ---- regrouping ------------------------------------------------------------------
 
 bool InCodeIndex(const RefData& ref, int code) {
@@ -507,10 +514,7 @@ int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& fold
         continue;
       }
       if (got == TextLine::kTooLong) {
-        Diagnose(con.err, where(),
-                 Fmt("the line is longer than %d characters; it and the lines after it are not "
-                     "read",
-                     kMaxLineLength));
+        SayTooLong(con, where());
         ++skipped;
         break;
       }
@@ -580,10 +584,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       if (got == TextLine::kEnd) break;
       auto where = [&] { return At(kAssociationFile, lineNo); };
       if (got == TextLine::kTooLong) {
-        Diagnose(con.err, where(),
-                 Fmt("the line is longer than %d characters; it and the lines after it are not "
-                     "read",
-                     kMaxLineLength));
+        SayTooLong(con, where());
         ++skipped;
         break;
       }
