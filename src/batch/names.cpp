@@ -144,7 +144,7 @@ NormalisedName NormaliseName(std::string_view written) {
       continue;
     }
     // The hybrid sign stays, so that a hybrid never reads as one of its parents.
-    if (lw == "x" || w == "\xC3\x97") {
+    if (lw == "x" || w == "\xC3\x97" || bare == "x") {
       if (!words.empty()) words.push_back("x");
       continue;
     }

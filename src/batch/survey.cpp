@@ -261,12 +261,17 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
     // maximum frequency.
     std::string name = s.name.substr(0, kSampleNameWidth);
     std::replace(name.begin(), name.end(), '*', '+');
+    // A quoted name may hold line ends or other control bytes: the header is one line.
+    for (char& c : name) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    }
     while (!name.empty() && name.back() == ' ') name.pop_back();
     if (s.maxFreq > 0) name += " * " + std::to_string(s.maxFreq);
     AddLine(out, name, file, s.line);
     for (const SurveyRecord& r : s.records) {
       std::string line = LookupWords(rules, r.species);
-      if (s.maxFreq > 0) line += " " + (r.frequency.empty() ? std::string("1") : r.frequency);
+      const std::string freq = CoverToken(r.frequency);
+      if (s.maxFreq > 0) line += " " + (freq.empty() ? std::string("1") : freq);
       const std::string cover = CoverToken(r.cover);
       line += " " + (cover.empty() || rules.presence ? std::string(kPresenceCover) : cover);
       AddLine(out, line, file, r.line, r.species,
