@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
 constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
+constexpr size_t kLongestNumber = 12;  // characters of a cover or frequency field
 
 std::string Trim(std::string_view s) {
   size_t a = 0;
@@ -170,6 +171,12 @@ std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColum
       problems.push_back({row.line, "no species name; the row is left out", true});
       continue;
     }
+    // Longer than any number sample entry reads: a block line must stay within 79
+    // characters, and such a field is no cover or frequency anyway.
+    if (CoverToken(rec.cover).size() > kLongestNumber || CoverToken(rec.frequency).size() > kLongestNumber) {
+      problems.push_back({row.line, "the cover or frequency is too long to be a number; the row is left out", true});
+      continue;
+    }
     if (rec.cover.empty() && !presence) {
       problems.push_back(
           {row.line, "no cover; the row is left out (presence data: use --scale presence)", true});
@@ -241,7 +248,9 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
       std::string cover;
       if (sp.covers > 0) {
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%.1f", sp.coverSum / sp.covers);
+        // The mean as a cover reads it (covers beyond the scale are said at entry).
+        const double mean = std::max(-9999.0, std::min(9999.0, sp.coverSum / sp.covers));
+        std::snprintf(buf, sizeof buf, "%.1f", mean);
         cover = buf;
       }
       const int freq = samplesPooled > kMaxPooled
