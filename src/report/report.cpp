@@ -346,10 +346,28 @@ int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
     RankValues v = MakeValues(fit, rs.nAnalysisType);
 
     if (csv) {
-      FileSay(fp, "%s,Results,%d,%s,%s,%d,%d,%d,%d,%d,%s,%s,%s,%s,%s,%s\n", sampleName, r,
-              t.compactEunisCode, t.compactType, v.mean, v.fit[1], v.fit[2], v.fit[3], v.fit[4],
-              t.preparedCommon, t.preparedSub, t.preparedEunis, groupLabel, coverLabel,
-              analysisLabel);
+      // "%s,Results,%d,%s,%s,%d,%d,%d,%d,%d,%s,%s,%s,%s,%s,%s", written out field by
+      // field: every report writes five of these lines per sample.
+      std::string line = sampleName;
+      line += ",Results,";
+      AppendInt(line, r);
+      for (const char* text : {t.compactEunisCode, t.compactType}) {
+        line += ',';
+        line += text;
+      }
+      for (int value : {v.mean, v.fit[1], v.fit[2], v.fit[3], v.fit[4]}) {
+        line += ',';
+        AppendInt(line, value);
+      }
+      for (const char* text : {static_cast<const char*>(t.preparedCommon),
+                               static_cast<const char*>(t.preparedSub),
+                               static_cast<const char*>(t.preparedEunis), groupLabel, coverLabel,
+                               analysisLabel}) {
+        line += ',';
+        line += text;
+      }
+      line += '\n';
+      if (fp != nullptr) std::fwrite(line.data(), 1, line.size(), fp);
     } else {
       FileSay(fp, " %-8s%-5s %3d |%3d%4d%4d%4d| %-24s%-16s\n", t.eunisCode, t.type, v.mean,
               v.fit[1], v.fit[2], v.fit[3], v.fit[4], t.commonName, t.subName);
