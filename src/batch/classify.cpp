@@ -393,12 +393,12 @@ struct Writer {
 
   // The matching analysis of every rank: one row per species and list.
   void SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
+    const SampleCodes codes(sample);
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
       const int unit = sc.arrTopFits[r].nNVCIndex;
       // As in the results, a place that names no unit has no lists.
       if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
-      const NVCUnit& u = ref.arrNVCData[unit];
-      const std::string code = Compact(u.szNVCType);
+      const std::string code = Compact(ref.arrNVCData[unit].szNVCType);
       auto row = [&](const char* list, int speciesCode, int speciesRow) {
         std::string line;
         AppendCsvField(line, sample.szSampleName);
@@ -410,32 +410,10 @@ struct Writer {
         AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
         out += line + "\n";
       };
-      auto sampleRow = [&](int code) {
-        for (int i = 1; i <= sample.nSampleEntries; ++i) {
-          if (sample.arrSample[i].nSpeciesCode == code) return i;
-        }
-        return 0;
-      };
-      std::set<int> unitCodes;
-      const bool lines = u.nSpeciesTableEndIndex != 0;
-      for (int l = lines ? u.nSpeciesTableStartIndex : 1; lines && l <= u.nSpeciesTableEndIndex; ++l) {
-        const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
-        if (!IsValidQuant(line.nQuant)) continue;
-        unitCodes.insert(line.nSpeciesCode);
-        const int i = line.nSpeciesCode >= 0 ? sampleRow(line.nSpeciesCode) : 0;
-        if (i != 0) row("both", line.nSpeciesCode, sample.arrSample[i].nSpeciesIndex);
-      }
-      for (int i = 1; i <= sample.nSampleEntries; ++i) {
-        const SampleEntry& e = sample.arrSample[i];
-        if (e.nSpeciesCode >= 0 && unitCodes.count(e.nSpeciesCode) == 0) {
-          row("sample_only", e.nSpeciesCode, e.nSpeciesIndex);
-        }
-      }
-      for (int l = lines ? u.nSpeciesTableStartIndex : 1; lines && l <= u.nSpeciesTableEndIndex; ++l) {
-        const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
-        if (!IsValidQuant(line.nQuant) || (line.nSpeciesCode >= 0 && sampleRow(line.nSpeciesCode) != 0)) continue;
-        row("unit_only", line.nSpeciesCode, DictionaryRowOfCode(ref, line.nSpeciesCode));
-      }
+      const MatchingLists matched = MatchUnitSpecies(ref, sample, codes, unit);
+      for (const MatchedSpecies& m : matched.both) row("both", m.nSpeciesCode, m.nSpeciesIndex);
+      for (const MatchedSpecies& m : matched.sampleOnly) row("sample_only", m.nSpeciesCode, m.nSpeciesIndex);
+      for (const MatchedSpecies& m : matched.unitOnly) row("unit_only", m.nSpeciesCode, m.nSpeciesIndex);
     }
   }
 };

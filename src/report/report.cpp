@@ -109,37 +109,13 @@ RankValues MakeValues(const NVCFit& fit, int16_t nAnalysisType) {
 
 // ---- matching analysis ------------------------------------------------------
 
-// The sample's rows by species code, for the lookups of the lists: (code, first
-// row) pairs in code order. Rows with a negative code take no part.
-class SampleCodes {
- public:
-  explicit SampleCodes(const SampleState& sample) {
-    for (int i = 1; i <= sample.nSampleEntries; ++i) {
-      const int code = sample.arrSample[i].nSpeciesCode;
-      if (code >= 0) byCode_.emplace_back(code, i);
-    }
-    std::sort(byCode_.begin(), byCode_.end());
-  }
-  // The first sample row holding the code, or 0.
-  int RowOf(int code) const {
-    const auto it = std::lower_bound(byCode_.begin(), byCode_.end(), std::make_pair(code, 0));
-    return it != byCode_.end() && it->first == code ? it->second : 0;
-  }
-
- private:
-  std::vector<std::pair<int, int>> byCode_;
-};
-
+// The short name of a species row; row 0 (no name) for a code the dictionary
+// does not hold.
 const char* ShortNameAt(const RefData& ref, int index) {
-  assert(index >= 1 && index <= ref.nSpeciesEntries);
+  assert(index >= 0 && index <= ref.nSpeciesEntries);
   return ref.arrSpecies[index].szShortName;
 }
 
-// The short name of the first dictionary entry of a code; entry 0 (no name)
-// for a code the dictionary does not hold.
-const char* DictionaryNameOfCode(const RefData& ref, int code) {
-  return ref.arrSpecies[DictionaryRowOfCode(ref, code)].szShortName;
-}
 
 void AppendInt(std::string& out, int value) {
   char buf[16];
@@ -171,64 +147,26 @@ void AppendListHead(std::string& out, const char* sampleName, int rank, const ch
   AppendInt(out, count);
 }
 
-// The three lists of one rank: each line's count is taken in one pass and its
-// names in a second, so a community or sample of any size is listed in full.
+// One list of the analysis: its name and the species as "<name>,<count>,a;b;c".
+void AppendList(std::string& out, const char* sampleName, int rank, const char* unit,
+                const char* list, const RefData& ref, const std::vector<MatchedSpecies>& species) {
+  AppendListHead(out, sampleName, rank, unit, list, static_cast<int>(species.size()));
+  bool first = true;
+  for (const MatchedSpecies& m : species) AppendListName(out, first, ShortNameAt(ref, m.nSpeciesIndex));
+  out += '\n';
+}
+
+// The three lists of one rank.
 void AppendAnalysisOfRank(const RefData& ref, const SampleState& sample, const SampleCodes& codes,
                           const char* sampleName, int rank, int unit, std::string& out) {
   char compactType[kTypeWidth + 1];
   char type[kTypeWidth + 1];
   CopyField(type, ref.arrNVCData[unit].szNVCType, kTypeWidth);
   MakeCompact(compactType, type);
-
-  const LineRange lines = UnitLines(ref.arrNVCData[unit]);
-  // The valid lines of the unit (a quant outside 1..50 marks a bad line kept only
-  // for its line number), with the sample row of each line's code.
-  std::vector<std::pair<int, int>> unitLines;  // code, sample row (0: none)
-  std::vector<int> unitCodes;
-  for (int k = lines.first; k <= lines.last; ++k) {
-    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
-    if (!IsValidQuant(line.nQuant)) continue;
-    unitLines.emplace_back(line.nSpeciesCode, line.nSpeciesCode < 0 ? 0 : codes.RowOf(line.nSpeciesCode));
-    unitCodes.push_back(line.nSpeciesCode);
-  }
-  std::sort(unitCodes.begin(), unitCodes.end());
-  auto inUnit = [&](int code) { return std::binary_search(unitCodes.begin(), unitCodes.end(), code); };
-
-  // Species of both: the unit's lines in table order, named as in the sample.
-  int count = 0;
-  for (const auto& [code, row] : unitLines) count += row != 0;
-  AppendListHead(out, sampleName, rank, compactType, "NVC_&_Sample", count);
-  bool first = true;
-  for (const auto& [code, row] : unitLines) {
-    if (row != 0) AppendListName(out, first, ShortNameAt(ref, sample.arrSample[row].nSpeciesIndex));
-  }
-  out += '\n';
-
-  // Species of the sample only, in entry order.
-  count = 0;
-  for (int i = 1; i <= sample.nSampleEntries; ++i) {
-    const SampleEntry& e = sample.arrSample[i];
-    count += e.nSpeciesCode >= 0 && !inUnit(e.nSpeciesCode);
-  }
-  AppendListHead(out, sampleName, rank, compactType, "Sample_only", count);
-  first = true;
-  for (int i = 1; i <= sample.nSampleEntries; ++i) {
-    const SampleEntry& e = sample.arrSample[i];
-    if (e.nSpeciesCode >= 0 && !inUnit(e.nSpeciesCode)) {
-      AppendListName(out, first, ShortNameAt(ref, e.nSpeciesIndex));
-    }
-  }
-  out += '\n';
-
-  // Species of the unit only, in table order, under their dictionary names.
-  count = 0;
-  for (const auto& [code, row] : unitLines) count += row == 0;
-  AppendListHead(out, sampleName, rank, compactType, "NVC_only", count);
-  first = true;
-  for (const auto& [code, row] : unitLines) {
-    if (row == 0) AppendListName(out, first, DictionaryNameOfCode(ref, code));
-  }
-  out += '\n';
+  const MatchingLists lists = MatchUnitSpecies(ref, sample, codes, unit);
+  AppendList(out, sampleName, rank, compactType, "NVC_&_Sample", ref, lists.both);
+  AppendList(out, sampleName, rank, compactType, "Sample_only", ref, lists.sampleOnly);
+  AppendList(out, sampleName, rank, compactType, "NVC_only", ref, lists.unitOnly);
 }
 
 // ---- closing prompt -----------------------------------------------------------
@@ -407,4 +345,35 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
     AppendAnalysisOfRank(ref, sample, codes, sample.szSampleName, r, UnitOfRank(ref, sc, r), out);
   }
   std::fwrite(out.data(), 1, out.size(), fp);
+}
+
+// The lists of one unit against the sample. The valid lines of the unit (a quant
+// outside 1..50 marks a bad line kept only for its line number) are taken in table
+// order: those whose code the sample holds are named as in the sample, the others
+// under the first dictionary entry of their code.
+MatchingLists MatchUnitSpecies(const RefData& ref, const SampleState& sample,
+                               const SampleCodes& codes, int unit) {
+  MatchingLists lists;
+  const LineRange lines = UnitLines(ref.arrNVCData[unit]);
+  std::vector<int> unitCodes;
+  for (int k = lines.first; k <= lines.last; ++k) {
+    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
+    if (!IsValidQuant(line.nQuant)) continue;
+    unitCodes.push_back(line.nSpeciesCode);
+    const int row = line.nSpeciesCode < 0 ? 0 : codes.RowOf(line.nSpeciesCode);
+    if (row != 0) {
+      lists.both.push_back({line.nSpeciesCode, sample.arrSample[row].nSpeciesIndex});
+    } else {
+      lists.unitOnly.push_back({line.nSpeciesCode, DictionaryRowOfCode(ref, line.nSpeciesCode)});
+    }
+  }
+  // The sample's species the unit lacks, in entry order.
+  std::sort(unitCodes.begin(), unitCodes.end());
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
+    const SampleEntry& e = sample.arrSample[i];
+    if (e.nSpeciesCode >= 0 && !std::binary_search(unitCodes.begin(), unitCodes.end(), e.nSpeciesCode)) {
+      lists.sampleOnly.push_back({e.nSpeciesCode, e.nSpeciesIndex});
+    }
+  }
+  return lists;
 }
