@@ -107,11 +107,14 @@ void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
   fit.dConsensus = fit.dMeanGoF * fit.dCzekanowski;
 }
 
+// The fits of the units the sample reached; their sums and marks are cleared
+// for the next sample.
 template <bool kWholeJ, bool kAdjusted>
 void FitAll(ScoringState& sc, const SampleTotals& st) {
-  for (const int32_t g : sc.arrTouched) {
+  for (int k = 0; k < sc.nTouched; ++k) {
+    const int32_t g = sc.arrTouched[k];
     NVCFit& fit = sc.arrNVCFit[g];
-    const UnitSums& u = sc.arrUnitSums[g];
+    UnitSums& u = sc.arrUnitSums[g];
     for (int c = 1; c <= kConstancyClasses; ++c) {
       fit.nSampleFreqByClass[c] = static_cast<int16_t>(u.nFreq[c]);
     }
@@ -119,12 +122,14 @@ void FitAll(ScoringState& sc, const SampleTotals& st) {
       // Reached only by species of frequency 0: no values.
       fit.dGoF1 = fit.dGoF2 = fit.dGoF3 = fit.dGoF4 = fit.dMeanGoF = 0.0;
       fit.dCzekanowski = fit.dConsensus = 0.0;
-      continue;
+    } else {
+      fit.dGoF3 = u.dCover;
+      fit.dGoF4 = u.dClassCover;
+      fit.dCzekanowski = u.dValue;
+      FitCommunity<kWholeJ, kAdjusted>(sc.arrNVCTotals[g], st, fit);
     }
-    fit.dGoF3 = u.dCover;
-    fit.dGoF4 = u.dClassCover;
-    fit.dCzekanowski = u.dValue;
-    FitCommunity<kWholeJ, kAdjusted>(sc.arrNVCTotals[g], st, fit);
+    u = UnitSums{};
+    sc.arrReached[g] = 0;
   }
 }
 
@@ -135,17 +140,17 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   const int nUnits = ref.nNVCCount;
   assert(static_cast<int>(sc.arrNVCFit.size()) > nUnits);
   assert(sc.arrScoredLines.size() == ref.arrTbSpeciesToNVCJoinTable.size());
+  assert(static_cast<int>(sc.arrTouched.size()) > nUnits && sc.arrReached.size() == sc.arrTouched.size());
   // After the totals are built every unit may hold values; after a sample, only
   // the units it reached. Sums of an older sample count as zero.
   if (sc.bFitsDirty) {
     for (int g = 1; g <= nUnits; ++g) sc.arrNVCFit[g] = NVCFit{};
-    sc.arrPreviouslyTouched.clear();
-    sc.arrTouched.clear();
+    sc.nTouched = 0;
     sc.bFitsDirty = false;
   }
   sc.arrPreviouslyTouched.swap(sc.arrTouched);
-  sc.arrTouched.clear();
-  const uint32_t stamp = ++sc.nStamp;
+  sc.nPreviouslyTouched = sc.nTouched;
+  sc.nTouched = 0;
 
   SampleTotals st;
   for (int c = 0; c <= 5; ++c) st.f[c] = sc.dClassFreq[c];
@@ -159,6 +164,9 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   assert(nEntries >= 0 && nEntries <= kSampleCapacity);
   const ScoredLine* lines = sc.arrScoredLines.data();
   UnitSums* sums = sc.arrUnitSums.data();
+  uint8_t* reached = sc.arrReached.data();
+  int32_t* touched = sc.arrTouched.data();
+  int nTouched = 0;
   double sumPresence = kTiny;     // L
   double sumCover = kCoverStart;  // K
   int species = 0;
@@ -188,11 +196,12 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
       const int g = line.nNVCIndex;
       assert(g >= 1 && g <= nUnits);
       const int c = line.nClass;
+      // A unit is listed at its first reach; written every time so that the
+      // walk has no branch on it.
+      touched[nTouched] = g;
+      nTouched += reached[g] ^ 1;
+      reached[g] = 1;
       UnitSums& u = sums[g];
-      if (u.nStamp != stamp) {
-        u = UnitSums{0.0, 0.0, 0.0, {0, 0, 0, 0, 0, 0}, stamp};
-        sc.arrTouched.push_back(g);
-      }
       u.nFreq[c] += w;
       // Cover agreement: the sample's cover, capped at what the community expects.
       u.dCover += weight * std::min(coverPercent, line.dCoverWeight) * line.dFactor1 * line.dFactor2;
@@ -200,10 +209,12 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
       u.dValue += classValue[c];
     }
   }
+  sc.nTouched = nTouched;
 
   // Units the previous sample reached and this one does not are cleared.
-  for (const int32_t g : sc.arrPreviouslyTouched) {
-    if (sums[g].nStamp != stamp) sc.arrNVCFit[g] = NVCFit{};
+  for (int k = 0; k < sc.nPreviouslyTouched; ++k) {
+    const int32_t g = sc.arrPreviouslyTouched[k];
+    if (reached[g] == 0) sc.arrNVCFit[g] = NVCFit{};
   }
 
   // The maximum frequency turns frequencies into relative frequencies.

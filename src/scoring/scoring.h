@@ -54,13 +54,15 @@ struct ScoredLine {
   double dFactor2;
 };
 
-// What the current sample has put into one unit while its lines are walked.
+// What the current sample has put into one unit while its lines are walked. Every
+// unit's sums are zero between samples: the walk adds to them without asking
+// whether the unit was reached before, and the units it reached are cleared when
+// their fits are made.
 struct UnitSums {
   double dCover;       // sum of capped covers (GoF_3's numerator)
   double dClassCover;  // sum of cover power times class frequency (GoF_4's numerator)
   double dValue;       // sum of matched unit values (Czekanowski's numerator)
   int32_t nFreq[kConstancyClasses + 1];
-  uint32_t nStamp;     // the sample the sums belong to; older sums count as zero
 };
 
 struct TopFit {
@@ -81,11 +83,14 @@ struct ScoringState {
   // Built with the totals: one scored line per regrouped association line.
   std::vector<ScoredLine> arrScoredLines;
   // The units the current sample reached, in order of first reach, with their
-  // sums; every other unit's fit is all zero.
+  // sums; every other unit's fit is all zero. arrReached marks the units of
+  // arrTouched (1) while a sample is scored and is all zero between samples.
   std::vector<UnitSums> arrUnitSums = std::vector<UnitSums>(kNVCCapacity + 1);
-  std::vector<int32_t> arrTouched;
-  std::vector<int32_t> arrPreviouslyTouched;
-  uint32_t nStamp;
+  std::vector<uint8_t> arrReached = std::vector<uint8_t>(kNVCCapacity + 1);
+  std::vector<int32_t> arrTouched = std::vector<int32_t>(kNVCCapacity + 1);
+  std::vector<int32_t> arrPreviouslyTouched = std::vector<int32_t>(kNVCCapacity + 1);
+  int32_t nTouched;
+  int32_t nPreviouslyTouched;
   bool bFitsDirty;  // units beyond those touched may hold values: clear them all
   TopFit arrTopFits[kTopFitsRecords];
 };

@@ -112,12 +112,13 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   // The fits held scratch sums (what is left of them stays there); the next
   // sample starts by clearing every unit.
   sc.bFitsDirty = true;
-  sc.arrUnitSums.assign(ref.arrNVCData.size(), UnitSums{});
-  sc.nStamp = 0;
-  sc.arrTouched.clear();
-  sc.arrTouched.reserve(ref.arrNVCData.size());
-  sc.arrPreviouslyTouched.clear();
-  sc.arrPreviouslyTouched.reserve(ref.arrNVCData.size());
+  const size_t records = ref.arrNVCData.size();
+  sc.arrUnitSums.assign(records, UnitSums{});
+  sc.arrReached.assign(records, 0);
+  sc.arrTouched.assign(records, 0);
+  sc.arrPreviouslyTouched.assign(records, 0);
+  sc.nTouched = 0;
+  sc.nPreviouslyTouched = 0;
 
   // Every regrouped line with its weights resolved.
   sc.arrScoredLines.assign(ref.arrTbSpeciesToNVCJoinTable.size(), ScoredLine{});

@@ -20,14 +20,7 @@ const char kCsvHeader[] =
     "NVC_Comm_Name,NVC_Sub_Name,Eunis_Name,Vasc_Param,Cover_Scale,Anal_Param\n";
 const std::string kClosing = std::string(22, ' ') + "\n";
 
-// Dictionary rows of the fixture.
-constexpr int kCallVulg = 3;
-constexpr int kFestRubr = 5;
-constexpr int kPoaAnnu = 7;
-constexpr int kQuerPetr = 8;
-constexpr int kQuerRobu = 9;
-constexpr int kQuerSess = 10;
-constexpr int kFirstNumbered = 12;  // "t001 leaf" .. "t110 leaf"
+// The fixture's dictionary ends with "t001 leaf" .. "t110 leaf".
 constexpr int kNumbered = 110;
 
 std::string Pad(const std::string& s, size_t w) {
