@@ -393,7 +393,8 @@ struct Writer {
 
   // The matching analysis of every rank: one row per species and list.
   void SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
-    const SampleCodes codes(sample);
+    SampleCodes codes(sample);
+    MatchingLists matched;
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
       const int unit = sc.arrTopFits[r].nNVCIndex;
       // As in the results, a place that names no unit has no lists.
@@ -410,7 +411,7 @@ struct Writer {
         AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
         out += line + "\n";
       };
-      const MatchingLists matched = MatchUnitSpecies(ref, sample, codes, unit);
+      MatchUnitSpecies(ref, sample, codes, unit, static_cast<uint32_t>(r), matched);
       for (const MatchedSpecies& m : matched.both) row("both", m.nSpeciesCode, m.nSpeciesIndex);
       for (const MatchedSpecies& m : matched.sampleOnly) row("sample_only", m.nSpeciesCode, m.nSpeciesIndex);
       for (const MatchedSpecies& m : matched.unitOnly) row("unit_only", m.nSpeciesCode, m.nSpeciesIndex);

@@ -157,13 +157,14 @@ void AppendList(std::string& out, const char* sampleName, int rank, const char* 
 }
 
 // The three lists of one rank.
-void AppendAnalysisOfRank(const RefData& ref, const SampleState& sample, const SampleCodes& codes,
-                          const char* sampleName, int rank, int unit, std::string& out) {
+void AppendAnalysisOfRank(const RefData& ref, const SampleState& sample, SampleCodes& codes,
+                          const char* sampleName, int rank, int unit, MatchingLists& lists,
+                          std::string& out) {
   char compactType[kTypeWidth + 1];
   char type[kTypeWidth + 1];
   CopyField(type, ref.arrNVCData[unit].szNVCType, kTypeWidth);
   MakeCompact(compactType, type);
-  const MatchingLists lists = MatchUnitSpecies(ref, sample, codes, unit);
+  MatchUnitSpecies(ref, sample, codes, unit, static_cast<uint32_t>(rank), lists);
   AppendList(out, sampleName, rank, compactType, "NVC_&_Sample", ref, lists.both);
   AppendList(out, sampleName, rank, compactType, "Sample_only", ref, lists.sampleOnly);
   AppendList(out, sampleName, rank, compactType, "NVC_only", ref, lists.unitOnly);
@@ -338,29 +339,59 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
                            const RunSettings& rs) {
   std::FILE* fp = rs.fpResults.get();
   if (fp == nullptr) return;
-  const SampleCodes codes(sample);
+  SampleCodes codes(sample);
+  MatchingLists lists;
   std::string out;
+  out.reserve(1 << 13);
   const int fits = FitsToReport(rs);
   for (int r = 1; r <= fits; ++r) {
-    AppendAnalysisOfRank(ref, sample, codes, sample.szSampleName, r, UnitOfRank(ref, sc, r), out);
+    AppendAnalysisOfRank(ref, sample, codes, sample.szSampleName, r, UnitOfRank(ref, sc, r), lists,
+                         out);
   }
   std::fwrite(out.data(), 1, out.size(), fp);
+}
+
+SampleCodes::SampleCodes(const SampleState& sample) {
+  for (Slot& slot : slots_) slot = Slot{-1, 0, 0};
+  assert(sample.nSampleEntries >= 0 && sample.nSampleEntries <= kSampleCapacity);
+  slotOfRow_[0] = 0;
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
+    const int code = sample.arrSample[i].nSpeciesCode;
+    slotOfRow_[i] = 0;
+    if (code < 0) continue;
+    int s = Home(code);
+    while (slots_[s].code != -1 && slots_[s].code != code) s = (s + 1) & (kSlots - 1);
+    if (slots_[s].code == -1) slots_[s] = Slot{code, i, 0};
+    slotOfRow_[i] = static_cast<int16_t>(s);
+  }
+}
+
+int SampleCodes::FindAndMark(int code, uint32_t unitMark) {
+  for (int s = Home(code);; s = (s + 1) & (kSlots - 1)) {
+    Slot& slot = slots_[s];
+    if (slot.code == code) {
+      slot.mark = unitMark;
+      return slot.row;
+    }
+    if (slot.code == -1) return 0;
+  }
 }
 
 // The lists of one unit against the sample. The valid lines of the unit (a quant
 // outside 1..50 marks a bad line kept only for its line number) are taken in table
 // order: those whose code the sample holds are named as in the sample, the others
 // under the first dictionary entry of their code.
-MatchingLists MatchUnitSpecies(const RefData& ref, const SampleState& sample,
-                               const SampleCodes& codes, int unit) {
-  MatchingLists lists;
+void MatchUnitSpecies(const RefData& ref, const SampleState& sample, SampleCodes& codes, int unit,
+                      uint32_t unitMark, MatchingLists& lists) {
+  assert(unitMark != 0);
+  lists.both.clear();
+  lists.sampleOnly.clear();
+  lists.unitOnly.clear();
   const LineRange lines = UnitLines(ref.arrNVCData[unit]);
-  std::vector<int> unitCodes;
   for (int k = lines.first; k <= lines.last; ++k) {
     const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[k];
     if (!IsValidQuant(line.nQuant)) continue;
-    unitCodes.push_back(line.nSpeciesCode);
-    const int row = line.nSpeciesCode < 0 ? 0 : codes.RowOf(line.nSpeciesCode);
+    const int row = line.nSpeciesCode < 0 ? 0 : codes.FindAndMark(line.nSpeciesCode, unitMark);
     if (row != 0) {
       lists.both.push_back({line.nSpeciesCode, sample.arrSample[row].nSpeciesIndex});
     } else {
@@ -368,12 +399,10 @@ MatchingLists MatchUnitSpecies(const RefData& ref, const SampleState& sample,
     }
   }
   // The sample's species the unit lacks, in entry order.
-  std::sort(unitCodes.begin(), unitCodes.end());
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     const SampleEntry& e = sample.arrSample[i];
-    if (e.nSpeciesCode >= 0 && !std::binary_search(unitCodes.begin(), unitCodes.end(), e.nSpeciesCode)) {
+    if (e.nSpeciesCode >= 0 && !codes.RowMarked(i, unitMark)) {
       lists.sampleOnly.push_back({e.nSpeciesCode, e.nSpeciesIndex});
     }
   }
-  return lists;
 }

@@ -36,27 +36,35 @@ const char* FitClass(int nMeanFit);
 int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
                    const ScoringState& sc, RunSettings& rs);
 
-// The sample's rows by species code, for the lookups of the lists: (code, first
-// row) pairs in code order. Rows with a negative code take no part.
+// The sample's rows by species code, for the lookups of the lists: the first
+// row holding each code, in a small open-addressing table (a sample holds at most
+// a few hundred codes), and a mark per code for the unit being matched. Rows with
+// a negative code take no part.
 class SampleCodes {
  public:
-  explicit SampleCodes(const SampleState& sample) {
-    for (int i = 1; i <= sample.nSampleEntries; ++i) {
-      const int code = sample.arrSample[i].nSpeciesCode;
-      if (code >= 0) byCode_.emplace_back(code, i);
-    }
-    std::sort(byCode_.begin(), byCode_.end());
-  }
-  // The first sample row holding the code, or 0.
-  int RowOf(int code) const {
-    const auto it = std::lower_bound(byCode_.begin(), byCode_.end(), std::make_pair(code, 0));
-    return it != byCode_.end() && it->first == code ? it->second : 0;
+  explicit SampleCodes(const SampleState& sample);
+  // The first sample row holding the code, or 0; a code found is marked as one
+  // of the unit being matched.
+  int FindAndMark(int code, uint32_t unitMark);
+  // Whether the code of the row was marked for the unit.
+  bool RowMarked(int row, uint32_t unitMark) const {
+    return slots_[slotOfRow_[row]].mark == unitMark;
   }
 
  private:
-  std::vector<std::pair<int, int>> byCode_;
+  static constexpr int kSlots = 1024;  // a power of two, over twice kSampleCapacity
+  static_assert(kSlots >= 2 * kSampleCapacity, "the code table must stay sparse");
+  struct Slot {
+    int32_t code;  // -1: empty
+    int32_t row;
+    uint32_t mark;
+  };
+  static int Home(int code) {
+    return static_cast<int>((static_cast<uint32_t>(code) * 2654435761u) >> 22);
+  }
+  Slot slots_[kSlots];
+  int16_t slotOfRow_[kSampleCapacity + 1];
 };
-
 
 // One species of a matching list: its code and the species row that names it.
 struct MatchedSpecies {
@@ -71,8 +79,11 @@ struct MatchingLists {
   std::vector<MatchedSpecies> sampleOnly;
   std::vector<MatchedSpecies> unitOnly;
 };
-MatchingLists MatchUnitSpecies(const RefData& ref, const SampleState& sample,
-                               const SampleCodes& codes, int unit);
+// The lists are filled in place, so that their room is kept from one unit to the
+// next; the unit mark tells this unit's matches from those of earlier ones and
+// must differ from every mark used before with the same codes.
+void MatchUnitSpecies(const RefData& ref, const SampleState& sample, SampleCodes& codes, int unit,
+                      uint32_t unitMark, MatchingLists& lists);
 
 // Three Analysis lines per rank (CSV results only).
 void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const ScoringState& sc,
