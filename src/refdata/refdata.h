@@ -74,6 +74,11 @@ struct RefData {
   // order of creation; the last of them has code nNextNewSpeciesCode.
   int32_t nSpeciesEntries;
   int16_t nNextNewSpeciesCode;
+  // Built at the end of loading: the row the halving search finds for each short
+  // name of the dictionary, by a hash of the name (0: an empty slot), and the
+  // dictionary size it was built for.
+  std::vector<int32_t> arrNameIndex;
+  int32_t nNameIndexCount;
 };
 
 // The last row of a table (its rows are 1..LastRow).
@@ -141,6 +146,24 @@ int FindSortedRowByCode(const RefData& ref, int code);
 // The arrSpecies row of the first dictionary entry with the code (what the
 // halving search gives), or 0 when the dictionary has none.
 int DictionaryRowOfCode(const RefData& ref, int code);
+
+// ---- lookup by short name ---------------------------------------------------------
+// Short names and keys compare as unsigned bytes, never past a short name.
+constexpr int kShortNameBytes = kShortNameWidth + 1;
+int CompareShortName(const char* key, const char* name);
+// The halving search over dictionary rows 1..nSpeciesCount, which must be sorted
+// by short name: the rows lo < hi that bracket the key, and the row equal to it.
+struct NameBracket {
+  int lo;
+  int hi;
+  int equal;  // row equal to the key, or 0
+};
+NameBracket FindNameBracket(const RefData& ref, const char* key);
+// The dictionary row equal to the key that the halving search finds, or 0,
+// through the name index when it was built for these rows.
+int DictionaryRowOfName(const RefData& ref, const char* key);
+// Builds the name index of rows 1..nSpeciesCount (loading ends with it).
+void BuildNameIndex(RefData& ref);
 
 // ---- new species ------------------------------------------------------------------------
 enum class NewSpeciesResult { kAdded, kTableFull, kNoCodesLeft };

@@ -9,15 +9,12 @@
 
 namespace {
 
-constexpr int kNameBytes = kShortNameWidth + 1;
+constexpr int kNameBytes = kShortNameBytes;
 constexpr int kMenuItems = 75;      // items 1..75 can be chosen
 constexpr int kMenuLines = 15;      // items r, r+15, r+30, r+45 share line r
 constexpr int kMenuColumns = 4;     // so items 61..75 are never shown
 constexpr int kRowNewName = 1;
 constexpr int kRowDelete = 2;
-
-// Byte comparison as unsigned characters, never past a short name.
-int CompareKey(const char* key, const char* name) { return std::strncmp(key, name, kNameBytes); }
 
 // The first characters of the two words of a short name or key, split at
 // blanks as "%4s %4s" splits them; '\0' where a word is missing.
@@ -51,33 +48,12 @@ int CreateNewSpecies(Console& con, RefData& ref, const RunSettings& rs, const ch
 
 }  // namespace
 
-NameBracket FindNameBracket(const RefData& ref, const char* key) {
-  int lo = 1;
-  int hi = ref.nSpeciesCount;
-  assert(hi >= 2 && hi <= LastRow(ref.arrSpecies));
-  while (hi - lo > 1) {
-    int mid = (lo + hi) / 2;
-    if (CompareKey(key, ref.arrSpecies[mid].szShortName) < 0) {
-      hi = mid;
-    } else {
-      lo = mid;
-    }
-  }
-  int equal = 0;
-  if (CompareKey(key, ref.arrSpecies[lo].szShortName) == 0) {
-    equal = lo;
-  } else if (CompareKey(key, ref.arrSpecies[hi].szShortName) == 0) {
-    equal = hi;
-  }
-  return NameBracket{lo, hi, equal};
-}
-
 int FindSpeciesRow(const RefData& ref, const char* key) {
-  NameBracket b = FindNameBracket(ref, key);
-  if (b.equal != 0) return b.equal;
+  const int row = DictionaryRowOfName(ref, key);
+  if (row != 0) return row;
   // New names stand after the dictionary unsorted, in order of creation.
   for (int row = ref.nSpeciesCount + 1; row <= ref.nSpeciesEntries; ++row) {
-    if (CompareKey(key, ref.arrSpecies[row].szShortName) == 0) return row;
+    if (CompareShortName(key, ref.arrSpecies[row].szShortName) == 0) return row;
   }
   return 0;
 }

@@ -53,12 +53,6 @@ struct SpeciesLine {
 SpeciesLine ParseSpeciesLine(const char* line, int16_t nMaxFreq);
 
 // ---- name resolution --------------------------------------------------------------
-struct NameBracket {
-  int lo;
-  int hi;
-  int equal;  // row equal to the key, or 0
-};
-NameBracket FindNameBracket(const RefData& ref, const char* key);
 int FindSpeciesRow(const RefData& ref, const char* key);
 // Menu (keyboard) or new species (data file). row: the species row, or 0 to drop
 // the line; answered: false only when the console input ended before any answer

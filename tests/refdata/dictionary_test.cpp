@@ -322,3 +322,65 @@ TEST(ReferenceFiles, SkippedLinesAreCountedOnceAtTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every key through the name index and through the halving search: the same row.
+void ExpectIndexAgreesWithHalving(const RefData& ref, const std::vector<std::string>& keys) {
+  ASSERT_FALSE(ref.arrNameIndex.empty());
+  for (const std::string& key : keys) {
+    EXPECT_EQ(DictionaryRowOfName(ref, key.c_str()), FindNameBracket(ref, key.c_str()).equal)
+        << '"' << key << '"';
+  }
+}
+
+// Each short name of the rows, and the same name cut short, lengthened past
+// the short-name width, and changed in its last letter.
+std::vector<std::string> KeysOf(const RefData& ref) {
+  std::vector<std::string> keys = {"", " ", "zzzzzzzzz", "aaaa", "\xff\xfe"};
+  for (int row = 1; row <= ref.nSpeciesEntries; ++row) {
+    const std::string name = ref.arrSpecies[row].szShortName;
+    keys.push_back(name);
+    if (name.empty()) continue;
+    keys.push_back(name.substr(0, name.size() - 1));
+    keys.push_back(name + "x");
+    keys.push_back(name + std::string(12, 'q'));
+    std::string changed = name;
+    changed.back() = static_cast<char>(changed.back() + 1);
+    keys.push_back(changed);
+  }
+  return keys;
+}
+
+}  // namespace
+
+TEST(NameIndex, FindsTheRowTheHalvingSearchFinds) {
+  // Shared short names, and rows out of order, which the halving search may
+  // not find: the index must not find them either.
+  RefFolder f;
+  f.Dict("5 achi mill Achillea millefolium\n6 agro capi Agrostis capillaris\n"
+         "7 agro capi Agrostis capillaris var\n8 agro capi Agrostis x\n"
+         "9 zost mari Zostera marina\n10 call vulg Calluna vulgaris\n"
+         "11 poa  annu Poa annua\n12 quer robu Quercus robur\n12 quer robu Quercus x\n");
+  ExpectIndexAgreesWithHalving(f.Load(), KeysOf(f.ref()));
+  // A name typed during the run is not in the index: it is found after it.
+  RefData& ref = f.ref();
+  ASSERT_EQ(AppendNewSpecies(ref, "newx name").result, NewSpeciesResult::kAdded);
+  EXPECT_EQ(DictionaryRowOfName(ref, "newx name"), 0);
+
+  const std::string dir = ProjectDir() + "/data/nvc";
+  auto bundled = NewRefData();
+  ScriptedConsole sc("", dir);
+  ASSERT_TRUE(LoadReferenceData(sc.con, *bundled));
+  ExpectIndexAgreesWithHalving(*bundled, KeysOf(*bundled));
+}
+
+TEST(NameIndex, TablesChangedAfterLoadingAreSearchedByHalving) {
+  RefFolder f;
+  f.Dict("5 achi mill Achillea millefolium\n6 agro capi Agrostis capillaris\n");
+  RefData& ref = f.Load();
+  // A dictionary grown by hand, as tests build them, is not served by the stale index.
+  std::strcpy(ref.arrSpecies[ref.nSpeciesCount + 1].szShortName, "zost mari");
+  ++ref.nSpeciesCount;
+  EXPECT_EQ(DictionaryRowOfName(ref, "zost mari"), ref.nSpeciesCount);
+}
