@@ -52,9 +52,7 @@ bool Reached(const NVCFit& fit) {
 // down. A class with nothing sampled and nothing carried adds exactly nothing
 // (min(0, r) and max(0, -r) are 0 for r >= 0), so every class is worked through
 // without a test.
-inline void ProfileClass(double s, int nInClass, double f, double& sum, double& carry,
-                         double& p) {
-  const double r = nInClass * f;
+inline void ProfileClass(double s, double r, double f, double& sum, double& carry, double& p) {
   sum += std::min(s + carry, r) * f;
   const double excess = s - r;
   carry = excess > 0.0 ? excess : 0.0;
@@ -71,15 +69,15 @@ inline double Share(int sampled, double j) {
 template <bool kWholeJ, bool kAdjusted>
 void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
   const int16_t* sampled = fit.nSampleFreqByClass;
-  const int16_t* listed = t.nSpeciesInClass;
+  const double* expect = t.dClassExpect;  // r of each class
   double sum = 0.0;
   double carry = 0.0;
   double p = kTiny;
-  ProfileClass(Share<kWholeJ>(sampled[5], st.j), listed[5], st.f[5], sum, carry, p);
-  ProfileClass(Share<kWholeJ>(sampled[4], st.j), listed[4], st.f[4], sum, carry, p);
-  ProfileClass(Share<kWholeJ>(sampled[3], st.j), listed[3], st.f[3], sum, carry, p);
-  ProfileClass(Share<kWholeJ>(sampled[2], st.j), listed[2], st.f[2], sum, carry, p);
-  ProfileClass(Share<kWholeJ>(sampled[1], st.j), listed[1], st.f[1], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[5], st.j), expect[5], st.f[5], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[4], st.j), expect[4], st.f[4], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[3], st.j), expect[3], st.f[3], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[2], st.j), expect[2], st.f[2], sum, carry, p);
+  ProfileClass(Share<kWholeJ>(sampled[1], st.j), expect[1], st.f[1], sum, carry, p);
 
   const double g1 = sum / t.dSumFreqSq;
   const double g2 = std::min(1.0, p / (st.presencePerJ * t.dMeanFreq));
@@ -116,7 +114,7 @@ void FitAll(ScoringState& sc, const SampleTotals& st) {
     NVCFit& fit = sc.arrNVCFit[g];
     UnitSums& u = sc.arrUnitSums[g];
     for (int c = 1; c <= kConstancyClasses; ++c) {
-      fit.nSampleFreqByClass[c] = static_cast<int16_t>(u.nFreq[c]);
+      fit.nSampleFreqByClass[c] = u.nFreq[c];
     }
     if (!Reached(fit)) {
       // Reached only by species of frequency 0: no values.
@@ -191,7 +189,9 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
     const double coverPercent = cover;
     double coverByClass[6];  // a * F, per constancy class
     for (int c = 0; c <= 5; ++c) coverByClass[c] = a * st.f[c];
-    for (int r = range.nStartIndex; r <= range.nEndIndex; ++r) {
+    const int first = range.nStartIndex;
+    const int last = range.nEndIndex;
+    for (int r = first; r <= last; ++r) {
       const ScoredLine& line = lines[r];
       const int g = line.nNVCIndex;
       assert(g >= 1 && g <= nUnits);
@@ -202,7 +202,7 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
       nTouched += reached[g] ^ 1;
       reached[g] = 1;
       UnitSums& u = sums[g];
-      u.nFreq[c] += w;
+      u.nFreq[c] = static_cast<int16_t>(u.nFreq[c] + w);
       // Cover agreement: the sample's cover, capped at what the community expects.
       u.dCover += weight * std::min(coverPercent, line.dCoverWeight) * line.dFactor1 * line.dFactor2;
       u.dClassCover += coverByClass[c];

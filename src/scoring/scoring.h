@@ -26,6 +26,7 @@ struct NVCTotals {
   double dCoverExpectation;
   double dUnitValueSum;  // sum of constancy class / 5 over the unit's species
   int16_t nSpeciesInClass[kConstancyClasses + 1];  // 1..5
+  double dClassExpect[kConstancyClasses + 1];      // 1..5: species in the class times F
 };
 
 struct NVCFit {
@@ -62,7 +63,7 @@ struct UnitSums {
   double dCover;       // sum of capped covers (GoF_3's numerator)
   double dClassCover;  // sum of cover power times class frequency (GoF_4's numerator)
   double dValue;       // sum of matched unit values (Czekanowski's numerator)
-  int32_t nFreq[kConstancyClasses + 1];
+  int16_t nFreq[kConstancyClasses + 1];  // as the fit keeps them
 };
 
 struct TopFit {

@@ -107,6 +107,10 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     // A species' value in the unit's table is its constancy class divided by 5.
     t.dUnitValueSum = 0.0;
     for (int c = 1; c <= kConstancyClasses; ++c) t.dUnitValueSum += t.nSpeciesInClass[c] * (c / 5.0);
+    t.dClassExpect[0] = 0.0;
+    for (int c = 1; c <= kConstancyClasses; ++c) {
+      t.dClassExpect[c] = t.nSpeciesInClass[c] * sc.dClassFreq[c];
+    }
   }
 
   // The fits held scratch sums (what is left of them stays there); the next
