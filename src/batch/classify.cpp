@@ -460,9 +460,7 @@ bool CloseSink(Console& con, Sink& sink) {
 // results never end inside a row.
 class RowWriter {
  public:
-  explicit RowWriter(std::FILE* fp) : fp_(fp) {
-    if (fp_ != nullptr) std::setvbuf(fp_, buffer_.get(), _IOFBF, kBufferSize);
-  }
+  explicit RowWriter(File& file) : fp_(file.get()) { file.UseBuffer(kBufferSize); }
   RowWriter(const RowWriter&) = delete;
   RowWriter& operator=(const RowWriter&) = delete;
 
@@ -495,7 +493,6 @@ class RowWriter {
     }
     if (ftruncate(fileno(fp_), keep) != 0) return;
   }
-  std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(kBufferSize);
   std::FILE* fp_;
   off_t given_ = 0;
   std::vector<off_t> ends_;
@@ -720,8 +717,8 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   }
   const bool classic = opt.format != OutputFormat::kCsv;
   Writer writer{opt, *ref, info, {}};
-  RowWriter results(sink.file.get());
-  RowWriter listRows(lists.file.get());
+  RowWriter results(sink.file);
+  RowWriter listRows(lists.file);
   if (!classic) results.Add(writer.Header());
   if (lists.file) listRows.Add("sample,rank,nvc_code,list,species_code,short_name,full_name\n");
 

@@ -125,8 +125,13 @@ class File {
   std::FILE* get() const { return fp_.get(); }
   explicit operator bool() const { return fp_ != nullptr; }
 
-  // Flushes what is buffered; true when some write or the flush has failed.
-  bool WriteFailed() const;
+  // Gives the stream a buffer of its own of the given size (before any reading
+  // or writing; stdio keeps to its own small buffer unless the program supplies
+  // one). The buffer lives as long as the stream.
+  void UseBuffer(size_t bytes);
+  // True when some write has failed; with flush, after writing out what is
+  // buffered (so that a failure is learnt now, not at a later write).
+  bool WriteFailed(bool flush = true) const;
   // Closes the file; false when a write, the flush or the close failed.
   // Closing a file that is not open succeeds.
   bool Close();
@@ -135,6 +140,7 @@ class File {
   struct Closer {
     void operator()(std::FILE* fp) const { std::fclose(fp); }
   };
+  std::unique_ptr<char[]> buffer_;  // before fp_: it outlives the stream
   std::unique_ptr<std::FILE, Closer> fp_;
 };
 

@@ -1,13 +1,20 @@
 // Files that close themselves, and reading and writing through stdio.
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "common/common.h"
 
-bool File::WriteFailed() const {
+void File::UseBuffer(size_t bytes) {
+  if (!fp_) return;
+  auto buffer = std::make_unique<char[]>(bytes);
+  if (std::setvbuf(fp_.get(), buffer.get(), _IOFBF, bytes) == 0) buffer_ = std::move(buffer);
+}
+
+bool File::WriteFailed(bool flush) const {
   if (!fp_) return false;
-  bool failed = std::fflush(fp_.get()) != 0;
+  bool failed = flush && std::fflush(fp_.get()) != 0;
   return std::ferror(fp_.get()) != 0 || failed;
 }
 

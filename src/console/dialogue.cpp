@@ -8,6 +8,9 @@
 
 namespace {
 
+// The buffer of the results file.
+constexpr size_t kResultsBuffer = size_t{1} << 20;
+
 const char kDefaultResults[] = "TABLOUT.TXT";
 const char kDefaultSample[] = "SAMP.txt";
 
@@ -83,7 +86,11 @@ bool OpenNewOutputFile(Console& con, const char* defaultName, const char* what,
 
 bool OpenResultsFile(Console& con, RunSettings& rs) {
   Say(con, " Type name of output file for answers or press <RETURN> for default\n");
-  return OpenNewOutputFile(con, kDefaultResults, "results", "w+x", true, rs.fpResults);
+  if (!OpenNewOutputFile(con, kDefaultResults, "results", "w+x", true, rs.fpResults)) return false;
+  // A data-file run writes its results in large blocks (a typed run flushes
+  // them after every sample).
+  rs.fpResults.UseBuffer(kResultsBuffer);
+  return true;
 }
 
 bool OpenDataFile(Console& con, RunSettings& rs) {

@@ -184,8 +184,8 @@ const char* SpeciesGroupLabel(int16_t nSpeciesGroupLimit, LabelForm form) {
 
 namespace {
 
-void CheckWrites(Console& con, const File& fp, bool& reported, const char* what) {
-  if (reported || !fp.WriteFailed()) return;
+void CheckWrites(Console& con, const File& fp, bool flush, bool& reported, const char* what) {
+  if (reported || !fp.WriteFailed(flush)) return;
   Diagnose(con.err, "", Fmt("error writing the %s file", what));
   reported = true;
 }
@@ -197,8 +197,11 @@ void CloseOne(Console& con, File& fp, bool reported, const char* what) {
 }  // namespace
 
 void CheckRunFileWrites(Console& con, RunSettings& rs) {
-  CheckWrites(con, rs.fpResults, rs.bResultsFailureReported, "results");
-  CheckWrites(con, rs.fpRecordFile, rs.bRecordFailureReported, "record");
+  // What a typed sample gives is flushed, so that it stays in the files if the
+  // run is cut short; a data-file run leaves its results to the buffer.
+  const bool flush = rs.nInputSource == 0;
+  CheckWrites(con, rs.fpResults, flush, rs.bResultsFailureReported, "results");
+  CheckWrites(con, rs.fpRecordFile, flush, rs.bRecordFailureReported, "record");
 }
 
 void CloseRunFiles(Console& con, RunSettings& rs) {
