@@ -55,14 +55,20 @@ int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
   if (size <= 0) return -1;
   buf[0] = '\0';
   if (fp == nullptr || size == 1) return -1;
-  // Only a file that can seek tells its position; the mark is looked for there.
-  if (std::ftell(fp) == 0) SkipByteOrderMark(fp);
   int n = 0;
   bool any = false;
   // A file is read by one thread only, so stdio's per-call locking is skipped.
   while (n < size - 1) {
     int c = getc_unlocked(fp);
     if (c == EOF) break;
+    // A byte-order mark can only begin the file: its first byte is looked at
+    // again there (only a file that can seek tells its position).
+    if (!any && c == 0xEF && std::ftell(fp) == 1) {
+      std::fseek(fp, 0, SEEK_SET);
+      SkipByteOrderMark(fp);
+      if (std::ftell(fp) != 0) continue;  // the mark was read past
+      c = getc_unlocked(fp);              // no mark: the byte is text
+    }
     any = true;
     if (c == '\r') {
       int next = getc_unlocked(fp);

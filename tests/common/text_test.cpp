@@ -50,6 +50,9 @@ TEST(ReadFilePiece, LineEndsByteOrderMarksAndLongLines) {
       {"in either mode", bom + "a\rb", LoneCr::kText, "a\rb|-1"},
       {"a file of a mark alone is empty", bom, LoneCr::kEndsLine, "-1"},
       {"a part of a mark is text", "\xEF\xBBx\n", LoneCr::kEndsLine, "\xEF\xBBx\n|-1"},
+      {"so is its first byte alone", "\xEF", LoneCr::kEndsLine, "\xEF|-1"},
+      {"a mark after the first byte is text", "a" + bom + "\n", LoneCr::kEndsLine,
+       "a" + bom + "\n|-1"},
       {"NUL bytes are counted and kept", std::string("a\0b\n\0\n", 6), LoneCr::kEndsLine,
        std::string("a\0b\n|\0\n|-1", 10)},
   };
