@@ -56,20 +56,17 @@ int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
   buf[0] = '\0';
   if (fp == nullptr || size == 1) return -1;
   int n = 0;
-  bool any = false;
   // A file is read by one thread only, so stdio's per-call locking is skipped.
-  while (n < size - 1) {
-    int c = getc_unlocked(fp);
-    if (c == EOF) break;
-    // A byte-order mark can only begin the file: its first byte is looked at
-    // again there (only a file that can seek tells its position).
-    if (!any && c == 0xEF && std::ftell(fp) == 1) {
-      std::fseek(fp, 0, SEEK_SET);
-      SkipByteOrderMark(fp);
-      if (std::ftell(fp) != 0) continue;  // the mark was read past
-      c = getc_unlocked(fp);              // no mark: the byte is text
-    }
-    any = true;
+  int c = getc_unlocked(fp);
+  // A byte-order mark can only begin the file: when a piece begins with its
+  // first byte there, the file is read again from its start past the mark (only
+  // a file that can seek tells its position).
+  if (c == 0xEF && std::ftell(fp) == 1) {
+    std::fseek(fp, 0, SEEK_SET);
+    SkipByteOrderMark(fp);
+    c = getc_unlocked(fp);
+  }
+  for (; c != EOF; c = getc_unlocked(fp)) {
     if (c == '\r') {
       int next = getc_unlocked(fp);
       if (next == '\n') {
@@ -80,10 +77,10 @@ int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
       }
     }
     buf[n++] = static_cast<char>(c);
-    if (c == '\n') break;
+    if (c == '\n' || n == size - 1) break;
   }
   buf[n] = '\0';
-  return any ? n : -1;
+  return n > 0 ? n : -1;
 }
 
 std::string PathIn(const std::string& dir, std::string_view name) {
