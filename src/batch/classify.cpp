@@ -58,16 +58,24 @@ std::string Where(const InputFile& f, long line) {
   return line > 0 ? At(name, line) : name;
 }
 
+// The rest of a stream, read in blocks; false when reading failed.
+bool ReadWholeStream(std::istream& in, std::string& text) {
+  text.clear();
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    text.append(block, static_cast<size_t>(in.gcount()));
+  }
+  return !in.bad();
+}
+
 bool ReadInput(Console& con, const std::string& name, InputFile& file) {
   file.name = name;
   if (name == "-") {
-    file.text.assign(std::istreambuf_iterator<char>(con.in), std::istreambuf_iterator<char>());
-    return true;
+    return ReadWholeStream(con.in, file.text);
   }
   std::ifstream in(PathIn(con.dir, name), std::ios::binary);
   if (!in) return false;
-  file.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  return ReadWholeStream(in, file.text);
 }
 
 int16_t CoverScaleOfKind(ScaleKind scale) {
@@ -742,15 +750,25 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   reporter.SetDataFile(rs.fpDataFile.get());
   // Samples are entered one after another (entry may add new species to the
   // tables), then scored and written up in parallel, each thread with scoring
-  // state of its own, and written in input order. The classic report also writes
-  // while a sample is entered; that goes into memory, so that only whole samples
-  // reach the file, in order.
+  // state and a console of its own, and written in input order. While one batch
+  // is scored the next is entered. The classic report also writes while a sample
+  // is entered; that goes into memory, so that only whole samples reach the
+  // file, in order.
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const int threads = opt.jobs > 0 ? opt.jobs : static_cast<int>(cores);
-  std::vector<std::unique_ptr<ScoringState>> scorers;
-  scorers.push_back(std::move(scoring));
-  for (int t = 1; t < threads; ++t) scorers.push_back(std::make_unique<ScoringState>(*scorers[0]));
-  std::vector<MemoryFile> memories(static_cast<size_t>(threads));
+  struct Worker {
+    std::unique_ptr<ScoringState> scoring;
+    MemoryFile memory;
+    NullBuffer nothing;
+    std::ostream screen{&nothing};
+    std::ostringstream err;  // said on the error stream when its batch is written
+    std::unique_ptr<Console> con;
+  };
+  std::vector<Worker> workers(static_cast<size_t>(threads));
+  for (size_t t = 0; t < workers.size(); ++t) {
+    workers[t].scoring = t == 0 ? std::move(scoring) : std::make_unique<ScoringState>(*workers[0].scoring);
+    workers[t].con = std::make_unique<Console>(noInput, workers[t].screen, workers[t].err, con.dir);
+  }
 
   struct Job {
     SampleState sample;
@@ -758,8 +776,8 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     std::string rows;   // what entry wrote, then the report
     std::string lists;
   };
-  std::vector<Job> batch;
-  auto writeUp = [&](Job& job, ScoringState& sc, MemoryFile& memory) {
+  auto writeUp = [&](Job& job, Worker& w) {
+    ScoringState& sc = *w.scoring;
     ScoreSample(*ref, job.sample, rs.nAnalysisType, sc);
     RankTopFits(*ref, rs.nFitsToOutput, sc, classic ? RankBy::kFit : opt.rankBy);
     if (classic) {
@@ -770,33 +788,49 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       report.nFitsToOutput = rs.nFitsToOutput;
       report.nOutputFormat = rs.nOutputFormat;
       report.nInputSource = rs.nInputSource;
-      report.fpResults = memory.Open();
-      ReportFits(quiet, *ref, job.sample, sc, report);
-      job.rows += memory.Take(report.fpResults);
+      report.fpResults = w.memory.Open();
+      ReportFits(*w.con, *ref, job.sample, sc, report);
+      job.rows += w.memory.Take(report.fpResults);
     } else {
       writer.Rows(job.sample, sc, rs.nAnalysisType, job.rows);
     }
     if (lists.file) writer.SpeciesLists(job.sample, sc, job.lists);
   };
-  auto runBatch = [&] {
-    if (threads == 1 || batch.size() < 2) {
-      for (Job& job : batch) writeUp(job, *scorers[0], memories[0]);
-    } else {
-      std::vector<std::thread> pool;
-      for (int t = 0; t < threads; ++t) {
-        pool.emplace_back([&, t] {
-          for (size_t k = static_cast<size_t>(t); k < batch.size(); k += static_cast<size_t>(threads)) {
-            writeUp(batch[k], *scorers[static_cast<size_t>(t)], memories[static_cast<size_t>(t)]);
-          }
-        });
-      }
-      for (std::thread& th : pool) th.join();
+  auto scoreAll = [&](std::vector<Job>& jobs) {
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < workers.size(); ++t) {
+      pool.emplace_back([&, t] {
+        for (size_t k = t; k < jobs.size(); k += workers.size()) writeUp(jobs[k], workers[t]);
+      });
     }
-    for (Job& job : batch) {
+    for (size_t k = 0; k < jobs.size(); k += workers.size()) writeUp(jobs[k], workers[0]);
+    for (std::thread& th : pool) th.join();
+  };
+  std::vector<Job> batch;     // being entered
+  std::vector<Job> inFlight;  // being scored
+  std::thread scorer;
+  // Waits for the batch in flight and writes it.
+  auto land = [&] {
+    if (scorer.joinable()) scorer.join();
+    for (Job& job : inFlight) {
       results.Add(job.rows);
       listRows.Add(job.lists);
     }
-    batch.clear();
+    inFlight.clear();
+    for (Worker& w : workers) {
+      con.err << w.err.str();
+      w.err.str(std::string());
+    }
+  };
+  // Sends the entered batch to be scored; with one job it is scored here.
+  auto launch = [&] {
+    land();
+    inFlight.swap(batch);
+    if (threads == 1) {
+      for (Job& job : inFlight) writeUp(job, workers[0]);
+    } else {
+      scorer = std::thread([&] { scoreAll(inFlight); });
+    }
   };
 
   MemoryFile entryOut;
@@ -812,10 +846,11 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
       coversSeen = coversSeen || sample->nSampleEntries > 0;
       batch.push_back(Job{*sample, rs.nCoverScale, std::move(entered), std::string()});
-      if (batch.size() == kBatchSamples) runBatch();
+      if (batch.size() == kBatchSamples) launch();
       if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
     } else {
-      runBatch();
+      launch();
+      land();
       results.Add(entered);  // what entry wrote after the last sample
     }
   }

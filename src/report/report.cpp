@@ -110,9 +110,10 @@ RankValues MakeValues(const NVCFit& fit, int16_t nAnalysisType) {
 // ---- matching analysis ------------------------------------------------------
 
 // The short name of a species row; row 0 (no name) for a code the dictionary
-// does not hold.
+// does not hold. (Batch runs report on samples while later ones are entered and
+// may add rows, so the row is held to the table, not to the rows entered so far.)
 const char* ShortNameAt(const RefData& ref, int index) {
-  assert(index >= 0 && index <= ref.nSpeciesEntries);
+  assert(index >= 0 && index <= LastRow(ref.arrSpecies));
   return ref.arrSpecies[index].szShortName;
 }
 
