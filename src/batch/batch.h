@@ -156,7 +156,11 @@ struct BlockText {
   std::vector<long> sourceLine;
   std::vector<std::string> writtenName;  // species lines only
   std::vector<std::string> sourceText;   // the line as the input holds it, where rewritten
-  BlockText() : sourceFile(1, 0), sourceLine(1, 0), writtenName(1), sourceText(1) {}
+  // The dictionary row the name resolved to, where the line names it by that
+  // row's words (0 elsewhere): rows that share a short name are told apart by it.
+  std::vector<int> resolvedRow;
+  BlockText()
+      : sourceFile(1, 0), sourceLine(1, 0), writtenName(1), sourceText(1), resolvedRow(1, 0) {}
 };
 
 class NameResolver;
@@ -185,6 +189,9 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
 // rewriteBlockNames, names are rewritten as for CSV.
 void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
                      std::vector<InputProblem>& problems);
+
+// The text without the white space at either end.
+std::string Trim(std::string_view s);
 
 // ---- species names as surveys write them -----------------------------------------------
 // Diacritics and ligatures folded to ASCII; UTF-8 and Latin-1 input alike.
@@ -223,6 +230,9 @@ class NameResolver {
 
  private:
   NameMatch ResolveUncached(std::string_view written) const;
+  NameMatch ResolveByWords(std::string_view written) const;
+  // kOlderName when the association table names the row's code otherwise, else kExact.
+  NameStatus OlderOrExact(int row) const;
   const RefData& ref_;
   // Surveys repeat their names: each written name is resolved once.
   mutable std::unordered_map<std::string, NameMatch> cache_;

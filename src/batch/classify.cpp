@@ -157,9 +157,9 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
 // line is found from the position of the block text sample entry reads.
 class LineReporter : public EntryObserver {
  public:
-  LineReporter(Console& con, const BlockText& blocks, const std::vector<InputFile>& files,
-               Tally& tally)
-      : con_(con), blocks_(blocks), files_(files), tally_(tally) {
+  LineReporter(Console& con, const RefData& ref, const BlockText& blocks,
+               const std::vector<InputFile>& files, Tally& tally)
+      : con_(con), ref_(ref), blocks_(blocks), files_(files), tally_(tally) {
     starts_.push_back(0);  // line 1 starts at offset 0
     for (size_t i = 0; i < blocks.text.size(); ++i) {
       if (blocks.text[i] == '\n') starts_.push_back(i + 1);
@@ -198,6 +198,14 @@ class LineReporter : public EntryObserver {
     if (fresh) unknown_.push_back(Unknown{file, written, {}});
     unknown_[it->second].lines.push_back(source);
     tally_.unknownNames = static_cast<long>(unknown_.size());
+  }
+
+  // A name resolved to one of several rows that share its short name is that row.
+  int RowOfKey(const char* key, int found) override {
+    const size_t line = CurrentLine();
+    const int row = line < blocks_.resolvedRow.size() ? blocks_.resolvedRow[line] : 0;
+    if (row < 3 || row > ref_.nSpeciesCount) return found;
+    return CompareShortName(key, ref_.arrSpecies[row].szShortName) == 0 ? row : found;
   }
 
   // Every unknown name once per file, with the lines it stands on and what it may
@@ -260,6 +268,7 @@ class LineReporter : public EntryObserver {
   std::vector<Unknown> unknown_;
   std::map<std::pair<int, std::string>, size_t> unknownIndex_;
   Console& con_;
+  const RefData& ref_;
   const BlockText& blocks_;
   const std::vector<InputFile>& files_;
   Tally& tally_;
@@ -746,7 +755,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   std::set<int> covers;
   bool coversSeen = false;
   std::vector<long> samplesOfFile(files.size() + 1, 0);
-  LineReporter reporter(con, blocks, files, tally);
+  LineReporter reporter(con, *ref, blocks, files, tally);
   reporter.SetDataFile(rs.fpDataFile.get());
   // Samples are entered one after another (entry may add new species to the
   // tables), then scored and written up in parallel, each thread with scoring

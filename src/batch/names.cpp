@@ -183,6 +183,8 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
     const NormalisedName n = NormaliseName(main);
     fullNames_.emplace(n.text, row);
     if (eq != std::string::npos) {
+      // The full name as the dictionary writes it, "= B. x aurata" and all.
+      fullNames_.emplace(NormaliseName(full).text, row);
       // "B. x aurata": the genus is the one of the main name.
       std::vector<std::string> alias = SplitWords(full.substr(eq + 3));
       if (!alias.empty() && !n.words.empty()) alias[0] = n.words[0];
@@ -217,17 +219,36 @@ NameMatch NameResolver::Resolve(std::string_view written) const {
 }
 
 NameMatch NameResolver::ResolveUncached(std::string_view written) const {
+  NameMatch m = ResolveByWords(written);
+  // Some species share their short name with another (Rumex acetosella and
+  // Rumex acetosa are both "rume acet"): a full name of the dictionary names its
+  // own entry, whatever entry the short name finds first.
+  const auto full = fullNames_.find(m.normalised.text);
+  if (full == fullNames_.end() || full->second == m.row) return m;
+  const int row = full->second;
+  if (m.row != 0 && ref_.arrSpecies[m.row].nSpeciesCode == ref_.arrSpecies[row].nSpeciesCode) {
+    return m;
+  }
+  m.row = row;
+  m.lookupWords = SplitWords(ref_.arrSpecies[row].szShortName);
+  m.status = Trim(written) == ref_.arrSpecies[row].szFullName ? OlderOrExact(row)
+                                                                : NameStatus::kNormalised;
+  return m;
+}
+
+NameStatus NameResolver::OlderOrExact(int row) const {
+  auto it = currentNames_.find(ref_.arrSpecies[row].nSpeciesCode);
+  return it != currentNames_.end() && it->second != ref_.arrSpecies[row].szFullName
+             ? NameStatus::kOlderName
+             : NameStatus::kExact;
+}
+
+NameMatch NameResolver::ResolveByWords(std::string_view written) const {
   NameMatch m{NameStatus::kUnknown, 0, {}, NormaliseName(written)};
   const std::vector<std::string> raw = SplitWords(std::string(written));
   auto wordsOf = [&](int row) {
     std::vector<std::string> w = SplitWords(ref_.arrSpecies[row].szShortName);
     return w;
-  };
-  auto olderOrExact = [&](int row) {
-    auto it = currentNames_.find(ref_.arrSpecies[row].nSpeciesCode);
-    return it != currentNames_.end() && it->second != ref_.arrSpecies[row].szFullName
-               ? NameStatus::kOlderName
-               : NameStatus::kExact;
   };
   // As written, the way the typed run looks a name up.
   if (!raw.empty()) {
@@ -241,7 +262,7 @@ NameMatch NameResolver::ResolveUncached(std::string_view written) const {
     const int row = FindSpeciesRow(ref_, KeyOf(raw[0], second).c_str());
     if (row >= 3 && row <= ref_.nSpeciesCount && plain &&
         KeyOf(n.words[0], n.words[1]) == KeyOf(raw[0], second)) {
-      m.status = olderOrExact(row);
+      m.status = OlderOrExact(row);
       m.row = row;
       m.lookupWords = wordsOf(row);
       return m;

@@ -9,12 +9,6 @@
 
 #include "batch/batch.h"
 
-namespace {
-
-constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
-constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
-constexpr size_t kLongestNumber = 12;  // characters of a cover or frequency field
-
 std::string Trim(std::string_view s) {
   size_t a = 0;
   size_t b = s.size();
@@ -22,6 +16,12 @@ std::string Trim(std::string_view s) {
   while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])) != 0) --b;
   return std::string(s.substr(a, b - a));
 }
+
+namespace {
+
+constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
+constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
+constexpr size_t kLongestNumber = 12;  // characters of a cover or frequency field
 
 // A column name as it is matched: folded to ASCII, trimmed, lower case, blanks
 // and hyphens as "_".
@@ -92,13 +92,15 @@ std::string PoolKey(const std::string& species) {
 }
 
 void AddLine(BlockText& out, const std::string& line, int file, long source,
-             const std::string& written = std::string(), const std::string& original = std::string()) {
+             const std::string& written = std::string(), const std::string& original = std::string(),
+             int row = 0) {
   out.text += line;
   out.text += '\n';
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
   out.writtenName.push_back(written);
   out.sourceText.push_back(original);
+  out.resolvedRow.push_back(row);
 }
 
 // A token sample entry reads as a number (a cover or a frequency).
@@ -107,11 +109,14 @@ bool Numeric(const std::string& t) {
   return i < t.size() && (std::isdigit(static_cast<unsigned char>(t[i])) != 0 || t[i] == '.');
 }
 
-// The words a block line names a species by.
-std::string LookupWords(const BlockRules& rules, const std::string& written) {
+// The words a block line names a species by, and the dictionary row they stand
+// for when the resolver found one.
+std::string LookupWords(const BlockRules& rules, const std::string& written, int* row = nullptr) {
   std::vector<std::string> words;
   if (rules.resolver != nullptr) {
-    words = rules.resolver->Resolve(written).lookupWords;
+    const NameMatch m = rules.resolver->Resolve(written);
+    words = m.lookupWords;
+    if (row != nullptr) *row = m.row;
   } else {
     words = NameWords(written);
     if (words.size() > 2) words.resize(2);
@@ -278,13 +283,14 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
     if (s.maxFreq > 0) name += " * " + std::to_string(s.maxFreq);
     AddLine(out, name, file, s.line);
     for (const SurveyRecord& r : s.records) {
-      std::string line = LookupWords(rules, r.species);
+      int row = 0;
+      std::string line = LookupWords(rules, r.species, &row);
       const std::string freq = CoverToken(r.frequency);
       if (s.maxFreq > 0) line += " " + (freq.empty() ? std::string("1") : freq);
       const std::string cover = CoverToken(r.cover);
       line += " " + (cover.empty() || rules.presence ? std::string(kPresenceCover) : cover);
       AddLine(out, line, file, r.line, r.species,
-              r.species + (r.cover.empty() ? std::string() : " " + r.cover));
+              r.species + (r.cover.empty() ? std::string() : " " + r.cover), row);
     }
     AddLine(out, "", file, 0);
   }
@@ -306,6 +312,7 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     if (!bare.empty() && bare.back() == '\r') bare.pop_back();
     const bool blank = Trim(bare).empty();
     std::string written;
+    int row = 0;
     if (blank) {
       inSample = false;
     } else if (!inSample) {
@@ -353,11 +360,11 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
         numbers = kept;
       }
       if (rewrite || rules.presence) {
-        line = LookupWords(rewrite ? rules : BlockRules{}, written);
+        line = LookupWords(rewrite ? rules : BlockRules{}, written, &row);
         for (const std::string& n : numbers) line += " " + n;
       }
     }
-    AddLine(out, line, file, lineNo, written, line == bare ? std::string() : bare);
+    AddLine(out, line, file, lineNo, written, line == bare ? std::string() : bare, row);
   }
   AddLine(out, "", file, 0);
 }

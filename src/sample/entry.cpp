@@ -227,6 +227,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
   int row = FindSpeciesRow(t.ref, key);
+  if (t.observer != nullptr) row = t.observer->RowOfKey(key, row);
   // A name typed earlier in the run is still not a dictionary name.
   if (row > t.ref.nSpeciesCount && t.observer != nullptr) t.observer->UnknownName(key);
   if (row == 0) {

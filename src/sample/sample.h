@@ -82,6 +82,13 @@ class EntryObserver {
   virtual void LineProblem(const std::string& what, bool refused, bool quoteLine) = 0;
   // The line's name is not in the dictionary; it is scored as a new species.
   virtual void UnknownName(const char* key) = 0;
+  // The dictionary row the line's key stands for, given the row the lookup
+  // found (rows that share a short name are found as the first of them); an
+  // observer that knows which of them the line means may say so.
+  virtual int RowOfKey(const char* key, int found) {
+    (void)key;
+    return found;
+  }
 };
 
 enum class EntryResult { kSampleReady, kRunEnded };

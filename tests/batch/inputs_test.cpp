@@ -402,3 +402,39 @@ TEST(UniformCovers, WarnedOfUnlessThePresenceScaleIsSet) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two species whose short names are the same: each is scored as itself when its
+// full name is written, in blocks and in a survey CSV alike.
+TEST(SharedShortNames, AFullNameIsScoredAsItsOwnEntry) {
+  TempDir dir;
+  dir.Write("SPECDICT3.txt",
+            "20 poa  annu Poa annua\n854 rume acet Rumex acetosa\n855 rume acet Rumex acetosella\n");
+  dir.Write("VegmatchNVCDef3.txt", "MG1\tRumex acetosa grassland\t\tE2.1\tPasture\n"
+                                   "U1\tRumex acetosella grassland\t\tE1.9\tDry grassland\n");
+  dir.Write("VegmatchNVCData3.txt", "MG1\t854\t48\tRumex acetosa\tV\t3-8\n"
+                                    "MG1\t20\t35\tPoa annua\tIV\t1-5\n"
+                                    "U1\t855\t48\tRumex acetosella\tV\t3-8\n"
+                                    "U1\t20\t35\tPoa annua\tIV\t1-5\n");
+  dir.Write("s.txt", "S1\nRumex acetosella 40\nPoa annua 10\n\n"
+                     "S2\nRumex acetosa 40\nPoa annua 10\n\n");
+  dir.Write("s.csv", "sample,species,cover\nS1,Rumex acetosella,40\nS1,Poa annua,10\n"
+                     "S2,Rumex acetosa,40\nS2,Poa annua,10\n");
+  for (const char* input : {"s.txt", "s.csv"}) {
+    const batchtest::Run run = Classify(dir.path(), {"-q", "--tables", dir.path(), "--fits", "1", "-o",
+                                                     "out.csv", "--species-lists", "lists.csv", input});
+    ASSERT_EQ(run.status, 0) << input << run.err;
+    const std::vector<std::string> rows = Lines(dir.Read("out.csv"));
+    ASSERT_EQ(rows.size(), 3u) << input;
+    EXPECT_EQ(rows[1].rfind("S1,1,U1,", 0), 0u) << input << ": " << rows[1];
+    EXPECT_EQ(rows[2].rfind("S2,1,MG1,", 0), 0u) << input << ": " << rows[2];
+    const std::string lists = dir.Read("lists.csv");
+    EXPECT_NE(lists.find("S1,1,U1,both,855,rume acet,Rumex acetosella"), std::string::npos)
+        << input << "\n" << lists;
+    EXPECT_NE(lists.find("S2,1,MG1,both,854,rume acet,Rumex acetosa\n"), std::string::npos)
+        << input << "\n" << lists;
+  }
+}
+
+}  // namespace

@@ -94,6 +94,20 @@ TEST_F(BundledNames, WrittenNamesReachTheirEntries) {
   for (const auto& c : cases) EXPECT_EQ(Entry(c.written), c.entry) << c.written;
 }
 
+TEST_F(BundledNames, EveryFullNameOfTheDictionaryIsKnownAsWritten) {
+  // Hybrids among them are written "Quercus petraea x robur = Q. x rosacea".
+  int hybrids = 0;
+  for (int row = 3; row <= ref_->nSpeciesCount; ++row) {
+    const std::string full = ref_->arrSpecies[row].szFullName;
+    if (full.empty()) continue;
+    if (full.find(" = ") != std::string::npos) ++hybrids;
+    const NameMatch m = resolver_->Resolve(full);
+    ASSERT_NE(m.status, NameStatus::kUnknown) << full;
+    EXPECT_EQ(ref_->arrSpecies[m.row].nSpeciesCode, ref_->arrSpecies[row].nSpeciesCode) << full;
+  }
+  EXPECT_GT(hybrids, 5);
+}
+
 TEST_F(BundledNames, DifferentSpeciesAndMisspeltGeneraStayUnknown) {
   for (const char* written : {"Quercus rubra",             // another oak
                               "Quercus ilex L.",           // not in the tables
