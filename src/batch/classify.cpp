@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -15,7 +17,6 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -164,6 +165,8 @@ class LineReporter : public EntryObserver {
     for (size_t i = 0; i < blocks.text.size(); ++i) {
       if (blocks.text[i] == '\n') starts_.push_back(i + 1);
     }
+    anyResolved_ = std::any_of(blocks.resolvedRow.begin(), blocks.resolvedRow.end(),
+                               [](int row) { return row != 0; });
   }
   void SetDataFile(std::FILE* fp) { fp_ = fp; }
 
@@ -202,6 +205,7 @@ class LineReporter : public EntryObserver {
 
   // A name resolved to one of several rows that share its short name is that row.
   int RowOfKey(const char* key, int found) override {
+    if (!anyResolved_) return found;
     const size_t line = CurrentLine();
     const int row = line < blocks_.resolvedRow.size() ? blocks_.resolvedRow[line] : 0;
     if (row < 3 || row > ref_.nSpeciesCount) return found;
@@ -268,6 +272,7 @@ class LineReporter : public EntryObserver {
   std::vector<Unknown> unknown_;
   std::map<std::pair<int, std::string>, size_t> unknownIndex_;
   Console& con_;
+  bool anyResolved_ = false;  // some line names its dictionary row
   const RefData& ref_;
   const BlockText& blocks_;
   const std::vector<InputFile>& files_;
@@ -752,7 +757,10 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   }
 
   const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
-  std::set<int> covers;
+  // Which covers the samples hold (completed covers are percent, 0..100).
+  std::array<bool, 101> coverSeen{};
+  int distinctCovers = 0;
+  int someCover = 0;
   bool coversSeen = false;
   std::vector<long> samplesOfFile(files.size() + 1, 0);
   LineReporter reporter(con, *ref, blocks, files, tally);
@@ -818,13 +826,17 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   std::vector<Job> batch;     // being entered
   std::vector<Job> inFlight;  // being scored
   std::thread scorer;
-  // Waits for the batch in flight and writes it.
-  auto land = [&] {
-    if (scorer.joinable()) scorer.join();
+  // Writes the batch in flight, where it was scored (batches are scored one at a
+  // time, so they are written in order).
+  auto write = [&] {
     for (Job& job : inFlight) {
       results.Add(job.rows);
       listRows.Add(job.lists);
     }
+  };
+  // Waits for the batch in flight to be written.
+  auto land = [&] {
+    if (scorer.joinable()) scorer.join();
     inFlight.clear();
     for (Worker& w : workers) {
       con.err << w.err.str();
@@ -837,8 +849,12 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     inFlight.swap(batch);
     if (threads == 1) {
       for (Job& job : inFlight) writeUp(job, workers[0]);
+      write();
     } else {
-      scorer = std::thread([&] { scoreAll(inFlight); });
+      scorer = std::thread([&] {
+        scoreAll(inFlight);
+        write();
+      });
     }
   };
 
@@ -852,7 +868,15 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       ++tally.samples;
       ++samplesOfFile[static_cast<size_t>(reporter.CurrentFile())];
       tally.records += sample->nSampleEntries;
-      for (int i = 1; i <= sample->nSampleEntries; ++i) covers.insert(sample->arrSample[i].nCover);
+      for (int i = 1; i <= sample->nSampleEntries; ++i) {
+        const int cover = sample->arrSample[i].nCover;
+        assert(cover >= 0 && cover <= 100);
+        if (!coverSeen[static_cast<size_t>(cover)]) {
+          coverSeen[static_cast<size_t>(cover)] = true;
+          ++distinctCovers;
+          someCover = cover;
+        }
+      }
       coversSeen = coversSeen || sample->nSampleEntries > 0;
       batch.push_back(Job{*sample, rs.nCoverScale, std::move(entered), std::string()});
       if (batch.size() == kBatchSamples) launch();
@@ -879,12 +903,12 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   written = CloseSink(con, lists) && written;
   rs.fpDataFile.Close();
 
-  if (coversSeen && covers.size() == 1 && opt.scale != ScaleKind::kPresence &&
+  if (coversSeen && distinctCovers == 1 && opt.scale != ScaleKind::kPresence &&
       opt.nAnalysisType != 5) {
     Diagnose(con.err, "",
              Fmt("every cover in the input is %d%%; if the data are presence only, use --scale "
                  "presence",
-                 *covers.begin()));
+                 someCover));
     ++tally.warnings;
   }
   if (!opt.quiet) {
