@@ -3,6 +3,7 @@
 // the bundled demonstration data and on the bundled NVC tables.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -166,6 +167,61 @@ TEST(WholeRun, TypedSessionIsTheSameInProcessAndThroughTheBinary) {
   EXPECT_EQ(by["Grass plot"][0][4].substr(0, 3), "MG5");
   EXPECT_EQ(by["SAMPL    2"][0][14], "Cover%");
   EXPECT_EQ(by["Grass plot"][0][14], "Domin");
+}
+
+// Console input handed out one character at a time; at every read it notes
+// whether the results file already holds a given text.
+class WatchingInput : public std::streambuf {
+ public:
+  WatchingInput(std::string text, std::string file, std::string wanted)
+      : text_(std::move(text)), file_(std::move(file)), wanted_(std::move(wanted)) {}
+  // The number of the read at which the text was first in the file (0: never).
+  size_t SeenAtRead() const { return seenAt_; }
+  size_t Reads() const { return reads_; }
+
+ protected:
+  int_type underflow() override {
+    if (at_ >= text_.size()) return traits_type::eof();
+    ++reads_;
+    if (seenAt_ == 0 && Holds()) seenAt_ = reads_;
+    c_ = text_[at_++];
+    setg(&c_, &c_, &c_ + 1);
+    return traits_type::to_int_type(c_);
+  }
+
+ private:
+  // The file may not be there yet.
+  bool Holds() const {
+    std::ifstream f(file_, std::ios::binary);
+    std::stringstream content;
+    content << f.rdbuf();
+    return content.str().find(wanted_) != std::string::npos;
+  }
+  std::string text_;
+  std::string file_;
+  std::string wanted_;
+  size_t at_ = 0;
+  size_t reads_ = 0;
+  size_t seenAt_ = 0;
+  char c_ = 0;
+};
+
+// A typed sample's results are in the file while the program waits for the next
+// answer, so that they are kept when the run is cut short there.
+TEST(WholeRun, ATypedSampleIsInTheResultsFileWhileTheNextAnswerIsAwaited) {
+  TempDir dir;
+  CopyDemoData(dir);
+  WatchingInput watch(kTypedSession, dir.File("TABLOUT.TXT"), "SAMPL    2,Results,3,");
+  std::istream in(&watch);
+  std::ostringstream out;
+  std::ostringstream err;
+  Console con(in, out, err, dir.path());
+  const char* argv[] = {"vegmatch"};
+  ASSERT_EQ(VegmatchMain(1, argv, con), 0);
+  ASSERT_NE(dir.Read("TABLOUT.TXT").find("Grass plot,Results,1,"), std::string::npos);
+  // Seen well before the end of the session (the second sample is still to come).
+  EXPECT_GT(watch.SeenAtRead(), 0u);
+  EXPECT_LT(watch.SeenAtRead() + 20, watch.Reads());
 }
 
 // Console input that ends while the data file is still being asked for ends the
