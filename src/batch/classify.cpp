@@ -825,6 +825,8 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   };
   std::vector<Job> batch;     // being entered
   std::vector<Job> inFlight;  // being scored
+  batch.reserve(kBatchSamples);
+  inFlight.reserve(kBatchSamples);
   std::thread scorer;
   // Writes the batch in flight, where it was scored (batches are scored one at a
   // time, so they are written in order).
