@@ -104,7 +104,7 @@ void AddLine(BlockText& out, const std::string& line, int file, long source,
 }
 
 // A token sample entry reads as a number (a cover or a frequency).
-bool Numeric(const std::string& t) {
+bool Numeric(std::string_view t) {
   size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
   return i < t.size() && (std::isdigit(static_cast<unsigned char>(t[i])) != 0 || t[i] == '.');
 }
@@ -302,6 +302,7 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
   bool inSample = false;
   int maxFreq = 0;
   size_t i = 0;
+  std::vector<std::string_view> tokens;
   while (i < text.size()) {
     size_t end = text.find('\n', i);
     if (end == std::string_view::npos) end = text.size();
@@ -322,17 +323,17 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     } else if (bare.find('*') == std::string::npos) {
       // A species line, read the way sample entry reads it: the name's words,
       // then (for frequency data) the frequency, then the cover.
-      std::vector<std::string> tokens;
-      {
-        std::string t;
-        for (char c : bare + " ") {
-          if (c == ' ') {
-            if (!t.empty()) tokens.push_back(t);
-            t.clear();
-          } else {
-            t += c;
-          }
+      // The words of the line, as views of it (one vector for every line).
+      tokens.clear();
+      for (size_t a = 0; a < bare.size();) {
+        if (bare[a] == ' ') {
+          ++a;
+          continue;
         }
+        size_t b = bare.find(' ', a);
+        if (b == std::string::npos) b = bare.size();
+        tokens.emplace_back(bare.data() + a, b - a);
+        a = b;
       }
       const size_t nameWords = tokens.size() > 1 && !Numeric(tokens[1]) ? 2 : 1;
       const size_t coverAt = nameWords + (maxFreq > 0 ? 1 : 0);
@@ -342,26 +343,33 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
       const unsigned char first = coverAt < tokens.size() ? tokens[coverAt][0] : ' ';
       if (rules.checkCovers && (std::isalpha(first) != 0 || first == '(')) {
         problems.push_back({lineNo,
-                            "the word read as the cover, \"" + tokens[coverAt] +
+                            "the word read as the cover, \"" + std::string(tokens[coverAt]) +
                                 "\", is not a number (an authority?)",
                             rules.strict});
         keep = !rules.strict;
       }
-      for (size_t k = 0; k < firstNumber; ++k) written += (k ? " " : "") + tokens[k];
+      for (size_t k = 0; k < firstNumber; ++k) {
+        if (k > 0) written += ' ';
+        written += tokens[k];
+      }
       if (!keep) continue;  // left out; the sample goes on without it
       const bool rewrite = rules.resolver != nullptr && rules.rewriteBlockNames;
-      std::vector<std::string> numbers(tokens.begin() + static_cast<long>(firstNumber), tokens.end());
+      std::vector<std::string_view> numbers(tokens.begin() + static_cast<long>(firstNumber),
+                                            tokens.end());
       if (rules.presence) {
         // Present is all a line says: the frequency (frequency data) and the
         // nominal cover; a name may stand alone.
-        std::vector<std::string> kept;
-        if (maxFreq > 0) kept.push_back(numbers.empty() ? std::string("1") : numbers[0]);
+        std::vector<std::string_view> kept;
+        if (maxFreq > 0) kept.push_back(numbers.empty() ? std::string_view("1") : numbers[0]);
         kept.push_back(kPresenceCover);
         numbers = kept;
       }
       if (rewrite || rules.presence) {
         line = LookupWords(rewrite ? rules : BlockRules{}, written, &row);
-        for (const std::string& n : numbers) line += " " + n;
+        for (std::string_view n : numbers) {
+          line += ' ';
+          line += n;
+        }
       }
     }
     AddLine(out, line, file, lineNo, written, line == bare ? std::string() : bare, row);
