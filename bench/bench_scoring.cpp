@@ -98,12 +98,18 @@ Fixture& Data() {
   return f;
 }
 
-void BM_ScoreAndRank(benchmark::State& state) {
+// The fixture, or null (and the benchmark skipped) when the tables did not load.
+Fixture* Loaded(benchmark::State& state) {
   Fixture& f = Data();
-  if (!f.ok) {
-    state.SkipWithError("reference files not loaded");
-    return;
-  }
+  if (f.ok) return &f;
+  state.SkipWithError("reference files not loaded");
+  return nullptr;
+}
+
+void BM_ScoreAndRank(benchmark::State& state) {
+  Fixture* loaded = Loaded(state);
+  if (loaded == nullptr) return;
+  Fixture& f = *loaded;
   const int16_t type = static_cast<int16_t>(state.range(0));
   size_t i = 0;
   for (auto _ : state) {
@@ -118,11 +124,9 @@ BENCHMARK(BM_ScoreAndRank)->Arg(1)->Arg(5);
 
 // Scoring and ranking five places for held-out pseudo-quadrats on the whole tables.
 void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {
-  Fixture& f = Data();
-  if (!f.ok) {
-    state.SkipWithError("reference files not loaded");
-    return;
-  }
+  Fixture* loaded = Loaded(state);
+  if (loaded == nullptr) return;
+  Fixture& f = *loaded;
   size_t i = 0;
   for (auto _ : state) {
     ScoreSample(f.st->ref, f.pseudoQuadrats[i], 1, f.st->scoring);
@@ -144,11 +148,9 @@ void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {
 BENCHMARK(BM_ScoreAndRankPseudoQuadrats);
 
 void BM_ScoreSample(benchmark::State& state) {
-  Fixture& f = Data();
-  if (!f.ok) {
-    state.SkipWithError("reference files not loaded");
-    return;
-  }
+  Fixture* loaded = Loaded(state);
+  if (loaded == nullptr) return;
+  Fixture& f = *loaded;
   size_t i = 0;
   for (auto _ : state) {
     ScoreSample(f.st->ref, f.samples[i], 1, f.st->scoring);
@@ -177,11 +179,9 @@ void BM_ScoreSample(benchmark::State& state) {
 BENCHMARK(BM_ScoreSample);
 
 void BM_RankTopFits(benchmark::State& state) {
-  Fixture& f = Data();
-  if (!f.ok) {
-    state.SkipWithError("reference files not loaded");
-    return;
-  }
+  Fixture* loaded = Loaded(state);
+  if (loaded == nullptr) return;
+  Fixture& f = *loaded;
   ScoreSample(f.st->ref, f.samples[0], 1, f.st->scoring);
   for (auto _ : state) {
     RankTopFits(f.st->ref, static_cast<int16_t>(state.range(0)), f.st->scoring);

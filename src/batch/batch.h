@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <iosfwd>
 #include <map>
 #include <string>
 #include <string_view>
@@ -66,6 +68,10 @@ int ParseCommand(CLI::App& app, int argc, const char* const* argv, Console& con,
                  const char* command);
 // The input kind an --input value names.
 InputKind InputKindOf(const std::string& value);
+// The options every command that reads inputs has: --tables and --input (whose
+// default is said as `inputDefault`).
+void AddTablesAndInputOptions(CLI::App& app, std::string& tables, std::string& input,
+                              const char* inputDefault);
 
 // Parses the arguments after "classify". Returns -1 to go on, or the exit status
 // (0 after --help, 2 after a usage error, with the usage on the error stream).
@@ -192,6 +198,12 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
 
 // The text without the white space at either end.
 std::string Trim(std::string_view s);
+// Whether the word is one of the list.
+bool IsOneOf(const std::string& word, std::initializer_list<const char*> list);
+// The rest of a stream, read in blocks; false when reading failed.
+bool ReadWholeStream(std::istream& in, std::string& text);
+// A whole file; false when it cannot be opened or read.
+bool ReadFileText(const std::string& path, std::string& text);
 
 // ---- species names as surveys write them -----------------------------------------------
 // Diacritics and ligatures folded to ASCII; UTF-8 and Latin-1 input alike.

@@ -59,24 +59,10 @@ std::string Where(const InputFile& f, long line) {
   return line > 0 ? At(name, line) : name;
 }
 
-// The rest of a stream, read in blocks; false when reading failed.
-bool ReadWholeStream(std::istream& in, std::string& text) {
-  text.clear();
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    text.append(block, static_cast<size_t>(in.gcount()));
-  }
-  return !in.bad();
-}
-
 bool ReadInput(Console& con, const std::string& name, InputFile& file) {
   file.name = name;
-  if (name == "-") {
-    return ReadWholeStream(con.in, file.text);
-  }
-  std::ifstream in(PathIn(con.dir, name), std::ios::binary);
-  if (!in) return false;
-  return ReadWholeStream(in, file.text);
+  if (name == "-") return ReadWholeStream(con.in, file.text);
+  return ReadFileText(PathIn(con.dir, name), file.text);
 }
 
 int16_t CoverScaleOfKind(ScaleKind scale) {
@@ -615,13 +601,7 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
                "suggestions). Exit status 0\nwhen every name resolved, 1 otherwise.",
                "vegmatch names");
   std::string input = "auto";
-  app.add_option("--tables", opt.tables, "folder with the three reference files")
-      ->type_name("DIR")
-      ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
-  app.add_option("--input", input, "blocks (sample data-file format) or csv")
-      ->type_name("KIND")
-      ->check(CLI::IsMember({"auto", "blocks", "csv"}))
-      ->default_str("by content");
+  AddTablesAndInputOptions(app, opt.tables, input, "by content");
   app.add_option("-o,--output", opt.output, "where the CSV goes")
       ->type_name("FILE")
       ->default_str("standard output");

@@ -65,13 +65,6 @@ std::string Letters(const std::string& w) {
   return out;
 }
 
-bool IsAny(const std::string& word, std::initializer_list<const char*> list) {
-  for (const char* l : list) {
-    if (word == l) return true;
-  }
-  return false;
-}
-
 // The lookup key of the typed run from two words: 4 + blank + 4, lower case.
 std::string KeyOf(const std::string& first, const std::string& second) {
   std::string key = Lower(first.substr(0, 4));
@@ -128,17 +121,17 @@ NormalisedName NormaliseName(std::string_view written) {
     const std::string lw = Lower(w);
     const std::string bare = Letters(w);
     // Layer marks and qualifiers.
-    if (IsAny(lw, {"(c)", "(s)", "(g)", "(f)", "(h)"})) continue;
-    if (IsAny(lw, {"agg.", "agg", "s.l.", "s.l", "sl", "s.str.", "s.str", "s.s.", "cf.", "cf",
+    if (IsOneOf(lw, {"(c)", "(s)", "(g)", "(f)", "(h)"})) continue;
+    if (IsOneOf(lw, {"agg.", "agg", "s.l.", "s.l", "sl", "s.str.", "s.str", "s.s.", "cf.", "cf",
                    "aff.", "aff", "sensu", "lato", "stricto", "sens.", "lat.", "str."})) {
       continue;
     }
     // Infraspecific ranks drop the name after them too.
-    if (IsAny(lw, {"subsp.", "subsp", "ssp.", "ssp", "var.", "var", "f.", "forma", "cv."})) {
+    if (IsOneOf(lw, {"subsp.", "subsp", "ssp.", "ssp", "var.", "var", "f.", "forma", "cv."})) {
       ++i;
       continue;
     }
-    if (IsAny(lw, {"sp.", "sp", "spp.", "spp"})) {
+    if (IsOneOf(lw, {"sp.", "sp", "spp.", "spp"})) {
       if (words.size() == 1) words.push_back("sp");
       authority = true;
       continue;
@@ -149,7 +142,7 @@ NormalisedName NormaliseName(std::string_view written) {
       continue;
     }
     if (bare.empty()) continue;  // quotes, stray punctuation
-    if (IsAny(lw, {"ex", "&", "et", "in"}) && words.size() >= 2) {
+    if (IsOneOf(lw, {"ex", "&", "et", "in"}) && words.size() >= 2) {
       authority = true;
       continue;
     }

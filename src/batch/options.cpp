@@ -54,6 +54,17 @@ int ParseCommand(CLI::App& app, int argc, const char* const* argv, Console& con,
   return -1;
 }
 
+void AddTablesAndInputOptions(CLI::App& app, std::string& tables, std::string& input,
+                              const char* inputDefault) {
+  app.add_option("--tables", tables, "folder with the three reference files")
+      ->type_name("DIR")
+      ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
+  app.add_option("--input", input, "blocks (sample data-file format) or csv")
+      ->type_name("KIND")
+      ->check(CLI::IsMember({"auto", "blocks", "csv"}))
+      ->default_str(inputDefault);
+}
+
 InputKind InputKindOf(const std::string& value) {
   return value == "blocks" ? InputKind::kBlocks : value == "csv" ? InputKind::kCsv : InputKind::kAuto;
 }
@@ -88,13 +99,8 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   int fits = opt.nFitsToOutput;
   std::string rankBy = "fit";
 
-  app.add_option("--tables", opt.tables, "folder with the three reference files")
-      ->type_name("DIR")
-      ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
-  app.add_option("--input", input, "blocks (sample data-file format) or csv")
-      ->type_name("KIND")
-      ->check(CLI::IsMember({"auto", "blocks", "csv"}))
-      ->default_str("by content: a header with sample and species columns is csv");
+  AddTablesAndInputOptions(app, opt.tables, input,
+                           "by content: a header with sample and species columns is csv");
   app.add_option("--scale", scale, "cover scale: " + Choices(kScales))
       ->type_name("SCALE")
       ->check(CLI::IsMember(kScales))

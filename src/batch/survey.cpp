@@ -7,7 +7,31 @@
 #include <cstdlib>
 #include <map>
 
+#include <fstream>
+#include <istream>
+
 #include "batch/batch.h"
+
+bool IsOneOf(const std::string& word, std::initializer_list<const char*> list) {
+  for (const char* l : list) {
+    if (word == l) return true;
+  }
+  return false;
+}
+
+bool ReadWholeStream(std::istream& in, std::string& text) {
+  text.clear();
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    text.append(block, static_cast<size_t>(in.gcount()));
+  }
+  return !in.bad();
+}
+
+bool ReadFileText(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  return in && ReadWholeStream(in, text);
+}
 
 std::string Trim(std::string_view s) {
   size_t a = 0;
@@ -32,13 +56,6 @@ std::string ColumnKey(std::string_view name) {
     key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return key;
-}
-
-bool OneOf(const std::string& key, std::initializer_list<const char*> names) {
-  for (const char* n : names) {
-    if (key == n) return true;
-  }
-  return false;
 }
 
 const std::initializer_list<const char*> kSampleNames = {
@@ -138,10 +155,10 @@ SurveyColumns FindSurveyColumns(const std::vector<std::string>& header, const st
       c.pool = col;
       continue;
     }
-    if (c.sample < 0 && OneOf(key, kSampleNames)) c.sample = col;
-    else if (c.species < 0 && OneOf(key, kSpeciesNames)) c.species = col;
-    else if (c.cover < 0 && OneOf(key, kCoverNames)) c.cover = col;
-    else if (c.frequency < 0 && OneOf(key, kFrequencyNames)) c.frequency = col;
+    if (c.sample < 0 && IsOneOf(key, kSampleNames)) c.sample = col;
+    else if (c.species < 0 && IsOneOf(key, kSpeciesNames)) c.species = col;
+    else if (c.cover < 0 && IsOneOf(key, kCoverNames)) c.cover = col;
+    else if (c.frequency < 0 && IsOneOf(key, kFrequencyNames)) c.frequency = col;
   }
   return c;
 }

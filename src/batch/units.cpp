@@ -1,8 +1,5 @@
 // Full unit names (units.csv) and habitat correspondences (habitats.csv), read
 // from the folder of the reference tables when they are there.
-#include <fstream>
-#include <iterator>
-
 #include "batch/batch.h"
 
 namespace {
@@ -17,11 +14,16 @@ const std::vector<HabitatKey> kHabitatKeys = {
     {"eunis", "eunis_habitat", "EUNIS Classification"},
 };
 
-bool ReadWhole(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// A CSV file of the folder that may be absent: kAbsent, or read (kRead), or
+// present but no CSV (kBad, with the error named after the file).
+enum class OptionalCsv { kAbsent, kRead, kBad };
+OptionalCsv ReadOptionalCsv(const std::string& folder, const char* name, CsvTable& table,
+                            std::string& error) {
+  std::string text;
+  if (!ReadFileText(PathIn(folder, name), text)) return OptionalCsv::kAbsent;
+  if (ParseCsv(text, table, error)) return OptionalCsv::kRead;
+  error = std::string(name) + ": " + error;
+  return OptionalCsv::kBad;
 }
 
 int Column(const std::vector<std::string>& header, const char* name) {
@@ -43,13 +45,10 @@ const std::vector<HabitatKey>& HabitatKeys() { return kHabitatKeys; }
 
 bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error) {
   info = UnitInfo{};
-  std::string text;
   CsvTable table;
-  if (ReadWhole(PathIn(folder, "units.csv"), text)) {
-    if (!ParseCsv(text, table, error)) {
-      error = "units.csv: " + error;
-      return false;
-    }
+  OptionalCsv read = ReadOptionalCsv(folder, "units.csv", table, error);
+  if (read == OptionalCsv::kBad) return false;
+  if (read == OptionalCsv::kRead) {
     const int code = Column(table.header, "nvc_code");
     const int community = Column(table.header, "community_code");
     const int full = Column(table.header, "full_name");
@@ -70,11 +69,9 @@ bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error)
       info.names[unit] = names;
     }
   }
-  if (ReadWhole(PathIn(folder, "habitats.csv"), text)) {
-    if (!ParseCsv(text, table, error)) {
-      error = "habitats.csv: " + error;
-      return false;
-    }
+  read = ReadOptionalCsv(folder, "habitats.csv", table, error);
+  if (read == OptionalCsv::kBad) return false;
+  if (read == OptionalCsv::kRead) {
     const int code = Column(table.header, "nvc_code");
     const int classification = Column(table.header, "classification");
     const int habitatCode = Column(table.header, "habitat_code");
