@@ -5,6 +5,16 @@
 // steps per community; nothing is allocated per sample.
 #include <algorithm>
 #include <cassert>
+#include <cstddef>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#define VM_VECTOR_FIT 1
+#define VM_AVX2 __attribute__((target("avx2")))
+#else
+#define VM_VECTOR_FIT 0
+#endif
 
 #include "scoring/scoring.h"
 
@@ -39,12 +49,6 @@ struct SampleTotals {
   double species;       // distinct species of the sample, new ones included
   MeanWeights wt;
 };
-
-// True when some entry of the sample reached the community.
-bool Reached(const NVCFit& fit) {
-  const int16_t* s = fit.nSampleFreqByClass;
-  return (s[1] | s[2] | s[3] | s[4] | s[5]) != 0;
-}
 
 // One constancy class of the profile, classes taken from V down to I. The
 // sample's share s is set against what a stand of the community holds there, r;
@@ -105,50 +109,402 @@ void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
   fit.dConsensus = fit.dMeanGoF * fit.dCzekanowski;
 }
 
-// The fits of the units the sample reached; their sums and marks are cleared
-// for the next sample.
+// Clears a unit's sums for the next sample.
+inline void ClearSums(UnitSums& u, UnitFreq& q) {
+  u = UnitSums{};
+  q = UnitFreq{};
+}
+
+// True when some entry of the sample with a frequency reached the unit.
+inline bool AnyFreq(const UnitFreq& q) {
+  const int16_t* s = q.nFreq;
+  return (s[1] | s[2] | s[3] | s[4] | s[5]) != 0;
+}
+
+// The fits of every unit, one at a time: units the sample reached are fitted,
+// units whose fit holds values from an earlier sample are cleared, and the rest
+// are passed over.
 template <bool kWholeJ, bool kAdjusted>
-void FitAll(ScoringState& sc, const SampleTotals& st) {
-  for (int k = 0; k < sc.nTouched; ++k) {
-    const int32_t g = sc.arrTouched[k];
-    NVCFit& fit = sc.arrNVCFit[g];
+void FitUnits(ScoringState& sc, const SampleTotals& st, int nUnits) {
+  for (int g = 1; g <= nUnits; ++g) {
     UnitSums& u = sc.arrUnitSums[g];
-    for (int c = 1; c <= kConstancyClasses; ++c) {
-      fit.nSampleFreqByClass[c] = u.nFreq[c];
-    }
-    if (!Reached(fit)) {
-      // Reached only by species of frequency 0: no values.
-      fit.dGoF1 = fit.dGoF2 = fit.dGoF3 = fit.dGoF4 = fit.dMeanGoF = 0.0;
-      fit.dCzekanowski = fit.dConsensus = 0.0;
+    if (u.dValue == 0.0 && sc.arrFitLive[g] == 0) continue;
+    UnitFreq& q = sc.arrUnitFreq[g];
+    NVCFit& fit = sc.arrNVCFit[g];
+    const bool reached = AnyFreq(q);
+    if (!reached) {
+      // Not reached, or reached only by species of frequency 0: no values.
+      fit = NVCFit{};
     } else {
+      for (int c = 1; c <= kConstancyClasses; ++c) fit.nSampleFreqByClass[c] = q.nFreq[c];
       fit.dGoF3 = u.dCover;
       fit.dGoF4 = u.dClassCover;
       fit.dCzekanowski = u.dValue;
       FitCommunity<kWholeJ, kAdjusted>(sc.arrNVCTotals[g], st, fit);
     }
-    u = UnitSums{};
-    sc.arrReached[g] = 0;
+    sc.arrFitLive[g] = reached ? 1 : 0;
+    ClearSums(u, q);
   }
+}
+
+#if VM_VECTOR_FIT
+// Four units at a time, lane k holding unit g0 + k. Every operation is the one
+// FitCommunity does, in the same order, on each lane: the same bits come out.
+// min(a, b) of the fit is b < a ? b : a, which is _mm256_min_pd(b, a).
+
+VM_AVX2 inline void Transpose4(__m256d& r0, __m256d& r1, __m256d& r2, __m256d& r3) {
+  const __m256d t0 = _mm256_unpacklo_pd(r0, r1);
+  const __m256d t1 = _mm256_unpackhi_pd(r0, r1);
+  const __m256d t2 = _mm256_unpacklo_pd(r2, r3);
+  const __m256d t3 = _mm256_unpackhi_pd(r2, r3);
+  r0 = _mm256_permute2f128_pd(t0, t2, 0x20);
+  r1 = _mm256_permute2f128_pd(t1, t3, 0x20);
+  r2 = _mm256_permute2f128_pd(t0, t2, 0x31);
+  r3 = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+// Two doubles of each of four units, as one vector per field.
+VM_AVX2 inline void Transpose4x2(const double* p0, const double* p1, const double* p2,
+                                 const double* p3, __m256d& a, __m256d& b) {
+  const __m128d x0 = _mm_loadu_pd(p0);
+  const __m128d x1 = _mm_loadu_pd(p1);
+  const __m128d x2 = _mm_loadu_pd(p2);
+  const __m128d x3 = _mm_loadu_pd(p3);
+  a = _mm256_set_m128d(_mm_unpacklo_pd(x2, x3), _mm_unpacklo_pd(x0, x1));
+  b = _mm256_set_m128d(_mm_unpackhi_pd(x2, x3), _mm_unpackhi_pd(x0, x1));
+}
+
+// The four low 16-bit lanes as doubles.
+VM_AVX2 inline __m256d Lanes16ToDouble(__m128i v) {
+  return _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(v));
+}
+
+// One unit's fit: GoF_1..GoF_4, then the mean, Czekanowski's coefficient and
+// the consensus (the fourth double lands on the frequencies, which are written
+// after it), then the frequencies.
+VM_AVX2 inline void StoreFit(NVCFit& fit, __m256d gofs, __m256d means, __m128i sampled) {
+  _mm256_storeu_pd(&fit.dGoF1, gofs);
+  _mm256_storeu_pd(&fit.dMeanGoF, means);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(fit.nSampleFreqByClass), sampled);
+}
+
+template <bool kWholeJ>
+VM_AVX2 inline __m256d ShareOf(__m128i sampled, __m256d j) {
+  const __m256d s = Lanes16ToDouble(sampled);
+  return kWholeJ ? s : _mm256_div_pd(s, j);
+}
+
+VM_AVX2 inline void ProfileClassX4(__m256d s, __m256d r, __m256d f, __m256d& sum, __m256d& carry,
+                                   __m256d& p) {
+  sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_min_pd(r, _mm256_add_pd(s, carry)), f));
+  carry = _mm256_max_pd(_mm256_sub_pd(s, r), _mm256_setzero_pd());
+  p = _mm256_add_pd(p, _mm256_mul_pd(s, f));
+}
+
+// The sample's values, one copy per lane.
+struct SampleX4 {
+  __m256d j, presencePerJ, sumCover, species;
+  __m256d w1, w2, w3, w4;
+  __m256d f[6];
+};
+
+// What four units g0..g0+3 bring to their fits, one field per vector.
+struct GroupX4 {
+  int g0;
+  __m256d classCover, value, cover;
+  __m128i q[4];        // the units' frequency records as they lie
+  __m128i sampled[6];  // 1..5: the four units' frequencies of the class, low 16-bit lanes
+  __m256d reached;     // all ones where some entry with a frequency reached the unit
+  __m256d sumFreqSq, meanFreq, meanFreqCover, coverExpectation, unitValueSum;
+  __m256d expect[6];  // 1..5
+};
+
+struct FitX4 {
+  __m256d g1, g2, g3, g4, mean, czekanowski, consensus;
+};
+
+VM_AVX2 inline void LoadGroup(const ScoringState& sc, int g0, GroupX4& x) {
+  x.g0 = g0;
+  const UnitSums* sums = &sc.arrUnitSums[g0];
+  __m256d unused = _mm256_load_pd(&sums[3].dClassCover);
+  x.classCover = _mm256_load_pd(&sums[0].dClassCover);
+  x.value = _mm256_load_pd(&sums[1].dClassCover);
+  x.cover = _mm256_load_pd(&sums[2].dClassCover);
+  Transpose4(x.classCover, x.value, x.cover, unused);
+
+  const UnitFreq* freq = &sc.arrUnitFreq[g0];
+  for (int k = 0; k < 4; ++k) x.q[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(freq[k].nFreq));
+  const __m128i lo01 = _mm_unpacklo_epi16(x.q[0], x.q[1]);
+  const __m128i hi01 = _mm_unpackhi_epi16(x.q[0], x.q[1]);
+  const __m128i lo23 = _mm_unpacklo_epi16(x.q[2], x.q[3]);
+  const __m128i hi23 = _mm_unpackhi_epi16(x.q[2], x.q[3]);
+  const __m128i c01 = _mm_unpacklo_epi32(lo01, lo23);
+  const __m128i c23 = _mm_unpackhi_epi32(lo01, lo23);
+  const __m128i c45 = _mm_unpacklo_epi32(hi01, hi23);
+  x.sampled[1] = _mm_unpackhi_epi64(c01, c01);
+  x.sampled[2] = c23;
+  x.sampled[3] = _mm_unpackhi_epi64(c23, c23);
+  x.sampled[4] = c45;
+  x.sampled[5] = _mm_unpackhi_epi64(c45, c45);
+  const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(x.sampled[1], x.sampled[2]),
+                                                _mm_or_si128(x.sampled[3], x.sampled[4])),
+                                   x.sampled[5]);
+  x.reached = _mm256_castsi256_pd(
+      _mm256_cvtepi16_epi64(_mm_xor_si128(_mm_cmpeq_epi16(any, _mm_setzero_si128()), _mm_set1_epi16(-1))));
+
+  const NVCTotals* t = &sc.arrNVCTotals[g0];
+  x.sumFreqSq = _mm256_loadu_pd(&t[0].dSumFreqSq);
+  x.meanFreq = _mm256_loadu_pd(&t[1].dSumFreqSq);
+  x.meanFreqCover = _mm256_loadu_pd(&t[2].dSumFreqSq);
+  x.coverExpectation = _mm256_loadu_pd(&t[3].dSumFreqSq);
+  Transpose4(x.sumFreqSq, x.meanFreq, x.meanFreqCover, x.coverExpectation);
+  x.expect[1] = _mm256_loadu_pd(&t[0].dClassExpect[1]);
+  x.expect[2] = _mm256_loadu_pd(&t[1].dClassExpect[1]);
+  x.expect[3] = _mm256_loadu_pd(&t[2].dClassExpect[1]);
+  x.expect[4] = _mm256_loadu_pd(&t[3].dClassExpect[1]);
+  Transpose4(x.expect[1], x.expect[2], x.expect[3], x.expect[4]);
+  Transpose4x2(&t[0].dClassExpect[5], &t[1].dClassExpect[5], &t[2].dClassExpect[5], &t[3].dClassExpect[5],
+               x.expect[5], x.unitValueSum);
+}
+
+template <bool kWholeJ, bool kAdjusted>
+VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d two = _mm256_set1_pd(2.0);
+  __m256d sum = _mm256_setzero_pd();
+  __m256d carry = _mm256_setzero_pd();
+  __m256d p = _mm256_set1_pd(kTiny);
+  for (int c = kConstancyClasses; c >= 1; --c) {
+    ProfileClassX4(ShareOf<kWholeJ>(x.sampled[c], s.j), x.expect[c], s.f[c], sum, carry, p);
+  }
+  const __m256d g1 = _mm256_div_pd(sum, x.sumFreqSq);
+  const __m256d g2 = _mm256_min_pd(_mm256_div_pd(p, _mm256_mul_pd(s.presencePerJ, x.meanFreq)), one);
+  const __m256d g3 = _mm256_min_pd(_mm256_div_pd(x.cover, _mm256_mul_pd(s.j, x.coverExpectation)), one);
+  const __m256d g4 =
+      _mm256_min_pd(_mm256_div_pd(x.classCover, _mm256_mul_pd(s.sumCover, x.meanFreqCover)), one);
+  __m256d m1 = g1;
+  __m256d m2 = g2;
+  __m256d m3 = g3;
+  __m256d m4 = g4;
+  if (kAdjusted) {
+    m1 = _mm256_mul_pd(_mm256_mul_pd(g1, g2), _mm256_sub_pd(two, g2));
+    m3 = _mm256_mul_pd(_mm256_mul_pd(g3, g4), _mm256_sub_pd(two, g4));
+    m2 = _mm256_min_pd(g2, m1);
+    m4 = _mm256_min_pd(g4, m3);
+  }
+  const __m256d mean = _mm256_add_pd(
+      _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(m2, s.w2), _mm256_mul_pd(m1, s.w1)), _mm256_mul_pd(m3, s.w3)),
+      _mm256_mul_pd(m4, s.w4));
+  const __m256d czekanowski =
+      _mm256_div_pd(_mm256_mul_pd(two, x.value), _mm256_add_pd(s.species, x.unitValueSum));
+  // Units not reached get all zero; the frequencies of such a unit are zero.
+  out.g1 = _mm256_and_pd(g1, x.reached);
+  out.g2 = _mm256_and_pd(g2, x.reached);
+  out.g3 = _mm256_and_pd(g3, x.reached);
+  out.g4 = _mm256_and_pd(g4, x.reached);
+  out.mean = _mm256_and_pd(mean, x.reached);
+  out.czekanowski = _mm256_and_pd(czekanowski, x.reached);
+  out.consensus = _mm256_and_pd(_mm256_mul_pd(mean, czekanowski), x.reached);
+}
+
+// Writes the four fits, clears the units' sums and marks the units reached.
+VM_AVX2 inline void StoreGroup(ScoringState& sc, const GroupX4& x, FitX4& out) {
+  const int g0 = x.g0;
+  __m256d tail = _mm256_setzero_pd();
+  Transpose4(out.g1, out.g2, out.g3, out.g4);
+  Transpose4(out.mean, out.czekanowski, out.consensus, tail);
+  NVCFit* fits = &sc.arrNVCFit[g0];
+  StoreFit(fits[0], out.g1, out.mean, x.q[0]);
+  StoreFit(fits[1], out.g2, out.czekanowski, x.q[1]);
+  StoreFit(fits[2], out.g3, out.consensus, x.q[2]);
+  StoreFit(fits[3], out.g4, tail, x.q[3]);
+  for (int k = 0; k < 4; ++k) {
+    _mm256_store_pd(&sc.arrUnitSums[g0 + k].dClassCover, _mm256_setzero_pd());
+    _mm_store_si128(reinterpret_cast<__m128i*>(sc.arrUnitFreq[g0 + k].nFreq), _mm_setzero_si128());
+  }
+  const int reached = _mm256_movemask_pd(x.reached);
+  for (int k = 0; k < 4; ++k) sc.arrFitLive[g0 + k] = static_cast<uint8_t>((reached >> k) & 1);
+}
+
+// The groups of four units to work on: those the sample reached (dValue is
+// never -0, so a sum is zero exactly when its bits are) and those whose fits
+// hold values. Returns how many, listed in sc.arrFitGroups.
+inline int ListFitGroups(ScoringState& sc, int nUnits) {
+  int n = 0;
+  int32_t* list = sc.arrFitGroups.data();
+  const UnitSums* sums = sc.arrUnitSums.data();
+  const uint8_t* live = sc.arrFitLive.data();
+  for (int g0 = 0; g0 <= nUnits; g0 += 4) {
+    uint64_t bits = 0;
+    for (int k = 0; k < 4; ++k) {
+      uint64_t v;
+      std::memcpy(&v, &sums[g0 + k].dValue, sizeof v);
+      bits |= v;
+    }
+    uint32_t liveLanes;
+    std::memcpy(&liveLanes, live + g0, sizeof liveLanes);
+    list[n] = g0;
+    n += (bits | liveLanes) != 0 ? 1 : 0;
+  }
+  return n;
+}
+
+template <bool kWholeJ, bool kAdjusted>
+VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
+  SampleX4 s;
+  s.j = _mm256_set1_pd(st.j);
+  s.presencePerJ = _mm256_set1_pd(st.presencePerJ);
+  s.sumCover = _mm256_set1_pd(st.sumCover);
+  s.species = _mm256_set1_pd(st.species);
+  s.w1 = _mm256_set1_pd(st.wt.w1);
+  s.w2 = _mm256_set1_pd(st.wt.w2);
+  s.w3 = _mm256_set1_pd(st.wt.w3);
+  s.w4 = _mm256_set1_pd(st.wt.w4);
+  for (int c = 0; c <= 5; ++c) s.f[c] = _mm256_set1_pd(st.f[c]);
+
+  const int n = ListFitGroups(sc, nUnits);
+  const int32_t* list = sc.arrFitGroups.data();
+  GroupX4 a;
+  FitX4 fa;
+  for (int i = 0; i < n; ++i) {
+    LoadGroup(sc, list[i], a);
+    FitGroup<kWholeJ, kAdjusted>(a, s, fa);
+    StoreGroup(sc, a, fa);
+  }
+}
+#endif
+
+// The fits of every unit the sample reached or an earlier sample left values in.
+template <bool kWholeJ, bool kAdjusted>
+void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
+#if VM_VECTOR_FIT
+  if (sc.bVectorFit) {
+    FitUnitsX4<kWholeJ, kAdjusted>(sc, st, nUnits);
+    return;
+  }
+#endif
+  FitUnits<kWholeJ, kAdjusted>(sc, st, nUnits);
 }
 
 }  // namespace
 
+// What one sample entry adds to each unit its lines reach: per constancy class
+// the cover power times the class frequency and the class value, side by side.
+struct alignas(16) ClassSums {
+  double dClassCover;
+  double dValue;
+};
+
+// One entry's walk over its lines.
+struct LineWalk {
+  const ScoredLine* lines;
+  UnitSums* sums;
+  UnitFreq* freq;
+  int w;  // the entry's weight: its frequency, or 1 for cover data
+  // Frequency data: the entry's weight and cover, and what its lines add per class.
+  double weight;
+  double coverPercent;
+  const LineWeights* weights;
+  ClassSums byClass[6];
+  // Cover data: what a line of each weight key adds, made when the tables were.
+  const UnitSums* coverTerms;
+};
+
+// What a line adds to its unit's sums for frequency data: the sample's cover,
+// capped at what the community expects, weighted, times the line's factors in
+// turn; the class cover; the class value.
+inline UnitSums WeightedTerm(const LineWalk& walk, const ScoredLine& line) {
+  const LineWeights& lw = walk.weights[line.nWeightKey];
+  const ClassSums& cs = walk.byClass[line.nClass];
+  const double x = walk.weight * std::min(walk.coverPercent, lw.dCoverWeight);
+  return UnitSums{cs.dClassCover, cs.dValue, x * lw.dFactor1 * lw.dFactor2, 0.0};
+}
+
+// Adds an entry's lines first..last to the sums of the units they name.
+template <bool kWeighted>
+void WalkLines(const LineWalk& walk, int first, int last, int nUnits) {
+  (void)nUnits;
+  const ScoredLine* lines = walk.lines;
+  UnitSums* sums = walk.sums;
+  UnitFreq* freq = walk.freq;
+  const int w = walk.w;
+  for (int r = first; r <= last; ++r) {
+    const ScoredLine& line = lines[r];
+    const int g = line.nNVCIndex;
+    assert(g >= 1 && g <= nUnits);
+    const UnitSums add = kWeighted ? WeightedTerm(walk, line) : walk.coverTerms[line.nWeightKey];
+    UnitSums& u = sums[g];
+    u.dClassCover += add.dClassCover;
+    u.dValue += add.dValue;
+    u.dCover += add.dCover;
+    int16_t& n = freq[g].nFreq[line.nClass];
+    n = static_cast<int16_t>(n + w);
+  }
+}
+
+#if VM_VECTOR_FIT
+// The same, adding the three sums of a unit as one vector.
+template <bool kWeighted>
+VM_AVX2 void WalkLinesX4(const LineWalk& walk, int first, int last, int nUnits) {
+  (void)nUnits;
+  const ScoredLine* lines = walk.lines;
+  UnitSums* sums = walk.sums;
+  UnitFreq* freq = walk.freq;
+  const int w = walk.w;
+  for (int r = first; r <= last; ++r) {
+    const ScoredLine& line = lines[r];
+    const int g = line.nNVCIndex;
+    assert(g >= 1 && g <= nUnits);
+    __m256d add;
+    if (kWeighted) {
+      const UnitSums term = WeightedTerm(walk, line);
+      add = _mm256_loadu_pd(&term.dClassCover);
+    } else {
+      add = _mm256_load_pd(&walk.coverTerms[line.nWeightKey].dClassCover);
+    }
+    double* u = &sums[g].dClassCover;
+    _mm256_store_pd(u, _mm256_add_pd(_mm256_load_pd(u), add));
+    int16_t& n = freq[g].nFreq[line.nClass];
+    n = static_cast<int16_t>(n + w);
+  }
+}
+#endif
+
+// Where the fits are made four units at a time, the records they read and
+// write side by side must lie as the loads and stores take them.
+static_assert(offsetof(NVCTotals, dCoverExpectation) == offsetof(NVCTotals, dSumFreqSq) + 24, "");
+static_assert(offsetof(NVCTotals, dUnitValueSum) == offsetof(NVCTotals, dClassExpect) + 48, "");
+static_assert(offsetof(NVCFit, dGoF4) == offsetof(NVCFit, dGoF1) + 24, "");
+static_assert(offsetof(NVCFit, dConsensus) == offsetof(NVCFit, dMeanGoF) + 16, "");
+static_assert(offsetof(NVCFit, nSampleFreqByClass) == offsetof(NVCFit, dMeanGoF) + 24, "");
+static_assert(sizeof(NVCFit) - offsetof(NVCFit, nSampleFreqByClass) >= sizeof(UnitFreq), "");
+static_assert(sizeof(UnitSums) == 32, "");
+
+bool VectorFitAvailable() {
+#if VM_VECTOR_FIT
+  return __builtin_cpu_supports("avx2") != 0;
+#else
+  return false;
+#endif
+}
+
 void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc) {
   const int nUnits = ref.nNVCCount;
-  assert(static_cast<int>(sc.arrNVCFit.size()) > nUnits);
+  assert(nUnits >= 0);
+  const size_t rows = UnitRows(static_cast<size_t>(nUnits) + 1);
+  assert(sc.arrNVCFit.size() >= rows && sc.arrNVCTotals.size() >= rows);
+  assert(sc.arrUnitSums.size() >= rows && sc.arrUnitFreq.size() >= rows && sc.arrFitLive.size() >= rows);
+  assert(sc.arrFitGroups.size() >= rows / 4);
   assert(sc.arrScoredLines.size() == ref.arrTbSpeciesToNVCJoinTable.size());
-  assert(static_cast<int>(sc.arrTouched.size()) > nUnits && sc.arrReached.size() == sc.arrTouched.size());
+  (void)rows;
   // After the totals are built every unit may hold values; after a sample, only
-  // the units it reached. Sums of an older sample count as zero.
+  // the units marked live.
   if (sc.bFitsDirty) {
     for (int g = 1; g <= nUnits; ++g) sc.arrNVCFit[g] = NVCFit{};
-    sc.nTouched = 0;
+    std::fill(sc.arrFitLive.begin(), sc.arrFitLive.end(), 0);
     sc.bFitsDirty = false;
   }
-  sc.arrPreviouslyTouched.swap(sc.arrTouched);
-  sc.nPreviouslyTouched = sc.nTouched;
-  sc.nTouched = 0;
 
   SampleTotals st;
   for (int c = 0; c <= 5; ++c) st.f[c] = sc.dClassFreq[c];
@@ -162,9 +518,7 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   assert(nEntries >= 0 && nEntries <= kSampleCapacity);
   const ScoredLine* lines = sc.arrScoredLines.data();
   UnitSums* sums = sc.arrUnitSums.data();
-  uint8_t* reached = sc.arrReached.data();
-  int32_t* touched = sc.arrTouched.data();
-  int nTouched = 0;
+  UnitFreq* freq = sc.arrUnitFreq.data();
   double sumPresence = kTiny;     // L
   double sumCover = kCoverStart;  // K
   int species = 0;
@@ -185,36 +539,34 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
     const TableRange& range = ref.arrSpeciesBySpeciesIndex[idx];
     if (range.nEndIndex == 0) continue;
 
-    const double weight = w;
-    const double coverPercent = cover;
-    double coverByClass[6];  // a * F, per constancy class
-    for (int c = 0; c <= 5; ++c) coverByClass[c] = a * st.f[c];
-    const int first = range.nStartIndex;
-    const int last = range.nEndIndex;
-    for (int r = first; r <= last; ++r) {
-      const ScoredLine& line = lines[r];
-      const int g = line.nNVCIndex;
-      assert(g >= 1 && g <= nUnits);
-      const int c = line.nClass;
-      // A unit is listed at its first reach; written every time so that the
-      // walk has no branch on it.
-      touched[nTouched] = g;
-      nTouched += reached[g] ^ 1;
-      reached[g] = 1;
-      UnitSums& u = sums[g];
-      u.nFreq[c] = static_cast<int16_t>(u.nFreq[c] + w);
-      // Cover agreement: the sample's cover, capped at what the community expects.
-      u.dCover += weight * std::min(coverPercent, line.dCoverWeight) * line.dFactor1 * line.dFactor2;
-      u.dClassCover += coverByClass[c];
-      u.dValue += classValue[c];
+    LineWalk walk;
+    walk.lines = lines;
+    walk.sums = sums;
+    walk.freq = freq;
+    walk.w = w;
+    walk.weight = w;
+    walk.coverPercent = cover;
+    walk.weights = sc.arrLineWeights;
+    walk.coverTerms = &sc.arrCoverTerms[static_cast<size_t>(cover * kWeightKeys)];
+    if (frequencyData) {
+      for (int c = 0; c <= 5; ++c) walk.byClass[c] = ClassSums{a * st.f[c], classValue[c]};
     }
-  }
-  sc.nTouched = nTouched;
-
-  // Units the previous sample reached and this one does not are cleared.
-  for (int k = 0; k < sc.nPreviouslyTouched; ++k) {
-    const int32_t g = sc.arrPreviouslyTouched[k];
-    if (reached[g] == 0) sc.arrNVCFit[g] = NVCFit{};
+    assert(range.nStartIndex >= 1 && range.nEndIndex < static_cast<int>(sc.arrScoredLines.size()));
+#if VM_VECTOR_FIT
+    if (sc.bVectorFit) {
+      if (frequencyData) {
+        WalkLinesX4<true>(walk, range.nStartIndex, range.nEndIndex, nUnits);
+      } else {
+        WalkLinesX4<false>(walk, range.nStartIndex, range.nEndIndex, nUnits);
+      }
+      continue;
+    }
+#endif
+    if (frequencyData) {
+      WalkLines<true>(walk, range.nStartIndex, range.nEndIndex, nUnits);
+    } else {
+      WalkLines<false>(walk, range.nStartIndex, range.nEndIndex, nUnits);
+    }
   }
 
   // The maximum frequency turns frequencies into relative frequencies.
@@ -224,15 +576,15 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   st.species = species;
   if (frequencyData) {
     if (st.wt.adjusted) {
-      FitAll<false, true>(sc, st);
+      FitAll<false, true>(sc, st, nUnits);
     } else {
-      FitAll<false, false>(sc, st);
+      FitAll<false, false>(sc, st, nUnits);
     }
   } else {
     if (st.wt.adjusted) {
-      FitAll<true, true>(sc, st);
+      FitAll<true, true>(sc, st, nUnits);
     } else {
-      FitAll<true, false>(sc, st);
+      FitAll<true, false>(sc, st, nUnits);
     }
   }
 }

@@ -19,14 +19,16 @@ struct QuantEntry {
   double dWoodlandFactor;
 };
 
+// The first four fields, dClassExpect[1..4], and dClassExpect[5] with
+// dUnitValueSum are each read side by side for four units at a time.
 struct NVCTotals {
   double dSumFreqSq;
   double dMeanFreq;
   double dMeanFreqCover;
   double dCoverExpectation;
+  double dClassExpect[kConstancyClasses + 1];  // 1..5: species in the class times F
   double dUnitValueSum;  // sum of constancy class / 5 over the unit's species
   int16_t nSpeciesInClass[kConstancyClasses + 1];  // 1..5
-  double dClassExpect[kConstancyClasses + 1];      // 1..5: species in the class times F
 };
 
 struct NVCFit {
@@ -43,33 +45,56 @@ struct NVCFit {
   int16_t nSampleFreqByClass[kConstancyClasses + 1];  // 1..5
 };
 
-// A regrouped association line with its weights resolved when the totals are
-// built: the unit, the constancy class, the cover weight A, and the factors B1,
-// B2 that a capped cover is multiplied by in turn (F and F, or the woodland factor
-// and 1), so the products round exactly as written out in full.
+// A regrouped association line as scoring walks it: the unit, the constancy
+// class, and the line's weight key (WeightKey), which names its weights.
 struct ScoredLine {
   int32_t nNVCIndex;
-  int32_t nClass;
+  int16_t nClass;
+  int16_t nWeightKey;
+};
+
+// The weights of a line: the cover weight A, and the factors B1, B2 that a
+// capped cover is multiplied by in turn (F and F, or the woodland factor and 1),
+// so the products round exactly as written out in full. They depend only on the
+// line's quant and whether its unit is woodland.
+struct LineWeights {
   double dCoverWeight;
   double dFactor1;
   double dFactor2;
 };
 
-// What the current sample has put into one unit while its lines are walked. Every
-// unit's sums are zero between samples: the walk adds to them without asking
-// whether the unit was reached before, and the units it reached are cleared when
-// their fits are made.
-struct UnitSums {
-  double dCover;       // sum of capped covers (GoF_3's numerator)
+constexpr int kWeightKeys = 2 * (kQuantCodes + 1);
+inline int WeightKey(int nQuant, bool woodland) { return 2 * nQuant + (woodland ? 1 : 0); }
+
+// What the current sample has put into one unit while its lines are walked.
+// Every unit's sums are zero between samples: the walk adds to them without
+// asking whether the unit was reached before, and the fits clear them. A unit
+// was reached exactly when its dValue is not zero (every line adds a class
+// value of at least 1/5).
+struct alignas(32) UnitSums {
   double dClassCover;  // sum of cover power times class frequency (GoF_4's numerator)
   double dValue;       // sum of matched unit values (Czekanowski's numerator)
-  int16_t nFreq[kConstancyClasses + 1];  // as the fit keeps them
+  double dCover;       // sum of capped covers (GoF_3's numerator)
+  double dUnused;
+};
+
+// The sample frequencies a unit received per constancy class, as the fit keeps
+// them; slots 0, 6 and 7 stay zero so that the record copies whole.
+struct alignas(16) UnitFreq {
+  int16_t nFreq[8];
 };
 
 struct TopFit {
   int32_t nNVCIndex;
   double dMeanGoF;
 };
+
+// Unit tables hold whole groups of four rows, so that four units are read and
+// written at a time without a short last group.
+constexpr size_t UnitRows(size_t records) { return (records + 3) / 4 * 4; }
+
+// True when this processor can fit four units at a time.
+bool VectorFitAvailable();
 
 struct ScoringState {
   int16_t nDominPercent[kDominClasses + 1];      // 1..10
@@ -78,21 +103,28 @@ struct ScoringState {
   double dCoverPow[101];                         // 1..100
   QuantEntry arrQuantTable[kQuantCodes + 1];
   // One row per unit record of the reference tables (BuildNVCTotals sizes them).
-  std::vector<NVCTotals> arrNVCTotals = std::vector<NVCTotals>(kNVCCapacity + 1);
-  std::vector<NVCFit> arrNVCFit = std::vector<NVCFit>(kNVCCapacity + 1);
+  std::vector<NVCTotals> arrNVCTotals = std::vector<NVCTotals>(UnitRows(kNVCCapacity + 1));
+  std::vector<NVCFit> arrNVCFit = std::vector<NVCFit>(UnitRows(kNVCCapacity + 1));
   std::vector<char> arrWoodland = std::vector<char>(kNVCCapacity + 1);  // scored as woodland
+  LineWeights arrLineWeights[kWeightKeys];
+  // What one line adds to its unit's sums for a species of cover data, for each
+  // cover 0..100 and weight key, exactly as the walk would work it out:
+  // [cover * kWeightKeys + key].
+  std::vector<UnitSums> arrCoverTerms = std::vector<UnitSums>(101 * kWeightKeys);
   // Built with the totals: one scored line per regrouped association line.
   std::vector<ScoredLine> arrScoredLines;
-  // The units the current sample reached, in order of first reach, with their
-  // sums; every other unit's fit is all zero. arrReached marks the units of
-  // arrTouched (1) while a sample is scored and is all zero between samples.
-  std::vector<UnitSums> arrUnitSums = std::vector<UnitSums>(kNVCCapacity + 1);
-  std::vector<uint8_t> arrReached = std::vector<uint8_t>(kNVCCapacity + 1);
-  std::vector<int32_t> arrTouched = std::vector<int32_t>(kNVCCapacity + 1);
-  std::vector<int32_t> arrPreviouslyTouched = std::vector<int32_t>(kNVCCapacity + 1);
-  int32_t nTouched;
-  int32_t nPreviouslyTouched;
-  bool bFitsDirty;  // units beyond those touched may hold values: clear them all
+  // Per unit: the current sample's sums (zero between samples), and whether
+  // its fit holds values (1) or is all zero (0). The unit tables are sized to
+  // whole groups of four units.
+  std::vector<UnitSums> arrUnitSums = std::vector<UnitSums>(UnitRows(kNVCCapacity + 1));
+  std::vector<UnitFreq> arrUnitFreq = std::vector<UnitFreq>(UnitRows(kNVCCapacity + 1));
+  std::vector<uint8_t> arrFitLive = std::vector<uint8_t>(UnitRows(kNVCCapacity + 1));
+  // Scratch of the four-at-a-time fits: the first unit of each group to fit.
+  std::vector<int32_t> arrFitGroups = std::vector<int32_t>(UnitRows(kNVCCapacity + 1) / 4);
+  bool bFitsDirty;  // every fit may hold values: clear them all
+  // Fit four units at a time with the processor's vector instructions; the
+  // values are the same bits either way. Set where the processor has them.
+  bool bVectorFit = VectorFitAvailable();
   TopFit arrTopFits[kTopFitsRecords];
 };
 

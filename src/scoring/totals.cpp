@@ -1,5 +1,6 @@
 // Weight tables derived from the quant codes, and the per-community expectation
 // totals that every goodness-of-fit value is measured against.
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -46,12 +47,35 @@ void BuildQuantTables(ScoringState& sc) {
     }
     qe.dCoverWeightPow = std::pow(qe.dCoverWeight, 0.75);
   }
+
+  for (int q = 1; q <= kQuantCodes; ++q) {
+    const QuantEntry& qe = sc.arrQuantTable[q];
+    const double f = sc.dClassFreq[qe.nConstancyClass];
+    sc.arrLineWeights[WeightKey(q, false)] = LineWeights{qe.dCoverWeight, f, f};
+    sc.arrLineWeights[WeightKey(q, true)] = LineWeights{qe.dCoverWeight, qe.dWoodlandFactor, 1.0};
+  }
+  sc.arrCoverTerms.assign(101 * kWeightKeys, UnitSums{});
+  for (int cover = 0; cover <= 100; ++cover) {
+    const double a = cover > 0 ? sc.dCoverPow[cover] : kTiny;
+    for (int q = 1; q <= kQuantCodes; ++q) {
+      const int c = sc.arrQuantTable[q].nConstancyClass;
+      for (const bool woodland : {false, true}) {
+        const int key = WeightKey(q, woodland);
+        const LineWeights& lw = sc.arrLineWeights[key];
+        UnitSums& term = sc.arrCoverTerms[static_cast<size_t>(cover * kWeightKeys + key)];
+        term.dClassCover = a * sc.dClassFreq[c];
+        term.dValue = sc.dClassValue[c];
+        term.dCover = std::min(static_cast<double>(cover), lw.dCoverWeight) * lw.dFactor1 * lw.dFactor2;
+      }
+    }
+  }
 }
 
 void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   const int nUnits = ref.nNVCCount;
-  sc.arrNVCTotals.assign(ref.arrNVCData.size(), NVCTotals{});
-  sc.arrNVCFit.assign(ref.arrNVCData.size(), NVCFit{});
+  const size_t rows = UnitRows(ref.arrNVCData.size());
+  sc.arrNVCTotals.assign(rows, NVCTotals{});
+  sc.arrNVCFit.assign(rows, NVCFit{});
   sc.arrWoodland.assign(ref.arrNVCData.size(), 0);
   for (int g = 1; g <= nUnits; ++g) sc.arrWoodland[g] = IsWoodland(ref.arrNVCData[g]) ? 1 : 0;
   for (int g = 1; g <= nUnits; ++g) {
@@ -116,13 +140,10 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   // The fits held scratch sums (what is left of them stays there); the next
   // sample starts by clearing every unit.
   sc.bFitsDirty = true;
-  const size_t records = ref.arrNVCData.size();
-  sc.arrUnitSums.assign(records, UnitSums{});
-  sc.arrReached.assign(records, 0);
-  sc.arrTouched.assign(records, 0);
-  sc.arrPreviouslyTouched.assign(records, 0);
-  sc.nTouched = 0;
-  sc.nPreviouslyTouched = 0;
+  sc.arrUnitSums.assign(rows, UnitSums{});
+  sc.arrUnitFreq.assign(rows, UnitFreq{});
+  sc.arrFitLive.assign(rows, 0);
+  sc.arrFitGroups.assign(rows / 4, 0);
 
   // Every regrouped line with its weights resolved.
   sc.arrScoredLines.assign(ref.arrTbSpeciesToNVCJoinTable.size(), ScoredLine{});
@@ -130,9 +151,8 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
     if (line.nNVCIndex == 0) continue;  // past the regrouped lines
     const QuantEntry& qe = QuantOfLine(line, nUnits, sc);
-    const double f = sc.dClassFreq[qe.nConstancyClass];
     const bool woodland = sc.arrWoodland[line.nNVCIndex] != 0;
-    sc.arrScoredLines[r] = ScoredLine{line.nNVCIndex, qe.nConstancyClass, qe.dCoverWeight,
-                                      woodland ? qe.dWoodlandFactor : f, woodland ? 1.0 : f};
+    sc.arrScoredLines[r] = ScoredLine{line.nNVCIndex, qe.nConstancyClass,
+                                      static_cast<int16_t>(WeightKey(line.nQuant, woodland))};
   }
 }

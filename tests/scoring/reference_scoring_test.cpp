@@ -99,7 +99,16 @@ std::vector<NVCFit> PlainScore(const RefData& ref, const ScoringState& sc, const
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-TEST(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
+// Which fit kernel scores each sample: one unit at a time, four at a time, or
+// the two in turn (each must leave the sums and live marks as the other expects).
+enum class Kernel { kOneByOne, kFourByFour, kInTurn };
+
+class ReferenceScoring : public ::testing::TestWithParam<Kernel> {};
+
+TEST_P(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
+  if (GetParam() != Kernel::kOneByOne && !VectorFitAvailable()) {
+    GTEST_SKIP() << "this processor cannot fit four units at a time";
+  }
   std::unique_ptr<AppState> st = NewAppState();
   ScriptedConsole sc("", ProjectDir() + "/data/nvc");
   ASSERT_TRUE(LoadReferenceData(sc.con, st->ref));
@@ -122,6 +131,7 @@ TEST(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
                                          static_cast<int16_t>(freq ? pick(0, s.nMaxFreq) : 1)};
     }
     const int type = n % 5 + 1;
+    st->scoring.bVectorFit = GetParam() == Kernel::kFourByFour || (GetParam() == Kernel::kInTurn && n % 2 == 1);
     ScoreSample(ref, s, static_cast<int16_t>(type), st->scoring);
     const std::vector<NVCFit> plain = PlainScore(ref, st->scoring, s, type);
     for (int g = 1; g <= ref.nNVCCount; ++g) {
@@ -138,5 +148,8 @@ TEST(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
   }
   EXPECT_EQ(compared, 300);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, ReferenceScoring,
+                         ::testing::Values(Kernel::kOneByOne, Kernel::kFourByFour, Kernel::kInTurn));
 
 }  // namespace
