@@ -326,12 +326,16 @@ VM_AVX2 inline void StoreGroup(ScoringState& sc, const GroupX4& x, FitX4& out) {
   for (int k = 0; k < 4; ++k) sc.arrFitLive[g0 + k] = static_cast<uint8_t>((reached >> k) & 1);
 }
 
-// The groups of four units to work on: those the sample reached (dValue is
-// never -0, so a sum is zero exactly when its bits are) and those whose fits
-// hold values. Returns how many, listed in sc.arrFitGroups.
-inline int ListFitGroups(ScoringState& sc, int nUnits) {
-  int n = 0;
+// The groups of four units to work on, listed in sc.arrFitGroups: from the
+// front, the groups the sample reached (dValue is never -0, so a sum is zero
+// exactly when its bits are); from the back, the other groups whose fits hold
+// values of an earlier sample. Returns how many groups were reached; *cleared
+// is how many are only to be cleared.
+inline int ListFitGroups(ScoringState& sc, int nUnits, int* cleared) {
+  int reached = 0;
+  int stale = 0;
   int32_t* list = sc.arrFitGroups.data();
+  const int back = static_cast<int>(sc.arrFitGroups.size()) - 1;
   const UnitSums* sums = sc.arrUnitSums.data();
   const uint8_t* live = sc.arrFitLive.data();
   for (int g0 = 0; g0 <= nUnits; g0 += 4) {
@@ -343,10 +347,24 @@ inline int ListFitGroups(ScoringState& sc, int nUnits) {
     }
     uint32_t liveLanes;
     std::memcpy(&liveLanes, live + g0, sizeof liveLanes);
-    list[n] = g0;
-    n += (bits | liveLanes) != 0 ? 1 : 0;
+    list[reached] = g0;
+    list[back - stale] = g0;
+    const int touched = bits != 0 ? 1 : 0;
+    reached += touched;
+    stale += (touched ^ 1) & (liveLanes != 0 ? 1 : 0);
   }
-  return n;
+  *cleared = stale;
+  return reached;
+}
+
+// All zero fits for a group the sample did not reach.
+VM_AVX2 inline void ClearGroup(ScoringState& sc, int g0) {
+  const __m256d zero = _mm256_setzero_pd();
+  for (int k = 0; k < 4; ++k) {
+    NVCFit& fit = sc.arrNVCFit[g0 + k];
+    StoreFit(fit, zero, zero, _mm_setzero_si128());
+    sc.arrFitLive[g0 + k] = 0;
+  }
 }
 
 template <bool kWholeJ, bool kAdjusted>
@@ -362,8 +380,11 @@ VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
   s.w4 = _mm256_set1_pd(st.wt.w4);
   for (int c = 0; c <= 5; ++c) s.f[c] = _mm256_set1_pd(st.f[c]);
 
-  const int n = ListFitGroups(sc, nUnits);
+  int cleared = 0;
+  const int n = ListFitGroups(sc, nUnits, &cleared);
   const int32_t* list = sc.arrFitGroups.data();
+  const int back = static_cast<int>(sc.arrFitGroups.size()) - 1;
+  for (int i = 0; i < cleared; ++i) ClearGroup(sc, list[back - i]);
   GroupX4 a;
   FitX4 fa;
   for (int i = 0; i < n; ++i) {
