@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -508,6 +509,16 @@ class RowWriter {
 };
 
 // A file in memory for what the classic report writes of one sample.
+// A completed sample, as scoring and the report read it: the header fields and
+// the entries in use (the rows past them are never read).
+void CopySample(const SampleState& from, SampleState& to) {
+  to.nSampleEntries = from.nSampleEntries;
+  to.nMaxFreq = from.nMaxFreq;
+  std::memcpy(to.szSampleName, from.szSampleName, sizeof to.szSampleName);
+  assert(from.nSampleEntries >= 0 && from.nSampleEntries <= kSampleCapacity);
+  std::copy(from.arrSample, from.arrSample + from.nSampleEntries + 1, to.arrSample);
+}
+
 class MemoryFile {
  public:
   MemoryFile() = default;
@@ -746,11 +757,12 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   LineReporter reporter(con, *ref, blocks, files, tally);
   reporter.SetDataFile(rs.fpDataFile.get());
   // Samples are entered one after another (entry may add new species to the
-  // tables), then scored and written up in parallel, each thread with scoring
-  // state and a console of its own, and written in input order. While one batch
-  // is scored the next is entered. The classic report also writes while a sample
-  // is entered; that goes into memory, so that only whole samples reach the
-  // file, in order.
+  // tables) and handed on in batches. Each job thread takes the next batch
+  // entered, scores and writes it up with scoring state and a console of its
+  // own; batches are written in input order by whichever thread finished the
+  // oldest one. Entry goes on while batches are scored, up to a few batches
+  // ahead. The classic report also writes while a sample is entered; that goes
+  // into memory, so that only whole samples reach the file, in order.
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const int threads = opt.jobs > 0 ? opt.jobs : static_cast<int>(cores);
   struct Worker {
@@ -758,7 +770,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     MemoryFile memory;
     NullBuffer nothing;
     std::ostream screen{&nothing};
-    std::ostringstream err;  // said on the error stream when its batch is written
+    std::ostringstream err;  // said on the error stream after its batch is written
     std::unique_ptr<Console> con;
   };
   std::vector<Worker> workers(static_cast<size_t>(threads));
@@ -793,54 +805,56 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     }
     if (lists.file) writer.SpeciesLists(job.sample, sc, job.lists);
   };
-  auto scoreAll = [&](std::vector<Job>& jobs) {
-    std::vector<std::thread> pool;
-    for (size_t t = 1; t < workers.size(); ++t) {
+  struct Batch {
+    std::vector<Job> jobs;
+    size_t count = 0;  // jobs in use; the rest keep their memory for later batches
+    bool scored = false;
+    std::string err;
+  };
+  auto writeBatch = [&](Batch& b) {
+    for (size_t k = 0; k < b.count; ++k) {
+      results.Add(b.jobs[k].rows);
+      listRows.Add(b.jobs[k].lists);
+    }
+  };
+  BatchQueue<Batch> queue(2 * static_cast<size_t>(threads) + 2);
+  std::vector<std::thread> pool;
+  if (threads > 1) {
+    for (size_t t = 0; t < workers.size(); ++t) {
       pool.emplace_back([&, t] {
-        for (size_t k = t; k < jobs.size(); k += workers.size()) writeUp(jobs[k], workers[t]);
+        Worker& w = workers[t];
+        queue.Work([&](Batch& b) {
+          for (size_t k = 0; k < b.count; ++k) writeUp(b.jobs[k], w);
+          b.err = w.err.str();
+          w.err.str(std::string());
+        }, writeBatch);
       });
     }
-    for (size_t k = 0; k < jobs.size(); k += workers.size()) writeUp(jobs[k], workers[0]);
-    for (std::thread& th : pool) th.join();
+  }
+  // Says what the job threads said, batch by batch in input order.
+  auto sayErrors = [&] {
+    for (const std::string& text : queue.TakeSaid()) con.err << text;
   };
-  std::vector<Job> batch;     // being entered
-  std::vector<Job> inFlight;  // being scored
-  batch.reserve(kBatchSamples);
-  inFlight.reserve(kBatchSamples);
-  std::thread scorer;
-  // Writes the batch in flight, where it was scored (batches are scored one at a
-  // time, so they are written in order).
-  auto write = [&] {
-    for (Job& job : inFlight) {
-      results.Add(job.rows);
-      listRows.Add(job.lists);
-    }
-  };
-  // Waits for the batch in flight to be written.
-  auto land = [&] {
-    if (scorer.joinable()) scorer.join();
-    inFlight.clear();
-    for (Worker& w : workers) {
+  std::unique_ptr<Batch> batch = queue.Recycled();
+  // Hands the entered batch on; with one job it is scored and written here.
+  auto launch = [&] {
+    if (batch->count == 0) return;
+    if (threads == 1) {
+      Worker& w = workers[0];
+      for (size_t k = 0; k < batch->count; ++k) writeUp(batch->jobs[k], w);
+      writeBatch(*batch);
       con.err << w.err.str();
       w.err.str(std::string());
+      batch->count = 0;
+      return;
     }
-  };
-  // Sends the entered batch to be scored; with one job it is scored here.
-  auto launch = [&] {
-    land();
-    inFlight.swap(batch);
-    if (threads == 1) {
-      for (Job& job : inFlight) writeUp(job, workers[0]);
-      write();
-    } else {
-      scorer = std::thread([&] {
-        scoreAll(inFlight);
-        write();
-      });
-    }
+    queue.Push(std::move(batch));
+    sayErrors();
+    batch = queue.Recycled();
   };
 
   MemoryFile entryOut;
+  std::string tail;
   for (bool more = static_cast<bool>(rs.fpDataFile); more;) {
     if (classic) rs.fpResults = entryOut.Open();
     more = EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady;
@@ -860,15 +874,23 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
         }
       }
       coversSeen = coversSeen || sample->nSampleEntries > 0;
-      batch.push_back(Job{*sample, rs.nCoverScale, std::move(entered), std::string()});
-      if (batch.size() == kBatchSamples) launch();
+      if (batch->count == batch->jobs.size()) batch->jobs.emplace_back();
+      Job& job = batch->jobs[batch->count++];
+      CopySample(*sample, job.sample);
+      job.nCoverScale = rs.nCoverScale;
+      job.rows = std::move(entered);
+      job.lists.clear();
+      if (batch->count == kBatchSamples) launch();
       if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
     } else {
       launch();
-      land();
-      results.Add(entered);  // what entry wrote after the last sample
+      tail = std::move(entered);
     }
   }
+  queue.Close();
+  for (std::thread& th : pool) th.join();
+  sayErrors();
+  results.Add(tail);  // what entry wrote after the last sample
   if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
     con.err << "\n";
   }
