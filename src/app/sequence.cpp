@@ -1,7 +1,11 @@
 // The run sequence: title, settings, loading, then the sample loop; and the
 // command-line dispatch in front of it.
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <ostream>
+#include <sstream>
+#include <thread>
 
 #include "app/app.h"
 
@@ -24,6 +28,140 @@ const char kUsage[] =
     "  --version       show the version\n"
     "  --help          show this text\n";
 const char kVersion[] = "vegmatch 4.1.0\n";
+
+// A swallowed screen.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// A data-file run scores and reports its samples on other threads while the
+// next ones are entered. Entry still runs here and alone speaks on the screen;
+// what it writes to the results file is collected in memory and written after
+// the report of the sample before, so that the file holds what a run one sample
+// at a time writes, byte for byte. While the pipeline runs it holds the results
+// file and the run's scoring state (each further thread scores with a copy).
+class ReportPipeline {
+ public:
+  ReportPipeline(AppState& st, RunSettings& rs, const std::string& dir) : st_(st), queue_(kRoom) {
+    files_.fpResults = std::move(rs.fpResults);
+    files_.bResultsFailureReported = rs.bResultsFailureReported;
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned t = 0; t < threads; ++t) {
+      lanes_.push_back(std::make_unique<Lane>(dir));
+      if (t > 0) lanes_.back()->own = std::make_unique<ScoringState>(st.scoring);
+    }
+    for (std::unique_ptr<Lane>& lane : lanes_) {
+      Lane* l = lane.get();
+      l->thread = std::thread([this, l] {
+        queue_.Work([this, l](Batch& b) { Score(*l, b); }, [this, l](Batch& b) { Write(*l, b); });
+      });
+    }
+  }
+  ReportPipeline(const ReportPipeline&) = delete;
+  ReportPipeline& operator=(const ReportPipeline&) = delete;
+  ~ReportPipeline() { Join(); }
+
+  // Where entry writes what it would write to the results file (nothing when
+  // the run has no results file).
+  File EntryFile() { return files_.fpResults ? entry_.Open() : File(); }
+  std::string TakeEntry(File& file) { return file ? entry_.Take(file) : std::string(); }
+
+  // Hands on an entered sample with what its entry wrote to the results file.
+  void Push(Console& con, const SampleState& sample, const RunSettings& rs, std::string entered) {
+    if (batch_->count == batch_->jobs.size()) batch_->jobs.emplace_back();
+    Job& job = batch_->jobs[batch_->count++];
+    CopySample(sample, job.sample);
+    job.settings = ReportSettings(rs);
+    job.text = std::move(entered);
+    if (batch_->count == kBatchSamples) Launch(con);
+  }
+
+  // Waits for every sample to be written, writes what entry wrote last, and
+  // gives the results file back to the run.
+  void Finish(Console& con, RunSettings& rs, const std::string& tail) {
+    Launch(con);
+    Join();
+    Say(con);
+    rs.fpResults = std::move(files_.fpResults);
+    rs.bResultsFailureReported = files_.bResultsFailureReported;
+    if (rs.fpResults && !tail.empty()) std::fwrite(tail.data(), 1, tail.size(), rs.fpResults.get());
+  }
+
+ private:
+  static constexpr size_t kBatchSamples = 64;
+  static constexpr size_t kRoom = 8;
+  struct Job {
+    SampleState sample;
+    RunSettings settings;
+    std::string text;  // what entry wrote, then the report
+  };
+  struct Batch {
+    std::vector<Job> jobs;
+    size_t count = 0;
+    bool scored = false;
+    std::string err;
+  };
+  // One scoring thread with what it scores and reports with.
+  struct Lane {
+    explicit Lane(const std::string& dir) : con(noInput, screen, err, dir) {}
+    std::unique_ptr<ScoringState> own;  // null: the run's own
+    MemoryFile report;
+    std::istringstream noInput;
+    NullBuffer nothing;
+    std::ostream screen{&nothing};
+    std::ostringstream err;
+    Console con;
+    std::thread thread;
+  };
+
+  void Launch(Console& con) {
+    if (batch_->count == 0) return;
+    queue_.Push(std::move(batch_));
+    batch_ = queue_.Recycled();
+    Say(con);
+  }
+  void Join() {
+    queue_.Close();
+    for (std::unique_ptr<Lane>& lane : lanes_) {
+      if (lane->thread.joinable()) lane->thread.join();
+    }
+  }
+  // Says what the pipeline said (a failed write of the results file).
+  void Say(Console& con) {
+    for (const std::string& text : queue_.TakeSaid()) con.err << text;
+  }
+  void Score(Lane& lane, Batch& b) {
+    ScoringState& sc = lane.own ? *lane.own : st_.scoring;
+    for (size_t k = 0; k < b.count; ++k) {
+      Job& job = b.jobs[k];
+      ScoreSample(st_.ref, job.sample, job.settings.nAnalysisType, sc);
+      RankTopFits(st_.ref, job.settings.nFitsToOutput, sc);
+      if (files_.fpResults) job.settings.fpResults = lane.report.Open();
+      ReportFits(lane.con, st_.ref, job.sample, sc, job.settings);
+      if (job.settings.fpResults) job.text += lane.report.Take(job.settings.fpResults);
+    }
+  }
+  // Writes the batch's samples in order, checking the file after each as the
+  // run does. One thread at a time writes.
+  void Write(Lane& lane, Batch& b) {
+    for (size_t k = 0; k < b.count; ++k) {
+      const std::string& text = b.jobs[k].text;
+      if (files_.fpResults && !text.empty()) std::fwrite(text.data(), 1, text.size(), files_.fpResults.get());
+      CheckRunFileWrites(lane.con, files_);
+    }
+    b.err += lane.err.str();
+    lane.err.str(std::string());
+  }
+
+  AppState& st_;
+  RunSettings files_{};  // the results file and whether its failure was said
+  MemoryFile entry_;
+  std::vector<std::unique_ptr<Lane>> lanes_;
+  BatchQueue<Batch> queue_;
+  std::unique_ptr<Batch> batch_ = queue_.Recycled();
+};
 
 }  // namespace
 
@@ -54,8 +192,25 @@ int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
   BuildQuantTables(st.scoring);
   BuildNVCTotals(st.ref, st.scoring);
 
+  // Samples from a data file go through the pipeline; typed ones, and the
+  // prompts after them, are scored and reported here.
+  std::optional<ReportPipeline> pipeline;
   for (;;) {
-    if (EnterSample(con, st.ref, st.sample, rs) == EntryResult::kRunEnded) break;
+    if (rs.nInputSource == 1 && !pipeline) pipeline.emplace(st, rs, con.dir);
+    if (pipeline) rs.fpResults = pipeline->EntryFile();
+    const EntryResult entered = EnterSample(con, st.ref, st.sample, rs);
+    if (pipeline) {
+      std::string text = pipeline->TakeEntry(rs.fpResults);
+      if (entered == EntryResult::kSampleReady && rs.nInputSource == 1) {
+        ++rs.nSampleCounter;
+        pipeline->Push(con, st.sample, rs, std::move(text));
+        CheckRunFileWrites(con, rs);  // the record file; the pipeline checks the results
+        continue;
+      }
+      pipeline->Finish(con, rs, text);
+      pipeline.reset();
+    }
+    if (entered == EntryResult::kRunEnded) break;
     ++rs.nSampleCounter;
     ScoreSample(st.ref, st.sample, rs.nAnalysisType, st.scoring);
     RankTopFits(st.ref, rs.nFitsToOutput, st.scoring);

@@ -10,6 +10,8 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <initializer_list>
 #include <iosfwd>
@@ -255,6 +257,35 @@ class NameResolver {
   std::map<std::string, int> fullNames_;
   std::map<std::string, std::vector<int>> genusRows_;
   std::map<int, std::string> currentNames_;
+};
+
+// A stream written into memory (open_memstream): what a report or entry writes
+// is collected and handed out as text.
+class MemoryFile {
+ public:
+  MemoryFile() = default;
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  ~MemoryFile() { std::free(data_); }
+  File Open() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    return File(open_memstream(&data_, &size_));
+  }
+  // Closes the file and hands out what was written to it.
+  std::string Take(File& file) {
+    file.Close();
+    std::string text = data_ == nullptr ? std::string() : std::string(data_, size_);
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+    return text;
+  }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
 };
 
 // ---- batches in flight ----------------------------------------------------------

@@ -509,43 +509,6 @@ class RowWriter {
 };
 
 // A file in memory for what the classic report writes of one sample.
-// A completed sample, as scoring and the report read it: the header fields and
-// the entries in use (the rows past them are never read).
-void CopySample(const SampleState& from, SampleState& to) {
-  to.nSampleEntries = from.nSampleEntries;
-  to.nMaxFreq = from.nMaxFreq;
-  std::memcpy(to.szSampleName, from.szSampleName, sizeof to.szSampleName);
-  assert(from.nSampleEntries >= 0 && from.nSampleEntries <= kSampleCapacity);
-  std::copy(from.arrSample, from.arrSample + from.nSampleEntries + 1, to.arrSample);
-}
-
-class MemoryFile {
- public:
-  MemoryFile() = default;
-  MemoryFile(const MemoryFile&) = delete;
-  MemoryFile& operator=(const MemoryFile&) = delete;
-  ~MemoryFile() { std::free(data_); }
-  File Open() {
-    std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
-    return File(open_memstream(&data_, &size_));
-  }
-  // Closes the file and hands out what was written to it.
-  std::string Take(File& file) {
-    file.Close();
-    std::string text = data_ == nullptr ? std::string() : std::string(data_, size_);
-    std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
-    return text;
-  }
-
- private:
-  char* data_ = nullptr;
-  size_t size_ = 0;
-};
-
 void Progress(Console& con, bool show, long done, Clock::time_point start) {
   if (!show) return;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -790,13 +753,8 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     ScoreSample(*ref, job.sample, rs.nAnalysisType, sc);
     RankTopFits(*ref, rs.nFitsToOutput, sc, classic ? RankBy::kFit : opt.rankBy);
     if (classic) {
-      RunSettings report{};
+      RunSettings report = ReportSettings(rs);
       report.nCoverScale = job.nCoverScale;
-      report.nAnalysisType = rs.nAnalysisType;
-      report.nSpeciesGroupLimit = rs.nSpeciesGroupLimit;
-      report.nFitsToOutput = rs.nFitsToOutput;
-      report.nOutputFormat = rs.nOutputFormat;
-      report.nInputSource = rs.nInputSource;
       report.fpResults = w.memory.Open();
       ReportFits(*w.con, *ref, job.sample, sc, report);
       job.rows += w.memory.Take(report.fpResults);

@@ -272,6 +272,17 @@ const char* FitClass(int nMeanFit) {
   return "very good";
 }
 
+RunSettings ReportSettings(const RunSettings& rs) {
+  RunSettings report{};
+  report.nCoverScale = rs.nCoverScale;
+  report.nAnalysisType = rs.nAnalysisType;
+  report.nSpeciesGroupLimit = rs.nSpeciesGroupLimit;
+  report.nFitsToOutput = rs.nFitsToOutput;
+  report.nOutputFormat = rs.nOutputFormat;
+  report.nInputSource = rs.nInputSource;
+  return report;
+}
+
 int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
                    const ScoringState& sc, RunSettings& rs) {
   const bool csv = rs.nOutputFormat == 0;

@@ -36,6 +36,10 @@ const char* FitClass(int nMeanFit);
 int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
                    const ScoringState& sc, RunSettings& rs);
 
+// The settings ReportFits reads, without the run's files: for reporting a sample
+// into memory, on another thread.
+RunSettings ReportSettings(const RunSettings& rs);
+
 // The sample's rows by species code, for the lookups of the lists: the first
 // row holding each code, in a small open-addressing table (a sample holds at most
 // a few hundred codes), and a mark per code for the unit being matched. Rows with

@@ -1,5 +1,6 @@
 // The sample entry loop (header, species lines, recap and confirmation, record)
 // and the completion of a sample into percent covers, one row per species code.
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -456,4 +457,12 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
         break;
     }
   }
+}
+
+void CopySample(const SampleState& from, SampleState& to) {
+  to.nSampleEntries = from.nSampleEntries;
+  to.nMaxFreq = from.nMaxFreq;
+  std::memcpy(to.szSampleName, from.szSampleName, sizeof to.szSampleName);
+  assert(from.nSampleEntries >= 0 && from.nSampleEntries <= kSampleCapacity);
+  std::copy(from.arrSample, from.arrSample + from.nSampleEntries + 1, to.arrSample);
 }

@@ -91,6 +91,10 @@ class EntryObserver {
   }
 };
 
+// A completed sample, as scoring and the report read it: the header fields and
+// the entries in use (the rows past them are never read).
+void CopySample(const SampleState& from, SampleState& to);
+
 enum class EntryResult { kSampleReady, kRunEnded };
 // Obtains one complete sample; kRunEnded when the run is over (end of the data
 // file, or end of console input), after the end message is shown.

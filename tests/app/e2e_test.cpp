@@ -3,10 +3,12 @@
 // the bundled demonstration data and on the bundled NVC tables.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -302,6 +304,59 @@ TEST(WholeRun, TopFewDataFileRunsAndTheLastSampleNeedsNoBlankLine) {
                withCovers({"90", "1", "0", "40", "12.5", "3", "100", "7", "60", "2"}));
   ASSERT_EQ(RunBinary(second, dialogue).status, 0);
   EXPECT_EQ(second.Read("TABLOUT.TXT"), results);
+}
+
+// A working folder with the bundled NVC tables and a data file of the 40
+// held-out pseudo-quadrats, `copies` times over, each copy led by a sample with
+// a name the dictionary does not hold (entry writes about it into the results).
+void WriteLongDataFile(const TempDir& dir, int copies) {
+  for (const char* f : {"SPECDICT3.txt", "VegmatchNVCDef3.txt", "VegmatchNVCData3.txt"}) {
+    dir.CopyIn(ProjectDir() + "/data/nvc/" + f, f);
+  }
+  const std::string pq = ReadWholeFile(ProjectDir() + "/tests/data/pquads_small.txt");
+  std::string many;
+  for (int k = 0; k < copies; ++k) {
+    many += "ODD" + std::to_string(k) + "\nZzzz unknownia 5\nCalluna vulgaris 20\n\n" + pq + "\n";
+  }
+  dir.Write("many.txt", many);
+}
+
+// A data-file run scores and reports on other threads while later samples are
+// entered. Over many batches of samples, in both formats (the tabulated one has
+// entry writing between the reports), the results file holds what classify
+// writes with one job, one sample after another.
+TEST(WholeRun, ALongDataFileRunWritesItsResultsInSampleOrder) {
+  TempDir dir;
+  WriteLongDataFile(dir, 30);
+  const std::vector<std::pair<std::string, std::string>> formats = {{"0", "classic-csv"},
+                                                                    {"1", "classic-text"}};
+  for (const auto& [answer, format] : formats) {
+    std::remove(dir.File("TABLOUT.TXT").c_str());
+    Transcript t = RunInProcess(dir, "\n\n\n\n" + answer + "\n1\nmany.txt\n\n\n\n\n\n");
+    ASSERT_EQ(t.status, 0) << format;
+    EXPECT_EQ(CountOf(t.out, "*** Name not in dictionary ***  zzzz unkn"), 1u) << format;
+    const std::string typed = dir.Read("TABLOUT.TXT");
+    EXPECT_GT(typed.size(), 200000u) << format;
+    ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && '" + VM_BINARY + "' classify -q --jobs 1 --tables . --format " +
+                         format + " -o one.txt many.txt 2>/dev/null"),
+              0);
+    EXPECT_TRUE(typed == dir.Read("one.txt")) << format;
+  }
+}
+
+// A results file that fills up in the middle of a data-file run is said once,
+// and the run goes on to its end.
+TEST(WholeRun, AResultsFileThatFillsUpDuringADataFileRunIsSaidOnce) {
+  TempDir dir;
+  WriteLongDataFile(dir, 10);
+  dir.Write("console-input.txt", "\n\n\n\n\n1\nmany.txt\n\n\n\n\n\n");
+  // 200 blocks of 512 bytes: writes past 100 KB fail (and do not stop the program).
+  const int status = RunCommand("cd '" + dir.path() + "' && sh -c \"trap '' XFSZ; ulimit -f 200; '" +
+                                VM_BINARY + "' <console-input.txt >console-out.txt 2>console-err.txt\"");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(dir.Read("console-err.txt"), "vegmatch: error writing the results file\n");
+  EXPECT_NE(dir.Read("console-out.txt").find("*** Program finished  ***"), std::string::npos);
+  EXPECT_EQ(dir.Read("TABLOUT.TXT").size(), 102400u);
 }
 
 // Pseudo-quadrats drawn from known units of the bundled NVC tables: the best
