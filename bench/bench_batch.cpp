@@ -122,7 +122,7 @@ void BM_TypedDataFileRun(benchmark::State& state) {
       benchmark::Counter(kBatchSamples, benchmark::Counter::kIsIterationInvariantRate);
   state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
-BENCHMARK(BM_TypedDataFileRun)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TypedDataFileRun)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void RunClassify(benchmark::State& state, const std::vector<const char*>& extra,
                  const char* output) {
@@ -155,10 +155,10 @@ void RunClassify(benchmark::State& state, const std::vector<const char*>& extra,
 void BM_ClassifyClassicCsv(benchmark::State& state) {
   RunClassify(state, {"--format", "classic-csv"}, "classic.csv");
 }
-BENCHMARK(BM_ClassifyClassicCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ClassifyClassicCsv)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void BM_ClassifyTidy(benchmark::State& state) { RunClassify(state, {}, "tidy.csv"); }
-BENCHMARK(BM_ClassifyTidy)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ClassifyTidy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // Copying the results files the runs wrote: the time any run needs to write them.
 void BM_CopyResultsFile(benchmark::State& state) {

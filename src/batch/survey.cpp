@@ -108,15 +108,14 @@ std::string PoolKey(const std::string& species) {
   return key;
 }
 
-void AddLine(BlockText& out, const std::string& line, int file, long source,
-             const std::string& written = std::string(), const std::string& original = std::string(),
-             int row = 0) {
+void AddLine(BlockText& out, std::string_view line, int file, long source, std::string written = std::string(),
+             std::string_view original = std::string_view(), int row = 0) {
   out.text += line;
   out.text += '\n';
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
-  out.writtenName.push_back(written);
-  out.sourceText.push_back(original);
+  out.writtenName.push_back(std::move(written));
+  out.sourceText.emplace_back(original);
   out.resolvedRow.push_back(row);
 }
 
@@ -315,42 +314,53 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
 
 void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
                      std::vector<InputProblem>& problems) {
+  // Room for every line at once: the tables of a large input are not copied as
+  // they grow.
+  const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 2;
+  out.text.reserve(out.text.size() + text.size() + lines);
+  for (auto* v : {&out.sourceFile, &out.resolvedRow}) v->reserve(v->size() + lines);
+  out.sourceLine.reserve(out.sourceLine.size() + lines);
+  out.writtenName.reserve(out.writtenName.size() + lines);
+  out.sourceText.reserve(out.sourceText.size() + lines);
+
   long lineNo = 0;
   bool inSample = false;
   int maxFreq = 0;
   size_t i = 0;
-  std::vector<std::string_view> tokens;
+  std::vector<std::string_view> tokens;  // the words of a line, as views of it
+  std::string rewritten;
   while (i < text.size()) {
     size_t end = text.find('\n', i);
     if (end == std::string_view::npos) end = text.size();
-    std::string line(text.substr(i, end - i));
+    const std::string_view line = text.substr(i, end - i);
     i = end + 1;
     ++lineNo;
-    std::string bare = line;
-    if (!bare.empty() && bare.back() == '\r') bare.pop_back();
-    const bool blank = Trim(bare).empty();
+    std::string_view bare = line;
+    if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
+    bool blank = true;
+    for (char c : bare) blank = blank && std::isspace(static_cast<unsigned char>(c)) != 0;
     std::string written;
     int row = 0;
+    bool rewrite = false;  // the line becomes `rewritten`
     if (blank) {
       inSample = false;
     } else if (!inSample) {
       inSample = true;  // the header
       const size_t star = bare.find('*');
-      maxFreq = star == std::string::npos ? 0 : std::atoi(bare.c_str() + star + 1);
-    } else if (bare.find('*') == std::string::npos) {
+      maxFreq = star == std::string_view::npos ? 0 : std::atoi(std::string(bare.substr(star + 1)).c_str());
+    } else if (bare.find('*') == std::string_view::npos) {
       // A species line, read the way sample entry reads it: the name's words,
       // then (for frequency data) the frequency, then the cover.
-      // The words of the line, as views of it (one vector for every line).
       tokens.clear();
       for (size_t a = 0; a < bare.size();) {
         if (bare[a] == ' ') {
           ++a;
           continue;
         }
-        size_t b = bare.find(' ', a);
-        if (b == std::string::npos) b = bare.size();
-        tokens.emplace_back(bare.data() + a, b - a);
-        a = b;
+        size_t e = bare.find(' ', a);
+        if (e == std::string_view::npos) e = bare.size();
+        tokens.push_back(bare.substr(a, e - a));
+        a = e;
       }
       const size_t nameWords = tokens.size() > 1 && !Numeric(tokens[1]) ? 2 : 1;
       const size_t coverAt = nameWords + (maxFreq > 0 ? 1 : 0);
@@ -370,26 +380,26 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
         written += tokens[k];
       }
       if (!keep) continue;  // left out; the sample goes on without it
-      const bool rewrite = rules.resolver != nullptr && rules.rewriteBlockNames;
-      std::vector<std::string_view> numbers(tokens.begin() + static_cast<long>(firstNumber),
-                                            tokens.end());
-      if (rules.presence) {
-        // Present is all a line says: the frequency (frequency data) and the
-        // nominal cover; a name may stand alone.
-        std::vector<std::string_view> kept;
-        if (maxFreq > 0) kept.push_back(numbers.empty() ? std::string_view("1") : numbers[0]);
-        kept.push_back(kPresenceCover);
-        numbers = kept;
-      }
-      if (rewrite || rules.presence) {
-        line = LookupWords(rewrite ? rules : BlockRules{}, written, &row);
-        for (std::string_view n : numbers) {
-          line += ' ';
-          line += n;
+      const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
+      if (resolve || rules.presence) {
+        rewrite = true;
+        rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row);
+        const auto add = [&rewritten](std::string_view n) {
+          rewritten += ' ';
+          rewritten += n;
+        };
+        if (rules.presence) {
+          // Present is all a line says: the frequency (frequency data) and the
+          // nominal cover; a name may stand alone.
+          if (maxFreq > 0) add(firstNumber < tokens.size() ? tokens[firstNumber] : std::string_view("1"));
+          add(kPresenceCover);
+        } else {
+          for (size_t k = firstNumber; k < tokens.size(); ++k) add(tokens[k]);
         }
       }
     }
-    AddLine(out, line, file, lineNo, written, line == bare ? std::string() : bare, row);
+    const std::string_view kept = rewrite ? std::string_view(rewritten) : line;
+    AddLine(out, kept, file, lineNo, std::move(written), kept == bare ? std::string_view() : bare, row);
   }
   AddLine(out, "", file, 0);
 }
