@@ -9,6 +9,9 @@
 
 #include <fstream>
 #include <istream>
+#include <iterator>
+#include <optional>
+#include <thread>
 
 #include "batch/batch.h"
 
@@ -312,8 +315,13 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
   }
 }
 
-void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
-                     std::vector<InputProblem>& problems) {
+namespace {
+
+// Appends the lines of one piece of a block file, the first numbered
+// firstLine + 1. A piece begins where a sample may begin: at the start of the
+// file or after a blank line.
+void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, long firstLine,
+                      BlockText& out, std::vector<InputProblem>& problems) {
   // Room for every line at once: the tables of a large input are not copied as
   // they grow.
   const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 2;
@@ -323,7 +331,7 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
   out.writtenName.reserve(out.writtenName.size() + lines);
   out.sourceText.reserve(out.sourceText.size() + lines);
 
-  long lineNo = 0;
+  long lineNo = firstLine;
   bool inSample = false;
   int maxFreq = 0;
   size_t i = 0;
@@ -400,6 +408,62 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     }
     const std::string_view kept = rewrite ? std::string_view(rewritten) : line;
     AddLine(out, kept, file, lineNo, std::move(written), kept == bare ? std::string_view() : bare, row);
+  }
+}
+
+// Where a large block file is cut in two: after the first blank line from the
+// middle on (npos: nowhere).
+size_t SplitPoint(std::string_view text) {
+  for (size_t i = text.find('\n', text.size() / 2); i != std::string_view::npos && i + 1 < text.size();) {
+    const size_t end = text.find('\n', i + 1);
+    const std::string_view line = text.substr(i + 1, (end == std::string_view::npos ? text.size() : end) - i - 1);
+    bool blank = true;
+    for (char c : line) blank = blank && std::isspace(static_cast<unsigned char>(c)) != 0;
+    if (blank && end != std::string_view::npos) return end + 1;
+    i = end;
+  }
+  return std::string_view::npos;
+}
+
+// Appends b's lines to a's.
+template <typename T>
+void AppendRows(std::vector<T>& a, std::vector<T>& b) {
+  a.insert(a.end(), std::make_move_iterator(b.begin() + 1), std::make_move_iterator(b.end()));
+}
+
+}  // namespace
+
+void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
+                     std::vector<InputProblem>& problems) {
+  // A large file is read in two halves at once, the second on a thread of its
+  // own (with a resolver of its own: a resolver keeps what it has resolved).
+  constexpr size_t kSplitBytes = 1 << 20;
+  const size_t split = text.size() >= kSplitBytes && std::thread::hardware_concurrency() > 1
+                           ? SplitPoint(text)
+                           : std::string_view::npos;
+  if (split == std::string_view::npos) {
+    AppendBlockLines(text, rules, file, 0, out, problems);
+  } else {
+    const std::string_view first = text.substr(0, split);
+    const std::string_view second = text.substr(split);
+    const long firstLines = static_cast<long>(std::count(first.begin(), first.end(), '\n'));
+    BlockText rest;
+    std::vector<InputProblem> restProblems;
+    std::thread other([&] {
+      std::optional<NameResolver> own;
+      BlockRules restRules = rules;
+      if (rules.resolver != nullptr) restRules.resolver = &own.emplace(*rules.resolver);
+      AppendBlockLines(second, restRules, file, firstLines, rest, restProblems);
+    });
+    AppendBlockLines(first, rules, file, 0, out, problems);
+    other.join();
+    out.text += rest.text;
+    AppendRows(out.sourceFile, rest.sourceFile);
+    AppendRows(out.sourceLine, rest.sourceLine);
+    AppendRows(out.writtenName, rest.writtenName);
+    AppendRows(out.sourceText, rest.sourceText);
+    AppendRows(out.resolvedRow, rest.resolvedRow);
+    problems.insert(problems.end(), restProblems.begin(), restProblems.end());
   }
   AddLine(out, "", file, 0);
 }

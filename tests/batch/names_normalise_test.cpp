@@ -1,6 +1,7 @@
 // Species names as surveys write them, resolved against the bundled dictionary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -213,6 +214,54 @@ TEST(NamesCommand, AnAuthorityReadAsTheCoverIsSaid) {
   EXPECT_EQ(dir.Read("a.csv"), dir.Read("b.csv"));
   // --strict leaves such lines out and fails.
   EXPECT_EQ(RunCommand("cd " + dir.path() + " && " + bin + " classify -q --strict a.txt -o s.csv 2>/dev/null"), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A block file of more than a megabyte is read in two halves at once: line
+// numbers, what is said about lines, the text and the rewritten names come out
+// as they do for a small file.
+TEST_F(BundledNames, ALargeBlockFileReadsAsASmallOne) {
+  const std::string sample =
+      "Wood\nQuercus robur 40\nCorylus avellana L. 30\nHyacinthoides non-scripta 50\n\n";
+  std::string big;
+  while (big.size() < 1500000) big += sample;
+  const long lines = static_cast<long>(std::count(big.begin(), big.end(), '\n'));
+
+  BlockRules classic;
+  BlockText plain;
+  std::vector<InputProblem> problems;
+  AppendBlockFile(big, classic, 1, plain, problems);
+  EXPECT_EQ(plain.text, big + "\n");
+  ASSERT_EQ(plain.sourceLine.size(), static_cast<size_t>(lines) + 2);
+  for (long k = 1; k <= lines; ++k) ASSERT_EQ(plain.sourceLine[static_cast<size_t>(k)], k);
+  EXPECT_EQ(plain.sourceLine.back(), 0);
+  // "L." is read as the cover of every third line: said once per sample, in order.
+  ASSERT_EQ(problems.size(), static_cast<size_t>(lines / 5));
+  for (size_t p = 0; p < problems.size(); ++p) ASSERT_EQ(problems[p].line, static_cast<long>(5 * p + 3));
+  EXPECT_EQ(plain.writtenName[3], "Corylus avellana L.");
+  EXPECT_EQ(plain.writtenName[static_cast<size_t>(lines) - 2], "Corylus avellana L.");
+
+  // Names rewritten through the resolver, in the second half as in the first.
+  BlockRules tidy;
+  tidy.resolver = resolver_;
+  tidy.rewriteBlockNames = true;
+  BlockText small;
+  std::vector<InputProblem> smallProblems;
+  AppendBlockFile(sample, tidy, 1, small, smallProblems);
+  BlockText rewritten;
+  problems.clear();
+  AppendBlockFile(big, tidy, 1, rewritten, problems);
+  const size_t last = static_cast<size_t>(lines) - 4;  // the last sample's header
+  for (size_t k = 1; k <= 5; ++k) {
+    EXPECT_EQ(rewritten.writtenName[last + k - 1], small.writtenName[k]) << k;
+    EXPECT_EQ(rewritten.resolvedRow[last + k - 1], small.resolvedRow[k]) << k;
+    EXPECT_EQ(rewritten.sourceText[last + k - 1], small.sourceText[k]) << k;
+  }
+  EXPECT_NE(small.resolvedRow[2], 0);
+  EXPECT_EQ(rewritten.text.substr(rewritten.text.size() - small.text.size()), small.text);
 }
 
 }  // namespace
