@@ -463,34 +463,6 @@ void WalkLines(const LineWalk& walk, int first, int last, int nUnits) {
   }
 }
 
-#if VM_VECTOR_FIT
-// The same, adding the three sums of a unit as one vector.
-template <bool kWeighted>
-VM_AVX2 void WalkLinesX4(const LineWalk& walk, int first, int last, int nUnits) {
-  (void)nUnits;
-  const ScoredLine* lines = walk.lines;
-  UnitSums* sums = walk.sums;
-  UnitFreq* freq = walk.freq;
-  const int w = walk.w;
-  for (int r = first; r <= last; ++r) {
-    const ScoredLine& line = lines[r];
-    const int g = line.nNVCIndex;
-    assert(g >= 1 && g <= nUnits);
-    __m256d add;
-    if (kWeighted) {
-      const UnitSums term = WeightedTerm(walk, line);
-      add = _mm256_loadu_pd(&term.dClassCover);
-    } else {
-      add = _mm256_load_pd(&walk.coverTerms[line.nWeightKey].dClassCover);
-    }
-    double* u = &sums[g].dClassCover;
-    _mm256_store_pd(u, _mm256_add_pd(_mm256_load_pd(u), add));
-    int16_t& n = freq[g].nFreq[line.nClass];
-    n = static_cast<int16_t>(n + w);
-  }
-}
-#endif
-
 // Where the fits are made four units at a time, the records they read and
 // write side by side must lie as the loads and stores take them.
 static_assert(offsetof(NVCTotals, dCoverExpectation) == offsetof(NVCTotals, dSumFreqSq) + 24, "");
@@ -573,16 +545,6 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
       for (int c = 0; c <= 5; ++c) walk.byClass[c] = ClassSums{a * st.f[c], classValue[c]};
     }
     assert(range.nStartIndex >= 1 && range.nEndIndex < static_cast<int>(sc.arrScoredLines.size()));
-#if VM_VECTOR_FIT
-    if (sc.bVectorFit) {
-      if (frequencyData) {
-        WalkLinesX4<true>(walk, range.nStartIndex, range.nEndIndex, nUnits);
-      } else {
-        WalkLinesX4<false>(walk, range.nStartIndex, range.nEndIndex, nUnits);
-      }
-      continue;
-    }
-#endif
     if (frequencyData) {
       WalkLines<true>(walk, range.nStartIndex, range.nEndIndex, nUnits);
     } else {
