@@ -80,10 +80,12 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
               const InputFile& file, int index, BlockText& blocks, Tally& tally) {
   const bool presence = opt.scale == ScaleKind::kPresence;
   auto say = [&](const std::vector<InputProblem>& problems) {
+    std::ostringstream all;  // said in one write
     for (const InputProblem& p : problems) {
-      Diagnose(con.err, Where(file, p.line), p.what);
+      Diagnose(all, Where(file, p.line), p.what);
       ++(p.refused ? tally.refused : tally.warnings);
     }
+    con.err << all.str();
   };
   const bool csv = opt.input == InputKind::kCsv ||
                    (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));

@@ -436,7 +436,8 @@ void AppendRows(std::vector<T>& a, std::vector<T>& b) {
 void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
                      std::vector<InputProblem>& problems) {
   // A large file is read in two halves at once, the second on a thread of its
-  // own (with a resolver of its own: a resolver keeps what it has resolved).
+  // own (with a resolver of its own where names are rewritten: a resolver keeps
+  // what it has resolved).
   constexpr size_t kSplitBytes = 1 << 20;
   const size_t split = text.size() >= kSplitBytes && std::thread::hardware_concurrency() > 1
                            ? SplitPoint(text)
@@ -452,7 +453,8 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     std::thread other([&] {
       std::optional<NameResolver> own;
       BlockRules restRules = rules;
-      if (rules.resolver != nullptr) restRules.resolver = &own.emplace(*rules.resolver);
+      restRules.resolver = nullptr;
+      if (rules.resolver != nullptr && rules.rewriteBlockNames) restRules.resolver = &own.emplace(*rules.resolver);
       AppendBlockLines(second, restRules, file, firstLines, rest, restProblems);
     });
     AppendBlockLines(first, rules, file, 0, out, problems);

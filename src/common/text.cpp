@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "common/common.h"
@@ -93,9 +94,15 @@ int16_t ClampToInt16(long v) {
 }
 
 void Diagnose(std::ostream& err, std::string_view where, std::string_view what) {
-  err << "vegmatch: ";
-  if (!where.empty()) err << where << ": ";
-  err << what << "\n";
+  // One write: the error stream is unbuffered, and a run may say thousands.
+  std::string line = "vegmatch: ";
+  if (!where.empty()) {
+    line += where;
+    line += ": ";
+  }
+  line += what;
+  line += '\n';
+  err << line;
 }
 
 std::string At(std::string_view file, long line) {
