@@ -140,7 +140,7 @@ class ReportPipeline {
       RankTopFits(st_.ref, job.settings.nFitsToOutput, sc);
       if (files_.fpResults) job.settings.fpResults = lane.report.Open();
       ReportFits(lane.con, st_.ref, job.sample, sc, job.settings);
-      if (job.settings.fpResults) job.text += lane.report.Take(job.settings.fpResults);
+      if (job.settings.fpResults) lane.report.TakeInto(job.settings.fpResults, job.text);
     }
   }
   // Writes the batch's samples in order, checking the file after each as the

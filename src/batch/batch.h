@@ -275,12 +275,17 @@ class MemoryFile {
   }
   // Closes the file and hands out what was written to it.
   std::string Take(File& file) {
+    std::string text;
+    TakeInto(file, text);
+    return text;
+  }
+  // The same, appended to text.
+  void TakeInto(File& file, std::string& text) {
     file.Close();
-    std::string text = data_ == nullptr ? std::string() : std::string(data_, size_);
+    if (data_ != nullptr) text.append(data_, size_);
     std::free(data_);
     data_ = nullptr;
     size_ = 0;
-    return text;
   }
 
  private:

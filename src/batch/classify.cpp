@@ -759,7 +759,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       report.nCoverScale = job.nCoverScale;
       report.fpResults = w.memory.Open();
       ReportFits(*w.con, *ref, job.sample, sc, report);
-      job.rows += w.memory.Take(report.fpResults);
+      w.memory.TakeInto(report.fpResults, job.rows);
     } else {
       writer.Rows(job.sample, sc, rs.nAnalysisType, job.rows);
     }
