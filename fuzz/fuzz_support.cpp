@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/app.h"
+
 namespace fs = std::filesystem;
 
 void FuzzCheckFailed(const char* what, const char* file, int line) {
@@ -50,6 +52,32 @@ const std::string& FuzzFolder() {
   static const bool cleanUp = std::atexit(RemoveFuzzFolder) == 0;
   (void)cleanUp;
   return folder;
+}
+
+std::string MakeRunFolder(const std::string& name, const std::vector<std::string>& files) {
+  const std::string folder = FuzzFolder() + "/" + name;
+  fs::create_directory(folder);
+  for (const std::string& f : files) CopyDemoFile(f, folder);
+  return folder;
+}
+
+void TidyRunFolder(const std::string& folder, const std::vector<std::string>& keep) {
+  for (const fs::directory_entry& e : fs::directory_iterator(folder)) {
+    const std::string file = e.path().filename().string();
+    if (std::find(keep.begin(), keep.end(), file) == keep.end()) fs::remove_all(e.path());
+  }
+}
+
+ProgramRun RunProgramIn(const std::string& folder, const std::string& typed) {
+  std::istringstream in(typed);
+  std::ostringstream out;
+  std::ostringstream err;
+  Console con(in, out, err, folder);
+  const char* argv[] = {"vegmatch"};
+  ProgramRun run{VegmatchMain(1, argv, con), out.str(), err.str()};
+  FUZZ_CHECK(run.err.find(kDictionaryFile) == std::string::npos);
+  FUZZ_CHECK(run.err.find(kAssociationFile) == std::string::npos);
+  return run;
 }
 
 std::string DemoFolder() { return VM_DEMO_DATA; }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "batch/batch.h"
 #include "refdata/refdata.h"
@@ -36,6 +37,22 @@ void WriteFileBytes(const std::string& path, std::string_view bytes);
 
 // Copies a file of the demonstration data into a folder.
 void CopyDemoFile(const std::string& name, const std::string& folder);
+
+// A folder for whole runs of the program: `name` in this process's folder,
+// holding copies of the named demonstration files.
+std::string MakeRunFolder(const std::string& name, const std::vector<std::string>& files);
+// Removes what a run left in such a folder besides the named files.
+void TidyRunFolder(const std::string& folder, const std::vector<std::string>& keep);
+
+// The program run with no argument in a folder, `typed` at its console: its
+// status, screen and error stream. The program says nothing about the tables
+// of such a folder, which are whole; that is checked here.
+struct ProgramRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+ProgramRun RunProgramIn(const std::string& folder, const std::string& typed);
 
 // The input as text, with its first byte taken off as a selector (0 when empty).
 struct Split {
