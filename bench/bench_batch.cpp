@@ -80,13 +80,6 @@ BatchFolder& Folder() {
   return f;
 }
 
-// A stream that swallows the screen.
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return c; }
-  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
 void Remove(const std::string& path) { std::remove(path.c_str()); }
 
 void CopyFile(const std::string& from, const std::string& to) {

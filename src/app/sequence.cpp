@@ -4,7 +4,6 @@
 #include <cstring>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <thread>
 
 #include "app/app.h"
@@ -28,13 +27,6 @@ const char kUsage[] =
     "  --version       show the version\n"
     "  --help          show this text\n";
 const char kVersion[] = "vegmatch 4.1.0\n";
-
-// A swallowed screen.
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return c; }
-  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
 
 // A data-file run scores and reports its samples on other threads while the
 // next ones are entered. Entry still runs here and alone speaks on the screen;
@@ -105,14 +97,10 @@ class ReportPipeline {
   };
   // One scoring thread with what it scores and reports with.
   struct Lane {
-    explicit Lane(const std::string& dir) : con(noInput, screen, err, dir) {}
+    explicit Lane(const std::string& dir) : quiet(dir) {}
     std::unique_ptr<ScoringState> own;  // null: the run's own
     MemoryFile report;
-    std::istringstream noInput;
-    NullBuffer nothing;
-    std::ostream screen{&nothing};
-    std::ostringstream err;
-    Console con;
+    QuietConsole quiet;
     std::thread thread;
   };
 
@@ -138,9 +126,7 @@ class ReportPipeline {
       Job& job = b.jobs[k];
       ScoreSample(st_.ref, job.sample, job.settings.nAnalysisType, sc);
       RankTopFits(st_.ref, job.settings.nFitsToOutput, sc);
-      if (files_.fpResults) job.settings.fpResults = lane.report.Open();
-      ReportFits(lane.con, st_.ref, job.sample, sc, job.settings);
-      if (job.settings.fpResults) lane.report.TakeInto(job.settings.fpResults, job.text);
+      ReportInto(st_.ref, job.sample, sc, job.settings, lane.quiet, lane.report, job.text);
     }
   }
   // Writes the batch's samples in order, checking the file after each as the
@@ -149,10 +135,9 @@ class ReportPipeline {
     for (size_t k = 0; k < b.count; ++k) {
       const std::string& text = b.jobs[k].text;
       if (files_.fpResults && !text.empty()) std::fwrite(text.data(), 1, text.size(), files_.fpResults.get());
-      CheckRunFileWrites(lane.con, files_);
+      CheckRunFileWrites(lane.quiet.con, files_);
     }
-    b.err += lane.err.str();
-    lane.err.str(std::string());
+    b.err += lane.quiet.TakeSaid();
   }
 
   AppState& st_;

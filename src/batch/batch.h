@@ -293,6 +293,16 @@ class MemoryFile {
   size_t size_ = 0;
 };
 
+// Reports a scored sample as the typed program does, out of the user's sight:
+// what the report writes to the results file is appended to text.
+inline void ReportInto(const RefData& ref, const SampleState& sample, const ScoringState& sc,
+                       RunSettings& settings, QuietConsole& quiet, MemoryFile& memory,
+                       std::string& text) {
+  settings.fpResults = memory.Open();
+  ReportFits(quiet.con, ref, sample, sc, settings);
+  memory.TakeInto(settings.fpResults, text);
+}
+
 // ---- batches in flight ----------------------------------------------------------
 // Batches on their way from entry to the results: at most `room` at a time
 // between being pushed and being written. The job threads score them in any

@@ -32,13 +32,6 @@ using Clock = std::chrono::steady_clock;
 // Samples entered before they are scored together.
 constexpr size_t kBatchSamples = 512;
 
-// A stream that swallows the screen texts of sample entry.
-class NullBuffer : public std::streambuf {
- protected:
-  int overflow(int c) override { return c; }
-  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
 struct InputFile {
   std::string name;  // as given; "-" for standard input
   std::string text;
@@ -731,17 +724,15 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
   const int threads = opt.jobs > 0 ? opt.jobs : static_cast<int>(cores);
   struct Worker {
+    explicit Worker(const std::string& dir) : quiet(dir) {}
     std::unique_ptr<ScoringState> scoring;
     MemoryFile memory;
-    NullBuffer nothing;
-    std::ostream screen{&nothing};
-    std::ostringstream err;  // said on the error stream after its batch is written
-    std::unique_ptr<Console> con;
+    QuietConsole quiet;  // what it says is said after its batch is written
   };
-  std::vector<Worker> workers(static_cast<size_t>(threads));
-  for (size_t t = 0; t < workers.size(); ++t) {
-    workers[t].scoring = t == 0 ? std::move(scoring) : std::make_unique<ScoringState>(*workers[0].scoring);
-    workers[t].con = std::make_unique<Console>(noInput, workers[t].screen, workers[t].err, con.dir);
+  std::vector<std::unique_ptr<Worker>> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.push_back(std::make_unique<Worker>(con.dir));
+    workers.back()->scoring = t == 0 ? std::move(scoring) : std::make_unique<ScoringState>(*workers[0]->scoring);
   }
 
   struct Job {
@@ -757,9 +748,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     if (classic) {
       RunSettings report = ReportSettings(rs);
       report.nCoverScale = job.nCoverScale;
-      report.fpResults = w.memory.Open();
-      ReportFits(*w.con, *ref, job.sample, sc, report);
-      w.memory.TakeInto(report.fpResults, job.rows);
+      ReportInto(*ref, job.sample, sc, report, w.quiet, w.memory, job.rows);
     } else {
       writer.Rows(job.sample, sc, rs.nAnalysisType, job.rows);
     }
@@ -782,11 +771,10 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   if (threads > 1) {
     for (size_t t = 0; t < workers.size(); ++t) {
       pool.emplace_back([&, t] {
-        Worker& w = workers[t];
+        Worker& w = *workers[t];
         queue.Work([&](Batch& b) {
           for (size_t k = 0; k < b.count; ++k) writeUp(b.jobs[k], w);
-          b.err = w.err.str();
-          w.err.str(std::string());
+          b.err = w.quiet.TakeSaid();
         }, writeBatch);
       });
     }
@@ -800,11 +788,10 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   auto launch = [&] {
     if (batch->count == 0) return;
     if (threads == 1) {
-      Worker& w = workers[0];
+      Worker& w = *workers[0];
       for (size_t k = 0; k < batch->count; ++k) writeUp(batch->jobs[k], w);
       writeBatch(*batch);
-      con.err << w.err.str();
-      w.err.str(std::string());
+      con.err << w.quiet.TakeSaid();
       batch->count = 0;
       return;
     }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <sstream>
+#include <streambuf>
 #include <string>
 
 #include "common/common.h"
@@ -22,6 +24,33 @@ struct Console {
 
   Console(std::istream& i, std::ostream& o, std::ostream& e, std::string d = std::string())
       : in(i), out(o), err(e), dir(std::move(d)) {}
+};
+
+// A stream buffer that swallows what is written to it.
+class NullBuffer : public std::streambuf {
+ protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// A console for work done out of the user's sight (on another thread, for a
+// batch command): it reads nothing, shows nothing, and keeps what it says on
+// its error stream in `err` for the caller to pass on.
+struct QuietConsole {
+  explicit QuietConsole(const std::string& dir) : con(in, screen, err, dir) {}
+  QuietConsole(const QuietConsole&) = delete;
+  QuietConsole& operator=(const QuietConsole&) = delete;
+  // What it said since the last call, taken out.
+  std::string TakeSaid() {
+    std::string said = err.str();
+    err.str(std::string());
+    return said;
+  }
+  std::istringstream in;
+  NullBuffer nothing;
+  std::ostream screen{&nothing};
+  std::ostringstream err;
+  Console con;
 };
 
 // printf-style output to the console's output stream.
