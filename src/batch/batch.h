@@ -162,12 +162,45 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
 // Sample blocks for the sample entry of the typed run, with the input file, the
 // source line and the species name as written of every line (line 0 for the
 // blank lines put between samples).
+//
+// A text kept for each line, the texts one after another in one string: a large
+// input has hundreds of thousands of lines, and a string of their own each cost
+// more than reading the input (an allocation to make, move and free per line).
+class LineTexts {
+ public:
+  explicit LineTexts(size_t emptyLines = 0) : starts_(emptyLines + 1, 0) {}
+  size_t size() const { return starts_.size() - 1; }
+  std::string_view operator[](size_t line) const {
+    return std::string_view(text_).substr(starts_[line], starts_[line + 1] - starts_[line]);
+  }
+  void push_back(std::string_view s) {
+    text_ += s;
+    starts_.push_back(text_.size());
+  }
+  void reserve(size_t lines, size_t bytes) {
+    starts_.reserve(starts_.size() + lines);
+    text_.reserve(text_.size() + bytes);
+  }
+  // Appends the other's lines from `first` on.
+  void Append(const LineTexts& other, size_t first) {
+    const size_t from = other.starts_[first];
+    const size_t shift = text_.size() - from;
+    text_.append(other.text_, from, std::string::npos);
+    starts_.reserve(starts_.size() + other.size() - first);
+    for (size_t k = first + 1; k < other.starts_.size(); ++k) starts_.push_back(other.starts_[k] + shift);
+  }
+
+ private:
+  std::string text_;
+  std::vector<size_t> starts_;  // line k is text_[starts_[k], starts_[k + 1])
+};
+
 struct BlockText {
   std::string text;
   std::vector<int> sourceFile;   // by line of text, from 1 (index 0 unused)
   std::vector<long> sourceLine;
-  std::vector<std::string> writtenName;  // species lines only
-  std::vector<std::string> sourceText;   // the line as the input holds it, where rewritten
+  LineTexts writtenName;  // species lines only
+  LineTexts sourceText;   // the line as the input holds it, where rewritten
   // The dictionary row the name resolved to, where the line names it by that
   // row's words (0 elsewhere): rows that share a short name are told apart by it.
   std::vector<int> resolvedRow;

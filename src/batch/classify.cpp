@@ -86,8 +86,8 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
     if (!opt.poolBy.empty()) {
       Diagnose(con.err, Where(file, 0), "--pool-by needs CSV input; the samples are not pooled");
     }
-    bool any = false;
-    for (char c : file.text) any = any || (c != ' ' && c != '\t' && c != '\r' && c != '\n');
+    const bool any = std::any_of(file.text.begin(), file.text.end(),
+                                 [](char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'; });
     if (!any) {
       Diagnose(con.err, Where(file, 0), "holds no sample");
       return false;
@@ -143,9 +143,10 @@ class LineReporter : public EntryObserver {
   LineReporter(Console& con, const RefData& ref, const BlockText& blocks,
                const std::vector<InputFile>& files, Tally& tally)
       : con_(con), ref_(ref), blocks_(blocks), files_(files), tally_(tally) {
+    starts_.reserve(blocks.sourceLine.size());
     starts_.push_back(0);  // line 1 starts at offset 0
-    for (size_t i = 0; i < blocks.text.size(); ++i) {
-      if (blocks.text[i] == '\n') starts_.push_back(i + 1);
+    for (size_t i = blocks.text.find('\n'); i != std::string::npos; i = blocks.text.find('\n', i + 1)) {
+      starts_.push_back(i + 1);
     }
     anyResolved_ = std::any_of(blocks.resolvedRow.begin(), blocks.resolvedRow.end(),
                                [](int row) { return row != 0; });
@@ -156,7 +157,7 @@ class LineReporter : public EntryObserver {
     std::string said = what;
     if (quoteLine) {
       const size_t line = CurrentLine();
-      std::string text = line < blocks_.sourceText.size() ? blocks_.sourceText[line] : "";
+      std::string text(line < blocks_.sourceText.size() ? blocks_.sourceText[line] : "");
       if (text.empty() && line < starts_.size()) {
         const size_t a = starts_[line - 1];
         text = blocks_.text.substr(a, blocks_.text.find('\n', a) - a);
@@ -174,7 +175,7 @@ class LineReporter : public EntryObserver {
   }
   void UnknownName(const char* key) override {
     const size_t line = CurrentLine();
-    std::string written = line < blocks_.writtenName.size() ? blocks_.writtenName[line] : "";
+    std::string written(line < blocks_.writtenName.size() ? blocks_.writtenName[line] : "");
     if (written.empty()) written = LineText(line);
     if (written.empty()) written = key;
     const int file = line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
@@ -600,7 +601,8 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   // Distinct names as written, in order of first appearance.
   std::vector<std::string> order;
   std::map<std::string, long> records;
-  for (const std::string& written : blocks.writtenName) {
+  for (size_t k = 1; k < blocks.writtenName.size(); ++k) {
+    const std::string written(blocks.writtenName[k]);
     if (written.empty()) continue;
     if (records[written]++ == 0) order.push_back(written);
   }

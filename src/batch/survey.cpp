@@ -111,14 +111,14 @@ std::string PoolKey(const std::string& species) {
   return key;
 }
 
-void AddLine(BlockText& out, std::string_view line, int file, long source, std::string written = std::string(),
-             std::string_view original = std::string_view(), int row = 0) {
+void AddLine(BlockText& out, std::string_view line, int file, long source, std::string_view written = {},
+             std::string_view original = {}, int row = 0) {
   out.text += line;
   out.text += '\n';
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
-  out.writtenName.push_back(std::move(written));
-  out.sourceText.emplace_back(original);
+  out.writtenName.push_back(written);
+  out.sourceText.push_back(original);
   out.resolvedRow.push_back(row);
 }
 
@@ -328,8 +328,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
   out.text.reserve(out.text.size() + text.size() + lines);
   for (auto* v : {&out.sourceFile, &out.resolvedRow}) v->reserve(v->size() + lines);
   out.sourceLine.reserve(out.sourceLine.size() + lines);
-  out.writtenName.reserve(out.writtenName.size() + lines);
-  out.sourceText.reserve(out.sourceText.size() + lines);
+  out.writtenName.reserve(lines, text.size());
+  out.sourceText.reserve(lines, 0);
 
   long lineNo = firstLine;
   bool inSample = false;
@@ -337,6 +337,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
   size_t i = 0;
   std::vector<std::string_view> tokens;  // the words of a line, as views of it
   std::string rewritten;
+  std::string written;
   while (i < text.size()) {
     size_t end = text.find('\n', i);
     if (end == std::string_view::npos) end = text.size();
@@ -347,7 +348,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
     if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
     bool blank = true;
     for (char c : bare) blank = blank && std::isspace(static_cast<unsigned char>(c)) != 0;
-    std::string written;
+    written.clear();
     int row = 0;
     bool rewrite = false;  // the line becomes `rewritten`
     if (blank) {
@@ -407,7 +408,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
       }
     }
     const std::string_view kept = rewrite ? std::string_view(rewritten) : line;
-    AddLine(out, kept, file, lineNo, std::move(written), kept == bare ? std::string_view() : bare, row);
+    AddLine(out, kept, file, lineNo, written, kept == bare ? std::string_view() : bare, row);
   }
 }
 
@@ -462,8 +463,8 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     out.text += rest.text;
     AppendRows(out.sourceFile, rest.sourceFile);
     AppendRows(out.sourceLine, rest.sourceLine);
-    AppendRows(out.writtenName, rest.writtenName);
-    AppendRows(out.sourceText, rest.sourceText);
+    out.writtenName.Append(rest.writtenName, 1);
+    out.sourceText.Append(rest.sourceText, 1);
     AppendRows(out.resolvedRow, rest.resolvedRow);
     problems.insert(problems.end(), restProblems.begin(), restProblems.end());
   }
