@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "batch/batch.h"
 
 namespace {
 
@@ -152,6 +153,26 @@ BENCHMARK(BM_ClassifyClassicCsv)->Unit(benchmark::kMillisecond)->Iterations(3)->
 
 void BM_ClassifyTidy(benchmark::State& state) { RunClassify(state, {}, "tidy.csv"); }
 BENCHMARK(BM_ClassifyTidy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The data file read into sample blocks, as classify reads a block file before
+// entry starts (a large file in two halves at once where there are two cores).
+void BM_ReadBlockFile(benchmark::State& state) {
+  BatchFolder& f = Folder();
+  std::string text;
+  if (!f.ok || !ReadFileText(f.dir + "/SAMP.txt", text)) {
+    state.SkipWithError("no data file");
+    return;
+  }
+  const BlockRules classic;
+  for (auto _ : state) {
+    BlockText blocks;
+    std::vector<InputProblem> problems;
+    AppendBlockFile(text, classic, 1, blocks, problems);
+    benchmark::DoNotOptimize(blocks.text.data());
+  }
+  state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
+}
+BENCHMARK(BM_ReadBlockFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Copying the results files the runs wrote: the time any run needs to write them.
 void BM_CopyResultsFile(benchmark::State& state) {

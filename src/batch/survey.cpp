@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <map>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -32,8 +34,27 @@ bool ReadWholeStream(std::istream& in, std::string& text) {
 }
 
 bool ReadFileText(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  return in && ReadWholeStream(in, text);
+  text.clear();
+  std::FILE* fp = std::fopen(path.c_str(), "rb");
+  if (fp == nullptr) return false;
+  // Read straight into the text, with room for the whole file where its size is
+  // known: a text grown piece by piece copies a large input several times over.
+  size_t room = 1 << 16;
+  struct stat st {};
+  if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    room = static_cast<size_t>(st.st_size) + 1;  // + 1: the read that meets the end
+  }
+  size_t have = 0;
+  for (;;) {
+    text.resize(have + room);
+    const size_t n = std::fread(text.data() + have, 1, room, fp);
+    have += n;
+    if (n < room) break;
+    room = std::max(room, have);
+  }
+  text.resize(have);
+  const bool read = std::ferror(fp) == 0;
+  return std::fclose(fp) == 0 && read;
 }
 
 std::string Trim(std::string_view s) {
@@ -346,8 +367,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
     ++lineNo;
     std::string_view bare = line;
     if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
-    bool blank = true;
-    for (char c : bare) blank = blank && std::isspace(static_cast<unsigned char>(c)) != 0;
+    const bool blank =
+        std::all_of(bare.begin(), bare.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
     written.clear();
     int row = 0;
     bool rewrite = false;  // the line becomes `rewritten`
@@ -368,7 +389,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
         }
         size_t e = bare.find(' ', a);
         if (e == std::string_view::npos) e = bare.size();
-        tokens.push_back(bare.substr(a, e - a));
+        tokens.emplace_back(bare.data() + a, e - a);
         a = e;
       }
       const size_t nameWords = tokens.size() > 1 && !Numeric(tokens[1]) ? 2 : 1;
