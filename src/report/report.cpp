@@ -370,22 +370,24 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
 }
 
 SampleCodes::SampleCodes(const SampleState& sample) {
-  for (Slot& slot : slots_) slot = Slot{-1, 0, 0};
   assert(sample.nSampleEntries >= 0 && sample.nSampleEntries <= kSampleCapacity);
+  while (bits_ < kSlotBits && (1 << bits_) < 2 * sample.nSampleEntries) ++bits_;
+  mask_ = (1 << bits_) - 1;
+  for (int s = 0; s <= mask_; ++s) slots_[s] = Slot{-1, 0, 0};
   slotOfRow_[0] = 0;
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     const int code = sample.arrSample[i].nSpeciesCode;
     slotOfRow_[i] = 0;
     if (code < 0) continue;
     int s = Home(code);
-    while (slots_[s].code != -1 && slots_[s].code != code) s = (s + 1) & (kSlots - 1);
+    while (slots_[s].code != -1 && slots_[s].code != code) s = (s + 1) & mask_;
     if (slots_[s].code == -1) slots_[s] = Slot{code, i, 0};
     slotOfRow_[i] = static_cast<int16_t>(s);
   }
 }
 
 int SampleCodes::FindAndMark(int code, uint32_t unitMark) {
-  for (int s = Home(code);; s = (s + 1) & (kSlots - 1)) {
+  for (int s = Home(code);; s = (s + 1) & mask_) {
     Slot& slot = slots_[s];
     if (slot.code == code) {
       slot.mark = unitMark;
@@ -399,6 +401,21 @@ int SampleCodes::FindAndMark(int code, uint32_t unitMark) {
 // outside 1..50 marks a bad line kept only for its line number) are taken in table
 // order: those whose code the sample holds are named as in the sample, the others
 // under the first dictionary entry of their code.
+namespace {
+
+// Adds a species to a list. Its fields are stored straight into the list (a
+// record made first and then copied in is read back before its two halves have
+// settled, which stalls), and its dictionary entry is fetched on the way, as the
+// list is written out by the entry's short name.
+void AddMatched(const RefData& ref, std::vector<MatchedSpecies>& list, int code, int index) {
+  MatchedSpecies& m = list.emplace_back();
+  m.nSpeciesCode = code;
+  m.nSpeciesIndex = index;
+  __builtin_prefetch(ShortNameAt(ref, index));
+}
+
+}  // namespace
+
 void MatchUnitSpecies(const RefData& ref, const SampleState& sample, SampleCodes& codes, int unit,
                       uint32_t unitMark, MatchingLists& lists) {
   assert(unitMark != 0);
@@ -411,16 +428,16 @@ void MatchUnitSpecies(const RefData& ref, const SampleState& sample, SampleCodes
     if (!IsValidQuant(line.nQuant)) continue;
     const int row = line.nSpeciesCode < 0 ? 0 : codes.FindAndMark(line.nSpeciesCode, unitMark);
     if (row != 0) {
-      lists.both.push_back({line.nSpeciesCode, sample.arrSample[row].nSpeciesIndex});
+      AddMatched(ref, lists.both, line.nSpeciesCode, sample.arrSample[row].nSpeciesIndex);
     } else {
-      lists.unitOnly.push_back({line.nSpeciesCode, DictionaryRowOfCode(ref, line.nSpeciesCode)});
+      AddMatched(ref, lists.unitOnly, line.nSpeciesCode, DictionaryRowOfCode(ref, line.nSpeciesCode));
     }
   }
   // The sample's species the unit lacks, in entry order.
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     const SampleEntry& e = sample.arrSample[i];
     if (e.nSpeciesCode >= 0 && !codes.RowMarked(i, unitMark)) {
-      lists.sampleOnly.push_back({e.nSpeciesCode, e.nSpeciesIndex});
+      AddMatched(ref, lists.sampleOnly, e.nSpeciesCode, e.nSpeciesIndex);
     }
   }
 }

@@ -56,16 +56,21 @@ class SampleCodes {
   }
 
  private:
-  static constexpr int kSlots = 1024;  // a power of two, over twice kSampleCapacity
+  // The table in use is the first power of two of slots over twice the sample's
+  // rows (at least 16): a sample of 30 species clears 64 slots, not all of them.
+  static constexpr int kSlotBits = 10;
+  static constexpr int kSlots = 1 << kSlotBits;
   static_assert(kSlots >= 2 * kSampleCapacity, "the code table must stay sparse");
   struct Slot {
     int32_t code;  // -1: empty
     int32_t row;
     uint32_t mark;
   };
-  static int Home(int code) {
-    return static_cast<int>((static_cast<uint32_t>(code) * 2654435761u) >> 22);
+  int Home(int code) const {
+    return static_cast<int>((static_cast<uint32_t>(code) * 2654435761u) >> (32 - bits_));
   }
+  int bits_ = 4;
+  int mask_ = (1 << 4) - 1;
   Slot slots_[kSlots];
   int16_t slotOfRow_[kSampleCapacity + 1];
 };
