@@ -9,6 +9,7 @@
 #include <array>
 #include <cassert>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -282,11 +283,34 @@ std::string Compact(const char* s) {
   return t;
 }
 
+// A fraction as a percentage to one decimal, as printf's "%.1f" writes it: both
+// give the correctly rounded decimal of the double, and to_chars without the
+// cost of printf (the tidy rows hold seven of these each).
 std::string OneDecimal(double fraction) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.1f", fraction * 100.0);
-  return buf;
+  char buf[320];  // room for any double in fixed notation
+  const std::to_chars_result r =
+      std::to_chars(buf, buf + sizeof buf, fraction * 100.0, std::chars_format::fixed, 1);
+  return std::string(buf, r.ptr);
 }
+
+// A set of species codes, one bit each: a unit's lines are looked up in the
+// sample's codes in one step each. Negative codes are never held.
+class CodeBits {
+ public:
+  bool Has(int code) const {
+    return code >= 0 && ((words_[static_cast<size_t>(code) >> 6] >> (code & 63)) & 1) != 0;
+  }
+  void Add(int code) {
+    if (code >= 0) words_[static_cast<size_t>(code) >> 6] |= uint64_t{1} << (code & 63);
+  }
+  void Remove(int code) {
+    if (code >= 0) words_[static_cast<size_t>(code) >> 6] &= ~(uint64_t{1} << (code & 63));
+  }
+
+ private:
+  // Species codes are 16-bit.
+  std::vector<uint64_t> words_ = std::vector<uint64_t>((size_t{1} << 15) / 64);
+};
 
 struct Writer {
   const ClassifyOptions& opt;
@@ -306,19 +330,23 @@ struct Writer {
     return h + "\n";
   }
 
-  // The sample's species (sorted distinct codes) found in a unit's table.
-  int Matched(const std::vector<int>& codes, int unit) const {
+  // The sample's species found in a unit's table, each code once. The codes met
+  // are noted in `counted` and taken out of it again before returning.
+  int Matched(const CodeBits& sampleCodes, CodeBits& counted, int unit) const {
     const NVCUnit& u = ref.arrNVCData[unit];
     if (u.nSpeciesTableEndIndex == 0) return 0;
-    std::vector<int> found;
+    int found = 0;
     for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
       const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
-      if (IsValidQuant(line.nQuant) && std::binary_search(codes.begin(), codes.end(), line.nSpeciesCode)) {
-        found.push_back(line.nSpeciesCode);
+      if (IsValidQuant(line.nQuant) && sampleCodes.Has(line.nSpeciesCode) && !counted.Has(line.nSpeciesCode)) {
+        counted.Add(line.nSpeciesCode);
+        ++found;
       }
     }
-    std::sort(found.begin(), found.end());
-    return static_cast<int>(std::unique(found.begin(), found.end()) - found.begin());
+    for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
+      counted.Remove(ref.arrTbNVCToSpeciesJoinTable[l].nSpeciesCode);
+    }
+    return found;
   }
 
   void Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType,
@@ -329,8 +357,12 @@ struct Writer {
     }
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    CodeBits sampleCodes;
+    for (int code : codes) sampleCodes.Add(code);
+    CodeBits counted;
     std::string previousKey;
     int tieRank = 0;
+    std::string line;
     for (int r = 1; r <= opt.nFitsToOutput; ++r) {
       const int unit = sc.arrTopFits[r].nNVCIndex;
       const NVCFit& fit = sc.arrNVCFit[unit];
@@ -357,27 +389,33 @@ struct Writer {
       }
       previousKey = real ? key : std::string();
 
-      std::string line;
+      // Made up in one line whose room is kept from rank to rank.
+      const auto field = [&line](const std::string& text) {
+        line += ',';
+        line += text;
+      };
+      line.clear();
       AppendCsvField(line, sample.szSampleName);
-      line += "," + std::to_string(r) + ",";
+      field(std::to_string(r));
+      line += ',';
       AppendCsvField(line, code);
-      line += ",";
+      line += ',';
       AppendCsvField(line, community);
-      line += ",";
+      line += ',';
       AppendCsvField(line, sub);
-      line += "," + mean;
-      for (int k = 1; k <= 4; ++k) line += "," + OneDecimal(shown.fit[k]);
-      line += ",";
+      field(mean);
+      for (int k = 1; k <= 4; ++k) field(OneDecimal(shown.fit[k]));
+      line += ',';
       line += real ? FitClass(PercentFit(fit.dMeanGoF)) : "";
-      line += ",";
+      line += ',';
       AppendCsvField(line, real ? Compact(u.szEunisCode) : std::string());
-      line += ",";
+      line += ',';
       AppendCsvField(line, real ? Trimmed(u.szEunisName) : std::string());
-      line += "," + std::to_string(codes.size());
-      line += "," + std::to_string(real ? Matched(codes, unit) : 0);
-      line += "," + tie;
-      line += "," + OneDecimal(real ? fit.dCzekanowski : 0.0);
-      line += "," + OneDecimal(real ? fit.dConsensus : 0.0);
+      field(std::to_string(codes.size()));
+      field(std::to_string(real ? Matched(sampleCodes, counted, unit) : 0));
+      field(tie);
+      field(OneDecimal(real ? fit.dCzekanowski : 0.0));
+      field(OneDecimal(real ? fit.dConsensus : 0.0));
       for (const std::string& key : opt.habitats) {
         std::string items;
         if (real) {
@@ -389,10 +427,11 @@ struct Writer {
             }
           }
         }
-        line += ",";
+        line += ',';
         AppendCsvField(line, items);
       }
-      out += line + "\n";
+      line += '\n';
+      out += line;
     }
   }
 

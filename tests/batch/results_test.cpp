@@ -310,6 +310,27 @@ TEST(Tie, RanksOfUnitsWithTheSameTableNameTheFirstOfThem) {
   for (size_t i = 5; i <= 8; ++i) EXPECT_EQ(t.rows[i][tie], "") << "rank " << t.rows[i][1];
 }
 
+// A unit that lists a species twice matches it once; a line that takes no part
+// (a quant outside 1..50) matches nothing.
+TEST(TidyResults, SpeciesMatchedCountsEachSpeciesOfTheUnitOnce) {
+  TempDir dir;
+  dir.CopyIn(ProjectDir() + "/data/SPECDICT3.txt", "SPECDICT3.txt");
+  dir.Write("VegmatchNVCDef3.txt", "DU1\tDouble grassland\t\tE1.1\tTwin habitat\n");
+  dir.Write("VegmatchNVCData3.txt",
+            "DU1\t28\t48\tFestuca ovina\tV\t3-8\n"
+            "DU1\t28\t45\tFestuca ovina\tV\t1-5\n"
+            "DU1\t11\t99\tCarex flacca\tV\t1-5\n"
+            "DU1\t8\t34\tBriza media\tIV\t1-4\n");
+  dir.Write("s.txt", "Turf\nFestuca ovina 40\nCarex flacca 10\nBriza media 5\n");
+  const batchtest::Run r = Classify(dir.path(), {"--tables", dir.path(), "-q", "--fits", "1", "s.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const batchtest::Table t = ReadRfc4180(r.out);
+  ASSERT_EQ(t.rows.size(), 2u);
+  EXPECT_EQ(t.rows[1][2], "DU1");
+  EXPECT_EQ(t.rows[1][Col(t.rows[0], "species")], "3");
+  EXPECT_EQ(t.rows[1][Col(t.rows[0], "species_matched")], "2");
+}
+
 // ---- species lists ----------------------------------------------------------------------------
 
 std::map<std::string, int> DictionaryCodes() {
