@@ -274,7 +274,9 @@ class NameResolver {
   // The folder of the reference files: the association table names the current
   // name of every code it uses, which tells older names apart.
   NameResolver(const RefData& ref, const std::string& folder);
-  NameMatch Resolve(std::string_view written) const;
+  // The match is kept by the resolver (surveys repeat their names): the
+  // reference holds as long as the resolver.
+  const NameMatch& Resolve(std::string_view written) const;
   // Up to `most` dictionary names close to an unknown name (edit distance on the
   // normalised full name), then names of the same genus.
   std::vector<std::string> Suggest(std::string_view written, size_t most = 3) const;
@@ -287,6 +289,7 @@ class NameResolver {
   const RefData& ref_;
   // Surveys repeat their names: each written name is resolved once.
   mutable std::unordered_map<std::string, NameMatch> cache_;
+  mutable std::string key_;  // the name looked up, without a string made per lookup
   std::map<std::string, int> fullNames_;
   std::map<std::string, std::vector<int>> genusRows_;
   std::map<int, std::string> currentNames_;

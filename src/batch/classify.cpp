@@ -653,7 +653,7 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   std::string out = "name,records,status,code,dictionary_name,suggestions\n";
   bool allResolved = true;
   for (const std::string& written : order) {
-    const NameMatch m = resolver.Resolve(written);
+    const NameMatch& m = resolver.Resolve(written);
     std::string line;
     AppendCsvField(line, written);
     line += "," + std::to_string(records[written]) + "," + StatusName(m.status) + ",";

@@ -203,12 +203,11 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
   }
 }
 
-NameMatch NameResolver::Resolve(std::string_view written) const {
-  auto it = cache_.find(std::string(written));
+const NameMatch& NameResolver::Resolve(std::string_view written) const {
+  key_.assign(written);
+  auto it = cache_.find(key_);
   if (it != cache_.end()) return it->second;
-  NameMatch m = ResolveUncached(written);
-  cache_.emplace(std::string(written), m);
-  return m;
+  return cache_.emplace(key_, ResolveUncached(written)).first->second;
 }
 
 NameMatch NameResolver::ResolveUncached(std::string_view written) const {

@@ -152,17 +152,19 @@ bool Numeric(std::string_view t) {
 // The words a block line names a species by, and the dictionary row they stand
 // for when the resolver found one.
 std::string LookupWords(const BlockRules& rules, const std::string& written, int* row = nullptr) {
-  std::vector<std::string> words;
+  std::string line;
+  const auto add = [&line](const std::string& word) {
+    if (!line.empty()) line += ' ';
+    line.append(word, 0, kWordKept);
+  };
   if (rules.resolver != nullptr) {
-    const NameMatch m = rules.resolver->Resolve(written);
-    words = m.lookupWords;
+    const NameMatch& m = rules.resolver->Resolve(written);
+    for (const std::string& w : m.lookupWords) add(w);
     if (row != nullptr) *row = m.row;
   } else {
-    words = NameWords(written);
-    if (words.size() > 2) words.resize(2);
+    const std::vector<std::string> words = NameWords(written);
+    for (size_t i = 0; i < words.size() && i < 2; ++i) add(words[i]);
   }
-  std::string line;
-  for (const std::string& w : words) line += (line.empty() ? "" : " ") + w.substr(0, kWordKept);
   return line;
 }
 

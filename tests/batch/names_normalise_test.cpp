@@ -220,6 +220,25 @@ TEST(NamesCommand, AnAuthorityReadAsTheCoverIsSaid) {
 
 namespace {
 
+// A match is handed out by reference into what the resolver keeps: it must hold
+// while thousands of other names are resolved after it, and a resolver copied
+// from it keeps matches of its own.
+TEST_F(BundledNames, AMatchHoldsWhileOtherNamesAreResolved) {
+  NameResolver resolver(*resolver_);
+  const NameMatch& held = resolver.Resolve("Deschampsia flexuosa");
+  const NameMatch copy = held;
+  for (int i = 1; i <= 5000; ++i) resolver.Resolve("Unknownia species" + std::to_string(i));
+  for (int row = 3; row <= ref_->nSpeciesCount; ++row) resolver.Resolve(ref_->arrSpecies[row].szFullName);
+  EXPECT_EQ(held.row, copy.row);
+  EXPECT_EQ(held.status, NameStatus::kOlderName);
+  EXPECT_EQ(held.lookupWords, copy.lookupWords);
+  EXPECT_EQ(held.normalised.text, copy.normalised.text);
+  EXPECT_EQ(&resolver.Resolve("Deschampsia flexuosa"), &held);
+  NameResolver other(resolver);
+  EXPECT_NE(&other.Resolve("Deschampsia flexuosa"), &held);
+  EXPECT_EQ(other.Resolve("Deschampsia flexuosa").row, copy.row);
+}
+
 // A block file of more than a megabyte is read in two halves at once: line
 // numbers, what is said about lines, the text and the rewritten names come out
 // as they do for a small file.
