@@ -362,6 +362,16 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
   std::string out;
   out.reserve(1 << 13);
   const int fits = FitsToReport(rs);
+  // The units' lines lie far apart in the table and are seldom in the cache:
+  // all of them are asked for at once, not one miss after another.
+  for (int r = 1; r <= fits; ++r) {
+    const LineRange lines = UnitLines(ref.arrNVCData[UnitOfRank(ref, sc, r)]);
+    const SpeciesTableLine* table = ref.arrTbNVCToSpeciesJoinTable.data();
+    for (int k = lines.first; k <= lines.last; k += 64 / static_cast<int>(sizeof(SpeciesTableLine))) {
+      __builtin_prefetch(table + k);
+    }
+    if (lines.first <= lines.last) __builtin_prefetch(table + lines.last);
+  }
   for (int r = 1; r <= fits; ++r) {
     AppendAnalysisOfRank(ref, sample, codes, sample.szSampleName, r, UnitOfRank(ref, sc, r), lists,
                          out);
@@ -371,7 +381,7 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
 
 SampleCodes::SampleCodes(const SampleState& sample) {
   assert(sample.nSampleEntries >= 0 && sample.nSampleEntries <= kSampleCapacity);
-  while (bits_ < kSlotBits && (1 << bits_) < 2 * sample.nSampleEntries) ++bits_;
+  while (bits_ < kSlotBits && (1 << bits_) < 4 * sample.nSampleEntries) ++bits_;
   mask_ = (1 << bits_) - 1;
   for (int s = 0; s <= mask_; ++s) slots_[s] = Slot{-1, 0, 0};
   slotOfRow_[0] = 0;

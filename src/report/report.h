@@ -56,8 +56,9 @@ class SampleCodes {
   }
 
  private:
-  // The table in use is the first power of two of slots over twice the sample's
-  // rows (at least 16): a sample of 30 species clears 64 slots, not all of them.
+  // The table in use is the first power of two of slots at least four times the
+  // sample's rows (at least 64): a sample of 30 species clears 128 slots, not all
+  // of them, and most lookups (codes the sample lacks) end at the first slot.
   static constexpr int kSlotBits = 10;
   static constexpr int kSlots = 1 << kSlotBits;
   static_assert(kSlots >= 2 * kSampleCapacity, "the code table must stay sparse");
@@ -69,8 +70,8 @@ class SampleCodes {
   int Home(int code) const {
     return static_cast<int>((static_cast<uint32_t>(code) * 2654435761u) >> (32 - bits_));
   }
-  int bits_ = 4;
-  int mask_ = (1 << 4) - 1;
+  int bits_ = 6;
+  int mask_ = (1 << 6) - 1;
   Slot slots_[kSlots];
   int16_t slotOfRow_[kSampleCapacity + 1];
 };
