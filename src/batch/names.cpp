@@ -207,7 +207,7 @@ const NameMatch& NameResolver::Resolve(std::string_view written) const {
   key_.assign(written);
   auto it = cache_.find(key_);
   if (it != cache_.end()) return it->second;
-  return cache_.emplace(key_, ResolveUncached(written)).first->second;
+  return cache_.emplace(std::string(written), ResolveUncached(written)).first->second;
 }
 
 NameMatch NameResolver::ResolveUncached(std::string_view written) const {

@@ -1,0 +1,81 @@
+// A block file as classify reads it (AppendBlockFile), under every set of rules
+// the first byte picks: strict, presence data, covers left unchecked, names
+// rewritten through the resolver of the demonstration tables. Whatever the text,
+// every line of the blocks keeps its input line, in order, with its tables one
+// row per line; problems come in line order; and under the plain rules the blocks
+// are the input itself, line for line, then the blank line that ends the file.
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "fuzz_support.h"
+
+namespace {
+
+const NameResolver& DemoResolver() {
+  static std::unique_ptr<RefData> ref;
+  static std::unique_ptr<NameResolver> resolver;
+  if (!resolver) {
+    ref = std::make_unique<RefData>();
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    Console con(in, out, err, DemoFolder());
+    FUZZ_CHECK(LoadReferenceData(con, *ref));
+    resolver = std::make_unique<NameResolver>(*ref, DemoFolder());
+  }
+  return *resolver;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const Split in = TakeSelector(data, size);
+  BlockRules rules;
+  rules.strict = (in.selector & 1) != 0;
+  rules.presence = (in.selector & 2) != 0;
+  rules.checkCovers = (in.selector & 4) == 0;
+  if ((in.selector & 8) != 0) {
+    rules.resolver = &DemoResolver();
+    rules.rewriteBlockNames = true;
+  }
+  const std::string_view text = in.rest;
+  long inputLines = 0;
+  for (char c : text) inputLines += c == '\n' ? 1 : 0;
+  if (!text.empty() && text.back() != '\n') ++inputLines;
+
+  BlockText blocks;
+  std::vector<InputProblem> problems;
+  AppendBlockFile(text, rules, 1, blocks, problems);
+
+  size_t lines = 0;
+  for (char c : blocks.text) lines += c == '\n' ? 1 : 0;
+  FUZZ_CHECK(!blocks.text.empty() && blocks.text.back() == '\n');
+  FUZZ_CHECK(blocks.sourceFile.size() == lines + 1 && blocks.sourceLine.size() == lines + 1);
+  FUZZ_CHECK(blocks.writtenName.size() == lines + 1 && blocks.sourceText.size() == lines + 1);
+  FUZZ_CHECK(blocks.resolvedRow.size() == lines + 1);
+  FUZZ_CHECK(blocks.sourceLine[lines] == 0);  // the blank line that ends the file
+  long previous = 0;
+  for (size_t k = 1; k < lines; ++k) {
+    FUZZ_CHECK(blocks.sourceFile[k] == 1);
+    FUZZ_CHECK(blocks.sourceLine[k] > previous && blocks.sourceLine[k] <= inputLines);
+    previous = blocks.sourceLine[k];
+    // A name as written is its words, each once blank apart.
+    const std::string_view name = blocks.writtenName[k];
+    FUZZ_CHECK(name.empty() || (name.front() != ' ' && name.back() != ' '));
+    FUZZ_CHECK(name.find("  ") == std::string_view::npos);
+  }
+  previous = 0;
+  for (const InputProblem& p : problems) {
+    FUZZ_CHECK(p.line > previous && p.line <= inputLines);
+    FUZZ_CHECK(p.refused == rules.strict);
+    previous = p.line;
+  }
+  if (!rules.strict && !rules.presence && rules.resolver == nullptr) {
+    std::string expected(text);
+    if (!expected.empty() && expected.back() != '\n') expected += '\n';
+    FUZZ_CHECK(blocks.text == expected + "\n");
+    for (size_t k = 1; k < lines; ++k) FUZZ_CHECK(blocks.sourceLine[k] == static_cast<long>(k));
+  }
+  return 0;
+}
