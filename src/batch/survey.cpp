@@ -474,13 +474,13 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     const long firstLines = static_cast<long>(std::count(first.begin(), first.end(), '\n'));
     BlockText rest;
     std::vector<InputProblem> restProblems;
-    std::thread other([&] {
-      std::optional<NameResolver> own;
-      BlockRules restRules = rules;
-      restRules.resolver = nullptr;
-      if (rules.resolver != nullptr && rules.rewriteBlockNames) restRules.resolver = &own.emplace(*rules.resolver);
-      AppendBlockLines(second, restRules, file, firstLines, rest, restProblems);
-    });
+    // The second half's resolver is copied here, before the first half starts
+    // resolving (and so changing) the one it was copied from.
+    std::optional<NameResolver> own;
+    BlockRules restRules = rules;
+    restRules.resolver = nullptr;
+    if (rules.resolver != nullptr && rules.rewriteBlockNames) restRules.resolver = &own.emplace(*rules.resolver);
+    std::thread other([&] { AppendBlockLines(second, restRules, file, firstLines, rest, restProblems); });
     AppendBlockLines(first, rules, file, 0, out, problems);
     other.join();
     out.text += rest.text;
