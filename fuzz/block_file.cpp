@@ -5,6 +5,7 @@
 // row per line; problems come in line order; and under the plain rules the blocks
 // are the input itself, line for line, then the blank line that ends the file.
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -12,6 +13,8 @@
 
 namespace {
 
+// The resolver as loaded, before any name is resolved; each input gets a copy
+// of it, so that what earlier inputs resolved neither changes nor piles up.
 const NameResolver& DemoResolver() {
   static std::unique_ptr<RefData> ref;
   static std::unique_ptr<NameResolver> resolver;
@@ -31,12 +34,13 @@ const NameResolver& DemoResolver() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Split in = TakeSelector(data, size);
+  std::optional<NameResolver> resolver;
   BlockRules rules;
   rules.strict = (in.selector & 1) != 0;
   rules.presence = (in.selector & 2) != 0;
   rules.checkCovers = (in.selector & 4) == 0;
   if ((in.selector & 8) != 0) {
-    rules.resolver = &DemoResolver();
+    rules.resolver = &resolver.emplace(DemoResolver());
     rules.rewriteBlockNames = true;
   }
   const std::string_view text = in.rest;
