@@ -62,8 +62,7 @@ class ReportPipeline {
 
   // Hands on an entered sample with what its entry wrote to the results file.
   void Push(Console& con, const SampleState& sample, const RunSettings& rs, std::string entered) {
-    if (batch_->count == batch_->jobs.size()) batch_->jobs.emplace_back();
-    Job& job = batch_->jobs[batch_->count++];
+    Job& job = batch_->Add();
     CopySample(sample, job.sample);
     job.settings = ReportSettings(rs);
     job.text = std::move(entered);
@@ -89,12 +88,7 @@ class ReportPipeline {
     RunSettings settings;
     std::string text;  // what entry wrote, then the report
   };
-  struct Batch {
-    std::vector<Job> jobs;
-    size_t count = 0;
-    bool scored = false;
-    std::string err;
-  };
+  using Batch = JobBatch<Job>;
   // One scoring thread with what it scores and reports with.
   struct Lane {
     explicit Lane(const std::string& dir) : quiet(dir) {}

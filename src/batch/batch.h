@@ -340,12 +340,27 @@ inline void ReportInto(const RefData& ref, const SampleState& sample, const Scor
 }
 
 // ---- batches in flight ----------------------------------------------------------
+// Samples entered and handed on together. Its jobs keep their memory from one
+// use to the next; the first `count` are in use.
+template <typename Job>
+struct JobBatch {
+  std::vector<Job> jobs;
+  size_t count = 0;
+  bool scored = false;
+  std::string err;  // what scoring it said
+  // The next job, to be filled.
+  Job& Add() {
+    if (count == jobs.size()) jobs.emplace_back();
+    return jobs[count++];
+  }
+};
+
 // Batches on their way from entry to the results: at most `room` at a time
 // between being pushed and being written. The job threads score them in any
 // order and write them in the order they were pushed; a written batch comes
 // back to be filled again, with the memory of its jobs.
 // B has `bool scored`, `size_t count` and `std::string err` (what its scoring
-// said, handed back by TakeSaid).
+// said, handed back by TakeSaid), as JobBatch has.
 template <typename B>
 class BatchQueue {
  public:

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -543,7 +542,6 @@ class RowWriter {
   bool failed_ = false;
 };
 
-// A file in memory for what the classic report writes of one sample.
 void Progress(Console& con, bool show, long done, Clock::time_point start) {
   if (!show) return;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -795,12 +793,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     }
     if (lists.file) writer.SpeciesLists(job.sample, sc, job.lists);
   };
-  struct Batch {
-    std::vector<Job> jobs;
-    size_t count = 0;  // jobs in use; the rest keep their memory for later batches
-    bool scored = false;
-    std::string err;
-  };
+  using Batch = JobBatch<Job>;
   auto writeBatch = [&](Batch& b) {
     for (size_t k = 0; k < b.count; ++k) {
       results.Add(b.jobs[k].rows);
@@ -862,8 +855,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
         }
       }
       coversSeen = coversSeen || sample->nSampleEntries > 0;
-      if (batch->count == batch->jobs.size()) batch->jobs.emplace_back();
-      Job& job = batch->jobs[batch->count++];
+      Job& job = batch->Add();
       CopySample(*sample, job.sample);
       job.nCoverScale = rs.nCoverScale;
       job.rows = std::move(entered);

@@ -9,9 +9,7 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
 #include <istream>
-#include <iterator>
 #include <optional>
 #include <thread>
 
@@ -340,6 +338,11 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
 
 namespace {
 
+// A line that holds nothing but white space (a line between samples).
+bool Blank(std::string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+}
+
 // Appends the lines of one piece of a block file, the first numbered
 // firstLine + 1. A piece begins where a sample may begin: at the start of the
 // file or after a blank line.
@@ -369,8 +372,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
     ++lineNo;
     std::string_view bare = line;
     if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
-    const bool blank =
-        std::all_of(bare.begin(), bare.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+    const bool blank = Blank(bare);
     written.clear();
     int row = 0;
     bool rewrite = false;  // the line becomes `rewritten`
@@ -441,9 +443,7 @@ size_t SplitPoint(std::string_view text) {
   for (size_t i = text.find('\n', text.size() / 2); i != std::string_view::npos && i + 1 < text.size();) {
     const size_t end = text.find('\n', i + 1);
     const std::string_view line = text.substr(i + 1, (end == std::string_view::npos ? text.size() : end) - i - 1);
-    bool blank = true;
-    for (char c : line) blank = blank && std::isspace(static_cast<unsigned char>(c)) != 0;
-    if (blank && end != std::string_view::npos) return end + 1;
+    if (Blank(line) && end != std::string_view::npos) return end + 1;
     i = end;
   }
   return std::string_view::npos;
@@ -451,8 +451,8 @@ size_t SplitPoint(std::string_view text) {
 
 // Appends b's lines to a's.
 template <typename T>
-void AppendRows(std::vector<T>& a, std::vector<T>& b) {
-  a.insert(a.end(), std::make_move_iterator(b.begin() + 1), std::make_move_iterator(b.end()));
+void AppendRows(std::vector<T>& a, const std::vector<T>& b) {
+  a.insert(a.end(), b.begin() + 1, b.end());
 }
 
 }  // namespace

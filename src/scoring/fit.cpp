@@ -437,8 +437,7 @@ struct LineWalk {
 inline UnitSums WeightedTerm(const LineWalk& walk, const ScoredLine& line) {
   const LineWeights& lw = walk.weights[line.nWeightKey];
   const ClassSums& cs = walk.byClass[line.nClass];
-  const double x = walk.weight * std::min(walk.coverPercent, lw.dCoverWeight);
-  return UnitSums{cs.dClassCover, cs.dValue, x * lw.dFactor1 * lw.dFactor2, 0.0};
+  return UnitSums{cs.dClassCover, cs.dValue, CappedCoverTerm(walk.weight, walk.coverPercent, lw), 0.0};
 }
 
 // Adds an entry's lines first..last to the sums of the units they name.

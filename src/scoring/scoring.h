@@ -5,6 +5,7 @@
 // sample as completion left it; what they rely on is asserted, not clamped.
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <vector>
@@ -62,6 +63,14 @@ struct LineWeights {
   double dFactor1;
   double dFactor2;
 };
+
+// What a line adds to its unit's sum of capped covers (GoF_3's numerator): the
+// entry's cover, capped at what the community expects, weighted, times the
+// line's factors in turn. The walk and the cover terms made beforehand must
+// round alike.
+inline double CappedCoverTerm(double weight, double cover, const LineWeights& lw) {
+  return weight * std::min(cover, lw.dCoverWeight) * lw.dFactor1 * lw.dFactor2;
+}
 
 constexpr int kWeightKeys = 2 * (kQuantCodes + 1);
 inline int WeightKey(int nQuant, bool woodland) { return 2 * nQuant + (woodland ? 1 : 0); }

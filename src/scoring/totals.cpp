@@ -1,6 +1,5 @@
 // Weight tables derived from the quant codes, and the per-community expectation
 // totals that every goodness-of-fit value is measured against.
-#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -65,7 +64,7 @@ void BuildQuantTables(ScoringState& sc) {
         UnitSums& term = sc.arrCoverTerms[static_cast<size_t>(cover * kWeightKeys + key)];
         term.dClassCover = a * sc.dClassFreq[c];
         term.dValue = sc.dClassValue[c];
-        term.dCover = std::min(static_cast<double>(cover), lw.dCoverWeight) * lw.dFactor1 * lw.dFactor2;
+        term.dCover = CappedCoverTerm(1.0, cover, lw);  // cover data weigh each species by 1
       }
     }
   }
