@@ -39,6 +39,9 @@ class ReportPipeline {
   ReportPipeline(AppState& st, RunSettings& rs, const std::string& dir) : st_(st), queue_(kRoom) {
     files_.fpResults = std::move(rs.fpResults);
     files_.bResultsFailureReported = rs.bResultsFailureReported;
+    // A data-file run: its results are checked after each sample but left to
+    // the file's buffer, not flushed one sample at a time.
+    files_.nInputSource = 1;
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     for (unsigned t = 0; t < threads; ++t) {
       lanes_.push_back(std::make_unique<Lane>(dir));
