@@ -64,11 +64,11 @@ class ReportPipeline {
   std::string TakeEntry(File& file) { return file ? entry_.Take(file) : std::string(); }
 
   // Hands on an entered sample with what its entry wrote to the results file.
-  void Push(Console& con, const SampleState& sample, const RunSettings& rs, std::string entered) {
+  void Push(Console& con, const SampleState& sample, const RunSettings& rs, const std::string& entered) {
     Job& job = batch_->Add();
     CopySample(sample, job.sample);
     job.settings = ReportSettings(rs);
-    job.text = std::move(entered);
+    job.text.assign(entered);  // the job's text keeps its room from batch to batch
     if (batch_->count == kBatchSamples) Launch(con);
   }
 
@@ -185,7 +185,7 @@ int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
       std::string text = pipeline->TakeEntry(rs.fpResults);
       if (entered == EntryResult::kSampleReady && rs.nInputSource == 1) {
         ++rs.nSampleCounter;
-        pipeline->Push(con, st.sample, rs, std::move(text));
+        pipeline->Push(con, st.sample, rs, text);
         CheckRunFileWrites(con, rs);  // the record file; the pipeline checks the results
         continue;
       }

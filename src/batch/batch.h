@@ -296,18 +296,26 @@ class NameResolver {
 };
 
 // A stream written into memory (open_memstream): what a report or entry writes
-// is collected and handed out as text.
+// is collected and handed out as text. The stream is opened once and starts
+// again from empty at each use, so a use costs neither an open nor a close.
 class MemoryFile {
  public:
   MemoryFile() = default;
   MemoryFile(const MemoryFile&) = delete;
   MemoryFile& operator=(const MemoryFile&) = delete;
-  ~MemoryFile() { std::free(data_); }
-  File Open() {
+  ~MemoryFile() {
+    if (fp_ != nullptr) std::fclose(fp_);
     std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
-    return File(open_memstream(&data_, &size_));
+  }
+  // The stream, empty; the File borrows it (not open when memory ran out).
+  File Open() {
+    if (fp_ == nullptr) {
+      fp_ = open_memstream(&data_, &size_);
+      if (fp_ == nullptr) return File();
+    } else {
+      std::rewind(fp_);  // also clears the error flag of an earlier use
+    }
+    return File::Borrowed(fp_);
   }
   // Closes the file and hands out what was written to it.
   std::string Take(File& file) {
@@ -317,14 +325,13 @@ class MemoryFile {
   }
   // The same, appended to text.
   void TakeInto(File& file, std::string& text) {
-    file.Close();
-    if (data_ != nullptr) text.append(data_, size_);
-    std::free(data_);
-    data_ = nullptr;
-    size_ = 0;
+    const bool ours = fp_ != nullptr && file.get() == fp_;
+    file.Close();  // the flush sets data_ and size_
+    if (ours && data_ != nullptr) text.append(data_, size_);
   }
 
  private:
+  std::FILE* fp_ = nullptr;
   char* data_ = nullptr;
   size_t size_ = 0;
 };

@@ -835,11 +835,13 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   };
 
   MemoryFile entryOut;
+  std::string entered;  // what entry wrote for the sample
   std::string tail;
   for (bool more = static_cast<bool>(rs.fpDataFile); more;) {
     if (classic) rs.fpResults = entryOut.Open();
     more = EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady;
-    std::string entered = classic ? entryOut.Take(rs.fpResults) : std::string();
+    entered.clear();
+    if (classic) entryOut.TakeInto(rs.fpResults, entered);
     if (more) {
       ++rs.nSampleCounter;
       ++tally.samples;
@@ -858,7 +860,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       Job& job = batch->Add();
       CopySample(*sample, job.sample);
       job.nCoverScale = rs.nCoverScale;
-      job.rows = std::move(entered);
+      job.rows.assign(entered);  // the job's text keeps its room from batch to batch
       job.lists.clear();
       if (batch->count == kBatchSamples) launch();
       if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);

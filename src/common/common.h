@@ -119,6 +119,13 @@ class File {
  public:
   File() = default;
   explicit File(std::FILE* fp) : fp_(fp) {}
+  // A stream that stays open after this File is done with it (its owner closes
+  // it): Close flushes it and lets it go.
+  static File Borrowed(std::FILE* fp) {
+    File f(fp);
+    f.fp_.get_deleter().owned = false;
+    return f;
+  }
   File(File&&) noexcept = default;
   File& operator=(File&&) noexcept = default;
 
@@ -138,7 +145,11 @@ class File {
 
  private:
   struct Closer {
-    void operator()(std::FILE* fp) const { std::fclose(fp); }
+    Closer() noexcept : owned(true) {}
+    bool owned;
+    void operator()(std::FILE* fp) const {
+      if (owned) std::fclose(fp);
+    }
   };
   std::unique_ptr<char[]> buffer_;  // before fp_: it outlives the stream
   std::unique_ptr<std::FILE, Closer> fp_;

@@ -22,6 +22,7 @@ bool File::Close() {
   if (!fp_) return true;
   // A write that failed earlier leaves the error flag set; the close flushes the rest.
   bool ok = std::ferror(fp_.get()) == 0;
+  if (!fp_.get_deleter().owned) return std::fflush(fp_.release()) == 0 && ok;
   if (std::fclose(fp_.release()) != 0) ok = false;
   return ok;
 }
