@@ -1,6 +1,8 @@
 // Files that close themselves, and reading and writing through stdio.
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -50,12 +52,41 @@ void SkipByteOrderMark(std::FILE* fp) {
   }
 }
 
+// A whole line straight out of stdio's read buffer, when the buffer holds it
+// and it needs no care: no carriage return, it fits, and it does not begin with
+// the first byte of a byte-order mark. Returns its length, or 0 when the line
+// is left to be read byte by byte. (glibc's getc_unlocked reads the same
+// buffer; this only takes a line of it at once.)
+int ReadBufferedLine(std::FILE* fp, char* buf, int size) {
+#if defined(__GLIBC__)
+  const char* from = fp->_IO_read_ptr;
+  const char* end = fp->_IO_read_end;
+  if (from == nullptr || from >= end) return 0;
+  const size_t room = static_cast<size_t>(size - 1);
+  const size_t avail = std::min(static_cast<size_t>(end - from), room);
+  const void* lf = std::memchr(from, '\n', avail);
+  if (lf == nullptr) return 0;
+  const size_t n = static_cast<size_t>(static_cast<const char*>(lf) - from) + 1;
+  if (static_cast<unsigned char>(from[0]) == 0xEF || std::memchr(from, '\r', n) != nullptr) return 0;
+  std::memcpy(buf, from, n);
+  buf[n] = '\0';
+  fp->_IO_read_ptr += n;
+  return static_cast<int>(n);
+#else
+  (void)fp;
+  (void)buf;
+  (void)size;
+  return 0;
+#endif
+}
+
 }  // namespace
 
 int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
   if (size <= 0) return -1;
   buf[0] = '\0';
   if (fp == nullptr || size == 1) return -1;
+  if (const int whole = ReadBufferedLine(fp, buf, size); whole > 0) return whole;
   int n = 0;
   // A file is read by one thread only, so stdio's per-call locking is skipped.
   int c = getc_unlocked(fp);

@@ -131,6 +131,23 @@ char* Put(char* p, const char* text, size_t n) {
 }
 char* PutInt(char* p, int value) { return std::to_chars(p, p + 12, value).ptr; }
 
+// The length of a short name (at most 9 characters, in a field of 10): the
+// first zero byte of the first eight, all eight looked at at once, else 8 or 9.
+size_t ShortNameLength(const char* name) {
+  static_assert(kShortNameWidth == 9, "eight characters at once, then the ninth");
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t w;
+  std::memcpy(&w, name, sizeof w);
+  // The lowest byte flagged is the first zero byte (a flag can be wrong only
+  // above a zero byte).
+  const uint64_t zero = (w - 0x0101010101010101ULL) & ~w & 0x8080808080808080ULL;
+  if (zero != 0) return static_cast<size_t>(__builtin_ctzll(zero) / 8);
+  return name[8] != '\0' ? 9 : 8;
+#else
+  return strnlen(name, kShortNameWidth);
+#endif
+}
+
 // One list of the analysis: "<sample>,Analysis,<rank>,<unit>,<list>,<count>"
 // and the species as ",a;b;c", each short name to its 9 characters. Every
 // sample writes fifteen of these lines, so they are made in place.
@@ -156,8 +173,10 @@ void AppendList(std::string& out, const char* sampleName, int rank, const char* 
   for (const MatchedSpecies& m : species) {
     *p++ = separator;
     separator = ';';
+    // The whole field is copied (the room holds it) and the name's length kept.
     const char* name = ShortNameAt(ref, m.nSpeciesIndex);
-    for (int i = 0; i < kShortNameWidth && name[i] != '\0'; ++i) *p++ = name[i];
+    std::memcpy(p, name, kShortNameWidth);
+    p += ShortNameLength(name);
   }
   *p++ = '\n';
   out.resize(static_cast<size_t>(p - out.data()));

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,44 @@ TEST(ReadFilePiece, LineEndsByteOrderMarksAndLongLines) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Pieces(c.content, 6, c.loneCr), c.pieces) << c.name;
+  }
+}
+
+// Lines are taken from stdio's buffer at once where they can be, and byte by
+// byte where the buffer is too small, a line end is a carriage return, or a
+// byte-order mark may begin. A stream without a buffer reads every line byte by
+// byte: the two must give the same pieces for any text, any piece size.
+TEST(ReadFilePiece, LinesFromTheBufferReadAsByteByByte) {
+  std::mt19937 rng(20261208);
+  const char alphabet[] = {'a', 'b', ' ', '\n', '\n', '\r', '\0', '\xEF', '\xBB', '\xBF'};
+  TempDir dir;
+  for (int round = 0; round < 300; ++round) {
+    std::string content;
+    const size_t length = rng() % 400;
+    for (size_t i = 0; i < length; ++i) content += alphabet[rng() % sizeof alphabet];
+    if (round % 3 == 0) content = "\xEF\xBB\xBF" + content;
+    dir.Write("f.txt", content);
+    const int size = 2 + static_cast<int>(rng() % 40);
+    const LoneCr loneCr = round % 2 == 0 ? LoneCr::kEndsLine : LoneCr::kText;
+    std::string read[2];
+    for (int unbuffered = 0; unbuffered < 2; ++unbuffered) {
+      std::FILE* fp = std::fopen(dir.File("f.txt").c_str(), "r");
+      ASSERT_NE(fp, nullptr);
+      // A small buffer ends mid-line often; none at all reads byte by byte.
+      char small[16];
+      if (unbuffered == 1) {
+        std::setvbuf(fp, nullptr, _IONBF, 0);
+      } else if (round % 4 == 1) {
+        std::setvbuf(fp, small, _IOFBF, sizeof small);
+      }
+      std::vector<char> buf(static_cast<size_t>(size));
+      for (int n; (n = ReadFilePiece(fp, buf.data(), size, loneCr)) >= 0;) {
+        ASSERT_LT(n, size);
+        read[unbuffered] += std::string(buf.data(), static_cast<size_t>(n)) + "|";
+      }
+      std::fclose(fp);
+    }
+    EXPECT_EQ(read[0], read[1]) << "round " << round << ", piece size " << size;
   }
 }
 

@@ -158,6 +158,26 @@ TEST_F(ReportTest, ListsLongerThanAFixedCapacityAreWrittenInFull) {
   EXPECT_EQ(count(sampleOnly, ','), 6);
 }
 
+TEST_F(ReportTest, AnalysisListsShortNamesOfEveryLengthAndNothingPastTheirEnd) {
+  // Row 7 is the sample's first species; its field is filled before the name
+  // is written, so that whatever lies past a short name's end shows if copied.
+  const std::string full = "abcdefghi";
+  for (size_t length = 0; length <= full.size(); ++length) {
+    char* field = st->ref.arrSpecies[7].szShortName;
+    std::memset(field, 'Z', sizeof st->ref.arrSpecies[7].szShortName - 1);
+    std::memcpy(field, full.data(), length);
+    field[length] = '\0';
+    field[kShortNameWidth] = '\0';
+    ScriptedConsole sc("");
+    const std::string before = Results();
+    Report(sc);
+    const std::string text = Results().substr(before.size());
+    const std::string line = "Moor 1,Analysis,3,U2,Sample_only,3," + full.substr(0, length) +
+                             ";Newx herb;Desc flex\n";
+    EXPECT_NE(text.find(line), std::string::npos) << "a name of " << length << " characters";
+  }
+}
+
 TEST_F(ReportTest, AFailedWriteIsReported) {
   st->settings.fpResults.Close();
   st->settings.fpResults = File(std::fopen(dir.File("TABLOUT.TXT").c_str(), "r"));
