@@ -474,7 +474,7 @@ int FindSortedRowByCode(const RefData& ref, int code) {
   return static_cast<int>(at - ref.arrSortedSpecies.data());
 }
 
-int DictionaryRowOfCode(const RefData& ref, int code) {
+int DictionaryRowOfCodeSearched(const RefData& ref, int code) {
   // The code index built at load time holds exactly what the halving search
   // gives, so codes within its range are looked up directly.
   if (InCodeIndex(ref, code)) return ref.arrSpeciesIndexByCode[code];

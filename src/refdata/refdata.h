@@ -144,8 +144,16 @@ void SortSpecies(SortedSpeciesEntry* arr, int n);
 int FindSortedRowByCode(const RefData& ref, int code);
 
 // The arrSpecies row of the first dictionary entry with the code (what the
-// halving search gives), or 0 when the dictionary has none.
-int DictionaryRowOfCode(const RefData& ref, int code);
+// halving search gives), or 0 when the dictionary has none. Codes within the
+// code index (every code the loaded tables hold) are looked up in place: the
+// matching analysis and scoring ask for hundreds per sample.
+int DictionaryRowOfCodeSearched(const RefData& ref, int code);
+inline int DictionaryRowOfCode(const RefData& ref, int code) {
+  if (code >= 1 && code <= LastRow(ref.arrSpeciesIndexByCode)) {
+    return ref.arrSpeciesIndexByCode[static_cast<size_t>(code)];
+  }
+  return DictionaryRowOfCodeSearched(ref, code);
+}
 
 // ---- lookup by short name ---------------------------------------------------------
 // Short names and keys compare as unsigned bytes, never past a short name.

@@ -314,6 +314,8 @@ int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
   const char* sampleName = sample.szSampleName;
 
   const int fits = FitsToReport(rs);
+  std::string line;  // one Results line at a time, in room made once
+  if (csv) line.reserve(512);
   for (int r = 1; r <= fits; ++r) {
     const int unit = UnitOfRank(ref, sc, r);
     const NVCFit& fit = sc.arrNVCFit[unit];
@@ -324,7 +326,7 @@ int16_t ReportFits(Console& con, const RefData& ref, const SampleState& sample,
     if (csv) {
       // "%s,Results,%d,%s,%s,%d,%d,%d,%d,%d,%s,%s,%s,%s,%s,%s", written out field by
       // field: every report writes five of these lines per sample.
-      std::string line = sampleName;
+      line.assign(sampleName);
       line += ",Results,";
       AppendInt(line, r);
       for (const char* text : {t.compactEunisCode, t.compactType}) {
@@ -377,9 +379,11 @@ void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const 
   std::FILE* fp = rs.fpResults.get();
   if (fp == nullptr) return;
   SampleCodes codes(sample);
-  MatchingLists lists;
-  std::string out;
-  out.reserve(1 << 13);
+  // The lists and the text keep their room from one sample to the next, one
+  // set per thread that reports.
+  thread_local MatchingLists lists;
+  thread_local std::string out;
+  out.clear();
   const int fits = FitsToReport(rs);
   // The units' lines lie far apart in the table and are seldom in the cache:
   // all of them are asked for at once, not one miss after another.
