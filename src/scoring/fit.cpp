@@ -322,8 +322,11 @@ VM_AVX2 inline void StoreGroup(ScoringState& sc, const GroupX4& x, FitX4& out) {
     _mm256_store_pd(&sc.arrUnitSums[g0 + k].dClassCover, _mm256_setzero_pd());
     _mm_store_si128(reinterpret_cast<__m128i*>(sc.arrUnitFreq[g0 + k].nFreq), _mm_setzero_si128());
   }
-  const int reached = _mm256_movemask_pd(x.reached);
-  for (int k = 0; k < 4; ++k) sc.arrFitLive[g0 + k] = static_cast<uint8_t>((reached >> k) & 1);
+  // The four lanes' bits spread to one byte each (bit k to bit 8k; the shifted
+  // copies do not overlap), stored at once (x86 is little-endian).
+  const uint32_t reached = static_cast<uint32_t>(_mm256_movemask_pd(x.reached));
+  const uint32_t live = (reached * 0x00204081u) & 0x01010101u;
+  std::memcpy(&sc.arrFitLive[static_cast<size_t>(g0)], &live, sizeof live);
 }
 
 // The groups of four units to work on, listed in sc.arrFitGroups: from the
