@@ -455,6 +455,17 @@ void AppendRows(std::vector<T>& a, const std::vector<T>& b) {
   a.insert(a.end(), b.begin() + 1, b.end());
 }
 
+// Room made at once for a text's lines (about as many bytes as the text): the
+// tables would otherwise grow by doubling, copying what they hold each time.
+void ReserveLines(BlockText& out, size_t lines, size_t bytes) {
+  out.text.reserve(out.text.size() + bytes + lines + 1);
+  out.sourceFile.reserve(out.sourceFile.size() + lines + 1);
+  out.sourceLine.reserve(out.sourceLine.size() + lines + 1);
+  out.resolvedRow.reserve(out.resolvedRow.size() + lines + 1);
+  out.writtenName.reserve(lines + 1, bytes / 2);
+  out.sourceText.reserve(lines + 1, 0);
+}
+
 }  // namespace
 
 void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
@@ -467,12 +478,17 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
                            ? SplitPoint(text)
                            : std::string_view::npos;
   if (split == std::string_view::npos) {
+    ReserveLines(out, static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), text.size());
     AppendBlockLines(text, rules, file, 0, out, problems);
   } else {
     const std::string_view first = text.substr(0, split);
     const std::string_view second = text.substr(split);
     const long firstLines = static_cast<long>(std::count(first.begin(), first.end(), '\n'));
+    const size_t secondLines = static_cast<size_t>(std::count(second.begin(), second.end(), '\n'));
+    // The first half's tables have room for the second's, which join them.
+    ReserveLines(out, static_cast<size_t>(firstLines) + secondLines, text.size());
     BlockText rest;
+    ReserveLines(rest, secondLines, second.size());
     std::vector<InputProblem> restProblems;
     // The second half's resolver is copied here, before the first half starts
     // resolving (and so changing) the one it was copied from.
