@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -553,9 +554,14 @@ void Progress(Console& con, bool show, long done, Clock::time_point start) {
 
 // The reference tables of a batch command: --tables, or the bundled ones. False
 // (after saying why) when they cannot be loaded.
+// The folder of the reference tables: the one given, or the bundled one.
+std::string TablesFolder(const std::string& tables) {
+  return tables.empty() ? BundledTablesFolder() : tables;
+}
+
 bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, std::string& folder,
                      RefData& ref) {
-  folder = tables.empty() ? BundledTablesFolder() : tables;
+  folder = TablesFolder(tables);
   const std::vector<std::string> missing = MissingReferenceFiles(folder);
   if (!missing.empty()) {
     std::string names;
@@ -694,11 +700,15 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   auto ref = std::make_unique<RefData>();
   auto scoring = std::make_unique<ScoringState>();
   auto sample = std::make_unique<SampleState>();
-  std::string folder;
-  if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
+  // The unit names and habitats (units.csv, habitats.csv) are read on a thread
+  // of their own while the reference tables load and the name resolver is built.
   UnitInfo info;
   std::string infoError;
-  if (!LoadUnitInfo(folder, info, infoError)) Diagnose(con.err, folder, infoError);
+  std::future<bool> infoRead = std::async(std::launch::async, [&info, &infoError, &opt] {
+    return LoadUnitInfo(TablesFolder(opt.tables), info, infoError);
+  });
+  std::string folder;
+  if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
   BuildQuantTables(*scoring);
   BuildNVCTotals(*ref, *scoring);
 
@@ -709,6 +719,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   // Names are resolved as surveys write them; the classic formats keep the typed
   // run's reading of block lines.
   const NameResolver resolver(*ref, folder);
+  if (!infoRead.get()) Diagnose(con.err, folder, infoError);
   BlockRules rules;
   rules.presence = opt.scale == ScaleKind::kPresence;
   rules.resolver = &resolver;

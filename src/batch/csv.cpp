@@ -43,9 +43,15 @@ bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
   long line = 1;
   size_t i = 0;
   bool haveHeader = false;
+  // The end of an unquoted run of a field: the delimiter or a line end.
+  const auto runEnd = [&text, delim](size_t from) {
+    while (from < text.size() && text[from] != delim && text[from] != '\n' && text[from] != '\r') ++from;
+    return from;
+  };
   while (i < text.size()) {
     CsvRow row;
     row.line = line;
+    row.fields.reserve(table.header.size());
     std::string field;
     bool rowEnded = false;
     bool any = false;  // the row holds something besides its line end
@@ -74,16 +80,16 @@ bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
           field += c;
         }
         // Anything between the closing quote and the delimiter is kept as written.
-        while (i < text.size() && text[i] != delim && text[i] != '\n' && text[i] != '\r') {
-          field += text[i++];
-        }
+        const size_t end = runEnd(i);
+        field.append(text, i, end - i);
+        i = end;
       } else {
-        while (i < text.size() && text[i] != delim && text[i] != '\n' && text[i] != '\r') {
-          field += text[i++];
-        }
+        const size_t end = runEnd(i);
+        field.assign(text, i, end - i);
+        i = end;
       }
       if (!field.empty()) any = true;
-      row.fields.push_back(field);
+      row.fields.push_back(std::move(field));
       if (i < text.size() && text[i] == delim) {
         any = true;
         ++i;
