@@ -6,6 +6,7 @@
 #include <cctype>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "batch/batch.h"
 
@@ -73,6 +74,26 @@ std::string KeyOf(const std::string& first, const std::string& second) {
   return key;
 }
 
+// The words a name's reading gives a meaning of their own, each in one list.
+enum class WordKind { kPlain, kLayerMark, kQualifier, kRank, kGenusOnly, kAuthorLink };
+WordKind KindOf(const std::string& lowerWord) {
+  static const std::unordered_map<std::string, WordKind> kKinds = [] {
+    std::unordered_map<std::string, WordKind> kinds;
+    const auto add = [&kinds](WordKind kind, std::initializer_list<const char*> words) {
+      for (const char* w : words) kinds.emplace(w, kind);
+    };
+    add(WordKind::kLayerMark, {"(c)", "(s)", "(g)", "(f)", "(h)"});
+    add(WordKind::kQualifier, {"agg.", "agg", "s.l.", "s.l", "sl", "s.str.", "s.str", "s.s.", "cf.",
+                               "cf", "aff.", "aff", "sensu", "lato", "stricto", "sens.", "lat.", "str."});
+    add(WordKind::kRank, {"subsp.", "subsp", "ssp.", "ssp", "var.", "var", "f.", "forma", "cv."});
+    add(WordKind::kGenusOnly, {"sp.", "sp", "spp.", "spp"});
+    add(WordKind::kAuthorLink, {"ex", "&", "et", "in"});
+    return kinds;
+  }();
+  const auto it = kKinds.find(lowerWord);
+  return it == kKinds.end() ? WordKind::kPlain : it->second;
+}
+
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -92,8 +113,14 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 
 std::string FoldToAscii(std::string_view text) {
   std::string out;
+  out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {  // ASCII stands for itself
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
     unsigned cp = c;
     size_t len = 1;
     // A well-formed UTF-8 sequence is one character; any other byte is Latin-1.
@@ -120,18 +147,15 @@ NormalisedName NormaliseName(std::string_view written) {
     const std::string& w = raw[i];
     const std::string lw = Lower(w);
     const std::string bare = Letters(w);
+    const WordKind kind = KindOf(lw);
     // Layer marks and qualifiers.
-    if (IsOneOf(lw, {"(c)", "(s)", "(g)", "(f)", "(h)"})) continue;
-    if (IsOneOf(lw, {"agg.", "agg", "s.l.", "s.l", "sl", "s.str.", "s.str", "s.s.", "cf.", "cf",
-                   "aff.", "aff", "sensu", "lato", "stricto", "sens.", "lat.", "str."})) {
-      continue;
-    }
+    if (kind == WordKind::kLayerMark || kind == WordKind::kQualifier) continue;
     // Infraspecific ranks drop the name after them too.
-    if (IsOneOf(lw, {"subsp.", "subsp", "ssp.", "ssp", "var.", "var", "f.", "forma", "cv."})) {
+    if (kind == WordKind::kRank) {
       ++i;
       continue;
     }
-    if (IsOneOf(lw, {"sp.", "sp", "spp.", "spp"})) {
+    if (kind == WordKind::kGenusOnly) {
       if (words.size() == 1) words.push_back("sp");
       authority = true;
       continue;
@@ -142,7 +166,7 @@ NormalisedName NormaliseName(std::string_view written) {
       continue;
     }
     if (bare.empty()) continue;  // quotes, stray punctuation
-    if (IsOneOf(lw, {"ex", "&", "et", "in"}) && words.size() >= 2) {
+    if (kind == WordKind::kAuthorLink && words.size() >= 2) {
       authority = true;
       continue;
     }
