@@ -4,6 +4,7 @@
 // of the typed run. Unknown names get suggestions, never silent corrections.
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <unordered_map>
@@ -94,17 +95,22 @@ WordKind KindOf(const std::string& lowerWord) {
   return it == kKinds.end() ? WordKind::kPlain : it->second;
 }
 
-size_t EditDistance(const std::string& a, const std::string& b) {
+// The edit distance of a and b; or, once every entry of a row of the table
+// exceeds `within` (the rows' least entries never fall), some value above it.
+size_t EditDistance(const std::string& a, const std::string& b, size_t within = SIZE_MAX) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
     size_t diagonal = row[0];
     row[0] = i;
+    size_t least = row[0];
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t up = row[j];
       row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
       diagonal = up;
+      least = std::min(least, row[j]);
     }
+    if (least > within) return least;
   }
   return row[b.size()];
 }
@@ -328,7 +334,7 @@ std::vector<std::string> NameResolver::Suggest(std::string_view written, size_t 
     // The lengths alone put most names out of reach.
     const size_t gap = name.size() > n.text.size() ? name.size() - n.text.size() : n.text.size() - name.size();
     if (gap > limit) continue;
-    const size_t d = EditDistance(n.text, name);
+    const size_t d = EditDistance(n.text, name, limit);
     if (d <= limit) scored.push_back({d, row});
   }
   // Names of the same genus, after the close ones.
