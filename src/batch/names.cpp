@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <unordered_map>
 
 #include "batch/batch.h"
@@ -217,16 +215,25 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
     }
     genusRows_[n.words.empty() ? std::string() : n.words[0]].push_back(row);
   }
-  // The current name of a code is the one the association table uses.
-  std::ifstream in(PathIn(folder, kAssociationFile));
-  for (std::string line; std::getline(in, line);) {
+  // The current name of a code is the one the association table uses. The file
+  // is read whole and taken line by line; most lines name a code already seen.
+  std::string text;
+  if (!ReadFileText(PathIn(folder, kAssociationFile), text)) text.clear();
+  std::vector<bool> seen(size_t{1} << 16);  // codes of 0..65535 already named
+  std::string line;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    line.assign(text, at, end - at);
+    at = end + 1;
     // unit <tab> code <tab> quant <tab> name [<tab> ...]
     const size_t t1 = line.find('\t');
     const size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
     const size_t t3 = t2 == std::string::npos ? t2 : line.find('\t', t2 + 1);
     if (t3 == std::string::npos) continue;
     const int code = std::atoi(line.c_str() + t1 + 1);
-    if (currentNames_.count(code) != 0) continue;
+    const bool inSeen = code >= 0 && static_cast<size_t>(code) < seen.size();
+    if (inSeen ? seen[static_cast<size_t>(code)] : currentNames_.count(code) != 0) continue;
+    if (inSeen) seen[static_cast<size_t>(code)] = true;
     std::string name = line.substr(t3 + 1, line.find('\t', t3 + 1) - t3 - 1);
     if (!name.empty() && name.back() == '\r') name.pop_back();
     currentNames_.emplace(code, name);
