@@ -552,13 +552,13 @@ void Progress(Console& con, bool show, long done, Clock::time_point start) {
   con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", done, done / seconds) << std::flush;
 }
 
-// The reference tables of a batch command: --tables, or the bundled ones. False
-// (after saying why) when they cannot be loaded.
 // The folder of the reference tables: the one given, or the bundled one.
 std::string TablesFolder(const std::string& tables) {
   return tables.empty() ? BundledTablesFolder() : tables;
 }
 
+// The reference tables of a batch command: --tables, or the bundled ones. False
+// (after saying why) when they cannot be loaded.
 bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, std::string& folder,
                      RefData& ref) {
   folder = TablesFolder(tables);
