@@ -348,15 +348,6 @@ bool Blank(std::string_view line) {
 // file or after a blank line.
 void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, long firstLine,
                       BlockText& out, std::vector<InputProblem>& problems) {
-  // Room for every line at once: the tables of a large input are not copied as
-  // they grow.
-  const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 2;
-  out.text.reserve(out.text.size() + text.size() + lines);
-  for (auto* v : {&out.sourceFile, &out.resolvedRow}) v->reserve(v->size() + lines);
-  out.sourceLine.reserve(out.sourceLine.size() + lines);
-  out.writtenName.reserve(lines, text.size());
-  out.sourceText.reserve(lines, 0);
-
   long lineNo = firstLine;
   bool inSample = false;
   int maxFreq = 0;
@@ -455,15 +446,16 @@ void AppendRows(std::vector<T>& a, const std::vector<T>& b) {
   a.insert(a.end(), b.begin() + 1, b.end());
 }
 
-// Room made at once for a text's lines (about as many bytes as the text): the
-// tables would otherwise grow by doubling, copying what they hold each time.
+// Room made at once for the lines of a text of `bytes` bytes (the closing blank
+// line included): the tables of a large input would otherwise grow by
+// doubling, copying what they hold each time.
 void ReserveLines(BlockText& out, size_t lines, size_t bytes) {
-  out.text.reserve(out.text.size() + bytes + lines + 1);
-  out.sourceFile.reserve(out.sourceFile.size() + lines + 1);
-  out.sourceLine.reserve(out.sourceLine.size() + lines + 1);
-  out.resolvedRow.reserve(out.resolvedRow.size() + lines + 1);
-  out.writtenName.reserve(lines + 1, bytes / 2);
-  out.sourceText.reserve(lines + 1, 0);
+  lines += 2;  // a last line without its line end, and the closing blank line
+  out.text.reserve(out.text.size() + bytes + lines);
+  for (auto* v : {&out.sourceFile, &out.resolvedRow}) v->reserve(v->size() + lines);
+  out.sourceLine.reserve(out.sourceLine.size() + lines);
+  out.writtenName.reserve(lines, bytes);
+  out.sourceText.reserve(lines, 0);
 }
 
 }  // namespace
@@ -484,11 +476,14 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     const std::string_view first = text.substr(0, split);
     const std::string_view second = text.substr(split);
     const long firstLines = static_cast<long>(std::count(first.begin(), first.end(), '\n'));
-    const size_t secondLines = static_cast<size_t>(std::count(second.begin(), second.end(), '\n'));
-    // The first half's tables have room for the second's, which join them.
-    ReserveLines(out, static_cast<size_t>(firstLines) + secondLines, text.size());
+    // The first half's tables have room for the second's, which join them: the
+    // halves are about the same size, so the lines of the second are reckoned
+    // from those of the first (generously; the second half counts its own).
+    const size_t reckoned = static_cast<size_t>(static_cast<double>(firstLines) * 1.25 *
+                                                static_cast<double>(second.size()) /
+                                                static_cast<double>(first.size()));
+    ReserveLines(out, static_cast<size_t>(firstLines) + reckoned, text.size());
     BlockText rest;
-    ReserveLines(rest, secondLines, second.size());
     std::vector<InputProblem> restProblems;
     // The second half's resolver is copied here, before the first half starts
     // resolving (and so changing) the one it was copied from.
@@ -496,7 +491,10 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
     BlockRules restRules = rules;
     restRules.resolver = nullptr;
     if (rules.resolver != nullptr && rules.rewriteBlockNames) restRules.resolver = &own.emplace(*rules.resolver);
-    std::thread other([&] { AppendBlockLines(second, restRules, file, firstLines, rest, restProblems); });
+    std::thread other([&] {
+      ReserveLines(rest, static_cast<size_t>(std::count(second.begin(), second.end(), '\n')), second.size());
+      AppendBlockLines(second, restRules, file, firstLines, rest, restProblems);
+    });
     AppendBlockLines(first, rules, file, 0, out, problems);
     other.join();
     out.text += rest.text;
