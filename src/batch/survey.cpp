@@ -382,8 +382,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
           ++a;
           continue;
         }
-        size_t e = bare.find(' ', a);
-        if (e == std::string_view::npos) e = bare.size();
+        size_t e = a + 1;  // words are short: looked through here, not with a call
+        while (e < bare.size() && bare[e] != ' ') ++e;
         tokens.emplace_back(bare.data() + a, e - a);
         a = e;
       }
@@ -393,16 +393,28 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
       while (firstNumber < tokens.size() && !Numeric(tokens[firstNumber])) ++firstNumber;
       bool keep = true;
       const unsigned char first = coverAt < tokens.size() ? tokens[coverAt][0] : ' ';
-      if (rules.checkCovers && (std::isalpha(first) != 0 || first == '(')) {
+      const bool letter = static_cast<unsigned char>((first | 0x20) - 'a') < 26;  // isalpha in the C locale
+      if (rules.checkCovers && (letter || first == '(')) {
         problems.push_back({lineNo,
                             "the word read as the cover, \"" + std::string(tokens[coverAt]) +
                                 "\", is not a number (an authority?)",
                             rules.strict});
         keep = !rules.strict;
       }
-      for (size_t k = 0; k < firstNumber; ++k) {
-        if (k > 0) written += ' ';
-        written += tokens[k];
+      // The name's words, one blank between them: as the line holds them, where
+      // it has one blank between them (nearly always).
+      const std::string_view span(tokens[0].data(),
+                                  static_cast<size_t>(tokens[firstNumber - 1].data() + tokens[firstNumber - 1].size() -
+                                                      tokens[0].data()));
+      size_t letters = 0;
+      for (size_t k = 0; k < firstNumber; ++k) letters += tokens[k].size();
+      if (span.size() == letters + firstNumber - 1) {
+        written.assign(span);
+      } else {
+        for (size_t k = 0; k < firstNumber; ++k) {
+          if (k > 0) written += ' ';
+          written += tokens[k];
+        }
       }
       if (!keep) continue;  // left out; the sample goes on without it
       const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
@@ -424,7 +436,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
       }
     }
     const std::string_view kept = rewrite ? std::string_view(rewritten) : line;
-    AddLine(out, kept, file, lineNo, written, kept == bare ? std::string_view() : bare, row);
+    const bool same = (kept.data() == bare.data() && kept.size() == bare.size()) || kept == bare;
+    AddLine(out, kept, file, lineNo, written, same ? std::string_view() : bare, row);
   }
 }
 

@@ -239,6 +239,25 @@ TEST_F(BundledNames, AMatchHoldsWhileOtherNamesAreResolved) {
   EXPECT_EQ(other.Resolve("Deschampsia flexuosa").row, copy.row);
 }
 
+// The written name of a block line is its words before the first number, one
+// blank between them however many the line has; a line kept as written has no
+// source text of its own, one ending in CR LF keeps its line as the source.
+TEST(BlockLines, NameWordsAreJoinedByOneBlank) {
+  const std::string file =
+      "Plot\nCalluna vulgaris 5\n  Calluna   vulgaris\t 5\nErica  tetralix L. 3\nPoa 2 x\nPoa annua 4\r\n\n";
+  BlockText blocks;
+  std::vector<InputProblem> problems;
+  AppendBlockFile(file, BlockRules{}, 1, blocks, problems);
+  ASSERT_EQ(blocks.writtenName.size(), 9u);  // row 0 unused, the closing blank line last
+  EXPECT_EQ(blocks.writtenName[2], "Calluna vulgaris");
+  EXPECT_EQ(blocks.writtenName[3], "Calluna vulgaris\t");
+  EXPECT_EQ(blocks.writtenName[4], "Erica tetralix L.");
+  EXPECT_EQ(blocks.writtenName[5], "Poa");
+  EXPECT_EQ(blocks.writtenName[6], "Poa annua");
+  EXPECT_EQ(blocks.sourceText[2], "");
+  EXPECT_EQ(blocks.sourceText[6], "Poa annua 4");
+}
+
 // A block file of more than a megabyte is read in two halves at once: line
 // numbers, what is said about lines, the text and the rewritten names come out
 // as they do for a small file.
