@@ -189,9 +189,8 @@ VM_AVX2 inline void StoreFit(NVCFit& fit, __m256d gofs, __m256d means, __m128i s
 }
 
 template <bool kWholeJ>
-VM_AVX2 inline __m256d ShareOf(__m128i sampled, __m256d j) {
-  const __m256d s = Lanes16ToDouble(sampled);
-  return kWholeJ ? s : _mm256_div_pd(s, j);
+VM_AVX2 inline __m256d ShareOf(__m256d sampled, __m256d j) {
+  return kWholeJ ? sampled : _mm256_div_pd(sampled, j);
 }
 
 VM_AVX2 inline void ProfileClassX4(__m256d s, __m256d r, __m256d f, __m256d& sum, __m256d& carry,
@@ -212,8 +211,8 @@ struct SampleX4 {
 struct GroupX4 {
   int g0;
   __m256d classCover, value, cover;
-  __m128i q[4];        // the units' frequency records as they lie
-  __m128i sampled[6];  // 1..5: the four units' frequencies of the class, low 16-bit lanes
+  __m128i q[4];        // the units' frequency records as the fits hold them
+  __m256d sampled[6];  // 1..5: the four units' frequencies of the class
   __m256d reached;     // all ones where some entry with a frequency reached the unit
   __m256d sumFreqSq, meanFreq, meanFreqCover, coverExpectation, unitValueSum;
   __m256d expect[6];  // 1..5
@@ -223,16 +222,9 @@ struct FitX4 {
   __m256d g1, g2, g3, g4, mean, czekanowski, consensus;
 };
 
-VM_AVX2 inline void LoadGroup(const ScoringState& sc, int g0, GroupX4& x) {
-  x.g0 = g0;
-  const UnitSums* sums = &sc.arrUnitSums[g0];
-  __m256d unused = _mm256_load_pd(&sums[3].dClassCover);
-  x.classCover = _mm256_load_pd(&sums[0].dClassCover);
-  x.value = _mm256_load_pd(&sums[1].dClassCover);
-  x.cover = _mm256_load_pd(&sums[2].dClassCover);
-  Transpose4(x.classCover, x.value, x.cover, unused);
-
-  const UnitFreq* freq = &sc.arrUnitFreq[g0];
+// The frequencies of the four units from their frequency records.
+VM_AVX2 inline void LoadFrequencies(const ScoringState& sc, GroupX4& x) {
+  const UnitFreq* freq = &sc.arrUnitFreq[x.g0];
   for (int k = 0; k < 4; ++k) x.q[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(freq[k].nFreq));
   const __m128i lo01 = _mm_unpacklo_epi16(x.q[0], x.q[1]);
   const __m128i hi01 = _mm_unpackhi_epi16(x.q[0], x.q[1]);
@@ -241,16 +233,63 @@ VM_AVX2 inline void LoadGroup(const ScoringState& sc, int g0, GroupX4& x) {
   const __m128i c01 = _mm_unpacklo_epi32(lo01, lo23);
   const __m128i c23 = _mm_unpackhi_epi32(lo01, lo23);
   const __m128i c45 = _mm_unpacklo_epi32(hi01, hi23);
-  x.sampled[1] = _mm_unpackhi_epi64(c01, c01);
-  x.sampled[2] = c23;
-  x.sampled[3] = _mm_unpackhi_epi64(c23, c23);
-  x.sampled[4] = c45;
-  x.sampled[5] = _mm_unpackhi_epi64(c45, c45);
-  const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(x.sampled[1], x.sampled[2]),
-                                                _mm_or_si128(x.sampled[3], x.sampled[4])),
-                                   x.sampled[5]);
+  const __m128i sampled[6] = {c01, _mm_unpackhi_epi64(c01, c01), c23, _mm_unpackhi_epi64(c23, c23), c45,
+                              _mm_unpackhi_epi64(c45, c45)};
+  for (int c = 1; c <= kConstancyClasses; ++c) x.sampled[c] = Lanes16ToDouble(sampled[c]);
+  const __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(sampled[1], sampled[2]),
+                                                _mm_or_si128(sampled[3], sampled[4])),
+                                   sampled[5]);
   x.reached = _mm256_castsi256_pd(
       _mm256_cvtepi16_epi64(_mm_xor_si128(_mm_cmpeq_epi16(any, _mm_setzero_si128()), _mm_set1_epi16(-1))));
+}
+
+// One class's count from the packed counts, as the 64-bit lanes hold it.
+template <int kClass>
+VM_AVX2 inline __m256i ClassCount(__m256i bits) {
+  return _mm256_and_si256(_mm256_srli_epi64(bits, kCountBits * (kClass - 1)),
+                          _mm256_set1_epi64x((1 << kCountBits) - 1));
+}
+
+// The frequencies of the four units from their packed class counts (cover
+// data: every entry weighs 1), and the frequency records the fits are to hold.
+VM_AVX2 inline void UnpackCounts(__m256d packed, GroupX4& x) {
+  // Below 2^52, a whole number plus 2^52 holds the number in its low bits, and
+  // those bits with 2^52's exponent are 2^52 plus the number again.
+  const __m256d magic = _mm256_set1_pd(4503599627370496.0);
+  const __m256i magicBits = _mm256_castpd_si256(magic);
+  const __m256i bits = _mm256_castpd_si256(_mm256_add_pd(packed, magic));
+  const __m256i n[6] = {_mm256_setzero_si256(), ClassCount<1>(bits), ClassCount<2>(bits),
+                        ClassCount<3>(bits),     ClassCount<4>(bits), ClassCount<5>(bits)};
+  for (int c = 1; c <= kConstancyClasses; ++c) {
+    x.sampled[c] = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(n[c], magicBits)), magic);
+  }
+  x.reached = _mm256_cmp_pd(packed, _mm256_setzero_pd(), _CMP_NEQ_OQ);
+  // Each unit's record, 16 bits a class from slot 1: slots 0..3, then 4..7.
+  const __m256i lo = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi64(n[1], 16), _mm256_slli_epi64(n[2], 32)),
+                                     _mm256_slli_epi64(n[3], 48));
+  const __m256i hi = _mm256_or_si256(n[4], _mm256_slli_epi64(n[5], 16));
+  const __m256i even = _mm256_unpacklo_epi64(lo, hi);  // units 0 and 2
+  const __m256i odd = _mm256_unpackhi_epi64(lo, hi);   // units 1 and 3
+  x.q[0] = _mm256_castsi256_si128(even);
+  x.q[1] = _mm256_castsi256_si128(odd);
+  x.q[2] = _mm256_extracti128_si256(even, 1);
+  x.q[3] = _mm256_extracti128_si256(odd, 1);
+}
+
+template <bool kPacked>
+VM_AVX2 inline void LoadGroup(const ScoringState& sc, int g0, GroupX4& x) {
+  x.g0 = g0;
+  const UnitSums* sums = &sc.arrUnitSums[g0];
+  __m256d counts = _mm256_load_pd(&sums[3].dClassCover);
+  x.classCover = _mm256_load_pd(&sums[0].dClassCover);
+  x.value = _mm256_load_pd(&sums[1].dClassCover);
+  x.cover = _mm256_load_pd(&sums[2].dClassCover);
+  Transpose4(x.classCover, x.value, x.cover, counts);
+  if (kPacked) {
+    UnpackCounts(counts, x);
+  } else {
+    LoadFrequencies(sc, x);
+  }
 
   const NVCTotals* t = &sc.arrNVCTotals[g0];
   x.sumFreqSq = _mm256_loadu_pd(&t[0].dSumFreqSq);
@@ -307,7 +346,9 @@ VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
   out.consensus = _mm256_and_pd(_mm256_mul_pd(mean, czekanowski), x.reached);
 }
 
-// Writes the four fits, clears the units' sums and marks the units reached.
+// Writes the four fits, clears the units' sums (and frequency records, unless
+// the counts were packed in the sums) and marks the units reached.
+template <bool kPacked>
 VM_AVX2 inline void StoreGroup(ScoringState& sc, const GroupX4& x, FitX4& out) {
   const int g0 = x.g0;
   __m256d tail = _mm256_setzero_pd();
@@ -320,7 +361,7 @@ VM_AVX2 inline void StoreGroup(ScoringState& sc, const GroupX4& x, FitX4& out) {
   StoreFit(fits[3], out.g4, tail, x.q[3]);
   for (int k = 0; k < 4; ++k) {
     _mm256_store_pd(&sc.arrUnitSums[g0 + k].dClassCover, _mm256_setzero_pd());
-    _mm_store_si128(reinterpret_cast<__m128i*>(sc.arrUnitFreq[g0 + k].nFreq), _mm_setzero_si128());
+    if (!kPacked) _mm_store_si128(reinterpret_cast<__m128i*>(sc.arrUnitFreq[g0 + k].nFreq), _mm_setzero_si128());
   }
   // The four lanes' bits spread to one byte each (bit k to bit 8k; the shifted
   // copies do not overlap), stored at once (x86 is little-endian).
@@ -370,7 +411,7 @@ VM_AVX2 inline void ClearGroup(ScoringState& sc, int g0) {
   }
 }
 
-template <bool kWholeJ, bool kAdjusted>
+template <bool kWholeJ, bool kAdjusted, bool kPacked>
 VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
   SampleX4 s;
   s.j = _mm256_set1_pd(st.j);
@@ -391,22 +432,31 @@ VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
   GroupX4 a;
   FitX4 fa;
   for (int i = 0; i < n; ++i) {
-    LoadGroup(sc, list[i], a);
+    LoadGroup<kPacked>(sc, list[i], a);
     FitGroup<kWholeJ, kAdjusted>(a, s, fa);
-    StoreGroup(sc, a, fa);
+    StoreGroup<kPacked>(sc, a, fa);
   }
 }
 #endif
 
 // The fits of every unit the sample reached or an earlier sample left values in.
+// packed: the walk counted the classes in the sums (cover data, four at a time).
 template <bool kWholeJ, bool kAdjusted>
-void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits) {
+void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits, bool packed) {
 #if VM_VECTOR_FIT
   if (sc.bVectorFit) {
-    FitUnitsX4<kWholeJ, kAdjusted>(sc, st, nUnits);
+    if constexpr (kWholeJ) {
+      if (packed) {
+        FitUnitsX4<kWholeJ, kAdjusted, true>(sc, st, nUnits);
+        return;
+      }
+    }
+    FitUnitsX4<kWholeJ, kAdjusted, false>(sc, st, nUnits);
     return;
   }
 #endif
+  assert(!packed);
+  (void)packed;
   FitUnits<kWholeJ, kAdjusted>(sc, st, nUnits);
 }
 
@@ -465,6 +515,21 @@ void WalkLines(const LineWalk& walk, int first, int last, int nUnits) {
   }
 }
 
+#if VM_VECTOR_FIT
+// Cover data, four fields at a time: each line adds its cover term, class count
+// included, to its unit's sums; each field is added as the walk adds it.
+VM_AVX2 void WalkCoverLinesX4(const LineWalk& walk, int first, int last) {
+  const ScoredLine* lines = walk.lines;
+  UnitSums* sums = walk.sums;
+  const UnitSums* terms = walk.coverTerms;
+  for (int r = first; r <= last; ++r) {
+    const ScoredLine& line = lines[r];
+    double* u = &sums[line.nNVCIndex].dClassCover;
+    _mm256_store_pd(u, _mm256_add_pd(_mm256_load_pd(u), _mm256_load_pd(&terms[line.nWeightKey].dClassCover)));
+  }
+}
+#endif
+
 // Where the fits are made four units at a time, the records they read and
 // write side by side must lie as the loads and stores take them.
 static_assert(offsetof(NVCTotals, dCoverExpectation) == offsetof(NVCTotals, dSumFreqSq) + 24, "");
@@ -509,6 +574,8 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
 
   // Frequency data weigh each species by its frequency; cover data by 1.
   const bool frequencyData = sample.nMaxFreq > 0;
+  // Cover data fitted four at a time count their classes in the sums.
+  const bool packed = VM_VECTOR_FIT && sc.bVectorFit && sc.bPackedCounts && !frequencyData;
   const int nEntries = sample.nSampleEntries;
   assert(nEntries >= 0 && nEntries <= kSampleCapacity);
   const ScoredLine* lines = sc.arrScoredLines.data();
@@ -549,6 +616,10 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
     assert(range.nStartIndex >= 1 && range.nEndIndex < static_cast<int>(sc.arrScoredLines.size()));
     if (frequencyData) {
       WalkLines<true>(walk, range.nStartIndex, range.nEndIndex, nUnits);
+    } else if (packed) {
+#if VM_VECTOR_FIT
+      WalkCoverLinesX4(walk, range.nStartIndex, range.nEndIndex);
+#endif
     } else {
       WalkLines<false>(walk, range.nStartIndex, range.nEndIndex, nUnits);
     }
@@ -561,15 +632,15 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   st.species = species;
   if (frequencyData) {
     if (st.wt.adjusted) {
-      FitAll<false, true>(sc, st, nUnits);
+      FitAll<false, true>(sc, st, nUnits, packed);
     } else {
-      FitAll<false, false>(sc, st, nUnits);
+      FitAll<false, false>(sc, st, nUnits, packed);
     }
   } else {
     if (st.wt.adjusted) {
-      FitAll<true, true>(sc, st, nUnits);
+      FitAll<true, true>(sc, st, nUnits, packed);
     } else {
-      FitAll<true, false>(sc, st, nUnits);
+      FitAll<true, false>(sc, st, nUnits, packed);
     }
   }
 }

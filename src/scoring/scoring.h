@@ -84,8 +84,16 @@ struct alignas(32) UnitSums {
   double dClassCover;  // sum of cover power times class frequency (GoF_4's numerator)
   double dValue;       // sum of matched unit values (Czekanowski's numerator)
   double dCover;       // sum of capped covers (GoF_3's numerator)
-  double dUnused;
+  // Cover data walked four fields at a time (ScoringState::bPackedCounts): the
+  // unit's count of lines per constancy class, kCountBits bits each, class I
+  // lowest. Whole numbers below 2^50 add exactly. Zero otherwise.
+  double dClassCounts;
 };
+
+// Bits of one class's count in UnitSums::dClassCounts.
+constexpr int kCountBits = 10;
+// What a line of constancy class c adds to dClassCounts: 2^(kCountBits (c - 1)).
+inline double ClassCountUnit(int c) { return static_cast<double>(1LL << (kCountBits * (c - 1))); }
 
 // The sample frequencies a unit received per constancy class, as the fit keeps
 // them; slots 0, 6 and 7 stay zero so that the record copies whole.
@@ -131,6 +139,11 @@ struct ScoringState {
   // Scratch of the four-at-a-time fits: the first unit of each group to fit.
   std::vector<int32_t> arrFitGroups = std::vector<int32_t>(UnitRows(kNVCCapacity + 1) / 4);
   bool bFitsDirty;  // every fit may hold values: clear them all
+  // Set by BuildNVCTotals when no unit can count more than 2^kCountBits - 1
+  // lines of a class in one sample (a full sample times the most lines one
+  // species has in a unit): cover data fitted four at a time are then counted
+  // in UnitSums::dClassCounts instead of arrUnitFreq.
+  bool bPackedCounts = false;
   // Fit four units at a time with the processor's vector instructions; the
   // values are the same bits either way. Set where the processor has them.
   bool bVectorFit = VectorFitAvailable();

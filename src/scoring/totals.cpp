@@ -1,7 +1,9 @@
 // Weight tables derived from the quant codes, and the per-community expectation
 // totals that every goodness-of-fit value is measured against.
+#include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <vector>
 
 #include "scoring/scoring.h"
 
@@ -12,6 +14,31 @@ constexpr double kClassFreq[6] = {0.0, 0.12, 0.25, 0.5, 0.75, 0.95};
 
 // Cover weights below this are too small to mean anything and become kTiny.
 constexpr double kSmallestCoverWeight = 2.0;
+
+// The most lines one species has in any one unit: 1, unless a table lists a
+// species twice for a unit. A sample holds a code at most kSampleCapacity
+// times, so no unit counts more lines of a class than that many times this.
+int MostLinesInOneUnit(const RefData& ref) {
+  std::vector<int> rangeOfUnit(ref.arrNVCData.size() + 1, 0);
+  std::vector<int> lines(ref.arrNVCData.size() + 1, 0);
+  std::vector<char> seen(ref.arrTbSpeciesToNVCJoinTable.size(), 0);  // synonyms share a range
+  int most = 0;
+  const int rows = std::min(ref.nSpeciesCount, static_cast<int>(ref.arrSpeciesBySpeciesIndex.size()) - 1);
+  for (int idx = 1; idx <= rows; ++idx) {
+    const TableRange& range = ref.arrSpeciesBySpeciesIndex[idx];
+    if (range.nEndIndex == 0 || seen[static_cast<size_t>(range.nStartIndex)]) continue;
+    seen[static_cast<size_t>(range.nStartIndex)] = 1;
+    for (int r = range.nStartIndex; r <= range.nEndIndex; ++r) {
+      const size_t g = static_cast<size_t>(ref.arrTbSpeciesToNVCJoinTable[r].nNVCIndex);
+      if (rangeOfUnit[g] != range.nStartIndex) {
+        rangeOfUnit[g] = range.nStartIndex;
+        lines[g] = 0;
+      }
+      most = std::max(most, ++lines[g]);
+    }
+  }
+  return most;
+}
 
 }  // namespace
 
@@ -65,6 +92,7 @@ void BuildQuantTables(ScoringState& sc) {
         term.dClassCover = a * sc.dClassFreq[c];
         term.dValue = sc.dClassValue[c];
         term.dCover = CappedCoverTerm(1.0, cover, lw);  // cover data weigh each species by 1
+        term.dClassCounts = ClassCountUnit(c);
       }
     }
   }
@@ -143,6 +171,8 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   sc.arrUnitFreq.assign(rows, UnitFreq{});
   sc.arrFitLive.assign(rows, 0);
   sc.arrFitGroups.assign(rows / 4, 0);
+
+  sc.bPackedCounts = kSampleCapacity * MostLinesInOneUnit(ref) < (1 << kCountBits);
 
   // Every regrouped line with its weights resolved.
   sc.arrScoredLines.assign(ref.arrTbSpeciesToNVCJoinTable.size(), ScoredLine{});

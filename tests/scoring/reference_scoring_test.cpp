@@ -11,6 +11,7 @@
 
 #include "app/app.h"
 #include "support/testkit.h"
+#include "tables.h"
 
 namespace {
 
@@ -147,6 +148,50 @@ TEST_P(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
     ++compared;
   }
   EXPECT_EQ(compared, 300);
+}
+
+// A table may list a species more than once for a unit, and a sample may hold
+// one code up to its capacity: the class counts of cover data then reach their
+// limit, and past it the counts must still come out whole.
+TEST(ReferenceScoringCounts, FullSamplesOfSpeciesListedSeveralTimesInAUnit) {
+  for (int repeats = 1; repeats <= 4; ++repeats) {
+    scoring_test::Tables t;
+    t.AddSpecies(101);
+    t.AddSpecies(101);  // a synonym: the lines they share count once
+    t.AddSpecies(102);
+    t.AddSpecies(103);
+    // Quants 45, 23 and 8: classes V, III and I.
+    t.AddUnit("M1", std::vector<scoring_test::Line>(static_cast<size_t>(repeats), {101, 45}));
+    t.AddUnit("W1", {{101, 45}, {102, 23}, {103, 8}});
+    t.AddUnit("M2", {{103, 8}, {102, 23}, {103, 8}});
+    t.Build();
+    // Cover data count a unit's lines per class in the sums only while the
+    // counts cannot pass what they are given room for.
+    EXPECT_EQ(t.sc().bPackedCounts, kSampleCapacity * std::max(repeats, 2) < 1024) << repeats;
+
+    std::vector<scoring_test::Entry> entries;
+    // 276 entries of 101: four lines each would count 1104 in class V.
+    for (int e = 0; e < kSampleCapacity; ++e) entries.push_back({e % 25 < 2 ? 102 + e % 25 : 101, e % 101, 1});
+    for (const int maxFreq : {0, 100}) {
+      t.SetSample(entries, maxFreq);
+      for (const bool vector : {false, true}) {
+        if (vector && !VectorFitAvailable()) continue;
+        t.sc().bVectorFit = vector;
+        t.Score(1);
+        const std::vector<NVCFit> plain = PlainScore(t.ref(), t.sc(), t.sample(), 1);
+        for (int g = 1; g <= 3; ++g) {
+          const NVCFit& a = t.sc().arrNVCFit[g];
+          const NVCFit& b = plain[static_cast<size_t>(g)];
+          EXPECT_TRUE(SameBits(a.dMeanGoF, b.dMeanGoF) && SameBits(a.dGoF2, b.dGoF2) &&
+                      SameBits(a.dCzekanowski, b.dCzekanowski))
+              << repeats << " repeats, unit " << g << ": " << a.dMeanGoF << " vs " << b.dMeanGoF;
+          for (int c = 1; c <= 5; ++c) {
+            EXPECT_EQ(a.nSampleFreqByClass[c], b.nSampleFreqByClass[c]) << repeats << " " << g << " " << c;
+          }
+        }
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, ReferenceScoring,
