@@ -163,17 +163,6 @@ VM_AVX2 inline void Transpose4(__m256d& r0, __m256d& r1, __m256d& r2, __m256d& r
   r3 = _mm256_permute2f128_pd(t1, t3, 0x31);
 }
 
-// Two doubles of each of four units, as one vector per field.
-VM_AVX2 inline void Transpose4x2(const double* p0, const double* p1, const double* p2,
-                                 const double* p3, __m256d& a, __m256d& b) {
-  const __m128d x0 = _mm_loadu_pd(p0);
-  const __m128d x1 = _mm_loadu_pd(p1);
-  const __m128d x2 = _mm_loadu_pd(p2);
-  const __m128d x3 = _mm_loadu_pd(p3);
-  a = _mm256_set_m128d(_mm_unpacklo_pd(x2, x3), _mm_unpacklo_pd(x0, x1));
-  b = _mm256_set_m128d(_mm_unpackhi_pd(x2, x3), _mm_unpackhi_pd(x0, x1));
-}
-
 // The four low 16-bit lanes as doubles.
 VM_AVX2 inline __m256d Lanes16ToDouble(__m128i v) {
   return _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(v));
@@ -214,8 +203,7 @@ struct GroupX4 {
   __m128i q[4];        // the units' frequency records as the fits hold them
   __m256d sampled[6];  // 1..5: the four units' frequencies of the class
   __m256d reached;     // all ones where some entry with a frequency reached the unit
-  __m256d sumFreqSq, meanFreq, meanFreqCover, coverExpectation, unitValueSum;
-  __m256d expect[6];  // 1..5
+  const GroupTotals* t;
 };
 
 struct FitX4 {
@@ -291,36 +279,28 @@ VM_AVX2 inline void LoadGroup(const ScoringState& sc, int g0, GroupX4& x) {
     LoadFrequencies(sc, x);
   }
 
-  const NVCTotals* t = &sc.arrNVCTotals[g0];
-  x.sumFreqSq = _mm256_loadu_pd(&t[0].dSumFreqSq);
-  x.meanFreq = _mm256_loadu_pd(&t[1].dSumFreqSq);
-  x.meanFreqCover = _mm256_loadu_pd(&t[2].dSumFreqSq);
-  x.coverExpectation = _mm256_loadu_pd(&t[3].dSumFreqSq);
-  Transpose4(x.sumFreqSq, x.meanFreq, x.meanFreqCover, x.coverExpectation);
-  x.expect[1] = _mm256_loadu_pd(&t[0].dClassExpect[1]);
-  x.expect[2] = _mm256_loadu_pd(&t[1].dClassExpect[1]);
-  x.expect[3] = _mm256_loadu_pd(&t[2].dClassExpect[1]);
-  x.expect[4] = _mm256_loadu_pd(&t[3].dClassExpect[1]);
-  Transpose4(x.expect[1], x.expect[2], x.expect[3], x.expect[4]);
-  Transpose4x2(&t[0].dClassExpect[5], &t[1].dClassExpect[5], &t[2].dClassExpect[5], &t[3].dClassExpect[5],
-               x.expect[5], x.unitValueSum);
+  x.t = &sc.arrGroupTotals[static_cast<size_t>(g0 / 4)];
 }
 
 template <bool kWholeJ, bool kAdjusted>
 VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
+  const GroupTotals& t = *x.t;
   const __m256d one = _mm256_set1_pd(1.0);
   const __m256d two = _mm256_set1_pd(2.0);
   __m256d sum = _mm256_setzero_pd();
   __m256d carry = _mm256_setzero_pd();
   __m256d p = _mm256_set1_pd(kTiny);
   for (int c = kConstancyClasses; c >= 1; --c) {
-    ProfileClassX4(ShareOf<kWholeJ>(x.sampled[c], s.j), x.expect[c], s.f[c], sum, carry, p);
+    ProfileClassX4(ShareOf<kWholeJ>(x.sampled[c], s.j), _mm256_load_pd(t.dClassExpect[c - 1]), s.f[c], sum, carry,
+                   p);
   }
-  const __m256d g1 = _mm256_div_pd(sum, x.sumFreqSq);
-  const __m256d g2 = _mm256_min_pd(_mm256_div_pd(p, _mm256_mul_pd(s.presencePerJ, x.meanFreq)), one);
-  const __m256d g3 = _mm256_min_pd(_mm256_div_pd(x.cover, _mm256_mul_pd(s.j, x.coverExpectation)), one);
-  const __m256d g4 =
-      _mm256_min_pd(_mm256_div_pd(x.classCover, _mm256_mul_pd(s.sumCover, x.meanFreqCover)), one);
+  const __m256d g1 = _mm256_div_pd(sum, _mm256_load_pd(t.dSumFreqSq));
+  const __m256d g2 =
+      _mm256_min_pd(_mm256_div_pd(p, _mm256_mul_pd(s.presencePerJ, _mm256_load_pd(t.dMeanFreq))), one);
+  const __m256d g3 =
+      _mm256_min_pd(_mm256_div_pd(x.cover, _mm256_mul_pd(s.j, _mm256_load_pd(t.dCoverExpectation))), one);
+  const __m256d g4 = _mm256_min_pd(
+      _mm256_div_pd(x.classCover, _mm256_mul_pd(s.sumCover, _mm256_load_pd(t.dMeanFreqCover))), one);
   __m256d m1 = g1;
   __m256d m2 = g2;
   __m256d m3 = g3;
@@ -335,7 +315,7 @@ VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
       _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(m2, s.w2), _mm256_mul_pd(m1, s.w1)), _mm256_mul_pd(m3, s.w3)),
       _mm256_mul_pd(m4, s.w4));
   const __m256d czekanowski =
-      _mm256_div_pd(_mm256_mul_pd(two, x.value), _mm256_add_pd(s.species, x.unitValueSum));
+      _mm256_div_pd(_mm256_mul_pd(two, x.value), _mm256_add_pd(s.species, _mm256_load_pd(t.dUnitValueSum)));
   // Units not reached get all zero; the frequencies of such a unit are zero.
   out.g1 = _mm256_and_pd(g1, x.reached);
   out.g2 = _mm256_and_pd(g2, x.reached);
@@ -411,8 +391,25 @@ VM_AVX2 inline void ClearGroup(ScoringState& sc, int g0) {
   }
 }
 
+// True when the group totals hold what the totals hold (BuildGroupTotals was
+// called after the totals last changed).
+[[maybe_unused]] bool GroupTotalsCurrent(const ScoringState& sc, int nUnits) {
+  for (int g = 1; g <= nUnits; ++g) {
+    const NVCTotals& t = sc.arrNVCTotals[g];
+    const GroupTotals& gt = sc.arrGroupTotals[static_cast<size_t>(g / 4)];
+    const int k = g % 4;
+    bool same = gt.dSumFreqSq[k] == t.dSumFreqSq && gt.dMeanFreq[k] == t.dMeanFreq &&
+                gt.dMeanFreqCover[k] == t.dMeanFreqCover && gt.dCoverExpectation[k] == t.dCoverExpectation &&
+                gt.dUnitValueSum[k] == t.dUnitValueSum;
+    for (int c = 1; c <= kConstancyClasses; ++c) same = same && gt.dClassExpect[c - 1][k] == t.dClassExpect[c];
+    if (!same) return false;
+  }
+  return true;
+}
+
 template <bool kWholeJ, bool kAdjusted, bool kPacked>
 VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
+  assert(GroupTotalsCurrent(sc, nUnits));
   SampleX4 s;
   s.j = _mm256_set1_pd(st.j);
   s.presencePerJ = _mm256_set1_pd(st.presencePerJ);
@@ -532,8 +529,6 @@ VM_AVX2 void WalkCoverLinesX4(const LineWalk& walk, int first, int last) {
 
 // Where the fits are made four units at a time, the records they read and
 // write side by side must lie as the loads and stores take them.
-static_assert(offsetof(NVCTotals, dCoverExpectation) == offsetof(NVCTotals, dSumFreqSq) + 24, "");
-static_assert(offsetof(NVCTotals, dUnitValueSum) == offsetof(NVCTotals, dClassExpect) + 48, "");
 static_assert(offsetof(NVCFit, dGoF4) == offsetof(NVCFit, dGoF1) + 24, "");
 static_assert(offsetof(NVCFit, dConsensus) == offsetof(NVCFit, dMeanGoF) + 16, "");
 static_assert(offsetof(NVCFit, nSampleFreqByClass) == offsetof(NVCFit, dMeanGoF) + 24, "");
@@ -555,7 +550,7 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   const size_t rows = UnitRows(static_cast<size_t>(nUnits) + 1);
   assert(sc.arrNVCFit.size() >= rows && sc.arrNVCTotals.size() >= rows);
   assert(sc.arrUnitSums.size() >= rows && sc.arrUnitFreq.size() >= rows && sc.arrFitLive.size() >= rows);
-  assert(sc.arrFitGroups.size() >= rows / 4);
+  assert(sc.arrFitGroups.size() >= rows / 4 && sc.arrGroupTotals.size() >= rows / 4);
   assert(sc.arrScoredLines.size() == ref.arrTbSpeciesToNVCJoinTable.size());
   (void)rows;
   // After the totals are built every unit may hold values; after a sample, only

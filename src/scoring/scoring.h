@@ -20,8 +20,6 @@ struct QuantEntry {
   double dWoodlandFactor;
 };
 
-// The first four fields, dClassExpect[1..4], and dClassExpect[5] with
-// dUnitValueSum are each read side by side for four units at a time.
 struct NVCTotals {
   double dSumFreqSq;
   double dMeanFreq;
@@ -106,6 +104,17 @@ struct TopFit {
   double dMeanGoF;
 };
 
+// The totals the four-at-a-time fits read, for the group of units g0..g0+3
+// (g0 a multiple of 4) side by side: [unit - g0]. Copied from arrNVCTotals.
+struct alignas(32) GroupTotals {
+  double dSumFreqSq[4];
+  double dMeanFreq[4];
+  double dMeanFreqCover[4];
+  double dCoverExpectation[4];
+  double dClassExpect[kConstancyClasses][4];  // class c at c - 1
+  double dUnitValueSum[4];
+};
+
 // Unit tables hold whole groups of four rows, so that four units are read and
 // written at a time without a short last group.
 constexpr size_t UnitRows(size_t records) { return (records + 3) / 4 * 4; }
@@ -136,6 +145,8 @@ struct ScoringState {
   std::vector<UnitSums> arrUnitSums = std::vector<UnitSums>(UnitRows(kNVCCapacity + 1));
   std::vector<UnitFreq> arrUnitFreq = std::vector<UnitFreq>(UnitRows(kNVCCapacity + 1));
   std::vector<uint8_t> arrFitLive = std::vector<uint8_t>(UnitRows(kNVCCapacity + 1));
+  // The totals again, a group of four units to a row (BuildGroupTotals).
+  std::vector<GroupTotals> arrGroupTotals = std::vector<GroupTotals>(UnitRows(kNVCCapacity + 1) / 4);
   // Scratch of the four-at-a-time fits: the first unit of each group to fit.
   std::vector<int32_t> arrFitGroups = std::vector<int32_t>(UnitRows(kNVCCapacity + 1) / 4);
   bool bFitsDirty;  // every fit may hold values: clear them all
@@ -181,6 +192,9 @@ inline const QuantEntry& QuantOfLine(const NVCTableLine& line, int nUnits, const
 
 void BuildQuantTables(ScoringState& sc);
 void BuildNVCTotals(const RefData& ref, ScoringState& sc);
+// Copies the totals into arrGroupTotals, as BuildNVCTotals does at its end;
+// whatever changes arrNVCTotals afterwards must call it again.
+void BuildGroupTotals(ScoringState& sc);
 void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
                  ScoringState& sc);
 // The best communities, best first, by the mean fit (the typed run's ranking), by

@@ -98,6 +98,22 @@ void BuildQuantTables(ScoringState& sc) {
   }
 }
 
+void BuildGroupTotals(ScoringState& sc) {
+  const size_t rows = sc.arrNVCTotals.size() / 4 * 4;
+  sc.arrGroupTotals.assign(rows / 4, GroupTotals{});
+  for (size_t g = 0; g < rows; ++g) {
+    const NVCTotals& t = sc.arrNVCTotals[g];
+    GroupTotals& gt = sc.arrGroupTotals[g / 4];
+    const size_t k = g % 4;
+    gt.dSumFreqSq[k] = t.dSumFreqSq;
+    gt.dMeanFreq[k] = t.dMeanFreq;
+    gt.dMeanFreqCover[k] = t.dMeanFreqCover;
+    gt.dCoverExpectation[k] = t.dCoverExpectation;
+    for (int c = 1; c <= kConstancyClasses; ++c) gt.dClassExpect[c - 1][k] = t.dClassExpect[c];
+    gt.dUnitValueSum[k] = t.dUnitValueSum;
+  }
+}
+
 void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   const int nUnits = ref.nNVCCount;
   const size_t rows = UnitRows(ref.arrNVCData.size());
@@ -163,6 +179,8 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
       t.dClassExpect[c] = t.nSpeciesInClass[c] * sc.dClassFreq[c];
     }
   }
+
+  BuildGroupTotals(sc);
 
   // The fits held scratch sums (what is left of them stays there); the next
   // sample starts by clearing every unit.

@@ -206,6 +206,7 @@ TEST(Mean, FourHalvesUnderEachAnalysisType) {
   tot.dMeanFreq = 2 * p / lj;
   tot.dCoverExpectation = 2 * ((16.0 / 3) * 0.95 * 0.95);
   tot.dMeanFreqCover = 2 * (a * 0.95) / (0.001 + a);
+  BuildGroupTotals(t.sc());
   const double means[6] = {0, 0.375, 0.375, 0.375, 0.5, 0.5};
   for (int type = 1; type <= 5; ++type) {
     const NVCFit& fit = t.Score(type);
