@@ -1,5 +1,6 @@
 // Scoring speed on the real reference files: ScoreSample and RankTopFits for
-// samples of 10 to 40 species drawn from the association tables.
+// samples of 10 to 40 species drawn from the association tables, and for the
+// samples of two files (pseudo-quadrats and a real survey).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@ struct Fixture {
   std::unique_ptr<AppState> st = NewAppState();
   std::vector<SampleState> samples;
   std::vector<SampleState> pseudoQuadrats;
+  std::vector<SampleState> survey;
   bool ok = false;
 
   Fixture() {
@@ -33,16 +35,19 @@ struct Fixture {
     BuildNVCTotals(st->ref, st->scoring);
     ok = st->ref.nNVCCount > 0 && st->ref.nSpeciesTableCount > 0;
     if (ok) MakeSamples();
-    if (ok) MakePseudoQuadrats();
+    if (ok) pseudoQuadrats = ReadSamples(VM_SOURCE_DIR "/tests/data", "pquads_small.txt");
+    if (ok) survey = ReadSamples(VM_SOURCE_DIR "/data/samples", "example_real.txt");
   }
 
-  // The 40 held-out pseudo-quadrats of the tests, read and completed by sample
-  // entry exactly as a data-file run reads them.
-  void MakePseudoQuadrats() {
+  // The samples of a data file (percent covers), read and completed by sample
+  // entry exactly as a data-file run reads them: the 40 held-out pseudo-quadrats
+  // of the tests, or the 60 quadrats of a real survey.
+  std::vector<SampleState> ReadSamples(const char* dir, const char* name) {
+    std::vector<SampleState> read;
     std::istringstream in;
     std::ostringstream screen;
     std::ostringstream err;
-    Console con(in, screen, err, VM_SOURCE_DIR "/tests/data");
+    Console con(in, screen, err, dir);
     RunSettings rs{};
     rs.nCoverScale = 1;
     rs.nAnalysisType = 1;
@@ -50,12 +55,13 @@ struct Fixture {
     rs.nFitsToOutput = 5;
     rs.nInputSource = 1;
     rs.nSampleCounter = 1;
-    rs.fpDataFile = OpenIn(con.dir, "pquads_small.txt", "r");
+    rs.fpDataFile = OpenIn(con.dir, name, "r");
     auto sample = std::make_unique<SampleState>();
     while (rs.fpDataFile && EnterSample(con, st->ref, *sample, rs) == EntryResult::kSampleReady) {
       ++rs.nSampleCounter;
-      pseudoQuadrats.push_back(*sample);
+      read.push_back(*sample);
     }
+    return read;
   }
 
   // Each sample is a stand of one community: most of its species come from that
@@ -122,30 +128,45 @@ void BM_ScoreAndRank(benchmark::State& state) {
 }
 BENCHMARK(BM_ScoreAndRank)->Arg(1)->Arg(5);
 
-// Scoring and ranking five places for held-out pseudo-quadrats on the whole tables.
-void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {
-  Fixture* loaded = Loaded(state);
-  if (loaded == nullptr) return;
-  Fixture& f = *loaded;
+// Scoring and ranking five places for samples read from a file, on the whole
+// tables; the counters say what an average sample walks and reaches.
+void ScoreAndRankFileSamples(benchmark::State& state, Fixture& f, const std::vector<SampleState>& samples) {
+  if (samples.empty()) {
+    state.SkipWithError("sample file not read");
+    return;
+  }
   size_t i = 0;
   for (auto _ : state) {
-    ScoreSample(f.st->ref, f.pseudoQuadrats[i], 1, f.st->scoring);
+    ScoreSample(f.st->ref, samples[i], 1, f.st->scoring);
     RankTopFits(f.st->ref, 5, f.st->scoring);
     benchmark::DoNotOptimize(f.st->scoring.arrTopFits[1].dMeanGoF);
-    i = (i + 1) % f.pseudoQuadrats.size();
+    i = (i + 1) % samples.size();
   }
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
   double lines = 0;
-  for (const SampleState& s : f.pseudoQuadrats) {
+  double reached = 0;
+  for (const SampleState& s : samples) {
     for (int e = 1; e <= s.nSampleEntries; ++e) {
       const TableRange& r =
           f.st->ref.arrSpeciesBySpeciesIndex[DictionaryRowOfCode(f.st->ref, s.arrSample[e].nSpeciesCode)];
       if (r.nEndIndex > 0) lines += r.nEndIndex - r.nStartIndex + 1;
     }
+    ScoreSample(f.st->ref, s, 1, f.st->scoring);
+    for (int g = 1; g <= f.st->ref.nNVCCount; ++g) reached += f.st->scoring.arrNVCFit[g].dMeanGoF > 0;
   }
-  state.counters["lines"] = lines / static_cast<double>(f.pseudoQuadrats.size());
+  state.counters["lines"] = lines / static_cast<double>(samples.size());
+  state.counters["reached"] = reached / static_cast<double>(samples.size());
+}
+
+void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {
+  if (Fixture* f = Loaded(state)) ScoreAndRankFileSamples(state, *f, f->pseudoQuadrats);
 }
 BENCHMARK(BM_ScoreAndRankPseudoQuadrats);
+
+void BM_ScoreAndRankRealSurvey(benchmark::State& state) {
+  if (Fixture* f = Loaded(state)) ScoreAndRankFileSamples(state, *f, f->survey);
+}
+BENCHMARK(BM_ScoreAndRankRealSurvey);
 
 void BM_ScoreSample(benchmark::State& state) {
   Fixture* loaded = Loaded(state);
