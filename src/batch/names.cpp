@@ -195,6 +195,18 @@ NormalisedName NormaliseName(std::string_view written) {
   return n;
 }
 
+namespace {
+
+// The number at the start of the rest of a line, as atoi reads it from the line
+// alone: the blanks it skips first do not run on into the next line.
+int NumberInLine(std::string_view rest) {
+  size_t k = 0;
+  while (k < rest.size() && (rest[k] == ' ' || (rest[k] >= '\t' && rest[k] <= '\r'))) ++k;
+  return k == rest.size() ? 0 : ReadInt(rest.data() + k);
+}
+
+}  // namespace
+
 NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_(ref) {
   // Full names (and the "= B. x aurata" form of a hybrid) as they normalise.
   for (int row = 3; row <= ref.nSpeciesCount; ++row) {
@@ -220,23 +232,23 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
   std::string text;
   if (!ReadFileText(PathIn(folder, kAssociationFile), text)) text.clear();
   std::vector<bool> seen(size_t{1} << 16);  // codes of 0..65535 already named
-  std::string line;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    line.assign(text, at, end - at);
+  const std::string_view all(text);
+  for (size_t at = 0; at < all.size();) {
+    const size_t end = std::min(all.find('\n', at), all.size());
+    const std::string_view line = all.substr(at, end - at);
     at = end + 1;
     // unit <tab> code <tab> quant <tab> name [<tab> ...]
     const size_t t1 = line.find('\t');
-    const size_t t2 = t1 == std::string::npos ? t1 : line.find('\t', t1 + 1);
-    const size_t t3 = t2 == std::string::npos ? t2 : line.find('\t', t2 + 1);
-    if (t3 == std::string::npos) continue;
-    const int code = std::atoi(line.c_str() + t1 + 1);
+    const size_t t2 = t1 == std::string_view::npos ? t1 : line.find('\t', t1 + 1);
+    const size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
+    if (t3 == std::string_view::npos) continue;
+    const int code = NumberInLine(line.substr(t1 + 1));
     const bool inSeen = code >= 0 && static_cast<size_t>(code) < seen.size();
     if (inSeen ? seen[static_cast<size_t>(code)] : currentNames_.count(code) != 0) continue;
     if (inSeen) seen[static_cast<size_t>(code)] = true;
-    std::string name = line.substr(t3 + 1, line.find('\t', t3 + 1) - t3 - 1);
-    if (!name.empty() && name.back() == '\r') name.pop_back();
-    currentNames_.emplace(code, name);
+    std::string_view name = line.substr(t3 + 1, line.find('\t', t3 + 1) - t3 - 1);
+    if (!name.empty() && name.back() == '\r') name.remove_suffix(1);
+    currentNames_.emplace(code, std::string(name));
   }
 }
 
