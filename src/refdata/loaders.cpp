@@ -268,10 +268,6 @@ void SayTooLong(Console& con, const std::string& where) {
 
 // ---- regrouping ------------------------------------------------------------------
 
-bool InCodeIndex(const RefData& ref, int code) {
-  return code >= 1 && code <= LastRow(ref.arrSpeciesIndexByCode);
-}
-
 // A row of a growing table: the table is doubled when the row is past its end.
 template <typename T>
 T& GrowTo(std::vector<T>& table, int row) {
@@ -475,9 +471,6 @@ int FindSortedRowByCode(const RefData& ref, int code) {
 }
 
 int DictionaryRowOfCodeSearched(const RefData& ref, int code) {
-  // The code index built at load time holds exactly what the halving search
-  // gives, so codes within its range are looked up directly.
-  if (InCodeIndex(ref, code)) return ref.arrSpeciesIndexByCode[code];
   const int row = FindSortedRowByCode(ref, code);
   return row == 0 ? 0 : ref.arrSortedSpecies[row].nSpeciesIndex;
 }

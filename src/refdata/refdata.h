@@ -143,15 +143,19 @@ void SortSpecies(SortedSpeciesEntry* arr, int n);
 // first row with the given code; returns that row of arrSortedSpecies, or 0.
 int FindSortedRowByCode(const RefData& ref, int code);
 
-// The arrSpecies row of the first dictionary entry with the code (what the
-// halving search gives), or 0 when the dictionary has none. Codes within the
-// code index (every code the loaded tables hold) are looked up in place: the
-// matching analysis and scoring ask for hundreds per sample.
+// Whether the code lies within the code index (every code the loaded tables hold).
+inline bool InCodeIndex(const RefData& ref, int code) {
+  return code >= 1 && code <= LastRow(ref.arrSpeciesIndexByCode);
+}
+
+// The arrSpecies row of the first dictionary entry with the code, by the halving
+// search, or 0 when the dictionary has none.
 int DictionaryRowOfCodeSearched(const RefData& ref, int code);
+// The same row. The code index built at load time holds exactly what the halving
+// search gives, so codes within it are looked up in place: the matching analysis
+// and scoring ask for hundreds per sample.
 inline int DictionaryRowOfCode(const RefData& ref, int code) {
-  if (code >= 1 && code <= LastRow(ref.arrSpeciesIndexByCode)) {
-    return ref.arrSpeciesIndexByCode[static_cast<size_t>(code)];
-  }
+  if (InCodeIndex(ref, code)) return ref.arrSpeciesIndexByCode[static_cast<size_t>(code)];
   return DictionaryRowOfCodeSearched(ref, code);
 }
 

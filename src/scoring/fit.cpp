@@ -394,15 +394,9 @@ VM_AVX2 inline void ClearGroup(ScoringState& sc, int g0) {
 // True when the group totals hold what the totals hold (BuildGroupTotals was
 // called after the totals last changed).
 [[maybe_unused]] bool GroupTotalsCurrent(const ScoringState& sc, int nUnits) {
-  for (int g = 1; g <= nUnits; ++g) {
-    const NVCTotals& t = sc.arrNVCTotals[g];
-    const GroupTotals& gt = sc.arrGroupTotals[static_cast<size_t>(g / 4)];
-    const int k = g % 4;
-    bool same = gt.dSumFreqSq[k] == t.dSumFreqSq && gt.dMeanFreq[k] == t.dMeanFreq &&
-                gt.dMeanFreqCover[k] == t.dMeanFreqCover && gt.dCoverExpectation[k] == t.dCoverExpectation &&
-                gt.dUnitValueSum[k] == t.dUnitValueSum;
-    for (int c = 1; c <= kConstancyClasses; ++c) same = same && gt.dClassExpect[c - 1][k] == t.dClassExpect[c];
-    if (!same) return false;
+  for (int g0 = 0; g0 <= nUnits; g0 += 4) {
+    const GroupTotals now = GroupOfTotals(&sc.arrNVCTotals[static_cast<size_t>(g0)]);
+    if (std::memcmp(&now, &sc.arrGroupTotals[static_cast<size_t>(g0 / 4)], sizeof now) != 0) return false;
   }
   return true;
 }

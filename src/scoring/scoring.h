@@ -192,6 +192,8 @@ inline const QuantEntry& QuantOfLine(const NVCTableLine& line, int nUnits, const
 
 void BuildQuantTables(ScoringState& sc);
 void BuildNVCTotals(const RefData& ref, ScoringState& sc);
+// The totals of four units in a row, units side by side.
+GroupTotals GroupOfTotals(const NVCTotals* four);
 // Copies the totals into arrGroupTotals, as BuildNVCTotals does at its end;
 // whatever changes arrNVCTotals afterwards must call it again.
 void BuildGroupTotals(ScoringState& sc);

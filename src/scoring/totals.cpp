@@ -98,13 +98,10 @@ void BuildQuantTables(ScoringState& sc) {
   }
 }
 
-void BuildGroupTotals(ScoringState& sc) {
-  const size_t rows = sc.arrNVCTotals.size() / 4 * 4;
-  sc.arrGroupTotals.assign(rows / 4, GroupTotals{});
-  for (size_t g = 0; g < rows; ++g) {
-    const NVCTotals& t = sc.arrNVCTotals[g];
-    GroupTotals& gt = sc.arrGroupTotals[g / 4];
-    const size_t k = g % 4;
+GroupTotals GroupOfTotals(const NVCTotals* four) {
+  GroupTotals gt{};
+  for (size_t k = 0; k < 4; ++k) {
+    const NVCTotals& t = four[k];
     gt.dSumFreqSq[k] = t.dSumFreqSq;
     gt.dMeanFreq[k] = t.dMeanFreq;
     gt.dMeanFreqCover[k] = t.dMeanFreqCover;
@@ -112,6 +109,13 @@ void BuildGroupTotals(ScoringState& sc) {
     for (int c = 1; c <= kConstancyClasses; ++c) gt.dClassExpect[c - 1][k] = t.dClassExpect[c];
     gt.dUnitValueSum[k] = t.dUnitValueSum;
   }
+  return gt;
+}
+
+void BuildGroupTotals(ScoringState& sc) {
+  const size_t groups = sc.arrNVCTotals.size() / 4;
+  sc.arrGroupTotals.resize(groups);
+  for (size_t i = 0; i < groups; ++i) sc.arrGroupTotals[i] = GroupOfTotals(&sc.arrNVCTotals[4 * i]);
 }
 
 void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
