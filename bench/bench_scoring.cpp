@@ -145,6 +145,7 @@ void ScoreAndRankFileSamples(benchmark::State& state, Fixture& f, const std::vec
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
   double lines = 0;
   double reached = 0;
+  double groups = 0;  // groups of four units with one reached
   for (const SampleState& s : samples) {
     for (int e = 1; e <= s.nSampleEntries; ++e) {
       const TableRange& r =
@@ -153,9 +154,16 @@ void ScoreAndRankFileSamples(benchmark::State& state, Fixture& f, const std::vec
     }
     ScoreSample(f.st->ref, s, 1, f.st->scoring);
     for (int g = 1; g <= f.st->ref.nNVCCount; ++g) reached += f.st->scoring.arrNVCFit[g].dMeanGoF > 0;
+    for (int g0 = 0; g0 <= f.st->ref.nNVCCount; g0 += 4) {
+      bool any = false;
+      for (int k = 0; k < 4; ++k) any = any || f.st->scoring.arrNVCFit[g0 + k].dMeanGoF > 0;
+      groups += any;
+    }
   }
   state.counters["lines"] = lines / static_cast<double>(samples.size());
   state.counters["reached"] = reached / static_cast<double>(samples.size());
+  state.counters["groups"] = groups / static_cast<double>(samples.size());
+  state.counters["units"] = f.st->ref.nNVCCount;
 }
 
 void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {

@@ -174,7 +174,7 @@ class LineTexts {
     return std::string_view(text_).substr(starts_[line], starts_[line + 1] - starts_[line]);
   }
   void push_back(std::string_view s) {
-    text_ += s;
+    if (!s.empty()) text_.append(s.data(), s.size());
     starts_.push_back(text_.size());
   }
   void reserve(size_t lines, size_t bytes) {

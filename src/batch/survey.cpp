@@ -132,8 +132,8 @@ std::string PoolKey(const std::string& species) {
 
 void AddLine(BlockText& out, std::string_view line, int file, long source, std::string_view written = {},
              std::string_view original = {}, int row = 0) {
-  out.text += line;
-  out.text += '\n';
+  out.text.append(line.data(), line.size());
+  out.text.push_back('\n');
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
   out.writtenName.push_back(written);
@@ -144,7 +144,7 @@ void AddLine(BlockText& out, std::string_view line, int file, long source, std::
 // A token sample entry reads as a number (a cover or a frequency).
 bool Numeric(std::string_view t) {
   size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
-  return i < t.size() && (std::isdigit(static_cast<unsigned char>(t[i])) != 0 || t[i] == '.');
+  return i < t.size() && ((t[i] >= '0' && t[i] <= '9') || t[i] == '.');
 }
 
 // The words a block line names a species by, and the dictionary row they stand
@@ -339,8 +339,9 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
 namespace {
 
 // A line that holds nothing but white space (a line between samples).
+// White space as isspace takes it in the C locale, which the program never leaves.
 bool Blank(std::string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; });
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
 // Appends the lines of one piece of a block file, the first numbered
@@ -354,7 +355,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
   size_t i = 0;
   std::vector<std::string_view> tokens;  // the words of a line, as views of it
   std::string rewritten;
-  std::string written;
+  std::string joined;      // the name's words with one blank between them, where the line has more
+  std::string_view written;  // the name's words as the line writes them (species lines)
   while (i < text.size()) {
     size_t end = text.find('\n', i);
     if (end == std::string_view::npos) end = text.size();
@@ -364,7 +366,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
     std::string_view bare = line;
     if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
     const bool blank = Blank(bare);
-    written.clear();
+    written = {};
     int row = 0;
     bool rewrite = false;  // the line becomes `rewritten`
     if (blank) {
@@ -409,18 +411,20 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
       size_t letters = 0;
       for (size_t k = 0; k < firstNumber; ++k) letters += tokens[k].size();
       if (span.size() == letters + firstNumber - 1) {
-        written.assign(span);
+        written = span;
       } else {
+        joined.clear();
         for (size_t k = 0; k < firstNumber; ++k) {
-          if (k > 0) written += ' ';
-          written += tokens[k];
+          if (k > 0) joined += ' ';
+          joined += tokens[k];
         }
+        written = joined;
       }
       if (!keep) continue;  // left out; the sample goes on without it
       const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
       if (resolve || rules.presence) {
         rewrite = true;
-        rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row);
+        rewritten = LookupWords(resolve ? rules : BlockRules{}, std::string(written), &row);
         const auto add = [&rewritten](std::string_view n) {
           rewritten += ' ';
           rewritten += n;

@@ -172,14 +172,31 @@ void ShowSampleHeader(Console& con, const SampleState& sample, const RunSettings
   const char* group = SpeciesGroupLabel(rs.nSpeciesGroupLimit, LabelForm::kHeader);
   const char* scale = CoverScaleLabel(rs.nCoverScale);
   const char* analysis = AnalysisTypeLabel(rs.nAnalysisType, LabelForm::kHeader);
-  std::string header;
+  // Written out by hand: it comes once a sample, and printf's machinery cost
+  // more than the rest of the sample's entry.
+  //   "\n Sample %-30s*%3d   Parameters = %8s   %6s   %8s\n" (frequency data)
+  //   "\n Sample %-30s       Parameters = %8s   %6s   %8s\n"
+  std::string header = "\n Sample ";
+  const auto pad = [&header](const char* text, size_t width, bool left) {
+    const size_t n = std::strlen(text);
+    if (!left && n < width) header.append(width - n, ' ');
+    header += text;
+    if (left && n < width) header.append(width - n, ' ');
+  };
+  pad(sample.szSampleName, 30, true);
   if (sample.nMaxFreq > 0) {
-    header = Fmt("\n Sample %-30s*%3d   Parameters = %8s   %6s   %8s\n", sample.szSampleName,
-                 sample.nMaxFreq, group, scale, analysis);
+    header += '*';
+    pad(std::to_string(sample.nMaxFreq).c_str(), 3, false);
   } else {
-    header = Fmt("\n Sample %-30s       Parameters = %8s   %6s   %8s\n", sample.szSampleName,
-                 group, scale, analysis);
+    header += "    ";
   }
+  header += "   Parameters = ";
+  pad(group, 8, false);
+  header += "   ";
+  pad(scale, 6, false);
+  header += "   ";
+  pad(analysis, 8, false);
+  header += '\n';
   con.out << header;
   if (rs.nOutputFormat == 1) WriteTo(rs.fpResults, header);
 }

@@ -15,11 +15,7 @@ constexpr int kFreqTokenMax = 3;     // frequencies are 0..100, so at most 3 cha
 constexpr int kCoverKept = 6;        // only the first 6 characters of a cover count
 
 // Length of a line as far as the parsers look at it.
-int WorkLength(const char* line) {
-  int n = 0;
-  while (n < kWorkColumns && line[n] != '\0') ++n;
-  return n;
-}
+int WorkLength(const char* line) { return static_cast<int>(strnlen(line, kWorkColumns)); }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
