@@ -54,9 +54,9 @@ WholeNumber ReadWholeNumber(const char* s) {
 }
 
 void CopyField(char* dst, const char* src, int width) {
-  int i = 0;
-  for (; i < width && src[i] != '\0'; ++i) dst[i] = src[i];
-  dst[i] = '\0';
+  const size_t n = width > 0 ? strnlen(src, static_cast<size_t>(width)) : 0;
+  std::memcpy(dst, src, n);
+  dst[n] = '\0';
 }
 
 long ReadLong(const char* s) {

@@ -54,11 +54,14 @@ void MakeCompact(char* dst, const char* src) {
 // one CSV field without inner blanks.
 template <size_t kSize>
 void MakePrepared(char (&dst)[kSize], const char (&src)[kSize]) {
-  size_t n = 0;
-  while (n < kSize - 1 && src[n] != '\0') ++n;
+  size_t n = strnlen(src, kSize - 1);
   while (n > 1 && src[n - 1] == ' ') --n;
-  for (size_t i = 0; i < n; ++i) dst[i] = (i > 0 && src[i] == ' ') ? '_' : src[i];
+  std::memcpy(dst, src, n);
   dst[n] = '\0';
+  for (char* p = n > 1 ? static_cast<char*>(std::memchr(dst + 1, ' ', n - 1)) : nullptr; p != nullptr;
+       p = static_cast<char*>(std::memchr(p + 1, ' ', static_cast<size_t>(dst + n - (p + 1))))) {
+    *p = '_';
+  }
 }
 
 // The community of a rank. The ranking leaves unit 1 in places beyond the
