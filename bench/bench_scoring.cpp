@@ -1,9 +1,11 @@
-// Scoring speed on the real reference files: ScoreSample and RankTopFits for
+// Scoring speed on the real reference files (or those VEGMATCH_BENCH_TABLES
+// names): ScoreSample and RankTopFits for
 // samples of 10 to 40 species drawn from the association tables, and for the
 // samples of two files (pseudo-quadrats and a real survey).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <random>
@@ -29,7 +31,9 @@ struct Fixture {
   Fixture() {
     std::istringstream in;
     std::ostringstream out;
-    Console con(in, out, std::cerr, VM_SOURCE_DIR "/data/nvc");
+    // VEGMATCH_BENCH_TABLES names another folder of reference files to score on.
+    const char* tables = std::getenv("VEGMATCH_BENCH_TABLES");
+    Console con(in, out, std::cerr, tables != nullptr ? tables : VM_SOURCE_DIR "/data/nvc");
     LoadReferenceData(con, st->ref);
     BuildQuantTables(st->scoring);
     BuildNVCTotals(st->ref, st->scoring);

@@ -7,23 +7,24 @@ namespace {
 
 // Below any mean, so that the first communities always enter the list.
 constexpr double kEmptyPlace = -1e10;
-}  // namespace
 
-void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc, RankBy by) {
-  const int n = nFitsToOutput;
-  assert(n >= 1 && n < kTopFitsRecords);
-  TopFit* top = sc.arrTopFits;
+// The key a community is ranked by.
+template <RankBy kBy>
+double KeyOf(const NVCFit& fit) {
+  if constexpr (kBy == RankBy::kFit) return fit.dMeanGoF;
+  if constexpr (kBy == RankBy::kConsensus) return fit.dConsensus;
+  return fit.dCzekanowski;
+}
+
+// One pass over every community, the key read straight from the fit records.
+template <RankBy kBy>
+void RankAll(int nUnits, const NVCFit* fits, int n, TopFit* top) {
   for (int i = 1; i <= n; ++i) {
     top[i].nNVCIndex = 1;
     top[i].dMeanGoF = kEmptyPlace;
   }
   // Strict comparisons keep ties in index order: a later community with the same
   // mean goes after the earlier one, and one equal to the last row stays out.
-  const int nUnits = ref.nNVCCount;
-  const NVCFit* fits = sc.arrNVCFit.data();
-  const auto key = [by](const NVCFit& fit) {
-    return by == RankBy::kFit ? fit.dMeanGoF : by == RankBy::kConsensus ? fit.dConsensus : fit.dCzekanowski;
-  };
   const auto offer = [top, n](int g, double m) {
     if (!(m > top[n].dMeanGoF)) return;
     int p = 1;
@@ -36,10 +37,10 @@ void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc, Ra
   // one test passes them over.
   int g = 1;
   for (; g + 3 <= nUnits; g += 4) {
-    const double m0 = key(fits[g]);
-    const double m1 = key(fits[g + 1]);
-    const double m2 = key(fits[g + 2]);
-    const double m3 = key(fits[g + 3]);
+    const double m0 = KeyOf<kBy>(fits[g]);
+    const double m1 = KeyOf<kBy>(fits[g + 1]);
+    const double m2 = KeyOf<kBy>(fits[g + 2]);
+    const double m3 = KeyOf<kBy>(fits[g + 3]);
     const double last = top[n].dMeanGoF;
     if (!((m0 > last) | (m1 > last) | (m2 > last) | (m3 > last))) continue;
     offer(g, m0);
@@ -47,5 +48,19 @@ void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc, Ra
     offer(g + 2, m2);
     offer(g + 3, m3);
   }
-  for (; g <= nUnits; ++g) offer(g, key(fits[g]));
+  for (; g <= nUnits; ++g) offer(g, KeyOf<kBy>(fits[g]));
+}
+
+}  // namespace
+
+void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc, RankBy by) {
+  const int n = nFitsToOutput;
+  assert(n >= 1 && n < kTopFitsRecords);
+  const int nUnits = ref.nNVCCount;
+  const NVCFit* fits = sc.arrNVCFit.data();
+  switch (by) {
+    case RankBy::kFit: RankAll<RankBy::kFit>(nUnits, fits, n, sc.arrTopFits); break;
+    case RankBy::kConsensus: RankAll<RankBy::kConsensus>(nUnits, fits, n, sc.arrTopFits); break;
+    case RankBy::kCzekanowski: RankAll<RankBy::kCzekanowski>(nUnits, fits, n, sc.arrTopFits); break;
+  }
 }
