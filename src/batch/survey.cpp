@@ -439,7 +439,10 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
         }
       }
     }
-    const std::string_view kept = rewrite ? std::string_view(rewritten) : line;
+    // A line of white space alone is written empty: sample entry ends a sample
+    // only at a line it reads as blank, and it reads a tab or a form feed as a
+    // word (a spreadsheet's empty row of tabs would join the samples either side).
+    const std::string_view kept = blank ? std::string_view() : rewrite ? std::string_view(rewritten) : line;
     const bool same = (kept.data() == bare.data() && kept.size() == bare.size()) || kept == bare;
     AddLine(out, kept, file, lineNo, written, same ? std::string_view() : bare, row);
   }

@@ -192,6 +192,29 @@ TEST(BlockInput, CrLfLineEndsReadAsLf) {
   EXPECT_EQ(cr.out, lf.out);
 }
 
+TEST(BlockInput, LinesOfWhiteSpaceAloneEndASample) {
+  // Any white space the C library counts as such, with or without a CR before
+  // the line end, stands for the blank line between two samples (a spreadsheet
+  // writes an empty row as tabs); before the first sample it is passed over.
+  TempDir dir;
+  const std::string lf = AsBlocks(HandSamples());
+  dir.Write("lf.txt", lf);
+  const batchtest::Run plain = Classify(dir.path(), {"--tables", DemoTables(), "-q", "lf.txt"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  for (const std::string blank : {" ", "\t", "\v", "\f", " \t\v\f \r"}) {
+    std::string spaced;
+    for (size_t i = 0; i < lf.size(); ++i) {
+      spaced += lf[i];
+      if (lf[i] == '\n' && i + 1 < lf.size() && lf[i + 1] == '\n') spaced += blank;
+    }
+    spaced = blank + "\n" + spaced;
+    dir.Write("spaced.txt", spaced);
+    const batchtest::Run run = Classify(dir.path(), {"--tables", DemoTables(), "-q", "spaced.txt"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, plain.out) << "blank line " << ::testing::PrintToString(blank);
+  }
+}
+
 TEST(Inputs, SeveralFilesAndStandardInputAreReadInTurn) {
   TempDir dir;
   const std::vector<Sample>& all = HandSamples();
