@@ -3,8 +3,8 @@
 // rewritten through the resolver of the demonstration tables. Whatever the text,
 // every line of the blocks keeps its input line, in order, with its tables one
 // row per line; problems come in line order; and under the plain rules the blocks
-// are the input itself, line for line (lines of white space alone emptied), then
-// the blank line that ends the file.
+// are the input itself, line for line (lines of white space alone emptied, a
+// cover's decimal comma made a point), then the blank line that ends the file.
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -77,17 +77,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     previous = p.line;
   }
   if (!rules.strict && !rules.presence && rules.resolver == nullptr) {
-    std::string expected;
+    size_t b = 0;  // where the block line of the input line starts
     for (size_t a = 0; a < text.size();) {
       size_t end = text.find('\n', a);
       if (end == std::string_view::npos) end = text.size();
-      const std::string_view line = text.substr(a, end - a);
-      const bool blank = line.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
-      if (!blank) expected += line;
-      expected += '\n';
+      std::string_view line = text.substr(a, end - a);
+      const size_t blockEnd = blocks.text.find('\n', b);
+      FUZZ_CHECK(blockEnd != std::string::npos);
+      const std::string_view block = std::string_view(blocks.text).substr(b, blockEnd - b);
+      if (line.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos) {
+        FUZZ_CHECK(block.empty());
+      } else if (block != line) {
+        // Only a comma made a point, and the line's CR dropped with it.
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        FUZZ_CHECK(block.size() == line.size());
+        size_t changed = 0;
+        for (size_t k = 0; k < line.size(); ++k) {
+          if (block[k] == line[k]) continue;
+          FUZZ_CHECK(line[k] == ',' && block[k] == '.');
+          ++changed;
+        }
+        FUZZ_CHECK(changed == 1);
+      }
+      b = blockEnd + 1;
       a = end + 1;
     }
-    FUZZ_CHECK(blocks.text == expected + "\n");
+    FUZZ_CHECK(std::string_view(blocks.text).substr(b) == "\n");
     for (size_t k = 1; k < lines; ++k) FUZZ_CHECK(blocks.sourceLine[k] == static_cast<long>(k));
   }
   return 0;

@@ -141,6 +141,25 @@ void AddLine(BlockText& out, std::string_view line, int file, long source, std::
   out.resolvedRow.push_back(row);
 }
 
+// Where a cover written with a decimal comma ("0,5", "12,5") has its comma, or
+// npos: sample entry reads the number only up to the comma (0 and 12), so the
+// line is given a decimal point, as a CSV cover is.
+size_t DecimalComma(std::string_view t) {
+  size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
+  size_t comma = std::string_view::npos;
+  bool digit = false;
+  for (; i < t.size(); ++i) {
+    if (t[i] >= '0' && t[i] <= '9') {
+      digit = true;
+    } else if (t[i] == ',' && comma == std::string_view::npos) {
+      comma = i;
+    } else {
+      return std::string_view::npos;
+    }
+  }
+  return digit ? comma : std::string_view::npos;
+}
+
 // A token sample entry reads as a number (a cover or a frequency).
 bool Numeric(std::string_view t) {
   size_t i = (t[0] == '+' || t[0] == '-') ? 1 : 0;
@@ -421,7 +440,13 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
         written = joined;
       }
       if (!keep) continue;  // left out; the sample goes on without it
+      const size_t comma = coverAt < tokens.size() ? DecimalComma(tokens[coverAt]) : std::string_view::npos;
       const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
+      if (!resolve && !rules.presence && comma != std::string_view::npos) {
+        rewrite = true;
+        rewritten.assign(bare);
+        rewritten[static_cast<size_t>(tokens[coverAt].data() - bare.data()) + comma] = '.';
+      }
       if (resolve || rules.presence) {
         rewrite = true;
         rewritten = LookupWords(resolve ? rules : BlockRules{}, std::string(written), &row);
@@ -435,7 +460,12 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
           if (maxFreq > 0) add(firstNumber < tokens.size() ? tokens[firstNumber] : std::string_view("1"));
           add(kPresenceCover);
         } else {
-          for (size_t k = firstNumber; k < tokens.size(); ++k) add(tokens[k]);
+          for (size_t k = firstNumber; k < tokens.size(); ++k) {
+            add(tokens[k]);
+            if (k == coverAt && comma != std::string_view::npos) {
+              rewritten[rewritten.size() - tokens[k].size() + comma] = '.';
+            }
+          }
         }
       }
     }

@@ -4,6 +4,8 @@
 // same.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -212,6 +214,38 @@ TEST(BlockInput, LinesOfWhiteSpaceAloneEndASample) {
     const batchtest::Run run = Classify(dir.path(), {"--tables", DemoTables(), "-q", "spaced.txt"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, plain.out) << "blank line " << ::testing::PrintToString(blank);
+  }
+}
+
+TEST(BlockInput, CoversWithADecimalCommaAreReadAsWithAPoint) {
+  // "0,5" would be read as 0 and "12,5" as 12 (the number stops at the comma);
+  // a CSV cover is read with its comma as a point, and so is a block file's, in
+  // every format, for cover and frequency data alike.
+  TempDir dir;
+  const std::string point =
+      "Plot A\nCalluna vulgaris 0.5\nErica tetralix 12.5\nMolinia caerulea 40\n\n"
+      "Plot F * 4\nCalluna vulgaris 3 0.5\nErica tetralix 2 12.5\nMolinia caerulea 4 40\n";
+  std::string comma = point;
+  for (const char* from : {"0.5", "12.5"}) {
+    for (size_t at = comma.find(from); at != std::string::npos; at = comma.find(from, at + 1)) {
+      comma[at + std::strlen(from) - 2] = ',';
+    }
+  }
+  ASSERT_EQ(std::count(comma.begin(), comma.end(), ','), 4);
+  dir.Write("point.txt", point);
+  dir.Write("comma.txt", comma);
+  for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--format", "classic-csv"}}) {
+    std::vector<std::string> args = {"--tables", DemoTables(), "-q"};
+    args.insert(args.end(), format.begin(), format.end());
+    std::vector<std::string> withPoint = args;
+    withPoint.push_back("point.txt");
+    args.push_back("comma.txt");
+    const batchtest::Run a = Classify(dir.path(), withPoint);
+    const batchtest::Run b = Classify(dir.path(), args);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0) << b.err;
+    EXPECT_NE(a.out.find("Plot F"), std::string::npos);
+    EXPECT_EQ(b.out, a.out) << (format.empty() ? "tidy" : "classic-csv");
   }
 }
 
