@@ -376,18 +376,29 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
   std::string rewritten;
   std::string joined;      // the name's words with one blank between them, where the line has more
   std::string_view written;  // the name's words as the line writes them (species lines)
+  std::string detabbed;
   while (i < text.size()) {
     size_t end = text.find('\n', i);
     if (end == std::string_view::npos) end = text.size();
     const std::string_view line = text.substr(i, end - i);
     i = end + 1;
     ++lineNo;
-    std::string_view bare = line;
-    if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
-    const bool blank = Blank(bare);
+    std::string_view source = line;  // without its CR
+    if (!source.empty() && source.back() == '\r') source.remove_suffix(1);
+    const bool blank = Blank(source);
     written = {};
     int row = 0;
     bool rewrite = false;  // the line becomes `rewritten`
+    // Tabs part words as blanks do (columns pasted from a spreadsheet); sample
+    // entry reads a tab as a character of a word, so the line is given blanks.
+    std::string_view bare = source;
+    if (!blank && bare.find('\t') != std::string_view::npos) {
+      detabbed.assign(bare);
+      std::replace(detabbed.begin(), detabbed.end(), '\t', ' ');
+      bare = detabbed;
+      rewritten = detabbed;
+      rewrite = true;
+    }
     if (blank) {
       inSample = false;
     } else if (!inSample) {
@@ -473,8 +484,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
     // only at a line it reads as blank, and it reads a tab or a form feed as a
     // word (a spreadsheet's empty row of tabs would join the samples either side).
     const std::string_view kept = blank ? std::string_view() : rewrite ? std::string_view(rewritten) : line;
-    const bool same = (kept.data() == bare.data() && kept.size() == bare.size()) || kept == bare;
-    AddLine(out, kept, file, lineNo, written, same ? std::string_view() : bare, row);
+    const bool same = (kept.data() == source.data() && kept.size() == source.size()) || kept == source;
+    AddLine(out, kept, file, lineNo, written, same ? std::string_view() : source, row);
   }
 }
 

@@ -249,6 +249,34 @@ TEST(BlockInput, CoversWithADecimalCommaAreReadAsWithAPoint) {
   }
 }
 
+TEST(BlockInput, TabsPartWordsAsBlanksDo) {
+  // Columns pasted from a spreadsheet: name, frequency and cover parted by tabs,
+  // a tab inside the name and the sample's name, tabs at the ends of lines.
+  TempDir dir;
+  const std::string blanks =
+      "Plot A\nCalluna vulgaris 50\nErica tetralix 12\nMolinia caerulea 40\n\n"
+      "Plot F * 4\nCalluna vulgaris 3 50\nErica tetralix 2 12,5\n";
+  const std::string tabs =
+      "Plot\tA\t\nCalluna\tvulgaris\t50\nErica tetralix\t12\t\n\tMolinia caerulea\t40\n\t\n"
+      "Plot F\t*\t4\nCalluna vulgaris\t3\t50\r\nErica\ttetralix\t2\t12,5\n";
+  dir.Write("blanks.txt", blanks);
+  dir.Write("tabs.txt", tabs);
+  for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--format", "classic-csv"}}) {
+    std::vector<std::string> args = {"--tables", DemoTables(), "-q"};
+    args.insert(args.end(), format.begin(), format.end());
+    std::vector<std::string> withBlanks = args;
+    withBlanks.push_back("blanks.txt");
+    args.push_back("tabs.txt");
+    const batchtest::Run a = Classify(dir.path(), withBlanks);
+    const batchtest::Run b = Classify(dir.path(), args);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(b.err, "");  // nothing refused, nothing unknown
+    EXPECT_NE(a.out.find("Plot F"), std::string::npos);
+    EXPECT_EQ(b.out, a.out) << (format.empty() ? "tidy" : "classic-csv");
+  }
+}
+
 TEST(Inputs, SeveralFilesAndStandardInputAreReadInTurn) {
   TempDir dir;
   const std::vector<Sample>& all = HandSamples();

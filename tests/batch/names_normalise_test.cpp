@@ -270,11 +270,12 @@ TEST(BlockLines, NameWordsAreJoinedByOneBlank) {
   AppendBlockFile(file, BlockRules{}, 1, blocks, problems);
   ASSERT_EQ(blocks.writtenName.size(), 9u);  // row 0 unused, the closing blank line last
   EXPECT_EQ(blocks.writtenName[2], "Calluna vulgaris");
-  EXPECT_EQ(blocks.writtenName[3], "Calluna vulgaris\t");
+  EXPECT_EQ(blocks.writtenName[3], "Calluna vulgaris");  // a tab parts words as a blank does
   EXPECT_EQ(blocks.writtenName[4], "Erica tetralix L.");
   EXPECT_EQ(blocks.writtenName[5], "Poa");
   EXPECT_EQ(blocks.writtenName[6], "Poa annua");
   EXPECT_EQ(blocks.sourceText[2], "");
+  EXPECT_EQ(blocks.sourceText[3], "  Calluna   vulgaris\t 5");  // messages quote the line as written
   EXPECT_EQ(blocks.sourceText[6], "Poa annua 4");
 }
 
