@@ -217,11 +217,34 @@ TEST(BlockInput, LinesOfWhiteSpaceAloneEndASample) {
   }
 }
 
+// Classifies the block file `written` and the block file `plain` that says the
+// same in the plainest way, in both kinds of results: the same results, and
+// nothing refused or unknown.
+void ExpectReadAlike(const std::string& plain, const std::string& written) {
+  TempDir dir;
+  dir.Write("plain.txt", plain);
+  dir.Write("written.txt", written);
+  for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--format", "classic-csv"}}) {
+    std::vector<std::string> args = {"--tables", DemoTables(), "-q"};
+    args.insert(args.end(), format.begin(), format.end());
+    std::vector<std::string> plainArgs = args;
+    plainArgs.push_back("plain.txt");
+    args.push_back("written.txt");
+    const batchtest::Run a = Classify(dir.path(), plainArgs);
+    const batchtest::Run b = Classify(dir.path(), args);
+    const char* kind = format.empty() ? "tidy" : "classic-csv";
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0) << kind << "\n" << b.err;
+    EXPECT_EQ(b.err, "") << kind;
+    EXPECT_NE(a.out.find("Plot F"), std::string::npos);
+    EXPECT_EQ(b.out, a.out) << kind;
+  }
+}
+
 TEST(BlockInput, CoversWithADecimalCommaAreReadAsWithAPoint) {
   // "0,5" would be read as 0 and "12,5" as 12 (the number stops at the comma);
   // a CSV cover is read with its comma as a point, and so is a block file's, in
   // every format, for cover and frequency data alike.
-  TempDir dir;
   const std::string point =
       "Plot A\nCalluna vulgaris 0.5\nErica tetralix 12.5\nMolinia caerulea 40\n\n"
       "Plot F * 4\nCalluna vulgaris 3 0.5\nErica tetralix 2 12.5\nMolinia caerulea 4 40\n";
@@ -232,49 +255,17 @@ TEST(BlockInput, CoversWithADecimalCommaAreReadAsWithAPoint) {
     }
   }
   ASSERT_EQ(std::count(comma.begin(), comma.end(), ','), 4);
-  dir.Write("point.txt", point);
-  dir.Write("comma.txt", comma);
-  for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--format", "classic-csv"}}) {
-    std::vector<std::string> args = {"--tables", DemoTables(), "-q"};
-    args.insert(args.end(), format.begin(), format.end());
-    std::vector<std::string> withPoint = args;
-    withPoint.push_back("point.txt");
-    args.push_back("comma.txt");
-    const batchtest::Run a = Classify(dir.path(), withPoint);
-    const batchtest::Run b = Classify(dir.path(), args);
-    ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_EQ(b.status, 0) << b.err;
-    EXPECT_NE(a.out.find("Plot F"), std::string::npos);
-    EXPECT_EQ(b.out, a.out) << (format.empty() ? "tidy" : "classic-csv");
-  }
+  ExpectReadAlike(point, comma);
 }
 
 TEST(BlockInput, TabsPartWordsAsBlanksDo) {
   // Columns pasted from a spreadsheet: name, frequency and cover parted by tabs,
   // a tab inside the name and the sample's name, tabs at the ends of lines.
-  TempDir dir;
-  const std::string blanks =
+  ExpectReadAlike(
       "Plot A\nCalluna vulgaris 50\nErica tetralix 12\nMolinia caerulea 40\n\n"
-      "Plot F * 4\nCalluna vulgaris 3 50\nErica tetralix 2 12,5\n";
-  const std::string tabs =
+      "Plot F * 4\nCalluna vulgaris 3 50\nErica tetralix 2 12,5\n",
       "Plot\tA\t\nCalluna\tvulgaris\t50\nErica tetralix\t12\t\n\tMolinia caerulea\t40\n\t\n"
-      "Plot F\t*\t4\nCalluna vulgaris\t3\t50\r\nErica\ttetralix\t2\t12,5\n";
-  dir.Write("blanks.txt", blanks);
-  dir.Write("tabs.txt", tabs);
-  for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--format", "classic-csv"}}) {
-    std::vector<std::string> args = {"--tables", DemoTables(), "-q"};
-    args.insert(args.end(), format.begin(), format.end());
-    std::vector<std::string> withBlanks = args;
-    withBlanks.push_back("blanks.txt");
-    args.push_back("tabs.txt");
-    const batchtest::Run a = Classify(dir.path(), withBlanks);
-    const batchtest::Run b = Classify(dir.path(), args);
-    ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_EQ(b.status, 0) << b.err;
-    EXPECT_EQ(b.err, "");  // nothing refused, nothing unknown
-    EXPECT_NE(a.out.find("Plot F"), std::string::npos);
-    EXPECT_EQ(b.out, a.out) << (format.empty() ? "tidy" : "classic-csv");
-  }
+      "Plot F\t*\t4\nCalluna vulgaris\t3\t50\r\nErica\ttetralix\t2\t12,5\n");
 }
 
 TEST(Inputs, SeveralFilesAndStandardInputAreReadInTurn) {
