@@ -201,7 +201,7 @@ namespace {
 // alone: the blanks it skips first do not run on into the next line.
 int NumberInLine(std::string_view rest) {
   size_t k = 0;
-  while (k < rest.size() && (rest[k] == ' ' || (rest[k] >= '\t' && rest[k] <= '\r'))) ++k;
+  while (k < rest.size() && IsSpaceC(rest[k])) ++k;
   return k == rest.size() ? 0 : ReadInt(rest.data() + k);
 }
 

@@ -168,7 +168,7 @@ bool Numeric(std::string_view t) {
 
 // The words a block line names a species by, and the dictionary row they stand
 // for when the resolver found one.
-std::string LookupWords(const BlockRules& rules, const std::string& written, int* row = nullptr) {
+std::string LookupWords(const BlockRules& rules, std::string_view written, int* row = nullptr) {
   std::string line;
   const auto add = [&line](const std::string& word) {
     if (!line.empty()) line += ' ';
@@ -179,7 +179,7 @@ std::string LookupWords(const BlockRules& rules, const std::string& written, int
     for (const std::string& w : m.lookupWords) add(w);
     if (row != nullptr) *row = m.row;
   } else {
-    const std::vector<std::string> words = NameWords(written);
+    const std::vector<std::string> words = NameWords(std::string(written));
     for (size_t i = 0; i < words.size() && i < 2; ++i) add(words[i]);
   }
   return line;
@@ -358,10 +358,7 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
 namespace {
 
 // A line that holds nothing but white space (a line between samples).
-// White space as isspace takes it in the C locale, which the program never leaves.
-bool Blank(std::string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
-}
+bool Blank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsSpaceC); }
 
 // Appends the lines of one piece of a block file, the first numbered
 // firstLine + 1. A piece begins where a sample may begin: at the start of the
@@ -460,7 +457,7 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
       }
       if (resolve || rules.presence) {
         rewrite = true;
-        rewritten = LookupWords(resolve ? rules : BlockRules{}, std::string(written), &row);
+        rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row);
         const auto add = [&rewritten](std::string_view n) {
           rewritten += ' ';
           rewritten += n;

@@ -73,6 +73,10 @@ std::string VFmt(const char* fmt, va_list ap);
 // zero-terminates it.
 void CopyField(char* dst, const char* src, int width);
 
+// White space as isspace takes it in the C locale, which the program never leaves:
+// blank, tab, line feed, vertical tab, form feed, carriage return.
+inline bool IsSpaceC(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // Removes one trailing line feed, if any. Returns the new length.
 int StripLineEnd(char* buf);
 

@@ -63,7 +63,7 @@ long ReadLong(const char* s) {
   // strtol's reading, written out because the loaders call it for every field:
   // leading white space, one sign, decimal digits; beyond the range of long the
   // value sticks at LONG_MAX or LONG_MIN.
-  while (*s == ' ' || (*s >= '\t' && *s <= '\r')) ++s;
+  while (IsSpaceC(*s)) ++s;
   const bool negative = *s == '-';
   if (*s == '-' || *s == '+') ++s;
   unsigned long v = 0;

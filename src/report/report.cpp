@@ -58,10 +58,7 @@ void MakePrepared(char (&dst)[kSize], const char (&src)[kSize]) {
   while (n > 1 && src[n - 1] == ' ') --n;
   std::memcpy(dst, src, n);
   dst[n] = '\0';
-  for (char* p = n > 1 ? static_cast<char*>(std::memchr(dst + 1, ' ', n - 1)) : nullptr; p != nullptr;
-       p = static_cast<char*>(std::memchr(p + 1, ' ', static_cast<size_t>(dst + n - (p + 1))))) {
-    *p = '_';
-  }
+  if (n > 1) std::replace(dst + 1, dst + n, ' ', '_');
 }
 
 // The community of a rank. The ranking leaves unit 1 in places beyond the
