@@ -19,6 +19,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -70,6 +71,11 @@ int16_t CoverScaleOfKind(ScaleKind scale) {
   }
 }
 
+// Whether an input is read as a survey CSV (else as a block file).
+bool IsSurveyCsv(const ClassifyOptions& opt, const InputFile& file) {
+  return opt.input == InputKind::kCsv || (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
+}
+
 // Turns one input into sample blocks; says what it refuses. False when the input
 // holds no sample or cannot be read as its kind.
 bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
@@ -83,9 +89,7 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
     }
     con.err << all.str();
   };
-  const bool csv = opt.input == InputKind::kCsv ||
-                   (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
-  if (!csv) {
+  if (!IsSurveyCsv(opt, file)) {
     if (!opt.poolBy.empty()) {
       Diagnose(con.err, Where(file, 0), "--pool-by needs CSV input; the samples are not pooled");
     }
@@ -576,26 +580,50 @@ bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, st
   return true;
 }
 
-// Every input as sample blocks. Inputs that cannot be read or hold no sample are
-// said, and mark the tally.
-void ReadInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
-                std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
+// An input as read, or not (read is false).
+struct ReadText {
+  InputFile file;
+  bool read = false;
+};
+
+// The inputs named on the command line, in order. Standard input is left to
+// AddInputs unless `withStandardInput`: a run that fails before it gets there must
+// not wait for standard input to end.
+std::vector<ReadText> ReadInputTexts(Console& con, const ClassifyOptions& opt, bool withStandardInput) {
   std::vector<std::string> names = opt.files;
   if (names.empty()) names.push_back("-");
-  files.reserve(names.size());
-  for (const std::string& name : names) {
-    InputFile file;
-    if (!ReadInput(con, name, file)) {
-      Diagnose(con.err, name, "cannot be read");
+  std::vector<ReadText> texts(names.size());
+  for (size_t k = 0; k < names.size(); ++k) {
+    texts[k].file.name = names[k];
+    if (names[k] != "-" || withStandardInput) texts[k].read = ReadInput(con, names[k], texts[k].file);
+  }
+  return texts;
+}
+
+// Every input as sample blocks (standard input read here, where it was left).
+// Inputs that cannot be read or hold no sample are said, and mark the tally.
+void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules, std::vector<ReadText>& texts,
+               std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
+  files.reserve(texts.size());
+  for (ReadText& t : texts) {
+    if (!t.read && t.file.name == "-") t.read = ReadInput(con, "-", t.file);
+    if (!t.read) {
+      Diagnose(con.err, t.file.name, "cannot be read");
       tally.inputFailed = true;
       continue;
     }
-    files.push_back(std::move(file));
+    files.push_back(std::move(t.file));
     if (!AddInput(con, opt, rules, files.back(), static_cast<int>(files.size()), blocks, tally)) {
       tally.inputFailed = true;
       files.back().noSample = true;
     }
   }
+}
+
+void ReadInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
+                std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
+  std::vector<ReadText> texts = ReadInputTexts(con, opt, true);
+  AddInputs(con, opt, rules, texts, files, blocks, tally);
 }
 
 const char* StatusName(NameStatus status) {
@@ -700,13 +728,20 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   auto ref = std::make_unique<RefData>();
   auto scoring = std::make_unique<ScoringState>();
   auto sample = std::make_unique<SampleState>();
-  // The unit names and habitats (units.csv, habitats.csv) are read on a thread
-  // of their own while the reference tables load and the name resolver is built.
+  const bool classic = opt.format != OutputFormat::kCsv;
+  // While the reference tables load, the input files are read on a thread of
+  // their own, and so are the unit names and habitats (units.csv, habitats.csv)
+  // where the results name them (the classic results do not).
   UnitInfo info;
   std::string infoError;
-  std::future<bool> infoRead = std::async(std::launch::async, [&info, &infoError, &opt] {
-    return LoadUnitInfo(TablesFolder(opt.tables), info, infoError);
-  });
+  std::future<bool> infoRead;
+  if (!classic) {
+    infoRead = std::async(std::launch::async, [&info, &infoError, &opt] {
+      return LoadUnitInfo(TablesFolder(opt.tables), info, infoError);
+    });
+  }
+  std::future<std::vector<ReadText>> textsRead =
+      std::async(std::launch::async, [&con, &opt] { return ReadInputTexts(con, opt, false); });
   std::string folder;
   if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
   BuildQuantTables(*scoring);
@@ -716,16 +751,31 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   Tally tally;
   std::vector<InputFile> files;
   BlockText blocks;
+  std::vector<ReadText> texts = textsRead.get();
   // Names are resolved as surveys write them; the classic formats keep the typed
-  // run's reading of block lines.
-  const NameResolver resolver(*ref, folder);
-  if (!infoRead.get()) Diagnose(con.err, folder, infoError);
+  // run's reading of block lines. Where no input needs the resolver (classic
+  // results of block files), it is built on a thread while the inputs become
+  // blocks: only the suggestions for unknown names, said at the end, use it. It
+  // reads the tables, so it is done before sample entry adds new species to them.
+  std::optional<NameResolver> resolver;
+  const bool resolveNow =
+      !classic || std::any_of(texts.begin(), texts.end(), [&opt](const ReadText& t) {
+        return !t.read || IsSurveyCsv(opt, t.file);  // standard input, still unread, may be CSV
+      });
+  std::future<void> resolverBuilt;
+  if (resolveNow) {
+    resolver.emplace(*ref, folder);
+  } else {
+    resolverBuilt = std::async(std::launch::async, [&resolver, &ref, &folder] { resolver.emplace(*ref, folder); });
+  }
+  if (infoRead.valid() && !infoRead.get()) Diagnose(con.err, folder, infoError);
   BlockRules rules;
   rules.presence = opt.scale == ScaleKind::kPresence;
-  rules.resolver = &resolver;
-  rules.rewriteBlockNames = opt.format == OutputFormat::kCsv;
+  rules.resolver = resolveNow ? &*resolver : nullptr;
+  rules.rewriteBlockNames = !classic;
   rules.strict = opt.strict;
-  ReadInputs(con, opt, rules, files, blocks, tally);
+  AddInputs(con, opt, rules, texts, files, blocks, tally);
+  if (resolverBuilt.valid()) resolverBuilt.get();
 
   // The results.
   Sink sink;
@@ -738,7 +788,6 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
     Diagnose(con.err, opt.speciesLists, "cannot create the species lists file");
     return kClassifyOutputFailed;
   }
-  const bool classic = opt.format != OutputFormat::kCsv;
   Writer writer{opt, *ref, info, {}};
   RowWriter results(sink.file);
   RowWriter listRows(lists.file);
@@ -889,7 +938,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   if (showProgress && std::chrono::duration<double>(Clock::now() - start).count() >= 1.0) {
     con.err << "\n";
   }
-  reporter.SayUnknownNames(resolver);
+  reporter.SayUnknownNames(*resolver);
   for (size_t f = 0; f < files.size(); ++f) {
     if (samplesOfFile[f + 1] == 0 && !files[f].noSample) {
       Diagnose(con.err, Where(files[f], 0), "holds no sample that could be scored");

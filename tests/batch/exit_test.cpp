@@ -214,3 +214,31 @@ TEST(Messages, RecordedCoverScaleOtherThanTheSettingIsSaid) {
 }
 
 }  // namespace
+
+TEST(Messages, UnitNamesFileIsReadOnlyByResultsThatNameUnits) {
+  // The tidy results name units from units.csv and say when it cannot be read;
+  // the classic results do not use it, so a broken one is no concern of theirs.
+  // Unknown names are still said with what they may have meant.
+  TempDir tables;
+  for (const char* f : {"SPECDICT3.txt", "VegmatchNVCDef3.txt", "VegmatchNVCData3.txt"}) {
+    tables.CopyIn(ProjectDir() + "/data/" + f, f);
+  }
+  tables.Write("units.csv", "nvc_code,community_code,full_name\n\"W10,W10,x\n");
+  TempDir dir;
+  dir.Write("u.txt", "Wood\nQuercus robur 60\nQeurcus robur 20\n");
+  const std::string unknown = "vegmatch: u.txt:3: unknown name \"Qeurcus robur\" (did you mean Quercus robur?)\n";
+
+  const batchtest::Run tidy = Classify(dir.path(), {"--tables", tables.path(), "-q", "u.txt"});
+  EXPECT_EQ(tidy.status, 0) << tidy.err;
+  EXPECT_NE(tidy.err.find("units.csv: line 2: a quoted field is never closed"), std::string::npos) << tidy.err;
+  EXPECT_NE(tidy.err.find(unknown), std::string::npos) << tidy.err;
+
+  for (const char* format : {"classic-csv", "classic-text"}) {
+    const batchtest::Run broken = Classify(dir.path(), {"--tables", tables.path(), "-q", "--format", format, "u.txt"});
+    EXPECT_EQ(broken.status, 0) << broken.err;
+    EXPECT_EQ(broken.err, unknown) << format;
+    const batchtest::Run good = Classify(dir.path(), {"--tables", DemoTables(), "-q", "--format", format, "u.txt"});
+    EXPECT_EQ(broken.out, good.out) << format;
+    EXPECT_NE(broken.out.find("Quercus"), std::string::npos) << broken.out;
+  }
+}
