@@ -82,12 +82,12 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
               const InputFile& file, int index, BlockText& blocks, Tally& tally) {
   const bool presence = opt.scale == ScaleKind::kPresence;
   auto say = [&](const std::vector<InputProblem>& problems) {
-    std::ostringstream all;  // said in one write
+    std::string all;  // said in one write
     for (const InputProblem& p : problems) {
-      Diagnose(all, Where(file, p.line), p.what);
+      AppendDiagnosis(all, Where(file, p.line), p.what);
       ++(p.refused ? tally.refused : tally.warnings);
     }
-    con.err << all.str();
+    con.err << all;
   };
   if (!IsSurveyCsv(opt, file)) {
     if (!opt.poolBy.empty()) {

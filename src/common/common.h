@@ -111,6 +111,8 @@ int16_t ClampToInt16(long v);
 // where is a file name, "file:line" when there is a line, or left out when the
 // message concerns the run as a whole.
 void Diagnose(std::ostream& err, std::string_view where, std::string_view what);
+// The same line appended to a text, for many said in one write.
+void AppendDiagnosis(std::string& out, std::string_view where, std::string_view what);
 
 // "file:line" for Diagnose.
 std::string At(std::string_view file, long line);

@@ -93,15 +93,20 @@ int16_t ClampToInt16(long v) {
   return static_cast<int16_t>(v);
 }
 
+void AppendDiagnosis(std::string& out, std::string_view where, std::string_view what) {
+  out += "vegmatch: ";
+  if (!where.empty()) {
+    out += where;
+    out += ": ";
+  }
+  out += what;
+  out += '\n';
+}
+
 void Diagnose(std::ostream& err, std::string_view where, std::string_view what) {
   // One write: the error stream is unbuffered, and a run may say thousands.
-  std::string line = "vegmatch: ";
-  if (!where.empty()) {
-    line += where;
-    line += ": ";
-  }
-  line += what;
-  line += '\n';
+  std::string line;
+  AppendDiagnosis(line, where, what);
   err << line;
 }
 
