@@ -282,11 +282,21 @@ VM_AVX2 inline void LoadGroup(const ScoringState& sc, int g0, GroupX4& x) {
   x.t = &sc.arrGroupTotals[static_cast<size_t>(g0 / 4)];
 }
 
-template <bool kWholeJ, bool kAdjusted>
-VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
+// The first half of a group's fit: the constancy profile. What the second half
+// needs of the group is carried along with it.
+struct ProfileX4 {
+  __m256d sum, p;  // GoF_1's numerator, and the sample's presence weighted by class frequency
+  __m256d cover, classCover, value, reached;
+  __m128i q[4];
+  const GroupTotals* t;
+  int g0;
+};
+
+template <bool kWholeJ, bool kPacked>
+VM_AVX2 inline void ProfileGroup(const ScoringState& sc, int g0, const SampleX4& s, ProfileX4& out) {
+  GroupX4 x;
+  LoadGroup<kPacked>(sc, g0, x);
   const GroupTotals& t = *x.t;
-  const __m256d one = _mm256_set1_pd(1.0);
-  const __m256d two = _mm256_set1_pd(2.0);
   __m256d sum = _mm256_setzero_pd();
   __m256d carry = _mm256_setzero_pd();
   __m256d p = _mm256_set1_pd(kTiny);
@@ -294,9 +304,27 @@ VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
     ProfileClassX4(ShareOf<kWholeJ>(x.sampled[c], s.j), _mm256_load_pd(t.dClassExpect[c - 1]), s.f[c], sum, carry,
                    p);
   }
-  const __m256d g1 = _mm256_div_pd(sum, _mm256_load_pd(t.dSumFreqSq));
+  out.sum = sum;
+  out.p = p;
+  out.cover = x.cover;
+  out.classCover = x.classCover;
+  out.value = x.value;
+  out.reached = x.reached;
+  for (int k = 0; k < 4; ++k) out.q[k] = x.q[k];
+  out.t = x.t;
+  out.g0 = g0;
+}
+
+// The second half: the four values, the mean, Czekanowski's coefficient and the
+// consensus.
+template <bool kAdjusted>
+VM_AVX2 inline void FitGroup(const ProfileX4& x, const SampleX4& s, FitX4& out) {
+  const GroupTotals& t = *x.t;
+  const __m256d one = _mm256_set1_pd(1.0);
+  const __m256d two = _mm256_set1_pd(2.0);
+  const __m256d g1 = _mm256_div_pd(x.sum, _mm256_load_pd(t.dSumFreqSq));
   const __m256d g2 =
-      _mm256_min_pd(_mm256_div_pd(p, _mm256_mul_pd(s.presencePerJ, _mm256_load_pd(t.dMeanFreq))), one);
+      _mm256_min_pd(_mm256_div_pd(x.p, _mm256_mul_pd(s.presencePerJ, _mm256_load_pd(t.dMeanFreq))), one);
   const __m256d g3 =
       _mm256_min_pd(_mm256_div_pd(x.cover, _mm256_mul_pd(s.j, _mm256_load_pd(t.dCoverExpectation))), one);
   const __m256d g4 = _mm256_min_pd(
@@ -329,7 +357,7 @@ VM_AVX2 inline void FitGroup(const GroupX4& x, const SampleX4& s, FitX4& out) {
 // Writes the four fits, clears the units' sums (and frequency records, unless
 // the counts were packed in the sums) and marks the units reached.
 template <bool kPacked>
-VM_AVX2 inline void StoreGroup(ScoringState& sc, const GroupX4& x, FitX4& out) {
+VM_AVX2 inline void StoreGroup(ScoringState& sc, const ProfileX4& x, FitX4& out) {
   const int g0 = x.g0;
   __m256d tail = _mm256_setzero_pd();
   Transpose4(out.g1, out.g2, out.g3, out.g4);
@@ -420,12 +448,19 @@ VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
   const int32_t* list = sc.arrFitGroups.data();
   const int back = static_cast<int>(sc.arrFitGroups.size()) - 1;
   for (int i = 0; i < cleared; ++i) ClearGroup(sc, list[back - i]);
-  GroupX4 a;
-  FitX4 fa;
-  for (int i = 0; i < n; ++i) {
-    LoadGroup<kPacked>(sc, list[i], a);
-    FitGroup<kWholeJ, kAdjusted>(a, s, fa);
-    StoreGroup<kPacked>(sc, a, fa);
+  // A run of groups is taken through each half in turn: each half's work on
+  // one group is a long chain of dependent steps, and the processor overlaps
+  // the chains of different groups only within its window of instructions.
+  constexpr int kRun = 16;
+  ProfileX4 profiles[kRun];
+  FitX4 fit;
+  for (int i0 = 0; i0 < n; i0 += kRun) {
+    const int m = std::min(kRun, n - i0);
+    for (int k = 0; k < m; ++k) ProfileGroup<kWholeJ, kPacked>(sc, list[i0 + k], s, profiles[k]);
+    for (int k = 0; k < m; ++k) {
+      FitGroup<kAdjusted>(profiles[k], s, fit);
+      StoreGroup<kPacked>(sc, profiles[k], fit);
+    }
   }
 }
 #endif
