@@ -1,11 +1,12 @@
-// A block file as classify reads it (AppendBlockFile), under every set of rules
-// the first byte picks: strict, presence data, covers left unchecked, names
-// rewritten through the resolver of the demonstration tables. Whatever the text,
-// every line of the blocks keeps its input line, in order, with its tables one
-// row per line; problems come in line order; and under the plain rules the blocks
-// are the input itself, line for line (lines of white space alone emptied, tabs
-// made blanks, a cover's decimal comma made a point), then the blank line that
-// ends the file.
+// A block file as classify reads it (AppendBlockFile; TakeBlockFile alike),
+// under every set of rules the first byte picks: strict, presence data, covers
+// left unchecked, names rewritten through the resolver of the demonstration
+// tables. Whatever the text, every line of the blocks keeps its input line, in
+// order, with its tables one row per line; problems come in line order; under
+// the plain rules the blocks are the input itself, line for line (lines of
+// white space alone emptied, tabs made blanks, a cover's decimal comma made a
+// point), then the blank line that ends the file; and the text taken gives the
+// same blocks as the text viewed.
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -106,6 +107,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(std::string_view(blocks.text).substr(b) == "\n");
     for (size_t k = 1; k < lines; ++k) FUZZ_CHECK(blocks.sourceLine[k] == static_cast<long>(k));
+  }
+
+  // Taking the text (its lines written over it where none can grow) gives the
+  // same blocks and says the same.
+  std::optional<NameResolver> takenResolver;
+  BlockRules takenRules = rules;
+  if (rules.resolver != nullptr) takenRules.resolver = &takenResolver.emplace(DemoResolver());
+  BlockText taken;
+  std::vector<InputProblem> takenProblems;
+  std::string owned(text);
+  TakeBlockFile(owned, takenRules, 1, taken, takenProblems);
+  FUZZ_CHECK(owned.empty());
+  FUZZ_CHECK(taken.text == blocks.text);
+  FUZZ_CHECK(taken.sourceFile == blocks.sourceFile && taken.sourceLine == blocks.sourceLine);
+  FUZZ_CHECK(taken.resolvedRow == blocks.resolvedRow);
+  for (size_t k = 0; k <= lines; ++k) {
+    FUZZ_CHECK(taken.writtenName[k] == blocks.writtenName[k] && taken.sourceText[k] == blocks.sourceText[k]);
+  }
+  FUZZ_CHECK(takenProblems.size() == problems.size());
+  for (size_t p = 0; p < problems.size(); ++p) {
+    FUZZ_CHECK(takenProblems[p].line == problems[p].line && takenProblems[p].what == problems[p].what);
   }
   return 0;
 }

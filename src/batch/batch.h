@@ -234,6 +234,11 @@ void AppendSurveyBlocks(const std::vector<SurveySample>& samples, const BlockRul
 // rewriteBlockNames, names are rewritten as for CSV.
 void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
                      std::vector<InputProblem>& problems);
+// The same, taking the text: where no line can grow (no names rewritten, no
+// nominal covers) the lines are written over the text itself, which then
+// becomes the block text when `out` holds none yet; `text` is left empty.
+void TakeBlockFile(std::string& text, const BlockRules& rules, int file, BlockText& out,
+                   std::vector<InputProblem>& problems);
 
 // The text without the white space at either end.
 std::string Trim(std::string_view s);

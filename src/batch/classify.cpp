@@ -76,10 +76,11 @@ bool IsSurveyCsv(const ClassifyOptions& opt, const InputFile& file) {
   return opt.input == InputKind::kCsv || (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
 }
 
-// Turns one input into sample blocks; says what it refuses. False when the input
-// holds no sample or cannot be read as its kind.
+// Turns one input into sample blocks (a block file's text is taken for them);
+// says what it refuses. False when the input holds no sample or cannot be read
+// as its kind.
 bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
-              const InputFile& file, int index, BlockText& blocks, Tally& tally) {
+              InputFile& file, int index, BlockText& blocks, Tally& tally) {
   const bool presence = opt.scale == ScaleKind::kPresence;
   auto say = [&](const std::vector<InputProblem>& problems) {
     std::string all;  // said in one write
@@ -100,7 +101,7 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
       return false;
     }
     std::vector<InputProblem> problems;
-    AppendBlockFile(file.text, rules, index, blocks, problems);
+    TakeBlockFile(file.text, rules, index, blocks, problems);  // the text is not needed again
     say(problems);
     return true;
   }

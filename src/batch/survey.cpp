@@ -1,10 +1,12 @@
 // Surveys in any input: the columns of a survey CSV, its samples in order of
 // first appearance, pooling, and the sample blocks that sample entry reads.
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include <sys/stat.h>
@@ -40,7 +42,9 @@ bool ReadFileText(const std::string& path, std::string& text) {
   size_t room = 1 << 16;
   struct stat st {};
   if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    room = static_cast<size_t>(st.st_size) + 1;  // + 1: the read that meets the end
+    // + 1: the read that meets the end; + 2: room for a block file's last line
+    // end and its closing blank line, written over the text itself.
+    room = static_cast<size_t>(st.st_size) + 3;
   }
   size_t have = 0;
   for (;;) {
@@ -130,15 +134,23 @@ std::string PoolKey(const std::string& species) {
   return key;
 }
 
-void AddLine(BlockText& out, std::string_view line, int file, long source, std::string_view written = {},
-             std::string_view original = {}, int row = 0) {
-  out.text.append(line.data(), line.size());
-  out.text.push_back('\n');
+// What the tables say of a line of the block text: where it comes from, the
+// name as written, the line as the input holds it (where it differs) and the
+// dictionary row its name resolved to.
+void AddLineSource(BlockText& out, int file, long source, std::string_view written = {},
+                   std::string_view original = {}, int row = 0) {
   out.sourceFile.push_back(file);
   out.sourceLine.push_back(source);
   out.writtenName.push_back(written);
   out.sourceText.push_back(original);
   out.resolvedRow.push_back(row);
+}
+
+void AddLine(BlockText& out, std::string_view line, int file, long source, std::string_view written = {},
+             std::string_view original = {}, int row = 0) {
+  out.text.append(line.data(), line.size());
+  out.text.push_back('\n');
+  AddLineSource(out, file, source, written, original, row);
 }
 
 // Where a cover written with a decimal comma ("0,5", "12,5") has its comma, or
@@ -360,11 +372,30 @@ namespace {
 // A line that holds nothing but white space (a line between samples).
 bool Blank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsSpaceC); }
 
+// Whether a block file's lines can be written over the file's own text: no line
+// becomes longer than the input holds it unless names are rewritten or given a
+// cover.
+bool LinesFitInPlace(const BlockRules& rules) {
+  return !(rules.resolver != nullptr && rules.rewriteBlockNames) && !rules.presence;
+}
+
+// What was written of a piece of a block file over the piece itself: its
+// bytes, and whether its last line, kept, still wants the line end the piece
+// does not hold.
+struct Placed {
+  size_t bytes = 0;
+  bool owesLineEnd = false;
+};
+
 // Appends the lines of one piece of a block file, the first numbered
 // firstLine + 1. A piece begins where a sample may begin: at the start of the
-// file or after a blank line.
-void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, long firstLine,
-                      BlockText& out, std::vector<InputProblem>& problems) {
+// file or after a blank line. With `inPlace` (LinesFitInPlace), the lines'
+// text is written over the piece itself, which `text` views, instead of onto
+// out.text, each with its line end where the piece has one.
+Placed AppendBlockLines(std::string_view text, char* inPlace, const BlockRules& rules, int file, long firstLine,
+                        BlockText& out, std::vector<InputProblem>& problems) {
+  assert(inPlace == nullptr || (inPlace == text.data() && LinesFitInPlace(rules)));
+  Placed placed;  // in place
   long lineNo = firstLine;
   bool inSample = false;
   int maxFreq = 0;
@@ -376,7 +407,8 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
   std::string detabbed;
   while (i < text.size()) {
     size_t end = text.find('\n', i);
-    if (end == std::string_view::npos) end = text.size();
+    const bool ended = end != std::string_view::npos;
+    if (!ended) end = text.size();
     const std::string_view line = text.substr(i, end - i);
     i = end + 1;
     ++lineNo;
@@ -482,8 +514,27 @@ void AppendBlockLines(std::string_view text, const BlockRules& rules, int file, 
     // word (a spreadsheet's empty row of tabs would join the samples either side).
     const std::string_view kept = blank ? std::string_view() : rewrite ? std::string_view(rewritten) : line;
     const bool same = (kept.data() == source.data() && kept.size() == source.size()) || kept == source;
-    AddLine(out, kept, file, lineNo, written, same ? std::string_view() : source, row);
+    // The line's tables first: in place, its text may be written over what the
+    // name and the line as written are views of.
+    AddLineSource(out, file, lineNo, written, same ? std::string_view() : source, row);
+    if (inPlace == nullptr) {
+      out.text.append(kept.data(), kept.size());
+      out.text.push_back('\n');
+      continue;
+    }
+    // Written at or before where the line stood: no line becomes longer, so
+    // what is still to be read is never written over.
+    assert(kept.size() <= line.size());
+    char* to = inPlace + placed.bytes;
+    if (kept.data() != to && !kept.empty()) std::memmove(to, kept.data(), kept.size());
+    placed.bytes += kept.size();
+    if (ended) {
+      inPlace[placed.bytes++] = '\n';
+    } else {
+      placed.owesLineEnd = true;  // only the last line of a piece can have none
+    }
   }
+  return placed;
 }
 
 // Where a large block file is cut in two: after the first blank line from the
@@ -507,19 +558,20 @@ void AppendRows(std::vector<T>& a, const std::vector<T>& b) {
 // Room made at once for the lines of a text of `bytes` bytes (the closing blank
 // line included): the tables of a large input would otherwise grow by
 // doubling, copying what they hold each time.
-void ReserveLines(BlockText& out, size_t lines, size_t bytes) {
+void ReserveLines(BlockText& out, size_t lines, size_t bytes, size_t textBytes) {
   lines += 2;  // a last line without its line end, and the closing blank line
-  out.text.reserve(out.text.size() + bytes + lines);
+  if (textBytes > 0) out.text.reserve(out.text.size() + textBytes + lines);
   for (auto* v : {&out.sourceFile, &out.resolvedRow}) v->reserve(v->size() + lines);
   out.sourceLine.reserve(out.sourceLine.size() + lines);
   out.writtenName.reserve(lines, bytes);
   out.sourceText.reserve(lines, 0);
 }
 
-}  // namespace
-
-void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
-                     std::vector<InputProblem>& problems) {
+// A block file's lines appended to `out`, written onto out.text, or with
+// `inPlace` over the text itself (which it then views; see AppendBlockLines),
+// the file's pieces closed up.
+Placed BlockFileLines(std::string_view text, char* inPlace, const BlockRules& rules, int file, BlockText& out,
+                      std::vector<InputProblem>& problems) {
   // A large file is read in two halves at once, the second on a thread of its
   // own (with a resolver of its own where names are rewritten: a resolver keeps
   // what it has resolved).
@@ -527,41 +579,72 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
   const size_t split = text.size() >= kSplitBytes && std::thread::hardware_concurrency() > 1
                            ? SplitPoint(text)
                            : std::string_view::npos;
+  const size_t textBytes = inPlace == nullptr ? text.size() : 0;
   if (split == std::string_view::npos) {
-    ReserveLines(out, static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), text.size());
-    AppendBlockLines(text, rules, file, 0, out, problems);
-  } else {
-    const std::string_view first = text.substr(0, split);
-    const std::string_view second = text.substr(split);
-    const long firstLines = static_cast<long>(std::count(first.begin(), first.end(), '\n'));
-    // The first half's tables have room for the second's, which join them: the
-    // halves are about the same size, so the lines of the second are reckoned
-    // from those of the first (generously; the second half counts its own).
-    const size_t reckoned = static_cast<size_t>(static_cast<double>(firstLines) * 1.25 *
-                                                static_cast<double>(second.size()) /
-                                                static_cast<double>(first.size()));
-    ReserveLines(out, static_cast<size_t>(firstLines) + reckoned, text.size());
-    BlockText rest;
-    std::vector<InputProblem> restProblems;
-    // The second half's resolver is copied here, before the first half starts
-    // resolving (and so changing) the one it was copied from.
-    std::optional<NameResolver> own;
-    BlockRules restRules = rules;
-    restRules.resolver = nullptr;
-    if (rules.resolver != nullptr && rules.rewriteBlockNames) restRules.resolver = &own.emplace(*rules.resolver);
-    std::thread other([&] {
-      ReserveLines(rest, static_cast<size_t>(std::count(second.begin(), second.end(), '\n')), second.size());
-      AppendBlockLines(second, restRules, file, firstLines, rest, restProblems);
-    });
-    AppendBlockLines(first, rules, file, 0, out, problems);
-    other.join();
-    out.text += rest.text;
-    AppendRows(out.sourceFile, rest.sourceFile);
-    AppendRows(out.sourceLine, rest.sourceLine);
-    out.writtenName.Append(rest.writtenName, 1);
-    out.sourceText.Append(rest.sourceText, 1);
-    AppendRows(out.resolvedRow, rest.resolvedRow);
-    problems.insert(problems.end(), restProblems.begin(), restProblems.end());
+    ReserveLines(out, static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), text.size(), textBytes);
+    return AppendBlockLines(text, inPlace, rules, file, 0, out, problems);
   }
+  const std::string_view first = text.substr(0, split);
+  const std::string_view second = text.substr(split);
+  const long firstLines = static_cast<long>(std::count(first.begin(), first.end(), '\n'));
+  // The first half's tables have room for the second's, which join them: the
+  // halves are about the same size, so the lines of the second are reckoned
+  // from those of the first (generously; the second half counts its own).
+  const size_t reckoned = static_cast<size_t>(static_cast<double>(firstLines) * 1.25 *
+                                              static_cast<double>(second.size()) /
+                                              static_cast<double>(first.size()));
+  ReserveLines(out, static_cast<size_t>(firstLines) + reckoned, text.size(), textBytes);
+  BlockText rest;
+  std::vector<InputProblem> restProblems;
+  // The second half's resolver is copied here, before the first half starts
+  // resolving (and so changing) the one it was copied from.
+  std::optional<NameResolver> own;
+  BlockRules restRules = rules;
+  restRules.resolver = nullptr;
+  if (rules.resolver != nullptr && rules.rewriteBlockNames) restRules.resolver = &own.emplace(*rules.resolver);
+  // In place, the halves are written over halves of their own.
+  char* restInPlace = inPlace == nullptr ? nullptr : inPlace + split;
+  Placed restPlaced;
+  std::thread other([&] {
+    ReserveLines(rest, static_cast<size_t>(std::count(second.begin(), second.end(), '\n')), second.size(),
+                 inPlace == nullptr ? second.size() : 0);
+    restPlaced = AppendBlockLines(second, restInPlace, restRules, file, firstLines, rest, restProblems);
+  });
+  const Placed placed = AppendBlockLines(first, inPlace, rules, file, 0, out, problems);
+  other.join();
+  if (inPlace != nullptr && placed.bytes < split) std::memmove(inPlace + placed.bytes, restInPlace, restPlaced.bytes);
+  out.text += rest.text;
+  AppendRows(out.sourceFile, rest.sourceFile);
+  AppendRows(out.sourceLine, rest.sourceLine);
+  out.writtenName.Append(rest.writtenName, 1);
+  out.sourceText.Append(rest.sourceText, 1);
+  AppendRows(out.resolvedRow, rest.resolvedRow);
+  problems.insert(problems.end(), restProblems.begin(), restProblems.end());
+  return Placed{placed.bytes + restPlaced.bytes, restPlaced.owesLineEnd};
+}
+
+}  // namespace
+
+void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, BlockText& out,
+                     std::vector<InputProblem>& problems) {
+  BlockFileLines(text, nullptr, rules, file, out, problems);
   AddLine(out, "", file, 0);
+}
+
+void TakeBlockFile(std::string& text, const BlockRules& rules, int file, BlockText& out,
+                   std::vector<InputProblem>& problems) {
+  if (!LinesFitInPlace(rules)) {
+    AppendBlockFile(text, rules, file, out, problems);
+  } else {
+    const Placed placed = BlockFileLines(text, text.data(), rules, file, out, problems);
+    text.resize(placed.bytes);
+    if (placed.owesLineEnd) text.push_back('\n');  // as written onto out.text, every line ends
+    if (out.text.empty()) {
+      out.text.swap(text);
+    } else {
+      out.text += text;
+    }
+    AddLine(out, "", file, 0);
+  }
+  text.clear();
 }

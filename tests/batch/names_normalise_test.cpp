@@ -323,4 +323,79 @@ TEST_F(BundledNames, ALargeBlockFileReadsAsASmallOne) {
   EXPECT_EQ(rewritten.text.substr(rewritten.text.size() - small.text.size()), small.text);
 }
 
+
+// Every table of two block texts, line by line.
+void ExpectSameBlocks(const BlockText& a, const BlockText& b, const std::string& what) {
+  EXPECT_EQ(a.text, b.text) << what;
+  EXPECT_EQ(a.sourceFile, b.sourceFile) << what;
+  EXPECT_EQ(a.sourceLine, b.sourceLine) << what;
+  EXPECT_EQ(a.resolvedRow, b.resolvedRow) << what;
+  ASSERT_EQ(a.writtenName.size(), b.writtenName.size()) << what;
+  ASSERT_EQ(a.sourceText.size(), b.sourceText.size()) << what;
+  for (size_t k = 0; k < a.writtenName.size(); ++k) {
+    ASSERT_EQ(a.writtenName[k], b.writtenName[k]) << what << " line " << k;
+    ASSERT_EQ(a.sourceText[k], b.sourceText[k]) << what << " line " << k;
+  }
+}
+
+// A block file taken (its lines written over its own text where none can grow)
+// reads as the same file appended from a view of it: small files and one large
+// enough to be read in halves, whose lines shrink (white space alone emptied,
+// CR dropped from a line given blanks for its tabs, lines left out under
+// --strict), with and without a line end at the end, after another file or as
+// the first, under every rule set.
+TEST_F(BundledNames, ATakenBlockFileReadsAsAnAppendedOne) {
+  const std::string sample =
+      "Wood\nQuercus robur 40\n\t \r\nCorylus\tavellana\t30\r\nHedera helix L. 5\n"
+      "Hyacinthoides non-scripta 0,5\n \t\v\f\n\nTurf * 3\nPoa annua 2 4\r\n\n";
+  std::string big;
+  while (big.size() < 1500000) big += sample;
+  const std::vector<std::string> texts = {"",
+                                          "\n",
+                                          "Plot\nCalluna vulgaris 5",
+                                          "Plot\nCalluna\tvulgaris 5\t\r\n \t",
+                                          "Plot\nCalluna vulgaris L.",  // left out under --strict: no line end owed
+                                          sample,
+                                          big,
+                                          big + "Plot\nErica tetralix\t3"};
+  BlockRules classic;
+  BlockRules strict;
+  strict.strict = true;
+  BlockRules presence;
+  presence.presence = true;
+  BlockRules tidy;
+  tidy.resolver = resolver_;
+  tidy.rewriteBlockNames = true;
+  const std::vector<std::pair<const char*, BlockRules>> ruleSets = {
+      {"classic", classic}, {"strict", strict}, {"presence", presence}, {"tidy", tidy}};
+  for (const auto& [name, rules] : ruleSets) {
+    for (size_t t = 0; t < texts.size(); ++t) {
+      for (const bool afterAnother : {false, true}) {
+        const std::string what = std::string(name) + " text " + std::to_string(t) + (afterAnother ? " second" : "");
+        BlockText appended;
+        BlockText taken;
+        std::vector<InputProblem> appendedSaid;
+        std::vector<InputProblem> takenSaid;
+        if (afterAnother) {
+          AppendBlockFile(sample, rules, 1, appended, appendedSaid);
+          std::string first = sample;
+          TakeBlockFile(first, rules, 1, taken, takenSaid);
+          EXPECT_TRUE(first.empty());
+        }
+        AppendBlockFile(texts[t], rules, 2, appended, appendedSaid);
+        std::string text = texts[t];
+        TakeBlockFile(text, rules, 2, taken, takenSaid);
+        EXPECT_TRUE(text.empty()) << what;
+        ExpectSameBlocks(appended, taken, what);
+        ASSERT_EQ(appendedSaid.size(), takenSaid.size()) << what;
+        for (size_t p = 0; p < takenSaid.size(); ++p) {
+          EXPECT_EQ(takenSaid[p].line, appendedSaid[p].line) << what;
+          EXPECT_EQ(takenSaid[p].what, appendedSaid[p].what) << what;
+          EXPECT_EQ(takenSaid[p].refused, appendedSaid[p].refused) << what;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
