@@ -52,9 +52,19 @@ struct Tally {
   bool inputFailed = false;
 };
 
+// "file:line" (the file alone for line 0) for Diagnose, appended to a text.
+void AppendWhere(std::string& out, const InputFile& f, long line) {
+  out += f.name == "-" ? std::string_view("(standard input)") : std::string_view(f.name);
+  if (line > 0) {
+    out += ':';
+    out += std::to_string(line);
+  }
+}
+
 std::string Where(const InputFile& f, long line) {
-  const std::string name = f.name == "-" ? "(standard input)" : f.name;
-  return line > 0 ? At(name, line) : name;
+  std::string where;
+  AppendWhere(where, f, line);
+  return where;
 }
 
 bool ReadInput(Console& con, const std::string& name, InputFile& file) {
@@ -84,8 +94,11 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
   const bool presence = opt.scale == ScaleKind::kPresence;
   auto say = [&](const std::vector<InputProblem>& problems) {
     std::string all;  // said in one write
+    std::string where;  // its room kept from problem to problem
     for (const InputProblem& p : problems) {
-      AppendDiagnosis(all, Where(file, p.line), p.what);
+      where.clear();
+      AppendWhere(where, file, p.line);
+      AppendDiagnosis(all, where, p.what);
       ++(p.refused ? tally.refused : tally.warnings);
     }
     con.err << all;

@@ -237,14 +237,16 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
     const size_t end = std::min(all.find('\n', at), all.size());
     const std::string_view line = all.substr(at, end - at);
     at = end + 1;
-    // unit <tab> code <tab> quant <tab> name [<tab> ...]
+    // unit <tab> code <tab> quant <tab> name [<tab> ...]; the rest of a line
+    // whose code was named already is not looked through.
     const size_t t1 = line.find('\t');
-    const size_t t2 = t1 == std::string_view::npos ? t1 : line.find('\t', t1 + 1);
-    const size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
-    if (t3 == std::string_view::npos) continue;
+    if (t1 == std::string_view::npos) continue;
     const int code = NumberInLine(line.substr(t1 + 1));
     const bool inSeen = code >= 0 && static_cast<size_t>(code) < seen.size();
     if (inSeen ? seen[static_cast<size_t>(code)] : currentNames_.count(code) != 0) continue;
+    const size_t t2 = line.find('\t', t1 + 1);
+    const size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
+    if (t3 == std::string_view::npos) continue;
     if (inSeen) seen[static_cast<size_t>(code)] = true;
     std::string_view name = line.substr(t3 + 1, line.find('\t', t3 + 1) - t3 - 1);
     if (!name.empty() && name.back() == '\r') name.remove_suffix(1);
