@@ -164,11 +164,6 @@ class LineReporter : public EntryObserver {
   LineReporter(Console& con, const RefData& ref, const BlockText& blocks,
                const std::vector<InputFile>& files, Tally& tally)
       : con_(con), ref_(ref), blocks_(blocks), files_(files), tally_(tally) {
-    starts_.reserve(blocks.sourceLine.size());
-    starts_.push_back(0);  // line 1 starts at offset 0
-    for (size_t i = blocks.text.find('\n'); i != std::string::npos; i = blocks.text.find('\n', i + 1)) {
-      starts_.push_back(i + 1);
-    }
     anyResolved_ = std::any_of(blocks.resolvedRow.begin(), blocks.resolvedRow.end(),
                                [](int row) { return row != 0; });
   }
@@ -177,11 +172,10 @@ class LineReporter : public EntryObserver {
   void LineProblem(const std::string& what, bool refused, bool quoteLine) override {
     std::string said = what;
     if (quoteLine) {
-      const size_t line = CurrentLine();
-      std::string text(line < blocks_.sourceText.size() ? blocks_.sourceText[line] : "");
-      if (text.empty() && line < starts_.size()) {
-        const size_t a = starts_[line - 1];
-        text = blocks_.text.substr(a, blocks_.text.find('\n', a) - a);
+      const LineAt at = CurrentLine();
+      std::string text(at.line < blocks_.sourceText.size() ? blocks_.sourceText[at.line] : "");
+      if (text.empty() && at.start < blocks_.text.size()) {
+        text = blocks_.text.substr(at.start, blocks_.text.find('\n', at.start) - at.start);
       }
       said += ": " + text;
     }
@@ -191,13 +185,14 @@ class LineReporter : public EntryObserver {
 
   // The input file of the line last read (0 before any).
   int CurrentFile() const {
-    const size_t line = CurrentLine();
+    const size_t line = CurrentLine().line;
     return line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
   }
   void UnknownName(const char* key) override {
-    const size_t line = CurrentLine();
+    const LineAt at = CurrentLine();
+    const size_t line = at.line;
     std::string written(line < blocks_.writtenName.size() ? blocks_.writtenName[line] : "");
-    if (written.empty()) written = LineText(line);
+    if (written.empty()) written = LineText(at.start);
     if (written.empty()) written = key;
     const int file = line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
     const long source = line < blocks_.sourceLine.size() ? blocks_.sourceLine[line] : 0;
@@ -210,7 +205,7 @@ class LineReporter : public EntryObserver {
   // A name resolved to one of several rows that share its short name is that row.
   int RowOfKey(const char* key, int found) override {
     if (!anyResolved_) return found;
-    const size_t line = CurrentLine();
+    const size_t line = CurrentLine().line;
     const int row = line < blocks_.resolvedRow.size() ? blocks_.resolvedRow[line] : 0;
     if (row < 3 || row > ref_.nSpeciesCount) return found;
     return CompareShortName(key, ref_.arrSpecies[row].szShortName) == 0 ? row : found;
@@ -240,17 +235,36 @@ class LineReporter : public EntryObserver {
   }
 
  private:
-  // The line of the block text that holds the last character read.
-  size_t CurrentLine() const {
+  // A line of the block text (from 1) and where it starts.
+  struct LineAt {
+    size_t line;
+    size_t start;
+  };
+  // The line that holds the last character read. Sample entry reads on through
+  // the text (putting back a character at most), so the line is found from the
+  // one found last: the whole run looks through the text about once.
+  LineAt CurrentLine() const {
     const long pos = fp_ == nullptr ? 0 : std::ftell(fp_);
-    if (pos <= 0) return 1;
-    const auto it = std::upper_bound(starts_.begin(), starts_.end(), static_cast<size_t>(pos - 1));
-    return static_cast<size_t>(it - starts_.begin());
+    if (pos <= 0) return LineAt{1, 0};
+    const size_t last = static_cast<size_t>(pos - 1);
+    const std::string& text = blocks_.text;
+    while (last < cursor_.start) {  // back to the line before
+      const size_t before = cursor_.start - 1;  // the line end of the line before
+      const size_t end = before == 0 ? std::string::npos : text.rfind('\n', before - 1);
+      cursor_.start = end == std::string::npos ? 0 : end + 1;
+      --cursor_.line;
+    }
+    for (;;) {
+      const size_t end = text.find('\n', cursor_.start);
+      if (end == std::string::npos || last <= end) break;
+      cursor_.start = end + 1;
+      ++cursor_.line;
+    }
+    return cursor_;
   }
-  // The name words of a line (what stands before its numbers).
-  std::string LineText(size_t line) const {
-    if (line >= starts_.size()) return std::string();
-    const size_t a = starts_[line - 1];
+  // The name words of the line that starts at `a` (what stands before its numbers).
+  std::string LineText(size_t a) const {
+    if (a >= blocks_.text.size()) return std::string();
     const size_t b = blocks_.text.find('\n', a);
     std::istringstream words(blocks_.text.substr(a, b == std::string::npos ? std::string::npos : b - a));
     std::string name;
@@ -261,7 +275,7 @@ class LineReporter : public EntryObserver {
     return name;
   }
   std::string Where() const {
-    const size_t line = CurrentLine();
+    const size_t line = CurrentLine().line;
     if (line >= blocks_.sourceFile.size()) return std::string();
     const int file = blocks_.sourceFile[line];
     if (file < 1 || static_cast<size_t>(file) > files_.size()) return std::string();
@@ -281,7 +295,7 @@ class LineReporter : public EntryObserver {
   const BlockText& blocks_;
   const std::vector<InputFile>& files_;
   Tally& tally_;
-  std::vector<size_t> starts_;
+  mutable LineAt cursor_{1, 0};  // the line CurrentLine found last
   std::FILE* fp_ = nullptr;
 };
 

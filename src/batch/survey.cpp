@@ -1,10 +1,12 @@
 // Surveys in any input: the columns of a survey CSV, its samples in order of
 // first appearance, pooling, and the sample blocks that sample entry reads.
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <cctype>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -16,6 +18,13 @@
 #include <thread>
 
 #include "batch/batch.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define VM_BLOCK_SCAN 1
+#else
+#define VM_BLOCK_SCAN 0
+#endif
 
 bool IsOneOf(const std::string& word, std::initializer_list<const char*> list) {
   for (const char* l : list) {
@@ -379,6 +388,94 @@ bool LinesFitInPlace(const BlockRules& rules) {
   return !(rules.resolver != nullptr && rules.rewriteBlockNames) && !rules.presence;
 }
 
+// What a species line says, read the way sample entry reads it: the name's
+// words, then (for frequency data) the frequency, then the cover.
+struct SpeciesWords {
+  bool keep;                 // false: left out (--strict), the sample goes on without it
+  std::string_view written;  // the name's words, one blank between them
+  size_t coverAt;            // the word read as the cover
+  size_t firstNumber;        // the first word read as a number after the first
+};
+
+// The species line of words tokens[0..n-1] (n >= 1, views of the line), line
+// lineNo of a sample whose frequencies go up to maxFreq (0: cover data). Says
+// when the word read as the cover is no number. The name is a view of the line
+// where the line has one blank between its words (nearly always), else of
+// `joined`.
+SpeciesWords ReadSpeciesWords(const std::string_view* tokens, size_t n, int maxFreq, long lineNo,
+                              const BlockRules& rules, std::string& joined, std::vector<InputProblem>& problems) {
+  assert(n >= 1);
+  SpeciesWords w;
+  const size_t nameWords = n > 1 && !Numeric(tokens[1]) ? 2 : 1;
+  w.coverAt = nameWords + (maxFreq > 0 ? 1 : 0);
+  w.firstNumber = 1;
+  while (w.firstNumber < n && !Numeric(tokens[w.firstNumber])) ++w.firstNumber;
+  w.keep = true;
+  const unsigned char first = w.coverAt < n ? tokens[w.coverAt][0] : ' ';
+  const bool letter = static_cast<unsigned char>((first | 0x20) - 'a') < 26;  // isalpha in the C locale
+  if (rules.checkCovers && (letter || first == '(')) {
+    problems.push_back({lineNo,
+                        "the word read as the cover, \"" + std::string(tokens[w.coverAt]) +
+                            "\", is not a number (an authority?)",
+                        rules.strict});
+    w.keep = !rules.strict;
+  }
+  const std::string_view last = tokens[w.firstNumber - 1];
+  const std::string_view span(tokens[0].data(), static_cast<size_t>(last.data() + last.size() - tokens[0].data()));
+  size_t letters = 0;
+  for (size_t k = 0; k < w.firstNumber; ++k) letters += tokens[k].size();
+  if (span.size() == letters + w.firstNumber - 1) {
+    w.written = span;
+  } else {
+    joined.clear();
+    for (size_t k = 0; k < w.firstNumber; ++k) {
+      if (k > 0) joined += ' ';
+      joined += tokens[k];
+    }
+    w.written = joined;
+  }
+  return w;
+}
+
+#if VM_BLOCK_SCAN
+// What bytes hold, a bit per byte: line ends, blanks, white space of the C
+// locale, and the characters that need the general reading (a tab, a '*', a
+// comma).
+struct ByteMasks {
+  uint64_t lineEnd, blank, white, special;
+};
+
+// Adds the masks of the 16 bytes at p, as bits shift..shift + 15.
+void AddMasks(const char* p, int shift, ByteMasks& m) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const auto bits = [&v](char c) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))));
+  };
+  const uint64_t blank = bits(' ');
+  // '\t'..'\r': c - 9 is at most 4, unsigned.
+  const __m128i low = _mm_subs_epu8(_mm_sub_epi8(v, _mm_set1_epi8(9)), _mm_set1_epi8(4));
+  const uint64_t control =
+      static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, _mm_setzero_si128())));
+  m.lineEnd |= bits('\n') << shift;
+  m.blank |= blank << shift;
+  m.white |= (blank | control) << shift;
+  m.special |= (bits('\t') | bits('*') | bits(',')) << shift;
+}
+
+// The masks of the bytes at p up to the first line end: 32 bytes, or 64 where
+// the first 32 hold none (64 bytes at p must be readable).
+ByteMasks MasksAt(const char* p) {
+  ByteMasks m{0, 0, 0, 0};
+  AddMasks(p, 0, m);
+  AddMasks(p + 16, 16, m);
+  if (m.lineEnd == 0) {
+    AddMasks(p + 32, 32, m);
+    AddMasks(p + 48, 48, m);
+  }
+  return m;
+}
+#endif
+
 // What was written of a piece of a block file over the piece itself: its
 // bytes, and whether its last line, kept, still wants the line end the piece
 // does not hold.
@@ -401,11 +498,50 @@ Placed AppendBlockLines(std::string_view text, char* inPlace, const BlockRules& 
   int maxFreq = 0;
   size_t i = 0;
   std::vector<std::string_view> tokens;  // the words of a line, as views of it
+#if VM_BLOCK_SCAN
+  std::array<std::string_view, 32> scanned;  // the words of a line of at most 63 bytes
+#endif
   std::string rewritten;
   std::string joined;      // the name's words with one blank between them, where the line has more
   std::string_view written;  // the name's words as the line writes them (species lines)
   std::string detabbed;
   while (i < text.size()) {
+#if VM_BLOCK_SCAN
+    // A species line of the usual kind written in place is read in one look at
+    // its bytes: words parted by blanks, no tab, '*' or comma, within 64 bytes
+    // of the piece. Any other line takes the reading below, which this one
+    // gives the same as.
+    if (inSample && inPlace != nullptr && text.size() - i >= 64) {
+      const ByteMasks m = MasksAt(text.data() + i);
+      if (m.lineEnd != 0) {
+        const size_t length = static_cast<size_t>(__builtin_ctzll(m.lineEnd));  // at most 63
+        const uint64_t inLine = (uint64_t{1} << length) - 1;
+        const bool cr = length > 0 && text[i + length - 1] == '\r';
+        const size_t sourceLength = length - (cr ? 1 : 0);
+        const uint64_t inSource = (uint64_t{1} << sourceLength) - 1;
+        if ((m.special & inLine) == 0 && (~m.white & inSource) != 0) {
+          const char* line = text.data() + i;
+          size_t n = 0;
+          for (uint64_t words = ~m.blank & inSource; words != 0;) {
+            const int a = __builtin_ctzll(words);
+            const int run = __builtin_ctzll(~(words >> a));  // the word ends before the line does
+            scanned[n++] = std::string_view(line + a, static_cast<size_t>(run));
+            words &= ~uint64_t{0} << (a + run);
+          }
+          ++lineNo;
+          i += length + 1;
+          const SpeciesWords sw = ReadSpeciesWords(scanned.data(), n, maxFreq, lineNo, rules, joined, problems);
+          if (!sw.keep) continue;
+          AddLineSource(out, file, lineNo, sw.written, cr ? std::string_view(line, sourceLength) : std::string_view());
+          char* to = inPlace + placed.bytes;
+          if (to != line) std::memmove(to, line, length);
+          placed.bytes += length;
+          inPlace[placed.bytes++] = '\n';
+          continue;
+        }
+      }
+    }
+#endif
     size_t end = text.find('\n', i);
     const bool ended = end != std::string_view::npos;
     if (!ended) end = text.size();
@@ -448,38 +584,11 @@ Placed AppendBlockLines(std::string_view text, char* inPlace, const BlockRules& 
         tokens.emplace_back(bare.data() + a, e - a);
         a = e;
       }
-      const size_t nameWords = tokens.size() > 1 && !Numeric(tokens[1]) ? 2 : 1;
-      const size_t coverAt = nameWords + (maxFreq > 0 ? 1 : 0);
-      size_t firstNumber = 1;
-      while (firstNumber < tokens.size() && !Numeric(tokens[firstNumber])) ++firstNumber;
-      bool keep = true;
-      const unsigned char first = coverAt < tokens.size() ? tokens[coverAt][0] : ' ';
-      const bool letter = static_cast<unsigned char>((first | 0x20) - 'a') < 26;  // isalpha in the C locale
-      if (rules.checkCovers && (letter || first == '(')) {
-        problems.push_back({lineNo,
-                            "the word read as the cover, \"" + std::string(tokens[coverAt]) +
-                                "\", is not a number (an authority?)",
-                            rules.strict});
-        keep = !rules.strict;
-      }
-      // The name's words, one blank between them: as the line holds them, where
-      // it has one blank between them (nearly always).
-      const std::string_view span(tokens[0].data(),
-                                  static_cast<size_t>(tokens[firstNumber - 1].data() + tokens[firstNumber - 1].size() -
-                                                      tokens[0].data()));
-      size_t letters = 0;
-      for (size_t k = 0; k < firstNumber; ++k) letters += tokens[k].size();
-      if (span.size() == letters + firstNumber - 1) {
-        written = span;
-      } else {
-        joined.clear();
-        for (size_t k = 0; k < firstNumber; ++k) {
-          if (k > 0) joined += ' ';
-          joined += tokens[k];
-        }
-        written = joined;
-      }
-      if (!keep) continue;  // left out; the sample goes on without it
+      const SpeciesWords sw = ReadSpeciesWords(tokens.data(), tokens.size(), maxFreq, lineNo, rules, joined, problems);
+      written = sw.written;
+      const size_t coverAt = sw.coverAt;
+      const size_t firstNumber = sw.firstNumber;
+      if (!sw.keep) continue;  // left out; the sample goes on without it
       const size_t comma = coverAt < tokens.size() ? DecimalComma(tokens[coverAt]) : std::string_view::npos;
       const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
       if (!resolve && !rules.presence && comma != std::string_view::npos) {
