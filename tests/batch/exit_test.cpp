@@ -242,3 +242,59 @@ TEST(Messages, UnitNamesFileIsReadOnlyByResultsThatNameUnits) {
     EXPECT_NE(broken.out.find("Quercus"), std::string::npos) << broken.out;
   }
 }
+
+TEST(Messages, LinesAreFoundThroughoutALongFile) {
+  // Entry reads on through the blocks; the lines its messages are about are
+  // found from the last one found. Over many samples, with CR LF line ends in
+  // some, blank lines of white space and a last line without its line end, every
+  // unknown name and every line without a cover is said at its own line, in
+  // both kinds of results.
+  std::string text;
+  long line = 0;
+  std::vector<long> unknown;
+  std::vector<long> noCover;
+  for (int s = 1; s <= 400; ++s) {
+    const char* end = s % 3 == 0 ? "\r\n" : "\n";
+    text += "Plot " + std::to_string(s) + end;
+    ++line;
+    text += std::string("Quercus robur 60") + end;
+    ++line;
+    if (s % 7 == 0) {
+      text += std::string("Xylaria hypoxylon 5") + end;
+      unknown.push_back(++line);
+    }
+    if (s % 11 == 0) {
+      text += std::string("Corylus avellana") + end;
+      noCover.push_back(++line);
+    }
+    text += std::string("Hedera helix 10") + end;
+    ++line;
+    if (s < 400) {
+      text += s % 5 == 0 ? " \t\n" : "\n";
+      ++line;
+    }
+  }
+  text.pop_back();  // the last line without its line end
+  TempDir dir;
+  dir.Write("long.txt", text);
+  std::string unknownLines;
+  for (long l : unknown) unknownLines += (unknownLines.empty() ? "" : ",") + std::to_string(l);
+  for (const std::vector<std::string>& format : {std::vector<std::string>{}, {"--format", "classic-csv"}}) {
+    std::vector<std::string> args = {"--tables", DemoTables(), "-q"};
+    args.insert(args.end(), format.begin(), format.end());
+    args.push_back("long.txt");
+    const batchtest::Run r = Classify(dir.path(), args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> said = Lines(r.err);
+    std::vector<long> coverLines;
+    for (const std::string& s : said) {
+      const std::string prefix = "vegmatch: long.txt:";
+      ASSERT_EQ(s.rfind(prefix, 0), 0u) << s;
+      if (s.find("Corylus avellana") != std::string::npos) coverLines.push_back(std::stol(s.substr(prefix.size())));
+    }
+    EXPECT_EQ(coverLines, noCover);
+    EXPECT_NE(r.err.find("vegmatch: long.txt:" + unknownLines + ": unknown name \"Xylaria hypoxylon\""),
+              std::string::npos)
+        << r.err;
+  }
+}
