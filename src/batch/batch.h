@@ -291,13 +291,18 @@ class NameResolver {
   NameMatch ResolveByWords(std::string_view written) const;
   // kOlderName when the association table names the row's code otherwise, else kExact.
   NameStatus OlderOrExact(int row) const;
+  void ReadCurrentNames() const;
   const RefData& ref_;
+  std::string folder_;
   // Surveys repeat their names: each written name is resolved once.
   mutable std::unordered_map<std::string, NameMatch> cache_;
   mutable std::string key_;  // the name looked up, without a string made per lookup
   std::map<std::string, int> fullNames_;
   std::map<std::string, std::vector<int>> genusRows_;
-  std::map<int, std::string> currentNames_;
+  // The name the association table gives each code it uses, read at the first
+  // status asked for.
+  mutable std::map<int, std::string> currentNames_;
+  mutable bool currentNamesRead_ = false;
 };
 
 // A stream written into memory (open_memstream): what a report or entry writes

@@ -207,7 +207,7 @@ int NumberInLine(std::string_view rest) {
 
 }  // namespace
 
-NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_(ref) {
+NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_(ref), folder_(folder) {
   // Full names (and the "= B. x aurata" form of a hybrid) as they normalise.
   for (int row = 3; row <= ref.nSpeciesCount; ++row) {
     const std::string full = ref.arrSpecies[row].szFullName;
@@ -227,10 +227,15 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
     }
     genusRows_[n.words.empty() ? std::string() : n.words[0]].push_back(row);
   }
+}
+
+// Read when a status first needs them: the results of block files never do.
+void NameResolver::ReadCurrentNames() const {
   // The current name of a code is the one the association table uses. The file
   // is read whole and taken line by line; most lines name a code already seen.
+  currentNamesRead_ = true;
   std::string text;
-  if (!ReadFileText(PathIn(folder, kAssociationFile), text)) text.clear();
+  if (!ReadFileText(PathIn(folder_, kAssociationFile), text)) text.clear();
   std::vector<bool> seen(size_t{1} << 16);  // codes of 0..65535 already named
   const std::string_view all(text);
   for (size_t at = 0; at < all.size();) {
@@ -280,6 +285,7 @@ NameMatch NameResolver::ResolveUncached(std::string_view written) const {
 }
 
 NameStatus NameResolver::OlderOrExact(int row) const {
+  if (!currentNamesRead_) ReadCurrentNames();
   auto it = currentNames_.find(ref_.arrSpecies[row].nSpeciesCode);
   return it != currentNames_.end() && it->second != ref_.arrSpecies[row].szFullName
              ? NameStatus::kOlderName

@@ -721,14 +721,18 @@ Placed BlockFileLines(std::string_view text, char* inPlace, const BlockRules& ru
   });
   const Placed placed = AppendBlockLines(first, inPlace, rules, file, 0, out, problems);
   other.join();
+  // The second half's tables join the first's on two threads, each table on one.
+  std::thread rows([&] {
+    AppendRows(out.sourceFile, rest.sourceFile);
+    AppendRows(out.sourceLine, rest.sourceLine);
+    AppendRows(out.resolvedRow, rest.resolvedRow);
+  });
   if (inPlace != nullptr && placed.bytes < split) std::memmove(inPlace + placed.bytes, restInPlace, restPlaced.bytes);
   out.text += rest.text;
-  AppendRows(out.sourceFile, rest.sourceFile);
-  AppendRows(out.sourceLine, rest.sourceLine);
   out.writtenName.Append(rest.writtenName, 1);
   out.sourceText.Append(rest.sourceText, 1);
-  AppendRows(out.resolvedRow, rest.resolvedRow);
   problems.insert(problems.end(), restProblems.begin(), restProblems.end());
+  rows.join();
   return Placed{placed.bytes + restPlaced.bytes, restPlaced.owesLineEnd};
 }
 
