@@ -54,10 +54,11 @@ struct Tally {
 
 // "file:line" (the file alone for line 0) for Diagnose, appended to a text.
 void AppendWhere(std::string& out, const InputFile& f, long line) {
-  out += f.name == "-" ? std::string_view("(standard input)") : std::string_view(f.name);
+  const std::string_view name = f.name == "-" ? std::string_view("(standard input)") : std::string_view(f.name);
   if (line > 0) {
-    out += ':';
-    out += std::to_string(line);
+    AppendAt(out, name, line);
+  } else {
+    out += name;
   }
 }
 

@@ -505,6 +505,19 @@ Placed AppendBlockLines(std::string_view text, char* inPlace, const BlockRules& 
   std::string joined;      // the name's words with one blank between them, where the line has more
   std::string_view written;  // the name's words as the line writes them (species lines)
   std::string detabbed;
+  // In place: a kept line written at or before where it stood (no line becomes
+  // longer, so what is still to be read is never written over), with its line
+  // end where the piece has one.
+  const auto place = [inPlace, &placed](std::string_view kept, bool ended) {
+    char* to = inPlace + placed.bytes;
+    if (kept.data() != to && !kept.empty()) std::memmove(to, kept.data(), kept.size());
+    placed.bytes += kept.size();
+    if (ended) {
+      inPlace[placed.bytes++] = '\n';
+    } else {
+      placed.owesLineEnd = true;  // only the last line of a piece can have none
+    }
+  };
   while (i < text.size()) {
 #if VM_BLOCK_SCAN
     // A species line of the usual kind written in place is read in one look at
@@ -533,10 +546,7 @@ Placed AppendBlockLines(std::string_view text, char* inPlace, const BlockRules& 
           const SpeciesWords sw = ReadSpeciesWords(scanned.data(), n, maxFreq, lineNo, rules, joined, problems);
           if (!sw.keep) continue;
           AddLineSource(out, file, lineNo, sw.written, cr ? std::string_view(line, sourceLength) : std::string_view());
-          char* to = inPlace + placed.bytes;
-          if (to != line) std::memmove(to, line, length);
-          placed.bytes += length;
-          inPlace[placed.bytes++] = '\n';
+          place(std::string_view(line, length), true);
           continue;
         }
       }
@@ -631,17 +641,8 @@ Placed AppendBlockLines(std::string_view text, char* inPlace, const BlockRules& 
       out.text.push_back('\n');
       continue;
     }
-    // Written at or before where the line stood: no line becomes longer, so
-    // what is still to be read is never written over.
     assert(kept.size() <= line.size());
-    char* to = inPlace + placed.bytes;
-    if (kept.data() != to && !kept.empty()) std::memmove(to, kept.data(), kept.size());
-    placed.bytes += kept.size();
-    if (ended) {
-      inPlace[placed.bytes++] = '\n';
-    } else {
-      placed.owesLineEnd = true;  // only the last line of a piece can have none
-    }
+    place(kept, ended);
   }
   return placed;
 }

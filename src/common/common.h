@@ -114,8 +114,9 @@ void Diagnose(std::ostream& err, std::string_view where, std::string_view what);
 // The same line appended to a text, for many said in one write.
 void AppendDiagnosis(std::string& out, std::string_view where, std::string_view what);
 
-// "file:line" for Diagnose.
+// "file:line" for Diagnose, made or appended to a text.
 std::string At(std::string_view file, long line);
+void AppendAt(std::string& out, std::string_view file, long line);
 
 // ---- files ------------------------------------------------------------------------
 // An open file that closes itself. Writes go through stdio; whether any of them

@@ -110,6 +110,14 @@ void Diagnose(std::ostream& err, std::string_view where, std::string_view what) 
   err << line;
 }
 
+void AppendAt(std::string& out, std::string_view file, long line) {
+  out += file;
+  out += ':';
+  out += std::to_string(line);
+}
+
 std::string At(std::string_view file, long line) {
-  return std::string(file) + ":" + std::to_string(line);
+  std::string at;
+  AppendAt(at, file, line);
+  return at;
 }
