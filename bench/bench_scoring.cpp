@@ -1,7 +1,7 @@
 // Scoring speed on the real reference files (or those VEGMATCH_BENCH_TABLES
 // names): ScoreSample and RankTopFits for
 // samples of 10 to 40 species drawn from the association tables, and for the
-// samples of two files (pseudo-quadrats and a real survey).
+// samples of two files (pseudo-quadrats, also thinned, and a real survey).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -123,8 +123,7 @@ void BM_ScoreAndRank(benchmark::State& state) {
   const int16_t type = static_cast<int16_t>(state.range(0));
   size_t i = 0;
   for (auto _ : state) {
-    ScoreSample(f.st->ref, f.samples[i], type, f.st->scoring);
-    RankTopFits(f.st->ref, 5, f.st->scoring);
+    ScoreAndRank(f.st->ref, f.samples[i], type, 5, f.st->scoring);
     benchmark::DoNotOptimize(f.st->scoring.arrTopFits[1].dMeanGoF);
     i = (i + 1) % f.samples.size();
   }
@@ -141,8 +140,7 @@ void ScoreAndRankFileSamples(benchmark::State& state, Fixture& f, const std::vec
   }
   size_t i = 0;
   for (auto _ : state) {
-    ScoreSample(f.st->ref, samples[i], 1, f.st->scoring);
-    RankTopFits(f.st->ref, 5, f.st->scoring);
+    ScoreAndRank(f.st->ref, samples[i], 1, 5, f.st->scoring);
     benchmark::DoNotOptimize(f.st->scoring.arrTopFits[1].dMeanGoF);
     i = (i + 1) % samples.size();
   }
@@ -174,6 +172,24 @@ void BM_ScoreAndRankPseudoQuadrats(benchmark::State& state) {
   if (Fixture* f = Loaded(state)) ScoreAndRankFileSamples(state, *f, f->pseudoQuadrats);
 }
 BENCHMARK(BM_ScoreAndRankPseudoQuadrats);
+
+// The pseudo-quadrats with fewer species: of every state.range(1) entries, the
+// first state.range(0) kept. What a sample costs at a third, a half and two
+// thirds of the load.
+void BM_ScoreAndRankPseudoQuadratsThinned(benchmark::State& state) {
+  Fixture* f = Loaded(state);
+  if (f == nullptr) return;
+  std::vector<SampleState> thinned = f->pseudoQuadrats;
+  for (SampleState& s : thinned) {
+    int kept = 0;
+    for (int e = 1; e <= s.nSampleEntries; ++e) {
+      if ((e - 1) % state.range(1) < state.range(0)) s.arrSample[++kept] = s.arrSample[e];
+    }
+    s.nSampleEntries = static_cast<int16_t>(kept);
+  }
+  ScoreAndRankFileSamples(state, *f, thinned);
+}
+BENCHMARK(BM_ScoreAndRankPseudoQuadratsThinned)->Args({1, 3})->Args({1, 2})->Args({2, 3});
 
 void BM_ScoreAndRankRealSurvey(benchmark::State& state) {
   if (Fixture* f = Loaded(state)) ScoreAndRankFileSamples(state, *f, f->survey);

@@ -121,8 +121,7 @@ class ReportPipeline {
     ScoringState& sc = lane.own ? *lane.own : st_.scoring;
     for (size_t k = 0; k < b.count; ++k) {
       Job& job = b.jobs[k];
-      ScoreSample(st_.ref, job.sample, job.settings.nAnalysisType, sc);
-      RankTopFits(st_.ref, job.settings.nFitsToOutput, sc);
+      ScoreAndRank(st_.ref, job.sample, job.settings.nAnalysisType, job.settings.nFitsToOutput, sc);
       ReportInto(st_.ref, job.sample, sc, job.settings, lane.quiet, lane.report, job.text);
     }
   }
@@ -194,8 +193,7 @@ int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
     }
     if (entered == EntryResult::kRunEnded) break;
     ++rs.nSampleCounter;
-    ScoreSample(st.ref, st.sample, rs.nAnalysisType, st.scoring);
-    RankTopFits(st.ref, rs.nFitsToOutput, st.scoring);
+    ScoreAndRank(st.ref, st.sample, rs.nAnalysisType, rs.nFitsToOutput, st.scoring);
     if (ReportFits(con, st.ref, st.sample, st.scoring, rs) == 0) break;
   }
   CloseRunFiles(con, rs);

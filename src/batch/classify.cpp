@@ -873,8 +873,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   };
   auto writeUp = [&](Job& job, Worker& w) {
     ScoringState& sc = *w.scoring;
-    ScoreSample(*ref, job.sample, rs.nAnalysisType, sc);
-    RankTopFits(*ref, rs.nFitsToOutput, sc, classic ? RankBy::kFit : opt.rankBy);
+    ScoreAndRank(*ref, job.sample, rs.nAnalysisType, rs.nFitsToOutput, sc, classic ? RankBy::kFit : opt.rankBy);
     if (classic) {
       RunSettings report = ReportSettings(rs);
       report.nCoverScale = job.nCoverScale;

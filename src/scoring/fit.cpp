@@ -109,6 +109,13 @@ void FitCommunity(const NVCTotals& t, const SampleTotals& st, NVCFit& fit) {
   fit.dConsensus = fit.dMeanGoF * fit.dCzekanowski;
 }
 
+// Places to be taken while the fits are made: 1..n of top, by the key named.
+struct PlacesAsked {
+  TopFit* top;
+  int n;
+  RankBy by;
+};
+
 // Clears a unit's sums for the next sample.
 inline void ClearSums(UnitSums& u, UnitFreq& q) {
   u = UnitSums{};
@@ -429,8 +436,28 @@ VM_AVX2 inline void ClearGroup(ScoringState& sc, int g0) {
   return true;
 }
 
+// The key a group's units are ranked by.
+VM_AVX2 inline __m256d RankKey(const FitX4& fit, RankBy by) {
+  return by == RankBy::kFit ? fit.mean : by == RankBy::kConsensus ? fit.consensus : fit.czekanowski;
+}
+
+// Offers the units of the groups fitted to the places, in index order, from
+// their keys. Unit 0 and the rows past the last unit are offered too, with keys
+// of zero: they can take places only while fewer than n keys above zero were
+// offered, and then the places are taken again from the fit table.
+VM_AVX2 void OfferGroups(const int32_t* groups, int count, const double* keys, const PlacesAsked& places) {
+  TopFit* top = places.top;
+  const int n = places.n;
+  ClearPlaces(top, n);
+  for (int i = 0; i < count; ++i) {
+    const __m256d key = _mm256_loadu_pd(keys + 4 * i);
+    if (_mm256_movemask_pd(_mm256_cmp_pd(key, _mm256_set1_pd(top[n].dMeanGoF), _CMP_GT_OQ)) == 0) continue;
+    for (int k = 0; k < 4; ++k) OfferPlace(top, n, groups[i] + k, keys[4 * i + k]);
+  }
+}
+
 template <bool kWholeJ, bool kAdjusted, bool kPacked>
-VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
+VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits, const PlacesAsked* places) {
   assert(GroupTotalsCurrent(sc, nUnits));
   SampleX4 s;
   s.j = _mm256_set1_pd(st.j);
@@ -459,31 +486,38 @@ VM_AVX2 void FitUnitsX4(ScoringState& sc, const SampleTotals& st, int nUnits) {
     for (int k = 0; k < m; ++k) ProfileGroup<kWholeJ, kPacked>(sc, list[i0 + k], s, profiles[k]);
     for (int k = 0; k < m; ++k) {
       FitGroup<kAdjusted>(profiles[k], s, fit);
+      if (places != nullptr) {
+        _mm256_storeu_pd(&sc.arrRankKeys[static_cast<size_t>(4 * (i0 + k))], RankKey(fit, places->by));
+      }
       StoreGroup<kPacked>(sc, profiles[k], fit);
     }
   }
+  if (places != nullptr) OfferGroups(list, n, sc.arrRankKeys.data(), *places);
 }
 #endif
 
 // The fits of every unit the sample reached or an earlier sample left values in.
 // packed: the walk counted the classes in the sums (cover data, four at a time).
+// Returns true when the places asked for (if any) were taken as well.
 template <bool kWholeJ, bool kAdjusted>
-void FitAll(ScoringState& sc, const SampleTotals& st, int nUnits, bool packed) {
+bool FitAll(ScoringState& sc, const SampleTotals& st, int nUnits, bool packed, const PlacesAsked* places) {
 #if VM_VECTOR_FIT
   if (sc.bVectorFit) {
     if constexpr (kWholeJ) {
       if (packed) {
-        FitUnitsX4<kWholeJ, kAdjusted, true>(sc, st, nUnits);
-        return;
+        FitUnitsX4<kWholeJ, kAdjusted, true>(sc, st, nUnits, places);
+        return places != nullptr;
       }
     }
-    FitUnitsX4<kWholeJ, kAdjusted, false>(sc, st, nUnits);
-    return;
+    FitUnitsX4<kWholeJ, kAdjusted, false>(sc, st, nUnits, places);
+    return places != nullptr;
   }
 #endif
   assert(!packed);
   (void)packed;
+  (void)places;
   FitUnits<kWholeJ, kAdjusted>(sc, st, nUnits);
+  return false;
 }
 
 }  // namespace
@@ -572,8 +606,11 @@ bool VectorFitAvailable() {
 #endif
 }
 
-void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
-                 ScoringState& sc) {
+namespace {
+
+// Scores the sample; returns true when the places asked for were taken too.
+bool Score(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType, ScoringState& sc,
+           const PlacesAsked* places) {
   const int nUnits = ref.nNVCCount;
   assert(nUnits >= 0);
   const size_t rows = UnitRows(static_cast<size_t>(nUnits) + 1);
@@ -655,16 +692,28 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
   st.sumCover = sumCover;
   st.species = species;
   if (frequencyData) {
-    if (st.wt.adjusted) {
-      FitAll<false, true>(sc, st, nUnits, packed);
-    } else {
-      FitAll<false, false>(sc, st, nUnits, packed);
-    }
-  } else {
-    if (st.wt.adjusted) {
-      FitAll<true, true>(sc, st, nUnits, packed);
-    } else {
-      FitAll<true, false>(sc, st, nUnits, packed);
-    }
+    return st.wt.adjusted ? FitAll<false, true>(sc, st, nUnits, packed, places)
+                          : FitAll<false, false>(sc, st, nUnits, packed, places);
   }
+  return st.wt.adjusted ? FitAll<true, true>(sc, st, nUnits, packed, places)
+                        : FitAll<true, false>(sc, st, nUnits, packed, places);
+}
+
+}  // namespace
+
+void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
+                 ScoringState& sc) {
+  Score(ref, sample, nAnalysisType, sc, nullptr);
+}
+
+void ScoreAndRank(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
+                  int16_t nFitsToOutput, ScoringState& sc, RankBy by) {
+  const int n = nFitsToOutput;
+  assert(n >= 1 && n < kTopFitsRecords);
+  const PlacesAsked places{sc.arrTopFits, n, by};
+  // The places taken with the fits offered only the groups the sample reached;
+  // every other unit's key is zero, and could have taken a place only if fewer
+  // than n keys were above zero.
+  if (Score(ref, sample, nAnalysisType, sc, &places) && sc.arrTopFits[n].dMeanGoF > 0.0) return;
+  RankTopFits(ref, nFitsToOutput, sc, by);
 }

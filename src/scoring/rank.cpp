@@ -5,9 +5,6 @@
 
 namespace {
 
-// Below any mean, so that the first communities always enter the list.
-constexpr double kEmptyPlace = -1e10;
-
 // The key a community is ranked by.
 template <RankBy kBy>
 double KeyOf(const NVCFit& fit) {
@@ -19,20 +16,8 @@ double KeyOf(const NVCFit& fit) {
 // One pass over every community, the key read straight from the fit records.
 template <RankBy kBy>
 void RankAll(int nUnits, const NVCFit* fits, int n, TopFit* top) {
-  for (int i = 1; i <= n; ++i) {
-    top[i].nNVCIndex = 1;
-    top[i].dMeanGoF = kEmptyPlace;
-  }
-  // Strict comparisons keep ties in index order: a later community with the same
-  // mean goes after the earlier one, and one equal to the last row stays out.
-  const auto offer = [top, n](int g, double m) {
-    if (!(m > top[n].dMeanGoF)) return;
-    int p = 1;
-    while (!(top[p].dMeanGoF < m)) ++p;
-    for (int i = n; i > p; --i) top[i] = top[i - 1];
-    top[p].nNVCIndex = g;
-    top[p].dMeanGoF = m;
-  };
+  ClearPlaces(top, n);
+  const auto offer = [top, n](int g, double m) { OfferPlace(top, n, g, m); };
   // Four units at a time: most groups hold no value above the last place, and
   // one test passes them over.
   int g = 1;

@@ -149,6 +149,9 @@ struct ScoringState {
   std::vector<GroupTotals> arrGroupTotals = std::vector<GroupTotals>(UnitRows(kNVCCapacity + 1) / 4);
   // Scratch of the four-at-a-time fits: the first unit of each group to fit.
   std::vector<int32_t> arrFitGroups = std::vector<int32_t>(UnitRows(kNVCCapacity + 1) / 4);
+  // Scratch of scoring and ranking at once: the keys of the groups fitted, four
+  // to a group, in the order of arrFitGroups.
+  std::vector<double> arrRankKeys = std::vector<double>(UnitRows(kNVCCapacity + 1));
   bool bFitsDirty;  // every fit may hold values: clear them all
   // Set by BuildNVCTotals when no unit can count more than 2^kCountBits - 1
   // lines of a class in one sample (a full sample times the most lines one
@@ -204,3 +207,30 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
 enum class RankBy { kFit, kConsensus, kCzekanowski };
 void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc,
                  RankBy by = RankBy::kFit);
+// ScoreSample, then RankTopFits: the same fits and the same places. Where the
+// fits are made four units at a time, the places are taken as the fits are
+// made, and the fit table is read again only when fewer communities than places
+// scored above zero.
+void ScoreAndRank(const RefData& ref, const SampleEntries& sample, int16_t nAnalysisType,
+                  int16_t nFitsToOutput, ScoringState& sc, RankBy by = RankBy::kFit);
+
+// Below any key, so that the first communities offered always take a place.
+constexpr double kEmptyPlace = -1e10;
+
+// Empties places 1..n of a ranking.
+inline void ClearPlaces(TopFit* top, int n) {
+  for (int i = 1; i <= n; ++i) top[i] = TopFit{1, kEmptyPlace};
+}
+
+// Offers unit g with key m to the places 1..n, best first. Communities are
+// offered in index order, and strict comparisons keep ties in that order: a
+// later community with the same key goes after the earlier one, and one equal
+// to the last place stays out.
+inline void OfferPlace(TopFit* top, int n, int g, double m) {
+  if (!(m > top[n].dMeanGoF)) return;
+  int p = 1;
+  while (!(top[p].dMeanGoF < m)) ++p;
+  for (int i = n; i > p; --i) top[i] = top[i - 1];
+  top[p].nNVCIndex = g;
+  top[p].dMeanGoF = m;
+}

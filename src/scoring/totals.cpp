@@ -193,6 +193,7 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   sc.arrUnitFreq.assign(rows, UnitFreq{});
   sc.arrFitLive.assign(rows, 0);
   sc.arrFitGroups.assign(rows / 4, 0);
+  sc.arrRankKeys.assign(rows, 0.0);
 
   sc.bPackedCounts = kSampleCapacity * MostLinesInOneUnit(ref) < (1 << kCountBits);
 

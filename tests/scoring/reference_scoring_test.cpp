@@ -194,6 +194,72 @@ TEST(ReferenceScoringCounts, FullSamplesOfSpeciesListedSeveralTimesInAUnit) {
   }
 }
 
+// Scoring and ranking in one call must leave what the two calls in turn leave:
+// every fit, and every place. Samples reaching fewer units than places (one
+// species, none, only species typed during a run) and lists longer than the
+// table take the second reading of the fit table.
+TEST_P(ReferenceScoring, RankingWhileScoringTakesThePlacesOfRankingAfter) {
+  if (GetParam() != Kernel::kOneByOne && !VectorFitAvailable()) {
+    GTEST_SKIP() << "this processor cannot fit four units at a time";
+  }
+  std::unique_ptr<AppState> st = NewAppState();
+  ScriptedConsole sc("", ProjectDir() + "/data/nvc");
+  ASSERT_TRUE(LoadReferenceData(sc.con, st->ref));
+  BuildQuantTables(st->scoring);
+  BuildNVCTotals(st->ref, st->scoring);
+  const RefData& ref = st->ref;
+  ScoringState& scoring = st->scoring;
+
+  std::mt19937 rng(11);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const RankBy orders[] = {RankBy::kFit, RankBy::kConsensus, RankBy::kCzekanowski};
+  const int places[] = {1, 5, 40, ref.nNVCCount, kTopFitsRecords - 1};
+  int checked = 0;
+  for (int n = 0; n < 120; ++n) {
+    SampleEntries s{};
+    const bool freq = n % 4 == 0;
+    s.nMaxFreq = static_cast<int16_t>(freq ? pick(1, 100) : 0);
+    const int kind = n % 6;  // 0: no species, 1: one, 2: only new species, else 2..40
+    const int species = kind == 0 ? 0 : kind == 1 ? 1 : pick(2, 40);
+    for (int e = 0; e < species; ++e) {
+      const int code = kind == 2 ? 9001 + e : ref.arrSortedSpecies[pick(3, ref.nSpeciesCount)].nSpeciesCode;
+      // Nominal covers give many units the same fits: ties across groups of four.
+      const int cover = n % 3 == 0 ? 5 : pick(0, 100);
+      s.arrSample[++s.nSampleEntries] = {static_cast<int16_t>(code), 0, static_cast<int16_t>(cover),
+                                         static_cast<int16_t>(freq ? pick(0, s.nMaxFreq) : 1)};
+    }
+    const int16_t type = static_cast<int16_t>(n % 5 + 1);
+    scoring.bVectorFit = GetParam() == Kernel::kFourByFour || (GetParam() == Kernel::kInTurn && n % 2 == 1);
+    for (const RankBy by : orders) {
+      for (const int places_ : places) {
+        const int16_t k = static_cast<int16_t>(places_);
+        ScoreSample(ref, s, type, scoring);
+        RankTopFits(ref, k, scoring, by);
+        const std::vector<NVCFit> fits(scoring.arrNVCFit.begin(), scoring.arrNVCFit.begin() + ref.nNVCCount + 1);
+        const std::vector<TopFit> top(scoring.arrTopFits + 1, scoring.arrTopFits + k + 1);
+        // Stale places must not survive: the one call fills every place itself.
+        for (int i = 1; i <= k; ++i) scoring.arrTopFits[i] = TopFit{-7, 2.0};
+        ScoreAndRank(ref, s, type, k, scoring, by);
+        for (int i = 1; i <= k; ++i) {
+          const TopFit& got = scoring.arrTopFits[i];
+          ASSERT_TRUE(got.nNVCIndex == top[static_cast<size_t>(i - 1)].nNVCIndex &&
+                      SameBits(got.dMeanGoF, top[static_cast<size_t>(i - 1)].dMeanGoF))
+              << "sample " << n << ", " << k << " places, order " << static_cast<int>(by) << ", place " << i
+              << ": unit " << got.nNVCIndex << " " << got.dMeanGoF << " vs unit "
+              << top[static_cast<size_t>(i - 1)].nNVCIndex << " " << top[static_cast<size_t>(i - 1)].dMeanGoF;
+        }
+        for (int g = 1; g <= ref.nNVCCount; ++g) {
+          ASSERT_TRUE(SameBits(scoring.arrNVCFit[g].dMeanGoF, fits[static_cast<size_t>(g)].dMeanGoF) &&
+                      SameBits(scoring.arrNVCFit[g].dConsensus, fits[static_cast<size_t>(g)].dConsensus))
+              << "sample " << n << " unit " << g;
+        }
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(checked, 120 * 3 * 5);
+}
+
 INSTANTIATE_TEST_SUITE_P(Kernels, ReferenceScoring,
                          ::testing::Values(Kernel::kOneByOne, Kernel::kFourByFour, Kernel::kInTurn));
 
