@@ -104,17 +104,26 @@ bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // the two in turn (each must leave the sums and live marks as the other expects).
 enum class Kernel { kOneByOne, kFourByFour, kInTurn };
 
-class ReferenceScoring : public ::testing::TestWithParam<Kernel> {};
-
-TEST_P(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
-  if (GetParam() != Kernel::kOneByOne && !VectorFitAvailable()) {
-    GTEST_SKIP() << "this processor cannot fit four units at a time";
+class ReferenceScoring : public ::testing::TestWithParam<Kernel> {
+ protected:
+  // The bundled tables with their weights and totals.
+  void SetUp() override {
+    if (GetParam() != Kernel::kOneByOne && !VectorFitAvailable()) {
+      GTEST_SKIP() << "this processor cannot fit four units at a time";
+    }
+    ScriptedConsole sc("", ProjectDir() + "/data/nvc");
+    ASSERT_TRUE(LoadReferenceData(sc.con, st->ref));
+    BuildQuantTables(st->scoring);
+    BuildNVCTotals(st->ref, st->scoring);
+  }
+  // Sets the kernel that scores the n-th sample.
+  void UseKernelFor(int n) {
+    st->scoring.bVectorFit = GetParam() == Kernel::kFourByFour || (GetParam() == Kernel::kInTurn && n % 2 == 1);
   }
   std::unique_ptr<AppState> st = NewAppState();
-  ScriptedConsole sc("", ProjectDir() + "/data/nvc");
-  ASSERT_TRUE(LoadReferenceData(sc.con, st->ref));
-  BuildQuantTables(st->scoring);
-  BuildNVCTotals(st->ref, st->scoring);
+};
+
+TEST_P(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
   const RefData& ref = st->ref;
 
   std::mt19937 rng(7);
@@ -132,7 +141,7 @@ TEST_P(ReferenceScoring, OptimisedPassGivesTheSameDoublesOnRandomSamples) {
                                          static_cast<int16_t>(freq ? pick(0, s.nMaxFreq) : 1)};
     }
     const int type = n % 5 + 1;
-    st->scoring.bVectorFit = GetParam() == Kernel::kFourByFour || (GetParam() == Kernel::kInTurn && n % 2 == 1);
+    UseKernelFor(n);
     ScoreSample(ref, s, static_cast<int16_t>(type), st->scoring);
     const std::vector<NVCFit> plain = PlainScore(ref, st->scoring, s, type);
     for (int g = 1; g <= ref.nNVCCount; ++g) {
@@ -199,14 +208,6 @@ TEST(ReferenceScoringCounts, FullSamplesOfSpeciesListedSeveralTimesInAUnit) {
 // species, none, only species typed during a run) and lists longer than the
 // table take the second reading of the fit table.
 TEST_P(ReferenceScoring, RankingWhileScoringTakesThePlacesOfRankingAfter) {
-  if (GetParam() != Kernel::kOneByOne && !VectorFitAvailable()) {
-    GTEST_SKIP() << "this processor cannot fit four units at a time";
-  }
-  std::unique_ptr<AppState> st = NewAppState();
-  ScriptedConsole sc("", ProjectDir() + "/data/nvc");
-  ASSERT_TRUE(LoadReferenceData(sc.con, st->ref));
-  BuildQuantTables(st->scoring);
-  BuildNVCTotals(st->ref, st->scoring);
   const RefData& ref = st->ref;
   ScoringState& scoring = st->scoring;
 
@@ -229,7 +230,7 @@ TEST_P(ReferenceScoring, RankingWhileScoringTakesThePlacesOfRankingAfter) {
                                          static_cast<int16_t>(freq ? pick(0, s.nMaxFreq) : 1)};
     }
     const int16_t type = static_cast<int16_t>(n % 5 + 1);
-    scoring.bVectorFit = GetParam() == Kernel::kFourByFour || (GetParam() == Kernel::kInTurn && n % 2 == 1);
+    UseKernelFor(n);
     for (const RankBy by : orders) {
       for (const int places_ : places) {
         const int16_t k = static_cast<int16_t>(places_);
