@@ -445,15 +445,9 @@ VM_AVX2 inline __m256d RankKey(const FitX4& fit, RankBy by) {
 // their keys. Unit 0 and the rows past the last unit are offered too, with keys
 // of zero: they can take places only while fewer than n keys above zero were
 // offered, and then the places are taken again from the fit table.
-VM_AVX2 void OfferGroups(const int32_t* groups, int count, const double* keys, const PlacesAsked& places) {
-  TopFit* top = places.top;
-  const int n = places.n;
-  ClearPlaces(top, n);
-  for (int i = 0; i < count; ++i) {
-    const __m256d key = _mm256_loadu_pd(keys + 4 * i);
-    if (_mm256_movemask_pd(_mm256_cmp_pd(key, _mm256_set1_pd(top[n].dMeanGoF), _CMP_GT_OQ)) == 0) continue;
-    for (int k = 0; k < 4; ++k) OfferPlace(top, n, groups[i] + k, keys[4 * i + k]);
-  }
+void OfferGroups(const int32_t* groups, int count, const double* keys, const PlacesAsked& places) {
+  ClearPlaces(places.top, places.n);
+  for (int i = 0; i < count; ++i) OfferFour(places.top, places.n, groups[i], keys + 4 * i);
 }
 
 template <bool kWholeJ, bool kAdjusted, bool kPacked>

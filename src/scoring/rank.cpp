@@ -17,23 +17,13 @@ double KeyOf(const NVCFit& fit) {
 template <RankBy kBy>
 void RankAll(int nUnits, const NVCFit* fits, int n, TopFit* top) {
   ClearPlaces(top, n);
-  const auto offer = [top, n](int g, double m) { OfferPlace(top, n, g, m); };
-  // Four units at a time: most groups hold no value above the last place, and
-  // one test passes them over.
   int g = 1;
   for (; g + 3 <= nUnits; g += 4) {
-    const double m0 = KeyOf<kBy>(fits[g]);
-    const double m1 = KeyOf<kBy>(fits[g + 1]);
-    const double m2 = KeyOf<kBy>(fits[g + 2]);
-    const double m3 = KeyOf<kBy>(fits[g + 3]);
-    const double last = top[n].dMeanGoF;
-    if (!((m0 > last) | (m1 > last) | (m2 > last) | (m3 > last))) continue;
-    offer(g, m0);
-    offer(g + 1, m1);
-    offer(g + 2, m2);
-    offer(g + 3, m3);
+    const double m[4] = {KeyOf<kBy>(fits[g]), KeyOf<kBy>(fits[g + 1]), KeyOf<kBy>(fits[g + 2]),
+                         KeyOf<kBy>(fits[g + 3])};
+    OfferFour(top, n, g, m);
   }
-  for (; g <= nUnits; ++g) offer(g, KeyOf<kBy>(fits[g]));
+  for (; g <= nUnits; ++g) OfferPlace(top, n, g, KeyOf<kBy>(fits[g]));
 }
 
 }  // namespace

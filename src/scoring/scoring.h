@@ -234,3 +234,11 @@ inline void OfferPlace(TopFit* top, int n, int g, double m) {
   top[p].nNVCIndex = g;
   top[p].dMeanGoF = m;
 }
+
+// Offers units g..g+3 with keys m[0..3]: most groups of four hold no key above
+// the last place, and one test passes them over.
+inline void OfferFour(TopFit* top, int n, int g, const double* m) {
+  const double last = top[n].dMeanGoF;
+  if (!((m[0] > last) | (m[1] > last) | (m[2] > last) | (m[3] > last))) return;
+  for (int k = 0; k < 4; ++k) OfferPlace(top, n, g + k, m[k]);
+}
