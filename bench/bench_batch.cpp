@@ -158,8 +158,8 @@ BENCHMARK(BM_ClassifyClassicCsv)->Unit(benchmark::kMillisecond)->Iterations(3)->
 void BM_ClassifyTidy(benchmark::State& state) { RunClassify(state, {}, "tidy.csv"); }
 BENCHMARK(BM_ClassifyTidy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-// The data file read into sample blocks, as classify reads a block file before
-// entry starts (a large file in two halves at once where there are two cores).
+// The data file read into samples of records, as classify reads a block file
+// before entry starts.
 void BM_ReadBlockFile(benchmark::State& state) {
   BatchFolder& f = Folder();
   std::string text;
@@ -169,16 +169,11 @@ void BM_ReadBlockFile(benchmark::State& state) {
   }
   const BlockRules classic;
   for (auto _ : state) {
-    // The run reads the file into memory of its own and takes that text.
-    state.PauseTiming();
-    std::string taken;
-    taken.reserve(text.size() + 3);
-    taken = text;
-    state.ResumeTiming();
-    BlockText blocks;
+    TextStore store;
+    std::vector<SampleInput> samples;
     std::vector<InputProblem> problems;
-    TakeBlockFile(taken, classic, 1, blocks, problems);
-    benchmark::DoNotOptimize(blocks.text.data());
+    AppendBlockInputs(text, classic, 1, true, store, samples, problems);
+    benchmark::DoNotOptimize(samples.data());
   }
   state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
 }

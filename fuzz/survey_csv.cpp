@@ -1,8 +1,8 @@
 // A survey CSV as classify reads it: ParseCsv, the columns, the samples and the
-// sample blocks made of them. Whatever the text, every row keeps the line it
-// starts on in order, every record of a sample names a species, and the blocks
-// hold a header and one line per record of every sample, each at most 79
-// characters, so that sample entry reads them back as written.
+// records made of them. Whatever the text, every row keeps the line it starts
+// on in order, every record of a sample names a species, and every sample
+// becomes one input with one record per row, its name a header's name (at most
+// 30 characters, no "*" and no control bytes).
 #include <string>
 
 #include "fuzz_support.h"
@@ -36,17 +36,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   BlockRules rules;
   rules.presence = presence;
-  BlockText blocks;
-  AppendSurveyBlocks(samples, rules, 1, blocks);
-  size_t lines = 0;
-  size_t start = 0;
-  for (size_t i = 0; i < blocks.text.size(); ++i) {
-    if (blocks.text[i] != '\n') continue;
-    FUZZ_CHECK(i - start < static_cast<size_t>(kLineSize) - 1);
-    start = i + 1;
-    ++lines;
+  TextStore store;
+  std::vector<SampleInput> inputs;
+  AppendSurveyInputs(samples, rules, 1, store, inputs);
+  FUZZ_CHECK(inputs.size() == samples.size());
+  size_t made = 0;
+  for (size_t k = 0; k < inputs.size(); ++k) {
+    const SampleInput& in = inputs[k];
+    FUZZ_CHECK(in.where.line == samples[k].line);
+    FUZZ_CHECK(in.records.size() == samples[k].records.size());
+    const std::string_view name(in.header.szName);
+    FUZZ_CHECK(name.size() <= static_cast<size_t>(kSampleNameWidth));
+    for (char c : name) FUZZ_CHECK(c != '*' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
+    FUZZ_CHECK(in.header.nMaxFreq >= 0 && in.header.nMaxFreq <= 100);
+    for (size_t r = 0; r < in.records.size(); ++r) {
+      FUZZ_CHECK(in.records[r].where.line == samples[k].records[r].line);
+      FUZZ_CHECK(in.records[r].written == samples[k].records[r].species);
+      FUZZ_CHECK(in.records[r].ok || !in.records[r].shown.empty());
+    }
+    made += in.records.size();
   }
-  FUZZ_CHECK(lines == records + 2 * samples.size());
-  FUZZ_CHECK(blocks.sourceLine.size() == lines + 1);
+  FUZZ_CHECK(made == records);
   return 0;
 }

@@ -26,6 +26,7 @@
 #include <CLI/CLI.hpp>
 
 #include "batch/batch.h"
+#include "batch/inputs.h"
 
 namespace {
 
@@ -36,44 +37,6 @@ using Clock = std::chrono::steady_clock;
 // about 4 KB): batches of 512 made the run fault in some 40 MB more pages.
 constexpr size_t kBatchSamples = 64;
 
-struct InputFile {
-  std::string name;  // as given; "-" for standard input
-  std::string text;
-  bool noSample = false;  // already said to hold no sample
-};
-
-// Counts kept for the summary and the exit status.
-struct Tally {
-  long samples = 0;
-  long records = 0;
-  long unknownNames = 0;
-  long refused = 0;
-  long warnings = 0;
-  bool inputFailed = false;
-};
-
-// "file:line" (the file alone for line 0) for Diagnose, appended to a text.
-void AppendWhere(std::string& out, const InputFile& f, long line) {
-  const std::string_view name = f.name == "-" ? std::string_view("(standard input)") : std::string_view(f.name);
-  if (line > 0) {
-    AppendAt(out, name, line);
-  } else {
-    out += name;
-  }
-}
-
-std::string Where(const InputFile& f, long line) {
-  std::string where;
-  AppendWhere(where, f, line);
-  return where;
-}
-
-bool ReadInput(Console& con, const std::string& name, InputFile& file) {
-  file.name = name;
-  if (name == "-") return ReadWholeStream(con.in, file.text);
-  return ReadFileText(PathIn(con.dir, name), file.text);
-}
-
 int16_t CoverScaleOfKind(ScaleKind scale) {
   switch (scale) {
     case ScaleKind::kBraunBlanquet: return 2;
@@ -81,224 +44,6 @@ int16_t CoverScaleOfKind(ScaleKind scale) {
     default: return 1;
   }
 }
-
-// Whether an input is read as a survey CSV (else as a block file).
-bool IsSurveyCsv(const ClassifyOptions& opt, const InputFile& file) {
-  return opt.input == InputKind::kCsv || (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
-}
-
-// Turns one input into sample blocks (a block file's text is taken for them);
-// says what it refuses. False when the input holds no sample or cannot be read
-// as its kind.
-bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
-              InputFile& file, int index, BlockText& blocks, Tally& tally) {
-  const bool presence = opt.scale == ScaleKind::kPresence;
-  auto say = [&](const std::vector<InputProblem>& problems) {
-    std::string all;  // said in one write
-    std::string where;  // its room kept from problem to problem
-    for (const InputProblem& p : problems) {
-      where.clear();
-      AppendWhere(where, file, p.line);
-      AppendDiagnosis(all, where, p.what);
-      ++(p.refused ? tally.refused : tally.warnings);
-    }
-    con.err << all;
-  };
-  if (!IsSurveyCsv(opt, file)) {
-    if (!opt.poolBy.empty()) {
-      Diagnose(con.err, Where(file, 0), "--pool-by needs CSV input; the samples are not pooled");
-    }
-    const bool any = std::any_of(file.text.begin(), file.text.end(),
-                                 [](char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'; });
-    if (!any) {
-      Diagnose(con.err, Where(file, 0), "holds no sample");
-      return false;
-    }
-    std::vector<InputProblem> problems;
-    TakeBlockFile(file.text, rules, index, blocks, problems);  // the text is not needed again
-    say(problems);
-    return true;
-  }
-
-  CsvTable table;
-  std::string error;
-  if (!ParseCsv(file.text, table, error)) {
-    Diagnose(con.err, Where(file, 0), error);
-    return false;
-  }
-  const SurveyColumns columns = FindSurveyColumns(table.header, opt.poolBy);
-  if (columns.sample < 0 || columns.species < 0) {
-    Diagnose(con.err, Where(file, 1), "no sample or no species column in the header");
-    return false;
-  }
-  if (columns.cover < 0 && !presence) {
-    Diagnose(con.err, Where(file, 1),
-             "no cover column in the header (presence data: use --scale presence)");
-    return false;
-  }
-  if (!opt.poolBy.empty() && columns.pool < 0) {
-    Diagnose(con.err, Where(file, 1), "no column " + opt.poolBy + " to pool by");
-    return false;
-  }
-  std::vector<InputProblem> problems;
-  std::vector<SurveySample> samples = SurveySamples(table, columns, presence, problems);
-  say(problems);
-  if (columns.pool >= 0) samples = PoolSamples(table, columns, samples);
-  if (samples.empty()) {
-    Diagnose(con.err, Where(file, 0), "holds no sample");
-    return false;
-  }
-  for (const SurveySample& s : samples) {
-    if (s.maxFreq > 100) {
-      Diagnose(con.err, Where(file, s.line),
-               "sample " + s.name + " pools more than 100 samples; frequencies are kept to 100");
-    }
-  }
-  AppendSurveyBlocks(samples, rules, index, blocks);
-  return true;
-}
-
-// What sample entry says about the lines it reads, said as FILE:LINE: what. The
-// line is found from the position of the block text sample entry reads.
-class LineReporter : public EntryObserver {
- public:
-  LineReporter(Console& con, const RefData& ref, const BlockText& blocks,
-               const std::vector<InputFile>& files, Tally& tally)
-      : con_(con), ref_(ref), blocks_(blocks), files_(files), tally_(tally) {
-    anyResolved_ = std::any_of(blocks.resolvedRow.begin(), blocks.resolvedRow.end(),
-                               [](int row) { return row != 0; });
-  }
-  void SetDataFile(std::FILE* fp) { fp_ = fp; }
-
-  void LineProblem(const std::string& what, bool refused, bool quoteLine) override {
-    std::string said = what;
-    if (quoteLine) {
-      const LineAt at = CurrentLine();
-      std::string text(at.line < blocks_.sourceText.size() ? blocks_.sourceText[at.line] : "");
-      if (text.empty() && at.start < blocks_.text.size()) {
-        text = blocks_.text.substr(at.start, blocks_.text.find('\n', at.start) - at.start);
-      }
-      said += ": " + text;
-    }
-    Diagnose(con_.err, Where(), said);
-    ++(refused ? tally_.refused : tally_.warnings);
-  }
-
-  // The input file of the line last read (0 before any).
-  int CurrentFile() const {
-    const size_t line = CurrentLine().line;
-    return line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
-  }
-  void UnknownName(const char* key) override {
-    const LineAt at = CurrentLine();
-    const size_t line = at.line;
-    std::string written(line < blocks_.writtenName.size() ? blocks_.writtenName[line] : "");
-    if (written.empty()) written = LineText(at.start);
-    if (written.empty()) written = key;
-    const int file = line < blocks_.sourceFile.size() ? blocks_.sourceFile[line] : 0;
-    const long source = line < blocks_.sourceLine.size() ? blocks_.sourceLine[line] : 0;
-    auto [it, fresh] = unknownIndex_.emplace(std::make_pair(file, written), unknown_.size());
-    if (fresh) unknown_.push_back(Unknown{file, written, {}});
-    unknown_[it->second].lines.push_back(source);
-    tally_.unknownNames = static_cast<long>(unknown_.size());
-  }
-
-  // A name resolved to one of several rows that share its short name is that row.
-  int RowOfKey(const char* key, int found) override {
-    if (!anyResolved_) return found;
-    const size_t line = CurrentLine().line;
-    const int row = line < blocks_.resolvedRow.size() ? blocks_.resolvedRow[line] : 0;
-    if (row < 3 || row > ref_.nSpeciesCount) return found;
-    return CompareShortName(key, ref_.arrSpecies[row].szShortName) == 0 ? row : found;
-  }
-
-  // Every unknown name once per file, with the lines it stands on and what it may
-  // have meant; it was scored as a new species.
-  void SayUnknownNames(const NameResolver& resolver) {
-    for (const Unknown& u : unknown_) {
-      std::string where = u.file >= 1 && static_cast<size_t>(u.file) <= files_.size()
-                              ? ::Where(files_[static_cast<size_t>(u.file) - 1], 0)
-                              : std::string();
-      std::string lines;
-      for (long l : u.lines) {
-        if (l > 0) lines += (lines.empty() ? "" : ",") + std::to_string(l);
-      }
-      if (!lines.empty()) where += ":" + lines;
-      std::string what = "unknown name \"" + u.written + "\"";
-      const std::vector<std::string> close = resolver.Suggest(u.written);
-      for (size_t k = 0; k < close.size(); ++k) {
-        what += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
-        what += close[k];
-      }
-      if (!close.empty()) what += "?)";
-      Diagnose(con_.err, where, what);
-    }
-  }
-
- private:
-  // A line of the block text (from 1) and where it starts.
-  struct LineAt {
-    size_t line;
-    size_t start;
-  };
-  // The line that holds the last character read. Sample entry reads on through
-  // the text (putting back a character at most), so the line is found from the
-  // one found last: the whole run looks through the text about once.
-  LineAt CurrentLine() const {
-    const long pos = fp_ == nullptr ? 0 : std::ftell(fp_);
-    if (pos <= 0) return LineAt{1, 0};
-    const size_t last = static_cast<size_t>(pos - 1);
-    const std::string& text = blocks_.text;
-    while (last < cursor_.start) {  // back to the line before
-      const size_t before = cursor_.start - 1;  // the line end of the line before
-      const size_t end = before == 0 ? std::string::npos : text.rfind('\n', before - 1);
-      cursor_.start = end == std::string::npos ? 0 : end + 1;
-      --cursor_.line;
-    }
-    for (;;) {
-      const size_t end = text.find('\n', cursor_.start);
-      if (end == std::string::npos || last <= end) break;
-      cursor_.start = end + 1;
-      ++cursor_.line;
-    }
-    return cursor_;
-  }
-  // The name words of the line that starts at `a` (what stands before its numbers).
-  std::string LineText(size_t a) const {
-    if (a >= blocks_.text.size()) return std::string();
-    const size_t b = blocks_.text.find('\n', a);
-    std::istringstream words(blocks_.text.substr(a, b == std::string::npos ? std::string::npos : b - a));
-    std::string name;
-    for (std::string w; words >> w;) {
-      if (!name.empty() && (std::isdigit(static_cast<unsigned char>(w[0])) != 0 || w[0] == '.')) break;
-      name += (name.empty() ? "" : " ") + w;
-    }
-    return name;
-  }
-  std::string Where() const {
-    const size_t line = CurrentLine().line;
-    if (line >= blocks_.sourceFile.size()) return std::string();
-    const int file = blocks_.sourceFile[line];
-    if (file < 1 || static_cast<size_t>(file) > files_.size()) return std::string();
-    return ::Where(files_[static_cast<size_t>(file) - 1], blocks_.sourceLine[line]);
-  }
-
-  struct Unknown {
-    int file;
-    std::string written;
-    std::vector<long> lines;
-  };
-  std::vector<Unknown> unknown_;
-  std::map<std::pair<int, std::string>, size_t> unknownIndex_;
-  Console& con_;
-  bool anyResolved_ = false;  // some line names its dictionary row
-  const RefData& ref_;
-  const BlockText& blocks_;
-  const std::vector<InputFile>& files_;
-  Tally& tally_;
-  mutable LineAt cursor_{1, 0};  // the line CurrentLine found last
-  std::FILE* fp_ = nullptr;
-};
 
 // ---- tidy results ---------------------------------------------------------------------
 
@@ -609,52 +354,6 @@ bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, st
   return true;
 }
 
-// An input as read, or not (read is false).
-struct ReadText {
-  InputFile file;
-  bool read = false;
-};
-
-// The inputs named on the command line, in order. Standard input is left to
-// AddInputs unless `withStandardInput`: a run that fails before it gets there must
-// not wait for standard input to end.
-std::vector<ReadText> ReadInputTexts(Console& con, const ClassifyOptions& opt, bool withStandardInput) {
-  std::vector<std::string> names = opt.files;
-  if (names.empty()) names.push_back("-");
-  std::vector<ReadText> texts(names.size());
-  for (size_t k = 0; k < names.size(); ++k) {
-    texts[k].file.name = names[k];
-    if (names[k] != "-" || withStandardInput) texts[k].read = ReadInput(con, names[k], texts[k].file);
-  }
-  return texts;
-}
-
-// Every input as sample blocks (standard input read here, where it was left).
-// Inputs that cannot be read or hold no sample are said, and mark the tally.
-void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules, std::vector<ReadText>& texts,
-               std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
-  files.reserve(texts.size());
-  for (ReadText& t : texts) {
-    if (!t.read && t.file.name == "-") t.read = ReadInput(con, "-", t.file);
-    if (!t.read) {
-      Diagnose(con.err, t.file.name, "cannot be read");
-      tally.inputFailed = true;
-      continue;
-    }
-    files.push_back(std::move(t.file));
-    if (!AddInput(con, opt, rules, files.back(), static_cast<int>(files.size()), blocks, tally)) {
-      tally.inputFailed = true;
-      files.back().noSample = true;
-    }
-  }
-}
-
-void ReadInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
-                std::vector<InputFile>& files, BlockText& blocks, Tally& tally) {
-  std::vector<ReadText> texts = ReadInputTexts(con, opt, true);
-  AddInputs(con, opt, rules, texts, files, blocks, tally);
-}
-
 const char* StatusName(NameStatus status) {
   switch (status) {
     case NameStatus::kExact: return "exact";
@@ -696,17 +395,19 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   rules.presence = true;
   rules.checkCovers = false;
   Tally tally;
-  std::vector<InputFile> files;
-  BlockText blocks;
-  ReadInputs(con, opt, rules, files, blocks, tally);
+  std::vector<InputFile> texts = ReadInputTexts(con, opt, true);
+  RunInputs inputs;
+  AddInputs(con, opt, rules, texts, inputs, tally);
 
   // Distinct names as written, in order of first appearance.
   std::vector<std::string> order;
   std::map<std::string, long> records;
-  for (size_t k = 1; k < blocks.writtenName.size(); ++k) {
-    const std::string written(blocks.writtenName[k]);
-    if (written.empty()) continue;
-    if (records[written]++ == 0) order.push_back(written);
+  for (const SampleInput& s : inputs.samples) {
+    for (const SampleRecord& r : s.records) {
+      if (r.nameGuessed || r.written.empty()) continue;
+      const std::string written(r.written);
+      if (records[written]++ == 0) order.push_back(written);
+    }
   }
   Sink sink;
   if (!OpenSink(con, opt.output, sink)) {
@@ -769,27 +470,26 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       return LoadUnitInfo(TablesFolder(opt.tables), info, infoError);
     });
   }
-  std::future<std::vector<ReadText>> textsRead =
+  std::future<std::vector<InputFile>> textsRead =
       std::async(std::launch::async, [&con, &opt] { return ReadInputTexts(con, opt, false); });
   std::string folder;
   if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
   BuildQuantTables(*scoring);
   BuildNVCTotals(*ref, *scoring);
 
-  // The inputs, as sample blocks.
+  // The inputs, as samples of records.
   Tally tally;
-  std::vector<InputFile> files;
-  BlockText blocks;
-  std::vector<ReadText> texts = textsRead.get();
+  RunInputs inputs;
+  std::vector<InputFile> texts = textsRead.get();
   // Names are resolved as surveys write them; the classic formats keep the typed
   // run's reading of block lines. Where no input needs the resolver (classic
-  // results of block files), it is built on a thread while the inputs become
-  // blocks: only the suggestions for unknown names, said at the end, use it. It
-  // reads the tables, so it is done before sample entry adds new species to them.
+  // results of block files), it is built on a thread while the inputs are read:
+  // only the suggestions for unknown names, said at the end, use it. It reads
+  // the tables, so it is done before sample entry adds new species to them.
   std::optional<NameResolver> resolver;
   const bool resolveNow =
-      !classic || std::any_of(texts.begin(), texts.end(), [&opt](const ReadText& t) {
-        return !t.read || IsSurveyCsv(opt, t.file);  // standard input, still unread, may be CSV
+      !classic || std::any_of(texts.begin(), texts.end(), [&opt](const InputFile& t) {
+        return !t.read || IsSurveyCsv(opt, t);  // standard input, still unread, may be CSV
       });
   std::future<void> resolverBuilt;
   if (resolveNow) {
@@ -803,8 +503,9 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   rules.resolver = resolveNow ? &*resolver : nullptr;
   rules.rewriteBlockNames = !classic;
   rules.strict = opt.strict;
-  AddInputs(con, opt, rules, texts, files, blocks, tally);
+  AddInputs(con, opt, rules, texts, inputs, tally);
   if (resolverBuilt.valid()) resolverBuilt.get();
+  const std::vector<InputFile>& files = inputs.files;
 
   // The results.
   Sink sink;
@@ -831,10 +532,6 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   rs.nOutputFormat = opt.format == OutputFormat::kClassicText ? 1 : 0;
   rs.nInputSource = 1;
   rs.nSampleCounter = 1;
-  if (!blocks.text.empty()) {
-    rs.fpDataFile = File(fmemopen(blocks.text.data(), blocks.text.size(), "r"));
-  }
-
   const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
   // Which covers the samples hold (completed covers are percent, 0..100).
   std::array<bool, 101> coverSeen{};
@@ -842,8 +539,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   int someCover = 0;
   bool coversSeen = false;
   std::vector<long> samplesOfFile(files.size() + 1, 0);
-  LineReporter reporter(con, *ref, blocks, files, tally);
-  reporter.SetDataFile(rs.fpDataFile.get());
+  InputReporter reporter(con, files, tally);
   // Samples are entered one after another (entry may add new species to the
   // tables) and handed on in batches. Each job thread takes the next batch
   // entered, scores and writes it up with scoring state and a console of its
@@ -925,40 +621,44 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   };
 
   MemoryFile entryOut;
-  std::string entered;  // what entry wrote for the sample
-  std::string tail;
-  for (bool more = static_cast<bool>(rs.fpDataFile); more;) {
-    if (classic) rs.fpResults = entryOut.Open();
-    more = EnterSample(quiet, *ref, *sample, rs, &reporter) == EntryResult::kSampleReady;
-    entered.clear();
-    if (classic) entryOut.TakeInto(rs.fpResults, entered);
-    if (more) {
-      ++rs.nSampleCounter;
-      ++tally.samples;
-      ++samplesOfFile[static_cast<size_t>(reporter.CurrentFile())];
-      tally.records += sample->nSampleEntries;
-      for (int i = 1; i <= sample->nSampleEntries; ++i) {
-        const int cover = sample->arrSample[i].nCover;
-        assert(cover >= 0 && cover <= 100);
-        if (!coverSeen[static_cast<size_t>(cover)]) {
-          coverSeen[static_cast<size_t>(cover)] = true;
-          ++distinctCovers;
-          someCover = cover;
-        }
-      }
-      coversSeen = coversSeen || sample->nSampleEntries > 0;
-      Job& job = batch->Add();
-      CopySample(*sample, job.sample);
-      job.nCoverScale = rs.nCoverScale;
-      job.rows.assign(entered);  // the job's text keeps its room from batch to batch
-      job.lists.clear();
-      if (batch->count == kBatchSamples) launch();
-      if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
-    } else {
-      launch();
-      tail = std::move(entered);
+  std::string entered;  // what entry wrote since the last sample handed on
+  for (size_t k = 0; k < inputs.samples.size(); ++k) {
+    if (rs.nSampleCounter > kMaxSamplesPerFile) {
+      Diagnose(con.err, "",
+               Fmt("%ld samples read, the limit of a run; the rest of the data file was not processed",
+                   static_cast<long>(rs.nSampleCounter) - 1));
+      break;
     }
+    const SampleInput& input = inputs.samples[k];
+    if (classic) rs.fpResults = entryOut.Open();
+    const bool ready = EnterRecords(quiet, *ref, *sample, rs, input, &reporter) == RecordsResult::kSampleReady;
+    if (classic) entryOut.TakeInto(rs.fpResults, entered);
+    if (!ready) continue;
+    ++rs.nSampleCounter;
+    ++tally.samples;
+    ++samplesOfFile[static_cast<size_t>(input.where.file)];
+    tally.records += sample->nSampleEntries;
+    for (int i = 1; i <= sample->nSampleEntries; ++i) {
+      const int cover = sample->arrSample[i].nCover;
+      assert(cover >= 0 && cover <= 100);
+      if (!coverSeen[static_cast<size_t>(cover)]) {
+        coverSeen[static_cast<size_t>(cover)] = true;
+        ++distinctCovers;
+        someCover = cover;
+      }
+    }
+    coversSeen = coversSeen || sample->nSampleEntries > 0;
+    Job& job = batch->Add();
+    CopySample(*sample, job.sample);
+    job.nCoverScale = rs.nCoverScale;
+    job.rows.assign(entered);  // the job's text keeps its room from batch to batch
+    entered.clear();
+    job.lists.clear();
+    if (batch->count == kBatchSamples) launch();
+    if (tally.samples % 1000 == 0) Progress(con, showProgress, tally.samples, start);
   }
+  launch();
+  const std::string tail = std::move(entered);  // what entry wrote after the last sample
   queue.Close();
   for (std::thread& th : pool) th.join();
   sayErrors();
@@ -969,7 +669,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   reporter.SayUnknownNames(*resolver);
   for (size_t f = 0; f < files.size(); ++f) {
     if (samplesOfFile[f + 1] == 0 && !files[f].noSample) {
-      Diagnose(con.err, Where(files[f], 0), "holds no sample that could be scored");
+      Diagnose(con.err, WhereText(files, SourcePos{static_cast<int>(f) + 1, 0}), "holds no sample that could be scored");
       tally.inputFailed = true;
     }
   }
@@ -977,7 +677,6 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   bool written = results.Finish() && listRows.Finish();
   written = CloseSink(con, sink) && written;
   written = CloseSink(con, lists) && written;
-  rs.fpDataFile.Close();
 
   if (coversSeen && distinctCovers == 1 && opt.scale != ScaleKind::kPresence &&
       opt.nAnalysisType != 5) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // ---- limits -------------------------------------------------------------------
 // Tables are indexed from 1; row 0 exists but never holds data, and 0 in an index
@@ -105,6 +106,19 @@ double ReadDouble(const char* s);
 
 // Clamps an int to the 16-bit signed range (for values bound for int16 fields).
 int16_t ClampToInt16(long v);
+
+// Texts kept for as long as the store lives, handed out as views: a large input
+// has hundreds of thousands of short texts, and a string of their own each
+// would cost an allocation per line. A view stays valid as more are kept.
+class TextStore {
+ public:
+  std::string_view Keep(std::string_view text);
+
+ private:
+  static constexpr size_t kChunk = 1 << 16;
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  size_t used_ = kChunk;  // of the last chunk
+};
 
 // ---- diagnostics ------------------------------------------------------------------
 // Every message on the error stream has one shape: "vegmatch: <where>: <what>",

@@ -63,7 +63,6 @@ void CompleteSample(SampleState& sample, const RunSettings& rs) {
 namespace {
 
 constexpr int32_t kDataFileEndedCounter = kMaxSamplesPerFile + 1;
-constexpr int kMaxMarkers = 2;
 constexpr int kTopFewAnalysis = 5;
 const char kClosingLine[] = "                      \n";  // reads back as the blank ending a block
 
@@ -73,6 +72,8 @@ enum class LinesOutcome { kSampleReady, kSkipped, kInputEnded };
 // What one pass through the species lines of a sample works with.
 struct EntryContext {
   bool keyboard;
+  const SampleInput* input;  // records given by an input (null: lines read here)
+  size_t nextRecord;
   double dCoverLimit;
   int nNextRow;    // next free row of arrSample
   bool bMenuUsed;  // a line went through the name menu since the last short recap
@@ -84,9 +85,12 @@ struct Tables {
   SampleState& sample;
   RunSettings& rs;
   EntryObserver* observer;  // null for the typed run
+  const SampleRecord* record = nullptr;  // the record being taken
+  SourcePos header;                      // where the sample's header stands
 
   void Problem(const std::string& what, bool refused, bool quoteLine = false) {
-    if (observer != nullptr) observer->LineProblem(what, refused, quoteLine);
+    if (observer == nullptr) return;
+    observer->LineProblem(record != nullptr ? record->where : header, record, what, refused, quoteLine);
   }
 };
 
@@ -94,12 +98,14 @@ void WriteTo(const File& fp, const std::string& text) { FileSay(fp.get(), "%s", 
 
 enum class DataLine { kLine, kRefused, kEnded };
 
+const char kNulLine[] = "the line holds a NUL byte; it is refused";
+
 // Reads one data-file line of at most 79 characters, without its line end; the
 // rest of a longer line is left for the next read. A line that holds a NUL byte
 // is refused, with a message naming the file and line: the text after the NUL
 // could not be read, and would be lost without a word. kEnded at the end of the
 // file (or on a read error, which is reported).
-DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf, EntryObserver* observer) {
+DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
   std::FILE* fp = rs.fpDataFile.get();
   const long lineNo = static_cast<long>(rs.nDataFileLine) + 1;
   const int n = ReadFilePiece(fp, buf, kLineSize);
@@ -127,13 +133,8 @@ DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf, EntryObserver* o
   const bool nul = HoldsNul(buf, n);
   StripLineEnd(buf);
   if (nul) {
-    const char* what = "the line holds a NUL byte; it is refused";
-    if (observer != nullptr) {
-      observer->LineProblem(what, true, false);
-    } else {
-      const char* name = rs.szDataFileName[0] != '\0' ? rs.szDataFileName : "data file";
-      Diagnose(con.err, At(name, lineNo), what);
-    }
+    const char* name = rs.szDataFileName[0] != '\0' ? rs.szDataFileName : "data file";
+    Diagnose(con.err, At(name, lineNo), kNulLine);
     return DataLine::kRefused;
   }
   return DataLine::kLine;
@@ -154,7 +155,7 @@ EntryResult EndDataRun(Console& con) {
 void ReportUnreadSamples(Console& con, RunSettings& rs) {
   char line[kLineSize];
   bool more = false;
-  for (DataLine got; (got = ReadDataLine(con, rs, line, nullptr)) != DataLine::kEnded;) {
+  for (DataLine got; (got = ReadDataLine(con, rs, line)) != DataLine::kEnded;) {
     if (got == DataLine::kRefused || line[0] != '\0') {
       more = true;
       break;
@@ -211,48 +212,50 @@ LineOutcome RefuseFullSample(Console& con, Tables& t) {
 
 // A line that cannot be taken is shown, and for a data file in the tabulated
 // format written to the results too.
-LineOutcome IgnoreBadLine(Console& con, Tables& t, const EntryContext& ctx, const char* line,
+LineOutcome IgnoreBadLine(Console& con, Tables& t, const EntryContext& ctx, std::string_view line,
                           bool tell = true) {
-  std::string msg = Fmt("     *** Bad data - ignored ***   %-40s\n", line);
+  std::string msg = "     *** Bad data - ignored ***   ";
+  msg += line;
+  if (line.size() < 40) msg.append(40 - line.size(), ' ');
+  msg += '\n';
   con.out << msg;
   if (!ctx.keyboard && t.rs.nOutputFormat == 1) WriteTo(t.rs.fpResults, msg);
   if (tell) t.Problem("bad line, left out", true, true);
   return LineOutcome::kIgnored;
 }
 
-// One species line (markers still in it): parsed, resolved and put into the sample.
-LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* line) {
+// One species record: resolved and put into the sample.
+LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleRecord& rec) {
   RunSettings& rs = t.rs;
   SampleState& sample = t.sample;
-
-  int markers = 0;
-  for (char* p = line; *p != '\0'; ++p) {
-    if (*p == '*') {
-      *p = ' ';
-      ++markers;
-    }
+  t.record = &rec;
+  const char* key = rec.key.c_str();
+  const double cover = rec.dCover;
+  if (rec.nul) {
+    t.Problem(kNulLine, true);
+    return IgnoreBadLine(con, t, ctx, rec.shown, false);
   }
-  if (markers > kMaxMarkers) markers = kMaxMarkers;
-
-  const SpeciesLine parsed = ParseSpeciesLine(line, sample.nMaxFreq);
-  const char* key = parsed.key.c_str();
-  const double cover = parsed.dCover;
   if (key[0] == '\0') return LineOutcome::kBlank;
 
   // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
   const double tenfold = std::floor(cover * 10.0 + 0.001);
-  if (!parsed.ok) return IgnoreBadLine(con, t, ctx, line);
+  if (!rec.ok) return IgnoreBadLine(con, t, ctx, rec.shown);
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
   int row = FindSpeciesRow(t.ref, key);
-  if (t.observer != nullptr) row = t.observer->RowOfKey(key, row);
+  // A name an input resolved to one of several rows that share its short name
+  // is that row (the lookup finds the first of them).
+  if (rec.row >= 3 && rec.row <= t.ref.nSpeciesCount &&
+      CompareShortName(key, t.ref.arrSpecies[rec.row].szShortName) == 0) {
+    row = rec.row;
+  }
   // A name typed earlier in the run is still not a dictionary name.
-  if (row > t.ref.nSpeciesCount && t.observer != nullptr) t.observer->UnknownName(key);
+  if (row > t.ref.nSpeciesCount && t.observer != nullptr) t.observer->UnknownName(rec);
   if (row == 0) {
     // A full sample takes no new line; asking the menu (or creating a species)
     // for a line that is then refused would only mislead.
     if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
-    if (t.observer != nullptr) t.observer->UnknownName(key);
+    if (t.observer != nullptr) t.observer->UnknownName(rec);
     const NameChoice choice = ResolveUnknownName(con, t.ref, rs, key);
     row = choice.row;
     if (row == 0) {
@@ -269,7 +272,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
   }
   assert(row >= 1 && row <= t.ref.nSpeciesEntries);
 
-  const int code = t.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * markers;
+  const int code = t.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * rec.markers;
   // The same species with the same markers replaces its earlier line.
   int target = 0;
   for (int k = 1; k < ctx.nNextRow; ++k) {
@@ -298,7 +301,7 @@ LineOutcome TakeSpeciesLine(Console& con, Tables& t, EntryContext& ctx, char* li
   e.nSpeciesCode = static_cast<int16_t>(code);
   e.nSpeciesIndex = row;
   e.nCover = static_cast<int16_t>(tenfold);
-  e.nFreq = parsed.nFreq;
+  e.nFreq = rec.nFreq;
   if (target == 0) ++ctx.nNextRow;
 
   if (ctx.bMenuUsed) {
@@ -314,31 +317,41 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
   SampleState& sample = t.sample;
   char line[kLineSize];
   bool pending = false;  // a line typed at the confirmation is the next species line
+  const SampleRecord kEndOfRecords{};  // reads as the blank line that ends a sample
 
   for (;;) {
     bool fileEnded = false;
-    if (!pending) {
-      if (ctx.keyboard) {
-        con.out.flush();
-        std::fflush(nullptr);
-        if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
+    SampleRecord parsed;
+    const SampleRecord* rec = &parsed;
+    if (pending) {
+      parsed = ParseRecordLine(line, sample.nMaxFreq);
+    } else if (ctx.input != nullptr) {
+      const std::vector<SampleRecord>& records = ctx.input->records;
+      rec = ctx.nextRecord < records.size() ? &records[ctx.nextRecord++] : &kEndOfRecords;
+    } else if (ctx.keyboard) {
+      con.out.flush();
+      std::fflush(nullptr);
+      if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
+      parsed = ParseRecordLine(line, sample.nMaxFreq);
+    } else {
+      const DataLine got = ReadDataLine(con, rs, line);
+      if (got == DataLine::kRefused) {
+        IgnoreBadLine(con, t, ctx, line, false);  // already said
+        continue;
+      }
+      if (got == DataLine::kEnded) {
+        // The end of the file ends this sample and, at the next request, the run.
+        rs.nSampleCounter = kDataFileEndedCounter;
+        fileEnded = true;
       } else {
-        const DataLine got = ReadDataLine(con, rs, line, t.observer);
-        if (got == DataLine::kRefused) {
-          IgnoreBadLine(con, t, ctx, line, false);  // already said
-          continue;
-        }
-        if (got == DataLine::kEnded) {
-          // The end of the file ends this sample and, at the next request, the run.
-          rs.nSampleCounter = kDataFileEndedCounter;
-          fileEnded = true;
-        }
+        parsed = ParseRecordLine(line, sample.nMaxFreq);
       }
     }
     pending = false;
 
     if (!fileEnded) {
-      LineOutcome outcome = TakeSpeciesLine(con, t, ctx, line);
+      LineOutcome outcome = TakeRecord(con, t, ctx, *rec);
+      t.record = nullptr;
       if (outcome == LineOutcome::kInputEnded) return LinesOutcome::kInputEnded;
       if (outcome != LineOutcome::kBlank) continue;
       if (ctx.nNextRow == 1) {
@@ -411,9 +424,40 @@ void CheckCoverTag(Console& con, Tables& t, const char* found, RunSettings& rs) 
 
 }  // namespace
 
-EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
-                        EntryObserver* observer) {
-  Tables t{ref, sample, rs, observer};
+namespace {
+
+// Starts the sample of a header: its name, the check of its cover-scale tag,
+// the record file (typed samples), the header shown (and written), then the
+// species lines.
+LinesOutcome EnterHeaderAndLines(Console& con, Tables& t, const SampleHeader& h, const SampleInput* input) {
+  RunSettings& rs = t.rs;
+  SampleState& sample = t.sample;
+  const bool keyboard = rs.nInputSource == 0 && input == nullptr;
+  std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
+  if (!h.refused) {
+    CheckCoverTag(con, t, h.tag, rs);
+    if (keyboard) RecordSampleHeader(rs, sample.szSampleName, h.nMaxFreq);  // only typed samples
+  }
+  sample.nMaxFreq = h.nMaxFreq;
+  sample.nSampleEntries = 0;
+
+  ShowSampleHeader(con, sample, rs);
+  if (rs.nOutputFormat == 0 && rs.nSampleCounter == 1) {
+    WriteTo(rs.fpResults,
+            "Sample,Analysis_Type,Fit#,Eunis_Comm,NVC_Comm,Mean_GoF,GoF_1,GoF_2,GoF_3,"
+            "GoF_4,NVC_Comm_Name,NVC_Sub_Name,Eunis_Name,Vasc_Param,Cover_Scale,"
+            "Anal_Param\n");
+  }
+  if (keyboard) Say(con, " Now enter species data, ending with blank line\n");
+
+  EntryContext ctx{keyboard, input, 0, CoverScaleOf(rs.nCoverScale).limit, 1, false};
+  return EnterSpeciesLines(con, t, ctx);
+}
+
+}  // namespace
+
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs) {
+  Tables t{ref, sample, rs, nullptr, nullptr, SourcePos{}};
   const bool keyboard = rs.nInputSource == 0;
 
   for (;;) {  // a skipped sample starts again here, with the next sample number
@@ -438,34 +482,13 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
       // Blank lines before a header are passed over, and so are refused ones.
       DataLine got;
       do {
-        got = ReadDataLine(con, rs, line, t.observer);
+        got = ReadDataLine(con, rs, line);
         if (got == DataLine::kEnded) return EndDataRun(con);
       } while (got == DataLine::kRefused || line[0] == '\0');
       h = ParseSampleHeader(con, line, rs.nSampleCounter);
-      if (h.refused) {
-        h.nMaxFreq = 0;  // taken as cover data
-        t.Problem("maximum frequency outside 0..100; the sample is read as cover data", true);
-      }
+      if (h.refused) h.nMaxFreq = 0;  // taken as cover data
     }
-    std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
-    if (!h.refused) {
-      CheckCoverTag(con, t, h.tag, rs);
-      if (keyboard) RecordSampleHeader(rs, sample.szSampleName, h.nMaxFreq);  // only typed samples
-    }
-    sample.nMaxFreq = h.nMaxFreq;
-    sample.nSampleEntries = 0;
-
-    ShowSampleHeader(con, sample, rs);
-    if (rs.nOutputFormat == 0 && rs.nSampleCounter == 1) {
-      WriteTo(rs.fpResults,
-              "Sample,Analysis_Type,Fit#,Eunis_Comm,NVC_Comm,Mean_GoF,GoF_1,GoF_2,GoF_3,"
-              "GoF_4,NVC_Comm_Name,NVC_Sub_Name,Eunis_Name,Vasc_Param,Cover_Scale,"
-              "Anal_Param\n");
-    }
-    if (keyboard) Say(con, " Now enter species data, ending with blank line\n");
-
-    EntryContext ctx{keyboard, CoverScaleOf(rs.nCoverScale).limit, 1, false};
-    switch (EnterSpeciesLines(con, t, ctx)) {
+    switch (EnterHeaderAndLines(con, t, h, nullptr)) {
       case LinesOutcome::kSampleReady:
         return EntryResult::kSampleReady;
       case LinesOutcome::kInputEnded:
@@ -474,6 +497,21 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
         break;
     }
   }
+}
+
+RecordsResult EnterRecords(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
+                           const SampleInput& input, EntryObserver* observer) {
+  Tables t{ref, sample, rs, observer, nullptr, input.where};
+  SampleHeader h = input.header;
+  if (h.refused) {
+    h.nMaxFreq = 0;  // taken as cover data
+    t.Problem("maximum frequency outside 0..100; the sample is read as cover data", true);
+  } else {
+    NameUnnamedSample(h, rs.nSampleCounter);
+  }
+  const LinesOutcome outcome = EnterHeaderAndLines(con, t, h, &input);
+  assert(outcome != LinesOutcome::kInputEnded);  // records never wait for an answer
+  return outcome == LinesOutcome::kSampleReady ? RecordsResult::kSampleReady : RecordsResult::kSkipped;
 }
 
 void CopySample(const SampleState& from, SampleState& to) {

@@ -44,6 +44,18 @@ const char* HeaderTag(const char* line, int16_t nMaxFreq) {
 }  // namespace
 
 SampleHeader ParseSampleHeader(Console& con, const char* line, int32_t nSampleCounter) {
+  SampleHeader h = ReadSampleHeader(con, line);
+  if (!h.refused) NameUnnamedSample(h, nSampleCounter);
+  return h;
+}
+
+void NameUnnamedSample(SampleHeader& h, int32_t nSampleCounter) {
+  if (h.szName[0] == '\0') {
+    std::snprintf(h.szName, sizeof h.szName, "SAMPL%5d", static_cast<int>(nSampleCounter));
+  }
+}
+
+SampleHeader ReadSampleHeader(Console& con, const char* line) {
   SampleHeader h{};
   char* szName = h.szName;
 
@@ -81,10 +93,6 @@ SampleHeader ParseSampleHeader(Console& con, const char* line, int32_t nSampleCo
   while (len > 0 && szName[len - 1] == ' ') szName[--len] = '\0';
 
   if (h.refused) return h;
-
-  if (len == 0) {
-    std::snprintf(szName, sizeof h.szName, "SAMPL%5d", static_cast<int>(nSampleCounter));
-  }
   h.tag = HeaderTag(line, h.nMaxFreq);
   return h;
 }
@@ -98,94 +106,113 @@ void RecordSampleHeader(const RunSettings& rs, const char* szName, int16_t nMaxF
   }
 }
 
-SpeciesLine ParseSpeciesLine(const char* line, int16_t nMaxFreq) {
-  char work[kWorkColumns];
-  int n = WorkLength(line);
-  std::memcpy(work, line, static_cast<size_t>(n));
-  std::memset(work + n, ' ', static_cast<size_t>(kWorkColumns - n));
+namespace {
+
+// The words of a line within the work area, split at blanks (a tab is part of
+// a word), and whether the last of them runs into the last column.
+struct LineWords {
+  std::string_view words[kWorkColumns / 2 + 1];
+  size_t n = 0;
+  bool lastAtEnd = false;
+};
+
+void SplitLineWords(const char* line, LineWords& w) {
+  const int n = WorkLength(line);
+  for (int i = 0; i < n;) {
+    if (line[i] == ' ') {
+      ++i;
+      continue;
+    }
+    int e = i + 1;
+    while (e < n && line[e] != ' ') ++e;
+    w.words[w.n++] = std::string_view(line + i, static_cast<size_t>(e - i));
+    w.lastAtEnd = e >= kWorkColumns;
+    i = e;
+  }
+}
+
+}  // namespace
+
+double ReadCoverWord(std::string_view word) {
+  char token[kCoverKept + 1];
+  const int len = static_cast<int>(word.size() < kCoverKept ? word.size() : kCoverKept);
+  CopyToken(token, word.data(), len);
+  return std::strchr(token, '.') != nullptr ? ReadDouble(token) : ReadInt(token);
+}
+
+SpeciesLine ParseSpeciesWords(const std::string_view* words, size_t n, int16_t nMaxFreq, bool lastAtEnd) {
   SpeciesLine parsed{};
   char* key = parsed.key.text;
-  int16_t& nFreq = parsed.nFreq;
-  double& dCover = parsed.dCover;
-  nFreq = 1;
-  dCover = 0.0;
+  parsed.nFreq = 1;
+  parsed.dCover = 0.0;
   parsed.ok = true;
-
-  int i = 0;
-  auto skipBlanks = [&] {
-    while (i < kWorkColumns && work[i] == ' ') ++i;
-  };
-  auto skipWord = [&] {
-    while (i < kWorkColumns && work[i] != ' ') ++i;
-  };
-
-  skipBlanks();
-  if (i >= kWorkColumns) return parsed;  // a blank line: empty key
+  if (n == 0) return parsed;  // a blank line: empty key
 
   // First word: its first 4 characters.
   int k = 0;
-  for (; k < 4 && i < kWorkColumns && work[i] != ' '; ++k, ++i) key[k] = LowerAscii(work[i]);
-  skipWord();
-  // From here on, running out of line means the cover is missing: a bad line,
+  for (; k < 4 && static_cast<size_t>(k) < words[0].size(); ++k) key[k] = LowerAscii(words[0][static_cast<size_t>(k)]);
+  // From here on, running out of words means the cover is missing: a bad line,
   // though the key is complete.
-  if (i >= kWorkColumns) {
-    parsed.ok = false;
-    return parsed;
-  }
-  skipBlanks();
-  if (i >= kWorkColumns) {
+  if (n == 1) {
     parsed.ok = false;
     return parsed;
   }
   for (; k < 5; ++k) key[k] = ' ';
-
-  if (!IsDigit(work[i])) {
+  size_t next = 1;
+  if (!IsDigit(words[1][0])) {
     // Second word; otherwise the name has one word and this is the first number.
-    for (int c = 0; c < 4 && i < kWorkColumns && work[i] != ' '; ++c, ++i) {
-      key[5 + c] = LowerAscii(work[i]);
-    }
-    skipWord();
+    for (size_t c = 0; c < 4 && c < words[1].size(); ++c) key[5 + c] = LowerAscii(words[1][c]);
+    next = 2;
   }
 
   if (nMaxFreq > 0) {
-    skipBlanks();
-    if (i >= kWorkColumns) {
-      parsed.ok = false;
-      return parsed;
-    }
-    int start = i;
-    skipWord();
-    int len = i - start;
-    if (len > kFreqTokenMax) {
+    if (next >= n || words[next].size() > kFreqTokenMax) {
       parsed.ok = false;
       return parsed;
     }
     char token[kFreqTokenMax + 1];
-    CopyToken(token, work + start, len);
-    int v = ReadInt(token);  // at most 3 characters: always within 16 bits
-    nFreq = static_cast<int16_t>(v);
+    CopyToken(token, words[next].data(), static_cast<int>(words[next].size()));
+    const int v = ReadInt(token);  // at most 3 characters: always within 16 bits
+    parsed.nFreq = static_cast<int16_t>(v);
     if (v < 0 || v > nMaxFreq) parsed.ok = false;
+    ++next;
   }
 
-  skipBlanks();
-  if (i >= kWorkColumns) {
+  // The cover; a cover running into the last column of the work area is cut.
+  if (next >= n || (next == n - 1 && lastAtEnd)) {
     parsed.ok = false;
     return parsed;
   }
-  int start = i;
-  skipWord();
-  if (i >= kWorkColumns) {  // the cover token runs into the last column
-    parsed.ok = false;
-    return parsed;
-  }
-  int len = i - start < kCoverKept ? i - start : kCoverKept;
-  char token[kCoverKept + 1];
-  CopyToken(token, work + start, len);
-  dCover = std::strchr(token, '.') != nullptr ? ReadDouble(token) : ReadInt(token);
+  parsed.dCover = ReadCoverWord(words[next]);
 
   // The entry keeps ten times the cover in 16 bits; a value that does not fit
   // there (or is no number at all) is refused rather than wrapped.
-  double tenfold = std::floor(dCover * 10.0 + 0.001);
+  const double tenfold = std::floor(parsed.dCover * 10.0 + 0.001);
   if (!(tenfold >= -32768.0 && tenfold <= 32767.0)) parsed.ok = false;
   return parsed;
+}
+
+SpeciesLine ParseSpeciesLine(const char* line, int16_t nMaxFreq) {
+  LineWords w;
+  SplitLineWords(line, w);
+  return ParseSpeciesWords(w.words, w.n, nMaxFreq, w.lastAtEnd);
+}
+
+SampleRecord ParseRecordLine(char* line, int16_t nMaxFreq) {
+  SampleRecord rec;
+  int markers = 0;
+  for (char* p = line; *p != '\0'; ++p) {
+    if (*p == '*') {
+      *p = ' ';
+      ++markers;
+    }
+  }
+  rec.markers = static_cast<int16_t>(markers > kMaxMarkers ? kMaxMarkers : markers);
+  const SpeciesLine parsed = ParseSpeciesLine(line, nMaxFreq);
+  rec.key = parsed.key;
+  rec.nFreq = parsed.nFreq;
+  rec.dCover = parsed.dCover;
+  rec.ok = parsed.ok;
+  rec.shown = line;
+  return rec;
 }

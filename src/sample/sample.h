@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/common.h"
 #include "console/console.h"
@@ -38,6 +39,10 @@ struct SampleHeader {
   const char* tag;
 };
 SampleHeader ParseSampleHeader(Console& con, const char* line, int32_t nSampleCounter);
+// The same, leaving a header without a name unnamed; NameUnnamedSample names it
+// as the sample counter gives.
+SampleHeader ReadSampleHeader(Console& con, const char* line);
+void NameUnnamedSample(SampleHeader& h, int32_t nSampleCounter);
 
 // Writes a typed sample's header to the record file, without its line end (the
 // first recorded entry begins with one).
@@ -51,6 +56,54 @@ struct SpeciesLine {
   bool ok;
 };
 SpeciesLine ParseSpeciesLine(const char* line, int16_t nMaxFreq);
+// The same for a line already split into its words (at blanks; a tab is part
+// of a word); lastAtEnd: the last word runs into the 80th column, where a line
+// is cut.
+SpeciesLine ParseSpeciesWords(const std::string_view* words, size_t n, int16_t nMaxFreq, bool lastAtEnd = false);
+// A cover word as a species line reads it: its first 6 characters, as a
+// decimal number where they hold a point, else as a whole one.
+double ReadCoverWord(std::string_view word);
+
+// ---- records: the lines of a sample from any input -----------------------------------
+// Where a line stands in the inputs: the input (from 1; 0: the typed run's own
+// data file or the keyboard) and its line (from 1; 0: none).
+struct SourcePos {
+  int file = 0;
+  long line = 0;
+};
+
+constexpr int kMaxMarkers = 2;  // "*" marks a species line at most twice
+
+// One species line of a sample, however the input wrote it: what was written,
+// the dictionary row an input resolved its name to, the frequency and cover,
+// and where it came from. The texts are views of what the input keeps.
+struct SampleRecord {
+  SourcePos where;
+  std::string_view written;  // the name as the input writes it (empty: not known)
+  std::string_view quoted;   // the line as the input holds it, for messages
+  std::string_view shown;    // the line as a bad line is shown (markers blanked)
+  NameKey key{};
+  int row = 0;  // the dictionary row the input resolved the name to; 0: looked up by the key
+  int16_t markers = 0;
+  int16_t nFreq = 1;
+  double dCover = 0.0;
+  bool ok = true;    // false: a bad line, left out
+  bool nul = false;  // the line holds a NUL byte: refused, already said
+  bool nameGuessed = false;  // `written` is the line's first words, not a name the input gave
+};
+
+// A species line parsed into a record: the markers ("*") in `line` are blanked
+// and counted; the record's shown text is a view of `line`.
+SampleRecord ParseRecordLine(char* line, int16_t nMaxFreq);
+
+// A sample as an input gives it: its header, its records in input order, and
+// where it came from. `ids` has room for the identifying fields of its input.
+struct SampleInput {
+  SourcePos where;
+  SampleHeader header{};  // a header without a name is named at entry ("SAMPL    n")
+  std::vector<SampleRecord> records;
+  std::vector<std::string> ids;
+};
 
 // ---- name resolution --------------------------------------------------------------
 int FindSpeciesRow(const RefData& ref, const char* key);
@@ -71,24 +124,19 @@ void ShowSampleEntries(Console& con, RecapMode mode, int n, const RefData& ref,
 // ---- completion and entry -------------------------------------------------------------
 void CompleteSample(SampleState& sample, const RunSettings& rs);
 
-// What sample entry says about the line of a data file it has just read, for a
-// front end without a screen (the batch command line); the typed run has none.
-// Where the line stands is the data file's position.
+// What sample entry says about the records it takes, for a front end without a
+// screen (the batch command line); the typed run has none. A record carries
+// where it stands.
 class EntryObserver {
  public:
   virtual ~EntryObserver() = default;
-  // The line is left out (refused) or taken with a warning; quoteLine: the
-  // message should show the line as the input holds it.
-  virtual void LineProblem(const std::string& what, bool refused, bool quoteLine) = 0;
-  // The line's name is not in the dictionary; it is scored as a new species.
-  virtual void UnknownName(const char* key) = 0;
-  // The dictionary row the line's key stands for, given the row the lookup
-  // found (rows that share a short name are found as the first of them); an
-  // observer that knows which of them the line means may say so.
-  virtual int RowOfKey(const char* key, int found) {
-    (void)key;
-    return found;
-  }
+  // The record (or the sample header, for `rec` null) is left out (refused) or
+  // taken with a warning; quoteLine: the message should show the line as the
+  // input holds it.
+  virtual void LineProblem(const SourcePos& where, const SampleRecord* rec, const std::string& what,
+                           bool refused, bool quoteLine) = 0;
+  // The record's name is not in the dictionary; it is scored as a new species.
+  virtual void UnknownName(const SampleRecord& rec) = 0;
 };
 
 // A completed sample, as scoring and the report read it: the header fields and
@@ -98,5 +146,11 @@ void CopySample(const SampleState& from, SampleState& to);
 enum class EntryResult { kSampleReady, kRunEnded };
 // Obtains one complete sample; kRunEnded when the run is over (end of the data
 // file, or end of console input), after the end message is shown.
-EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
-                        EntryObserver* observer = nullptr);
+EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSettings& rs);
+
+// Enters a sample an input gave as records, with the typed run's rules (what
+// entry shows and writes to the results file included). kSampleReady, or
+// kSkipped when no record could be taken (the sample counter moves on).
+enum class RecordsResult { kSampleReady, kSkipped };
+RecordsResult EnterRecords(Console& con, RefData& ref, SampleState& sample, RunSettings& rs,
+                           const SampleInput& input, EntryObserver* observer);

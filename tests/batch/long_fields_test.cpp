@@ -23,14 +23,15 @@ TEST(SurveyFields, OverLongCoversAndFrequenciesAreRefusedRows) {
   EXPECT_EQ(problems[0].line, 3);
   EXPECT_EQ(problems[1].line, 4);
   EXPECT_TRUE(problems[0].refused);
-  BlockText blocks;
-  AppendSurveyBlocks(samples, BlockRules{}, 1, blocks);
-  size_t start = 0;
-  for (size_t i = 0; i < blocks.text.size(); ++i) {
-    if (blocks.text[i] != '\n') continue;
-    EXPECT_LT(i - start, 79u);
-    start = i + 1;
-  }
+  // The rows kept become records as sample entry reads them.
+  TextStore store;
+  std::vector<SampleInput> inputs;
+  AppendSurveyInputs(samples, BlockRules{}, 1, store, inputs);
+  ASSERT_EQ(inputs.size(), 1u);
+  ASSERT_EQ(inputs[0].records.size(), 2u);
+  EXPECT_TRUE(inputs[0].records[0].ok);
+  EXPECT_EQ(inputs[0].records[0].dCover, 60.0);
+  EXPECT_EQ(inputs[0].records[1].where.line, 5);
 }
 
 }  // namespace

@@ -260,142 +260,33 @@ TEST_F(BundledNames, AMatchHoldsWhileOtherNamesAreResolved) {
 }
 
 // The written name of a block line is its words before the first number, one
-// blank between them however many the line has; a line kept as written has no
-// source text of its own, one ending in CR LF keeps its line as the source.
+// blank between them however many the line has; a record quotes its line as the
+// input holds it, without its CR.
 TEST(BlockLines, NameWordsAreJoinedByOneBlank) {
   const std::string file =
       "Plot\nCalluna vulgaris 5\n  Calluna   vulgaris\t 5\nErica  tetralix L. 3\nPoa 2 x\nPoa annua 4\r\n\n";
-  BlockText blocks;
+  TextStore store;
+  std::vector<SampleInput> samples;
   std::vector<InputProblem> problems;
-  AppendBlockFile(file, BlockRules{}, 1, blocks, problems);
-  ASSERT_EQ(blocks.writtenName.size(), 9u);  // row 0 unused, the closing blank line last
-  EXPECT_EQ(blocks.writtenName[2], "Calluna vulgaris");
-  EXPECT_EQ(blocks.writtenName[3], "Calluna vulgaris");  // a tab parts words as a blank does
-  EXPECT_EQ(blocks.writtenName[4], "Erica tetralix L.");
-  EXPECT_EQ(blocks.writtenName[5], "Poa");
-  EXPECT_EQ(blocks.writtenName[6], "Poa annua");
-  EXPECT_EQ(blocks.sourceText[2], "");
-  EXPECT_EQ(blocks.sourceText[3], "  Calluna   vulgaris\t 5");  // messages quote the line as written
-  EXPECT_EQ(blocks.sourceText[6], "Poa annua 4");
-}
-
-// A block file of more than a megabyte is read in two halves at once: line
-// numbers, what is said about lines, the text and the rewritten names come out
-// as they do for a small file.
-TEST_F(BundledNames, ALargeBlockFileReadsAsASmallOne) {
-  const std::string sample =
-      "Wood\nQuercus robur 40\nCorylus avellana L. 30\nHyacinthoides non-scripta 50\n\n";
-  std::string big;
-  while (big.size() < 1500000) big += sample;
-  const long lines = static_cast<long>(std::count(big.begin(), big.end(), '\n'));
-
-  BlockRules classic;
-  BlockText plain;
-  std::vector<InputProblem> problems;
-  AppendBlockFile(big, classic, 1, plain, problems);
-  EXPECT_EQ(plain.text, big + "\n");
-  ASSERT_EQ(plain.sourceLine.size(), static_cast<size_t>(lines) + 2);
-  for (long k = 1; k <= lines; ++k) ASSERT_EQ(plain.sourceLine[static_cast<size_t>(k)], k);
-  EXPECT_EQ(plain.sourceLine.back(), 0);
-  // "L." is read as the cover of every third line: said once per sample, in order.
-  ASSERT_EQ(problems.size(), static_cast<size_t>(lines / 5));
-  for (size_t p = 0; p < problems.size(); ++p) ASSERT_EQ(problems[p].line, static_cast<long>(5 * p + 3));
-  EXPECT_EQ(plain.writtenName[3], "Corylus avellana L.");
-  EXPECT_EQ(plain.writtenName[static_cast<size_t>(lines) - 2], "Corylus avellana L.");
-
-  // Names rewritten through the resolver, in the second half as in the first.
-  BlockRules tidy;
-  tidy.resolver = resolver_;
-  tidy.rewriteBlockNames = true;
-  BlockText small;
-  std::vector<InputProblem> smallProblems;
-  AppendBlockFile(sample, tidy, 1, small, smallProblems);
-  BlockText rewritten;
-  problems.clear();
-  AppendBlockFile(big, tidy, 1, rewritten, problems);
-  const size_t last = static_cast<size_t>(lines) - 4;  // the last sample's header
-  for (size_t k = 1; k <= 5; ++k) {
-    EXPECT_EQ(rewritten.writtenName[last + k - 1], small.writtenName[k]) << k;
-    EXPECT_EQ(rewritten.resolvedRow[last + k - 1], small.resolvedRow[k]) << k;
-    EXPECT_EQ(rewritten.sourceText[last + k - 1], small.sourceText[k]) << k;
-  }
-  EXPECT_NE(small.resolvedRow[2], 0);
-  EXPECT_EQ(rewritten.text.substr(rewritten.text.size() - small.text.size()), small.text);
-}
-
-
-// Every table of two block texts, line by line.
-void ExpectSameBlocks(const BlockText& a, const BlockText& b, const std::string& what) {
-  EXPECT_EQ(a.text, b.text) << what;
-  EXPECT_EQ(a.sourceFile, b.sourceFile) << what;
-  EXPECT_EQ(a.sourceLine, b.sourceLine) << what;
-  EXPECT_EQ(a.resolvedRow, b.resolvedRow) << what;
-  ASSERT_EQ(a.writtenName.size(), b.writtenName.size()) << what;
-  ASSERT_EQ(a.sourceText.size(), b.sourceText.size()) << what;
-  for (size_t k = 0; k < a.writtenName.size(); ++k) {
-    ASSERT_EQ(a.writtenName[k], b.writtenName[k]) << what << " line " << k;
-    ASSERT_EQ(a.sourceText[k], b.sourceText[k]) << what << " line " << k;
-  }
-}
-
-// A block file taken (its lines written over its own text where none can grow)
-// reads as the same file appended from a view of it: small files and one large
-// enough to be read in halves, whose lines shrink (white space alone emptied,
-// CR dropped from a line given blanks for its tabs, lines left out under
-// --strict), with and without a line end at the end, after another file or as
-// the first, under every rule set.
-TEST_F(BundledNames, ATakenBlockFileReadsAsAnAppendedOne) {
-  const std::string sample =
-      "Wood\nQuercus robur 40\n\t \r\nCorylus\tavellana\t30\r\nHedera helix L. 5\n"
-      "Hyacinthoides non-scripta 0,5\n \t\v\f\n\nTurf * 3\nPoa annua 2 4\r\n\n";
-  std::string big;
-  while (big.size() < 1500000) big += sample;
-  const std::vector<std::string> texts = {"",
-                                          "\n",
-                                          "Plot\nCalluna vulgaris 5",
-                                          "Plot\nCalluna\tvulgaris 5\t\r\n \t",
-                                          "Plot\nCalluna vulgaris L.",  // left out under --strict: no line end owed
-                                          sample,
-                                          big,
-                                          big + "Plot\nErica tetralix\t3"};
-  BlockRules classic;
-  BlockRules strict;
-  strict.strict = true;
-  BlockRules presence;
-  presence.presence = true;
-  BlockRules tidy;
-  tidy.resolver = resolver_;
-  tidy.rewriteBlockNames = true;
-  const std::vector<std::pair<const char*, BlockRules>> ruleSets = {
-      {"classic", classic}, {"strict", strict}, {"presence", presence}, {"tidy", tidy}};
-  for (const auto& [name, rules] : ruleSets) {
-    for (size_t t = 0; t < texts.size(); ++t) {
-      for (const bool afterAnother : {false, true}) {
-        const std::string what = std::string(name) + " text " + std::to_string(t) + (afterAnother ? " second" : "");
-        BlockText appended;
-        BlockText taken;
-        std::vector<InputProblem> appendedSaid;
-        std::vector<InputProblem> takenSaid;
-        if (afterAnother) {
-          AppendBlockFile(sample, rules, 1, appended, appendedSaid);
-          std::string first = sample;
-          TakeBlockFile(first, rules, 1, taken, takenSaid);
-          EXPECT_TRUE(first.empty());
-        }
-        AppendBlockFile(texts[t], rules, 2, appended, appendedSaid);
-        std::string text = texts[t];
-        TakeBlockFile(text, rules, 2, taken, takenSaid);
-        EXPECT_TRUE(text.empty()) << what;
-        ExpectSameBlocks(appended, taken, what);
-        ASSERT_EQ(appendedSaid.size(), takenSaid.size()) << what;
-        for (size_t p = 0; p < takenSaid.size(); ++p) {
-          EXPECT_EQ(takenSaid[p].line, appendedSaid[p].line) << what;
-          EXPECT_EQ(takenSaid[p].what, appendedSaid[p].what) << what;
-          EXPECT_EQ(takenSaid[p].refused, appendedSaid[p].refused) << what;
-        }
-      }
-    }
-  }
+  AppendBlockInputs(file, BlockRules{}, 1, true, store, samples, problems);
+  ASSERT_EQ(samples.size(), 1u);
+  const std::vector<SampleRecord>& r = samples[0].records;
+  ASSERT_EQ(r.size(), 5u);
+  EXPECT_EQ(r[0].written, "Calluna vulgaris");
+  EXPECT_EQ(r[1].written, "Calluna vulgaris");  // a tab parts words as a blank does
+  EXPECT_EQ(r[2].written, "Erica tetralix L.");
+  EXPECT_EQ(r[3].written, "Poa");
+  EXPECT_EQ(r[4].written, "Poa annua");
+  for (size_t k = 0; k < r.size(); ++k) EXPECT_EQ(r[k].where.line, static_cast<long>(k) + 2);
+  EXPECT_EQ(r[1].dCover, 5.0);  // read as the typed run reads "Calluna vulgaris 5"
+  EXPECT_EQ(std::string(r[1].key.c_str()), "call vulg");
+  // "L." is the cover the typed run reads (as 0): said.
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].line, 4);
+  EXPECT_EQ(r[2].dCover, 0.0);
+  EXPECT_EQ(r[2].quoted, "Erica  tetralix L. 3");
+  EXPECT_EQ(r[1].quoted, "  Calluna   vulgaris\t 5");  // messages quote the line as written
+  EXPECT_EQ(r[4].quoted, "Poa annua 4");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "batch/batch.h"
+#include "batch/resolver.h"
 
 namespace {
 

@@ -1,0 +1,33 @@
+// CSV text as spreadsheets and R write it: reading with the delimiter found
+// from the header, and writing fields quoted as RFC 4180 says.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A table read from CSV text: the header's names, and every row with the line it
+// starts on (a quoted field may hold line ends).
+struct CsvRow {
+  long line;
+  std::vector<std::string> fields;
+};
+struct CsvTable {
+  char delimiter;
+  std::vector<std::string> header;
+  std::vector<CsvRow> rows;
+};
+
+// The delimiter of a header line: the one of comma, semicolon and tab that occurs
+// most often outside quotes, or 0 when none occurs.
+char DetectDelimiter(std::string_view headerLine);
+
+// RFC 4180 reading: quoted fields, "" inside quotes, line ends inside quotes;
+// CR LF or LF; a UTF-8 byte-order mark skipped; blank lines skipped. The delimiter
+// is detected from the header line. False (with the line in `error`) when a quote
+// is never closed.
+bool ParseCsv(std::string_view text, CsvTable& table, std::string& error);
+
+// Appends one field to a CSV line, quoted when it holds the delimiter, a quote or
+// a line end (quotes doubled), as RFC 4180 writes it.
+void AppendCsvField(std::string& line, std::string_view field);

@@ -1,0 +1,63 @@
+// The options of `vegmatch classify` and `vegmatch names`, their defaults, and
+// the exit statuses of both.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "scoring/scoring.h"
+
+enum class InputKind { kAuto, kBlocks, kCsv };
+enum class ScaleKind { kPercent, kBraunBlanquet, kDomin, kPresence };
+enum class OutputFormat { kCsv, kClassicCsv, kClassicText };
+
+// Every option of `vegmatch classify`, with its default from DefaultClassifyOptions.
+struct ClassifyOptions {
+  std::string tables;  // empty: the bundled NVC tables
+  InputKind input;
+  ScaleKind scale;
+  int16_t nAnalysisType;  // 0: mixed, or composition for presence data
+  int16_t nSpeciesGroupLimit;
+  int16_t nFitsToOutput;
+  OutputFormat format;
+  std::string output;         // empty or "-": standard output
+  std::string speciesLists;   // empty: none
+  std::vector<std::string> habitats;  // classification keys, in the order asked
+  std::string poolBy;         // empty: none
+  RankBy rankBy;  // tidy results; the classic formats always rank by fit
+  int jobs;       // threads that score samples; 0: one per core
+  bool strict;
+  bool quiet;
+  std::vector<std::string> files;  // empty or "-": standard input
+};
+ClassifyOptions DefaultClassifyOptions();
+
+// Exit statuses of `vegmatch classify`.
+enum ClassifyStatus {
+  kClassifyOk = 0,
+  kClassifyInputFailed = 1,   // an input cannot be read or holds no sample; --strict refusals
+  kClassifyUsage = 2,
+  kClassifyTablesFailed = 3,
+  kClassifyOutputFailed = 4,
+};
+
+namespace CLI {
+class App;
+}
+// Parses the arguments of a batch command with its CLI11 description. Returns -1
+// to go on, 0 after --help (printed), 2 after a usage error (said, with the usage
+// on the error stream).
+int ParseCommand(CLI::App& app, int argc, const char* const* argv, Console& con,
+                 const char* command);
+// The input kind an --input value names.
+InputKind InputKindOf(const std::string& value);
+// The options every command that reads inputs has: --tables and --input (whose
+// default is said as `inputDefault`).
+void AddTablesAndInputOptions(CLI::App& app, std::string& tables, std::string& input,
+                              const char* inputDefault);
+
+// Parses the arguments after "classify". Returns -1 to go on, or the exit status
+// (0 after --help, 2 after a usage error, with the usage on the error stream).
+int ParseClassifyOptions(int argc, const char* const* argv, Console& con, ClassifyOptions& opt);
