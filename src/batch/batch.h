@@ -193,28 +193,6 @@ class BatchQueue {
   std::vector<std::string> said_;
 };
 
-// ---- unit names and habitats ----------------------------------------------------------
-struct UnitNames {
-  std::string community;
-  std::string subCommunity;
-};
-// The habitat classifications --habitats can name, and the column each gives.
-struct HabitatKey {
-  const char* key;       // ukhab, annex1, priority, phase1, eunis
-  const char* column;    // the results column
-  const char* prefix;    // classification names that belong to it start so
-};
-const std::vector<HabitatKey>& HabitatKeys();
-
-// The full names of units and their habitat correspondences, from units.csv and
-// habitats.csv beside the reference files (missing files leave them empty).
-struct UnitInfo {
-  std::map<std::string, UnitNames> names;
-  // unit code -> key -> "code name" items
-  std::map<std::string, std::map<std::string, std::vector<std::string>>> habitats;
-};
-bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error);
-
 // ---- the commands -------------------------------------------------------------------
 // `vegmatch classify` and `vegmatch names`; the arguments after the command name.
 int ClassifyMain(int argc, const char* const* argv, Console& con);

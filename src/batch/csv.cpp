@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "batch/batch.h"
+#include "batch/csv.h"
 
 namespace {
 

@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "batch/batch.h"
+#include "batch/options.h"
+#include "batch/units.h"
 
 namespace {
 

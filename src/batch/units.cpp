@@ -1,5 +1,7 @@
 // Full unit names (units.csv) and habitat correspondences (habitats.csv), read
 // from the folder of the reference tables when they are there.
+#include "batch/csv.h"
+#include "batch/units.h"
 #include "batch/batch.h"
 
 namespace {
@@ -89,6 +91,30 @@ bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error)
         if (!known) items.push_back(item);
       }
     }
+  }
+  return true;
+}
+
+// The folder of the reference tables: the one given, or the bundled one.
+std::string TablesFolder(const std::string& tables) {
+  return tables.empty() ? BundledTablesFolder() : tables;
+}
+
+// The reference tables of a batch command: --tables, or the bundled ones. False
+// (after saying why) when they cannot be loaded.
+bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, std::string& folder,
+                     RefData& ref) {
+  folder = TablesFolder(tables);
+  const std::vector<std::string> missing = MissingReferenceFiles(folder);
+  if (!missing.empty()) {
+    std::string names;
+    for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
+    Diagnose(con.err, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
+    return false;
+  }
+  if (!LoadReferenceData(quiet, ref, folder)) {
+    Diagnose(con.err, folder, "the reference tables could not be loaded");
+    return false;
   }
   return true;
 }

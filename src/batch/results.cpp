@@ -1,0 +1,264 @@
+// The tidy results of a scored sample, and where results go.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+
+#include "batch/csv.h"
+#include "batch/results.h"
+#include "report/report.h"
+
+namespace {
+
+std::string Trimmed(const char* s) {
+  std::string t(s);
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  size_t a = 0;
+  while (a < t.size() && t[a] == ' ') ++a;
+  return t.substr(a);
+}
+
+std::string Compact(const char* s) {
+  std::string t;
+  for (; *s != '\0'; ++s) {
+    if (*s != ' ') t += *s;
+  }
+  return t;
+}
+
+// A fraction as a percentage to one decimal, as printf's "%.1f" writes it: both
+// give the correctly rounded decimal of the double, and to_chars without the
+// cost of printf (the tidy rows hold seven of these each).
+std::string OneDecimal(double fraction) {
+  char buf[320];  // room for any double in fixed notation
+  const std::to_chars_result r =
+      std::to_chars(buf, buf + sizeof buf, fraction * 100.0, std::chars_format::fixed, 1);
+  return std::string(buf, r.ptr);
+}
+
+// A set of species codes, one bit each: a unit's lines are looked up in the
+// sample's codes in one step each. Negative codes are never held.
+class CodeBits {
+ public:
+  bool Has(int code) const {
+    return code >= 0 && ((words_[static_cast<size_t>(code) >> 6] >> (code & 63)) & 1) != 0;
+  }
+  void Add(int code) {
+    if (code >= 0) words_[static_cast<size_t>(code) >> 6] |= uint64_t{1} << (code & 63);
+  }
+  void Remove(int code) {
+    if (code >= 0) words_[static_cast<size_t>(code) >> 6] &= ~(uint64_t{1} << (code & 63));
+  }
+
+ private:
+  // Species codes are 16-bit.
+  std::vector<uint64_t> words_ = std::vector<uint64_t>((size_t{1} << 15) / 64);
+};
+
+// The sample's species found in a unit's table, each code once. The codes met
+// are noted in `counted` and taken out of it again before returning.
+int Matched(const RefData& ref, const CodeBits& sampleCodes, CodeBits& counted, int unit) {
+  const NVCUnit& u = ref.arrNVCData[unit];
+  if (u.nSpeciesTableEndIndex == 0) return 0;
+  int found = 0;
+  for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
+    const SpeciesTableLine& line = ref.arrTbNVCToSpeciesJoinTable[l];
+    if (IsValidQuant(line.nQuant) && sampleCodes.Has(line.nSpeciesCode) && !counted.Has(line.nSpeciesCode)) {
+      counted.Add(line.nSpeciesCode);
+      ++found;
+    }
+  }
+  for (int l = u.nSpeciesTableStartIndex; l <= u.nSpeciesTableEndIndex; ++l) {
+    counted.Remove(ref.arrTbNVCToSpeciesJoinTable[l].nSpeciesCode);
+  }
+  return found;
+}
+
+}  // namespace
+
+std::string TidyWriter::Header() const {
+  std::string h =
+      "sample,rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
+      "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
+  for (const std::string& key : opt.habitats) {
+    for (const HabitatKey& k : HabitatKeys()) {
+      if (key == k.key) h += std::string(",") + k.column;
+    }
+  }
+  return h + "\n";
+}
+
+void TidyWriter::Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType,
+                    std::string& out) const {
+  std::vector<int> codes;
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
+    if (sample.arrSample[i].nSpeciesCode >= 0) codes.push_back(sample.arrSample[i].nSpeciesCode);
+  }
+  std::sort(codes.begin(), codes.end());
+  codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+  CodeBits sampleCodes;
+  for (int code : codes) sampleCodes.Add(code);
+  CodeBits counted;
+  std::string previousKey;
+  int tieRank = 0;
+  std::string line;
+  for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+    const int unit = sc.arrTopFits[r].nNVCIndex;
+    const NVCFit& fit = sc.arrNVCFit[unit];
+    // Places beyond the number of units, and units that only fill a place, name nothing.
+    const bool real = r <= ref.nNVCCount && fit.dMeanGoF >= kNoFit;
+    const NVCUnit& u = ref.arrNVCData[unit];
+    const std::string code = real ? Compact(u.szNVCType) : std::string();
+    std::string community;
+    std::string sub;
+    if (real) {
+      auto it = info.names.find(code);
+      community = it != info.names.end() ? it->second.community : Trimmed(u.szNVCCommonName);
+      sub = it != info.names.end() ? it->second.subCommunity : Trimmed(u.szNVCSubName);
+    }
+    const ShownFits shown = FitsShown(fit, nAnalysisType);
+    const std::string mean = OneDecimal(fit.dMeanGoF);
+    // A tie is an equal value of the ranking, as shown.
+    const std::string key = OneDecimal(sc.arrTopFits[r].dMeanGoF);
+    std::string tie;
+    if (real && r > 1 && key == previousKey) {
+      tie = std::to_string(tieRank);
+    } else {
+      tieRank = r;
+    }
+    previousKey = real ? key : std::string();
+
+    // Made up in one line whose room is kept from rank to rank.
+    const auto field = [&line](const std::string& text) {
+      line += ',';
+      line += text;
+    };
+    line.clear();
+    AppendCsvField(line, sample.szSampleName);
+    field(std::to_string(r));
+    line += ',';
+    AppendCsvField(line, code);
+    line += ',';
+    AppendCsvField(line, community);
+    line += ',';
+    AppendCsvField(line, sub);
+    field(mean);
+    for (int k = 1; k <= 4; ++k) field(OneDecimal(shown.fit[k]));
+    line += ',';
+    line += real ? FitClass(PercentFit(fit.dMeanGoF)) : "";
+    line += ',';
+    AppendCsvField(line, real ? Compact(u.szEunisCode) : std::string());
+    line += ',';
+    AppendCsvField(line, real ? Trimmed(u.szEunisName) : std::string());
+    field(std::to_string(codes.size()));
+    field(std::to_string(real ? Matched(ref, sampleCodes, counted, unit) : 0));
+    field(tie);
+    field(OneDecimal(real ? fit.dCzekanowski : 0.0));
+    field(OneDecimal(real ? fit.dConsensus : 0.0));
+    for (const std::string& key : opt.habitats) {
+      std::string items;
+      if (real) {
+        auto unitIt = info.habitats.find(code);
+        if (unitIt != info.habitats.end()) {
+          auto keyIt = unitIt->second.find(key);
+          if (keyIt != unitIt->second.end()) {
+            for (const std::string& item : keyIt->second) items += (items.empty() ? "" : "; ") + item;
+          }
+        }
+      }
+      line += ',';
+      AppendCsvField(line, items);
+    }
+    line += '\n';
+    out += line;
+  }
+}
+
+// The matching analysis of every rank: one row per species and list.
+void TidyWriter::SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
+  SampleCodes codes(sample);
+  MatchingLists matched;
+  for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+    const int unit = sc.arrTopFits[r].nNVCIndex;
+    // As in the results, a place that names no unit has no lists.
+    if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
+    const std::string code = Compact(ref.arrNVCData[unit].szNVCType);
+    auto row = [&](const char* list, int speciesCode, int speciesRow) {
+      std::string line;
+      AppendCsvField(line, sample.szSampleName);
+      line += "," + std::to_string(r) + ",";
+      AppendCsvField(line, code);
+      line += std::string(",") + list + "," + std::to_string(speciesCode) + ",";
+      AppendCsvField(line, ref.arrSpecies[speciesRow].szShortName);
+      line += ",";
+      AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
+      out += line + "\n";
+    };
+    MatchUnitSpecies(ref, sample, codes, unit, static_cast<uint32_t>(r), matched);
+    for (const MatchedSpecies& m : matched.both) row("both", m.nSpeciesCode, m.nSpeciesIndex);
+    for (const MatchedSpecies& m : matched.sampleOnly) row("sample_only", m.nSpeciesCode, m.nSpeciesIndex);
+    for (const MatchedSpecies& m : matched.unitOnly) row("unit_only", m.nSpeciesCode, m.nSpeciesIndex);
+  }
+}
+
+bool OpenSink(Console& con, const std::string& path, Sink& sink) {
+  if (!path.empty() && path != "-") {
+    sink.file = OpenIn(con.dir, path, "w");
+    return static_cast<bool>(sink.file);
+  }
+  if (&con.out == &std::cout) {
+    std::cout.flush();
+    const int fd = dup(STDOUT_FILENO);
+    sink.file = File(fd < 0 ? nullptr : fdopen(fd, "w"));
+  } else {
+    sink.file = File(std::tmpfile());
+    sink.toConsole = true;
+  }
+  return static_cast<bool>(sink.file);
+}
+
+// Closes the sink (copying a temporary file to the console); false when writing failed.
+bool CloseSink(Console& con, Sink& sink) {
+  if (!sink.file) return true;
+  if (sink.toConsole) {
+    std::FILE* fp = sink.file.get();
+    if (std::fflush(fp) != 0 || std::ferror(fp) != 0) return false;
+    std::rewind(fp);
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;) con.out.write(buf, static_cast<std::streamsize>(n));
+  }
+  return sink.file.Close();
+}
+
+RowWriter::RowWriter(File& file) : fp_(file.get()) { file.UseBuffer(kBufferSize); }
+
+void RowWriter::Add(const std::string& rows) {
+  if (fp_ == nullptr || failed_ || rows.empty()) return;
+  if (std::fwrite(rows.data(), 1, rows.size(), fp_) != rows.size()) {
+    Fail();
+    return;
+  }
+  given_ += static_cast<off_t>(rows.size());
+  ends_.push_back(given_);
+}
+
+bool RowWriter::Finish() {
+  if (fp_ != nullptr && !failed_ && std::fflush(fp_) != 0) Fail();
+  return !failed_;
+}
+
+void RowWriter::Fail() {
+  failed_ = true;
+  std::clearerr(fp_);
+  struct stat st {};
+  if (fstat(fileno(fp_), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  // The last sample end the file reaches.
+  off_t keep = 0;
+  for (off_t end : ends_) {
+    if (end <= st.st_size) keep = end;
+  }
+  if (ftruncate(fileno(fp_), keep) != 0) return;
+}
