@@ -1,10 +1,8 @@
 // The run sequence: title, settings, loading, then the sample loop; and the
 // command-line dispatch in front of it.
-#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include "app/app.h"
 
@@ -36,27 +34,13 @@ const char kVersion[] = "vegmatch 4.1.0\n";
 // file and the run's scoring state (each further thread scores with a copy).
 class ReportPipeline {
  public:
-  ReportPipeline(AppState& st, RunSettings& rs, const std::string& dir) : st_(st), queue_(kRoom) {
-    files_.fpResults = std::move(rs.fpResults);
-    files_.bResultsFailureReported = rs.bResultsFailureReported;
-    // A data-file run: its results are checked after each sample but left to
-    // the file's buffer, not flushed one sample at a time.
-    files_.nInputSource = 1;
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    for (unsigned t = 0; t < threads; ++t) {
-      lanes_.push_back(std::make_unique<Lane>(dir));
-      if (t > 0) lanes_.back()->own = std::make_unique<ScoringState>(st.scoring);
-    }
-    for (std::unique_ptr<Lane>& lane : lanes_) {
-      Lane* l = lane.get();
-      l->thread = std::thread([this, l] {
-        queue_.Work([this, l](Batch& b) { Score(*l, b); }, [this, l](Batch& b) { Write(*l, b); });
-      });
-    }
-  }
-  ReportPipeline(const ReportPipeline&) = delete;
-  ReportPipeline& operator=(const ReportPipeline&) = delete;
-  ~ReportPipeline() { Join(); }
+  ReportPipeline(AppState& st, RunSettings& rs, Console& con)
+      : st_(st),
+        files_(TakeResultsFile(rs)),
+        pipeline_(
+            0, [this, &con](int lane) { return std::make_unique<Lane>(con.dir, lane == 0 ? nullptr : &st_.scoring); },
+            [this](Job& job, Lane& lane) { Score(job, lane); }, [this](Job& job, Lane& lane) { Write(job, lane); },
+            con.err) {}
 
   // Where entry writes what it would write to the results file (nothing when
   // the run has no results file).
@@ -64,84 +48,66 @@ class ReportPipeline {
   std::string TakeEntry(File& file) { return file ? entry_.Take(file) : std::string(); }
 
   // Hands on an entered sample with what its entry wrote to the results file.
-  void Push(Console& con, const SampleState& sample, const RunSettings& rs, const std::string& entered) {
-    Job& job = batch_->Add();
+  void Push(const SampleState& sample, const RunSettings& rs, const std::string& entered) {
+    Job& job = pipeline_.Add();
     CopySample(sample, job.sample);
     job.settings = ReportSettings(rs);
     job.text.assign(entered);  // the job's text keeps its room from batch to batch
-    if (batch_->count == kBatchSamples) Launch(con);
   }
 
   // Waits for every sample to be written, writes what entry wrote last, and
   // gives the results file back to the run.
-  void Finish(Console& con, RunSettings& rs, const std::string& tail) {
-    Launch(con);
-    Join();
-    Say(con);
+  void Finish(RunSettings& rs, const std::string& tail) {
+    pipeline_.Finish();
     rs.fpResults = std::move(files_.fpResults);
     rs.bResultsFailureReported = files_.bResultsFailureReported;
     if (rs.fpResults && !tail.empty()) std::fwrite(tail.data(), 1, tail.size(), rs.fpResults.get());
   }
 
  private:
-  static constexpr size_t kBatchSamples = 64;
-  static constexpr size_t kRoom = 8;
   struct Job {
     SampleState sample;
     RunSettings settings;
     std::string text;  // what entry wrote, then the report
   };
-  using Batch = JobBatch<Job>;
-  // One scoring thread with what it scores and reports with.
+  // What one scoring thread scores and reports with.
   struct Lane {
-    explicit Lane(const std::string& dir) : quiet(dir) {}
-    std::unique_ptr<ScoringState> own;  // null: the run's own
+    // `copyOf` null: the run's own scoring state.
+    Lane(const std::string& dir, const ScoringState* copyOf)
+        : own(copyOf ? std::make_unique<ScoringState>(*copyOf) : nullptr), quiet(dir) {}
+    std::string TakeSaid() { return quiet.TakeSaid(); }
+    std::unique_ptr<ScoringState> own;
     MemoryFile report;
     QuietConsole quiet;
-    std::thread thread;
   };
 
-  void Launch(Console& con) {
-    if (batch_->count == 0) return;
-    queue_.Push(std::move(batch_));
-    batch_ = queue_.Recycled();
-    Say(con);
+  // The results file and whether its failure was said, taken from the run.
+  static RunSettings TakeResultsFile(RunSettings& rs) {
+    RunSettings files{};
+    files.fpResults = std::move(rs.fpResults);
+    files.bResultsFailureReported = rs.bResultsFailureReported;
+    // A data-file run: its results are checked after each sample but left to
+    // the file's buffer, not flushed one sample at a time.
+    files.nInputSource = 1;
+    return files;
   }
-  void Join() {
-    queue_.Close();
-    for (std::unique_ptr<Lane>& lane : lanes_) {
-      if (lane->thread.joinable()) lane->thread.join();
-    }
-  }
-  // Says what the pipeline said (a failed write of the results file).
-  void Say(Console& con) {
-    for (const std::string& text : queue_.TakeSaid()) con.err << text;
-  }
-  void Score(Lane& lane, Batch& b) {
+  void Score(Job& job, Lane& lane) {
     ScoringState& sc = lane.own ? *lane.own : st_.scoring;
-    for (size_t k = 0; k < b.count; ++k) {
-      Job& job = b.jobs[k];
-      ScoreAndRank(st_.ref, job.sample, job.settings.nAnalysisType, job.settings.nFitsToOutput, sc);
-      ReportInto(st_.ref, job.sample, sc, job.settings, lane.quiet, lane.report, job.text);
-    }
+    ScoreAndRank(st_.ref, job.sample, job.settings.nAnalysisType, job.settings.nFitsToOutput, sc);
+    ReportInto(st_.ref, job.sample, sc, job.settings, lane.quiet, lane.report, job.text);
   }
-  // Writes the batch's samples in order, checking the file after each as the
-  // run does. One thread at a time writes.
-  void Write(Lane& lane, Batch& b) {
-    for (size_t k = 0; k < b.count; ++k) {
-      const std::string& text = b.jobs[k].text;
-      if (files_.fpResults && !text.empty()) std::fwrite(text.data(), 1, text.size(), files_.fpResults.get());
-      CheckRunFileWrites(lane.quiet.con, files_);
-    }
-    b.err += lane.quiet.TakeSaid();
+  // Writes a sample, checking the file after each as the run does (a failed
+  // write is said once, through the lane).
+  void Write(Job& job, Lane& lane) {
+    const std::string& text = job.text;
+    if (files_.fpResults && !text.empty()) std::fwrite(text.data(), 1, text.size(), files_.fpResults.get());
+    CheckRunFileWrites(lane.quiet.con, files_);
   }
 
   AppState& st_;
-  RunSettings files_{};  // the results file and whether its failure was said
+  RunSettings files_;  // the results file and whether its failure was said
   MemoryFile entry_;
-  std::vector<std::unique_ptr<Lane>> lanes_;
-  BatchQueue<Batch> queue_;
-  std::unique_ptr<Batch> batch_ = queue_.Recycled();
+  OrderedPipeline<Job, Lane> pipeline_;
 };
 
 }  // namespace
@@ -177,18 +143,18 @@ int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
   // prompts after them, are scored and reported here.
   std::optional<ReportPipeline> pipeline;
   for (;;) {
-    if (rs.nInputSource == 1 && !pipeline) pipeline.emplace(st, rs, con.dir);
+    if (rs.nInputSource == 1 && !pipeline) pipeline.emplace(st, rs, con);
     if (pipeline) rs.fpResults = pipeline->EntryFile();
     const EntryResult entered = EnterSample(con, st.ref, st.sample, rs);
     if (pipeline) {
       std::string text = pipeline->TakeEntry(rs.fpResults);
       if (entered == EntryResult::kSampleReady && rs.nInputSource == 1) {
         ++rs.nSampleCounter;
-        pipeline->Push(con, st.sample, rs, text);
+        pipeline->Push(st.sample, rs, text);
         CheckRunFileWrites(con, rs);  // the record file; the pipeline checks the results
         continue;
       }
-      pipeline->Finish(con, rs, text);
+      pipeline->Finish(rs, text);
       pipeline.reset();
     }
     if (entered == EntryResult::kRunEnded) break;

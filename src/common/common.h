@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -204,3 +205,44 @@ bool FileExists(const std::string& dir, std::string_view name);
 
 // Opens a file in the folder (fopen modes).
 File OpenIn(const std::string& dir, std::string_view name, const char* mode);
+
+// A stream written into memory (open_memstream): what a report or entry writes
+// is collected and handed out as text. The stream is opened once and starts
+// again from empty at each use, so a use costs neither an open nor a close.
+class MemoryFile {
+ public:
+  MemoryFile() = default;
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  ~MemoryFile() {
+    if (fp_ != nullptr) std::fclose(fp_);
+    std::free(data_);
+  }
+  // The stream, empty; the File borrows it (not open when memory ran out).
+  File Open() {
+    if (fp_ == nullptr) {
+      fp_ = open_memstream(&data_, &size_);
+      if (fp_ == nullptr) return File();
+    } else {
+      std::rewind(fp_);  // also clears the error flag of an earlier use
+    }
+    return File::Borrowed(fp_);
+  }
+  // Closes the file and hands out what was written to it.
+  std::string Take(File& file) {
+    std::string text;
+    TakeInto(file, text);
+    return text;
+  }
+  // The same, appended to text.
+  void TakeInto(File& file, std::string& text) {
+    const bool ours = fp_ != nullptr && file.get() == fp_;
+    file.Close();  // the flush sets data_ and size_
+    if (ours && data_ != nullptr) text.append(data_, size_);
+  }
+
+ private:
+  std::FILE* fp_ = nullptr;
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};

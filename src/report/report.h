@@ -98,3 +98,13 @@ void MatchUnitSpecies(const RefData& ref, const SampleState& sample, SampleCodes
 // Three Analysis lines per rank (CSV results only).
 void WriteMatchingAnalysis(const RefData& ref, const SampleState& sample, const ScoringState& sc,
                            const RunSettings& rs);
+
+// Reports a scored sample as the typed program does, out of the user's sight:
+// what the report writes to the results file is appended to text.
+inline void ReportInto(const RefData& ref, const SampleState& sample, const ScoringState& sc,
+                       RunSettings& settings, QuietConsole& quiet, MemoryFile& memory,
+                       std::string& text) {
+  settings.fpResults = memory.Open();
+  ReportFits(quiet.con, ref, sample, sc, settings);
+  memory.TakeInto(settings.fpResults, text);
+}
