@@ -74,14 +74,6 @@ bool ReadInput(Console& con, const std::string& name, InputFile& file) {
   return ReadFileText(PathIn(con.dir, name), file.text);
 }
 
-int16_t CoverScaleOfKind(ScaleKind scale) {
-  switch (scale) {
-    case ScaleKind::kBraunBlanquet: return 2;
-    case ScaleKind::kDomin: return 3;
-    default: return 1;
-  }
-}
-
 // Whether an input is read as a survey CSV (else as a block file).
 bool IsSurveyCsv(const ClassifyOptions& opt, const InputFile& file) {
   return opt.input == InputKind::kCsv || (opt.input == InputKind::kAuto && LooksLikeSurveyCsv(file.text));
@@ -824,7 +816,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   if (lists.file) listRows.Add("sample,rank,nvc_code,list,species_code,short_name,full_name\n");
 
   RunSettings rs{};
-  rs.nCoverScale = CoverScaleOfKind(opt.scale);
+  rs.nCoverScale = opt.nCoverScale;
   rs.nAnalysisType = opt.nAnalysisType;
   rs.nSpeciesGroupLimit = opt.nSpeciesGroupLimit;
   rs.nFitsToOutput = opt.nFitsToOutput;
@@ -980,7 +972,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   rs.fpDataFile.Close();
 
   if (coversSeen && distinctCovers == 1 && opt.scale != ScaleKind::kPresence &&
-      opt.nAnalysisType != 5) {
+      opt.nAnalysisType != kTopFewAnalysis) {
     Diagnose(con.err, "",
              Fmt("every cover in the input is %d%%; if the data are presence only, use --scale "
                  "presence",

@@ -64,7 +64,6 @@ namespace {
 
 constexpr int32_t kDataFileEndedCounter = kMaxSamplesPerFile + 1;
 constexpr int kMaxMarkers = 2;
-constexpr int kTopFewAnalysis = 5;
 const char kClosingLine[] = "                      \n";  // reads back as the blank ending a block
 
 enum class LineOutcome { kTaken, kIgnored, kBlank, kInputEnded };
