@@ -141,9 +141,10 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
     return false;
   }
   for (const SurveySample& s : samples) {
-    if (s.maxFreq > 100) {
+    if (s.maxFreq > kMaxFrequency) {
       Diagnose(con.err, Where(file, s.line),
-               "sample " + s.name + " pools more than 100 samples; frequencies are kept to 100");
+               "sample " + s.name +
+                   Fmt(" pools more than %d samples; frequencies are kept to %d", kMaxFrequency, kMaxFrequency));
     }
   }
   AppendSurveyBlocks(samples, rules, index, blocks);

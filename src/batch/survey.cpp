@@ -79,7 +79,6 @@ std::string Trim(std::string_view s) {
 namespace {
 
 constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
-constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
 constexpr size_t kLongestNumber = 12;  // characters of a cover or frequency field
 
 // A column name as it is matched: folded to ASCII, trimmed, lower case, blanks
@@ -256,8 +255,8 @@ std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColum
       problems.push_back({row.line, "no species name; the row is left out", true});
       continue;
     }
-    // Longer than any number sample entry reads: a block line must stay within 79
-    // characters, and such a field is no cover or frequency anyway.
+    // Longer than any number sample entry reads: a block line must stay within
+    // kLineWidth characters, and such a field is no cover or frequency anyway.
     if (CoverToken(rec.cover).size() > kLongestNumber || CoverToken(rec.frequency).size() > kLongestNumber) {
       problems.push_back({row.line, "the cover or frequency is too long to be a number; the row is left out", true});
       continue;
@@ -325,10 +324,10 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
   }
   std::vector<SurveySample> pooled;
   for (Group& g : groups) {
-    // A frequency sample holds at most 100: larger groups keep their relative
-    // frequencies on a scale of 100.
+    // A frequency sample holds at most kMaxFrequency: larger groups keep their
+    // relative frequencies on that scale.
     const int samplesPooled = g.pooled.maxFreq;
-    if (samplesPooled > kMaxPooled) g.pooled.maxFreq = kMaxPooled;
+    if (samplesPooled > kMaxFrequency) g.pooled.maxFreq = kMaxFrequency;
     for (const Species& sp : g.species) {
       std::string cover;
       if (sp.covers > 0) {
@@ -338,8 +337,8 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
         std::snprintf(buf, sizeof buf, "%.1f", mean);
         cover = buf;
       }
-      const int freq = samplesPooled > kMaxPooled
-                           ? static_cast<int>(std::lround(kMaxPooled * static_cast<double>(sp.samples) / samplesPooled))
+      const int freq = samplesPooled > kMaxFrequency
+                           ? static_cast<int>(std::lround(kMaxFrequency * static_cast<double>(sp.samples) / samplesPooled))
                            : sp.samples;
       g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(freq), sp.line});
     }

@@ -36,6 +36,7 @@ constexpr int kMaxNewSpeciesCode = kMarkerStep;  // above it a code reads as a m
 constexpr int kNewSpeciesCodes = kMaxNewSpeciesCode - kFirstNewSpeciesCode + 1;
 constexpr int kMaxDictionaryCode = kFirstNewSpeciesCode - 1;  // dictionary codes 1..9000
 constexpr int kMaxSamplesPerFile = 100000; // samples one run takes from a data file
+constexpr int kMaxFrequency = 100;         // frequencies and maximum frequencies: 0..100
 
 // Text fields: the width is the number of characters, the array holds one more.
 constexpr int kShortNameWidth = 9;   // "quer robu": 4 + blank + 4
@@ -49,7 +50,8 @@ constexpr int kEunisNameShown = 24;  // the report shows the first 24
 constexpr int kSampleNameWidth = 30;
 constexpr int kSampleNameSize = 32;  // the name buffer of a sample
 constexpr int kFileNameSize = 50;    // typed file names: at most 49 characters
-constexpr int kLineSize = 80;        // console answers and data-file lines: at most 79 characters
+constexpr int kLineSize = 80;        // the buffer of a console answer or a data-file line
+constexpr int kLineWidth = kLineSize - 1;  // such a line: at most 79 characters
 
 // Start value of the sums that later divide, so that none of them is ever 0; also
 // the weight of a zero cover and of a cover weight too small to mean anything.

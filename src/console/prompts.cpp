@@ -53,7 +53,7 @@ void PromptInteger(Console& con, int16_t& value, int16_t lo, int16_t hi) {
   for (;;) {
     con.out.flush();
     std::fflush(nullptr);
-    char line[80];
+    char line[kLineSize];
     ReadAnswerLine(con, line, sizeof line);
     if (line[0] == '\0') return;
     bool hasDigit = false;

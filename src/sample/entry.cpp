@@ -93,7 +93,7 @@ void WriteTo(const File& fp, const std::string& text) { FileSay(fp.get(), "%s", 
 
 enum class DataLine { kLine, kRefused, kEnded };
 
-// Reads one data-file line of at most 79 characters, without its line end; the
+// Reads one data-file line of at most kLineWidth characters, without its line end; the
 // rest of a longer line is left for the next read. A line that holds a NUL byte
 // is refused, with a message naming the file and line: the text after the NUL
 // could not be read, and would be lost without a word. kEnded at the end of the
@@ -107,8 +107,8 @@ DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf, EntryObserver* o
     return DataLine::kEnded;
   }
   bool ended = buf[n - 1] == '\n';
-  if (n == kLineSize - 1 && !ended) {
-    // A line of exactly 79 characters takes its line end with it; otherwise the
+  if (n == kLineWidth && !ended) {
+    // A line of exactly kLineWidth characters takes its line end with it; otherwise the
     // line end would be read next as a blank line and end the sample early.
     int c = std::fgetc(fp);
     if (c == '\r') {
@@ -443,7 +443,7 @@ EntryResult EnterSample(Console& con, RefData& ref, SampleState& sample, RunSett
       h = ParseSampleHeader(con, line, rs.nSampleCounter);
       if (h.refused) {
         h.nMaxFreq = 0;  // taken as cover data
-        t.Problem("maximum frequency outside 0..100; the sample is read as cover data", true);
+        t.Problem(Fmt("maximum frequency outside 0..%d; the sample is read as cover data", kMaxFrequency), true);
       }
     }
     std::memcpy(sample.szSampleName, h.szName, sizeof sample.szSampleName);
