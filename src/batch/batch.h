@@ -243,14 +243,6 @@ void AppendBlockFile(std::string_view text, const BlockRules& rules, int file, B
 void TakeBlockFile(std::string& text, const BlockRules& rules, int file, BlockText& out,
                    std::vector<InputProblem>& problems);
 
-// The text without the white space at either end.
-std::string Trim(std::string_view s);
-// Whether the word is one of the list.
-bool IsOneOf(const std::string& word, std::initializer_list<const char*> list);
-// The rest of a stream, read in blocks; false when reading failed.
-bool ReadWholeStream(std::istream& in, std::string& text);
-// A whole file; false when it cannot be opened or read.
-bool ReadFileText(const std::string& path, std::string& text);
 
 // ---- species names as surveys write them -----------------------------------------------
 // Diacritics and ligatures folded to ASCII; UTF-8 and Latin-1 input alike.

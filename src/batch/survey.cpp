@@ -10,10 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-
-#include <sys/stat.h>
-
-#include <istream>
 #include <optional>
 #include <thread>
 
@@ -25,56 +21,6 @@
 #else
 #define VM_BLOCK_SCAN 0
 #endif
-
-bool IsOneOf(const std::string& word, std::initializer_list<const char*> list) {
-  for (const char* l : list) {
-    if (word == l) return true;
-  }
-  return false;
-}
-
-bool ReadWholeStream(std::istream& in, std::string& text) {
-  text.clear();
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    text.append(block, static_cast<size_t>(in.gcount()));
-  }
-  return !in.bad();
-}
-
-bool ReadFileText(const std::string& path, std::string& text) {
-  text.clear();
-  std::FILE* fp = std::fopen(path.c_str(), "rb");
-  if (fp == nullptr) return false;
-  // Read straight into the text, with room for the whole file where its size is
-  // known: a text grown piece by piece copies a large input several times over.
-  size_t room = 1 << 16;
-  struct stat st {};
-  if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    // + 1: the read that meets the end; + 2: room for a block file's last line
-    // end and its closing blank line, written over the text itself.
-    room = static_cast<size_t>(st.st_size) + 3;
-  }
-  size_t have = 0;
-  for (;;) {
-    text.resize(have + room);
-    const size_t n = std::fread(text.data() + have, 1, room, fp);
-    have += n;
-    if (n < room) break;
-    room = std::max(room, have);
-  }
-  text.resize(have);
-  const bool read = std::ferror(fp) == 0;
-  return std::fclose(fp) == 0 && read;
-}
-
-std::string Trim(std::string_view s) {
-  size_t a = 0;
-  size_t b = s.size();
-  while (a < b && std::isspace(static_cast<unsigned char>(s[a])) != 0) ++a;
-  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])) != 0) --b;
-  return std::string(s.substr(a, b - a));
-}
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -78,6 +79,14 @@ void CopyField(char* dst, const char* src, int width);
 // White space as isspace takes it in the C locale, which the program never leaves:
 // blank, tab, line feed, vertical tab, form feed, carriage return.
 inline bool IsSpaceC(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The text without the white space (IsSpaceC) at either end.
+std::string Trim(std::string_view s);
+// The text without the blanks at either end; tabs and other white space stay.
+std::string TrimBlanks(std::string_view s);
+
+// Whether the word is one of the list.
+bool IsOneOf(std::string_view word, std::initializer_list<const char*> list);
 
 // Removes one trailing line feed, if any. Returns the new length.
 int StripLineEnd(char* buf);
@@ -182,6 +191,15 @@ enum class LoneCr { kEndsLine, kText };
 // characters stored (a NUL byte among them counts; see HoldsNul), or -1 when
 // the file had ended before any character was read.
 int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr = LoneCr::kEndsLine);
+
+// The rest of a stream, read in blocks; false when reading failed.
+bool ReadWholeStream(std::istream& in, std::string& text);
+// A whole file; false when it cannot be opened or read, with errno saying why.
+bool ReadFileText(const std::string& path, std::string& text);
+
+// The system's reason for the failure it last met (errno), as a message gives
+// it: "No such file or directory".
+std::string SystemReason();
 
 // The path of a file name inside a folder (empty: the working directory); an
 // absolute name stands for itself.
