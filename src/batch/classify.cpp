@@ -9,6 +9,7 @@
 #include <array>
 #include <cassert>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -39,6 +40,7 @@ constexpr size_t kBatchSamples = 64;
 struct InputFile {
   std::string name;  // as given; "-" for standard input
   std::string text;
+  std::string failure;    // why it could not be read, as the system says it
   bool noSample = false;  // already said to hold no sample
 };
 
@@ -70,8 +72,10 @@ std::string Where(const InputFile& f, long line) {
 
 bool ReadInput(Console& con, const std::string& name, InputFile& file) {
   file.name = name;
-  if (name == "-") return ReadWholeStream(con.in, file.text);
-  return ReadFileText(PathIn(con.dir, name), file.text);
+  errno = 0;
+  const bool read = name == "-" ? ReadWholeStream(con.in, file.text) : ReadFileText(PathIn(con.dir, name), file.text);
+  if (!read) file.failure = SystemReason();
+  return read;
 }
 
 // Whether an input is read as a survey CSV (else as a block file).
@@ -622,7 +626,7 @@ void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules
   for (ReadText& t : texts) {
     if (!t.read && t.file.name == "-") t.read = ReadInput(con, "-", t.file);
     if (!t.read) {
-      Diagnose(con.err, t.file.name, "cannot be read");
+      Diagnose(con.err, t.file.name, t.file.failure);
       tally.inputFailed = true;
       continue;
     }
@@ -695,7 +699,7 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   }
   Sink sink;
   if (!OpenSink(con, opt.output, sink)) {
-    Diagnose(con.err, opt.output, "cannot create the output file");
+    Diagnose(con.err, opt.output, "cannot create the output file: " + SystemReason());
     return kClassifyOutputFailed;
   }
   std::string out = "name,records,status,code,dictionary_name,suggestions\n";
@@ -794,12 +798,12 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   // The results.
   Sink sink;
   if (!OpenSink(con, opt.output, sink)) {
-    Diagnose(con.err, opt.output, "cannot create the results file");
+    Diagnose(con.err, opt.output, "cannot create the results file: " + SystemReason());
     return kClassifyOutputFailed;
   }
   Sink lists;
   if (!opt.speciesLists.empty() && !OpenSink(con, opt.speciesLists, lists)) {
-    Diagnose(con.err, opt.speciesLists, "cannot create the species lists file");
+    Diagnose(con.err, opt.speciesLists, "cannot create the species lists file: " + SystemReason());
     return kClassifyOutputFailed;
   }
   Writer writer{opt, *ref, info, {}};
