@@ -30,14 +30,6 @@
 #include "batch/options.h"
 #include "batch/inputs.h"
 
-// The text without the white space at either end.
-std::string Trim(std::string_view s);
-// Whether the word is one of the list.
-bool IsOneOf(const std::string& word, std::initializer_list<const char*> list);
-// The rest of a stream, read in blocks; false when reading failed.
-bool ReadWholeStream(std::istream& in, std::string& text);
-// A whole file; false when it cannot be opened or read.
-bool ReadFileText(const std::string& path, std::string& text);
 
 // ---- the commands -------------------------------------------------------------------
 // `vegmatch classify` and `vegmatch names`; the arguments after the command name.

@@ -37,14 +37,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kBatchSamples = 64;
 
-int16_t CoverScaleOfKind(ScaleKind scale) {
-  switch (scale) {
-    case ScaleKind::kBraunBlanquet: return 2;
-    case ScaleKind::kDomin: return 3;
-    default: return 1;
-  }
-}
-
 void Progress(Console& con, bool show, long done, Clock::time_point start) {
   if (!show) return;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -119,12 +111,12 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   // The results.
   Sink sink;
   if (!OpenSink(con, opt.output, sink)) {
-    Diagnose(con.err, opt.output, "cannot create the results file");
+    Diagnose(con.err, opt.output, "cannot create the results file: " + SystemReason());
     return kClassifyOutputFailed;
   }
   Sink lists;
   if (!opt.speciesLists.empty() && !OpenSink(con, opt.speciesLists, lists)) {
-    Diagnose(con.err, opt.speciesLists, "cannot create the species lists file");
+    Diagnose(con.err, opt.speciesLists, "cannot create the species lists file: " + SystemReason());
     return kClassifyOutputFailed;
   }
   TidyWriter writer{opt, *ref, info};
@@ -134,7 +126,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   if (lists.file) listRows.Add("sample,rank,nvc_code,list,species_code,short_name,full_name\n");
 
   RunSettings rs{};
-  rs.nCoverScale = CoverScaleOfKind(opt.scale);
+  rs.nCoverScale = opt.nCoverScale;
   rs.nAnalysisType = opt.nAnalysisType;
   rs.nSpeciesGroupLimit = opt.nSpeciesGroupLimit;
   rs.nFitsToOutput = opt.nFitsToOutput;
@@ -288,7 +280,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   written = CloseSink(con, lists) && written;
 
   if (coversSeen && distinctCovers == 1 && opt.scale != ScaleKind::kPresence &&
-      opt.nAnalysisType != 5) {
+      opt.nAnalysisType != kTopFewAnalysis) {
     Diagnose(con.err, "",
              Fmt("every cover in the input is %d%%; if the data are presence only, use --scale "
                  "presence",

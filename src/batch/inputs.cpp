@@ -1,6 +1,7 @@
 // The inputs of a run: read, told apart by content, turned into samples of
 // records, and what entry says about their records said where they stand.
 #include <algorithm>
+#include <cerrno>
 
 #include "batch/batch.h"
 #include "batch/inputs.h"
@@ -9,8 +10,10 @@
 namespace {
 
 bool ReadInput(Console& con, InputFile& file) {
+  errno = 0;
   file.read = file.name == "-" ? ReadWholeStream(con.in, file.text)
                                : ReadFileText(PathIn(con.dir, file.name), file.text);
+  if (!file.read) file.failure = SystemReason();
   return file.read;
 }
 
@@ -89,9 +92,10 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
     return false;
   }
   for (const SurveySample& s : samples) {
-    if (s.maxFreq > 100) {
+    if (s.maxFreq > kMaxFrequency) {
       Diagnose(con.err, WhereOf(file, s.line),
-               "sample " + s.name + " pools more than 100 samples; frequencies are kept to 100");
+               "sample " + s.name +
+                   Fmt(" pools more than %d samples; frequencies are kept to %d", kMaxFrequency, kMaxFrequency));
     }
   }
   AppendSurveyInputs(samples, rules, index, inputs.store, inputs.samples);
@@ -126,7 +130,7 @@ void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules
   for (InputFile& t : texts) {
     if (!t.read && t.name == "-") ReadInput(con, t);
     if (!t.read) {
-      Diagnose(con.err, t.name, "cannot be read");
+      Diagnose(con.err, t.name, t.failure);
       tally.inputFailed = true;
       continue;
     }

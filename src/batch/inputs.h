@@ -107,6 +107,7 @@ struct InputFile {
   std::string name;  // as given; "-" for standard input
   std::string text;  // the records of a block file view it
   bool read = false;
+  std::string failure;    // why it could not be read, as the system says it
   bool noSample = false;  // already said to hold no sample
 };
 

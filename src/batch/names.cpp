@@ -71,7 +71,7 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   }
   Sink sink;
   if (!OpenSink(con, opt.output, sink)) {
-    Diagnose(con.err, opt.output, "cannot create the output file");
+    Diagnose(con.err, opt.output, "cannot create the output file: " + SystemReason());
     return kClassifyOutputFailed;
   }
   std::string out = "name,records,status,code,dictionary_name,suggestions\n";

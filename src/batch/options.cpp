@@ -13,15 +13,38 @@ namespace {
 
 const std::map<std::string, InputKind> kInputs = {{"blocks", InputKind::kBlocks},
                                                   {"csv", InputKind::kCsv}};
-const std::map<std::string, ScaleKind> kScales = {{"percent", ScaleKind::kPercent},
-                                                  {"braun-blanquet", ScaleKind::kBraunBlanquet},
-                                                  {"domin", ScaleKind::kDomin},
-                                                  {"presence", ScaleKind::kPresence}};
-const std::map<std::string, int16_t> kAnalyses = {
-    {"mixed", 1},      {"composition", 2}, {"cover", 3}, {"incomplete", 4}, {"top-few", 5},
-    {"1", 1},          {"2", 2},           {"3", 3},     {"4", 4},          {"5", 5}};
-const std::map<std::string, int16_t> kGroups = {
-    {"all", 10000}, {"no-lichens", 4000}, {"vascular", 3000}};
+// The word of presence data on --scale: names alone, scored on the percent scale.
+const char kPresenceWord[] = "presence";
+
+// A --scale word: a cover scale of the settings, or presence data.
+struct ScaleChoice {
+  int16_t nCoverScale;
+  ScaleKind scale;
+};
+
+std::map<std::string, ScaleChoice> ScaleChoices() {
+  std::map<std::string, ScaleChoice> m;
+  for (const CoverScaleInfo& s : CoverScales()) m[s.word] = ScaleChoice{s.nCoverScale, ScaleKind::kCover};
+  m[kPresenceWord] = ScaleChoice{kPercentScale, ScaleKind::kPresence};
+  return m;
+}
+
+// An analysis type is named by its word or its code.
+std::map<std::string, int16_t> AnalysisChoices() {
+  std::map<std::string, int16_t> m;
+  for (const AnalysisTypeInfo& a : AnalysisTypes()) {
+    m[a.word] = a.nAnalysisType;
+    m[std::to_string(a.nAnalysisType)] = a.nAnalysisType;
+  }
+  return m;
+}
+
+std::map<std::string, int16_t> GroupChoices() {
+  std::map<std::string, int16_t> m;
+  for (const SpeciesGroupInfo& g : SpeciesGroups()) m[g.word] = g.nSpeciesGroupLimit;
+  return m;
+}
+
 const std::map<std::string, OutputFormat> kFormats = {{"csv", OutputFormat::kCsv},
                                                       {"classic-csv", OutputFormat::kClassicCsv},
                                                       {"classic-text", OutputFormat::kClassicText}};
@@ -74,9 +97,10 @@ InputKind InputKindOf(const std::string& value) {
 ClassifyOptions DefaultClassifyOptions() {
   ClassifyOptions o;
   o.input = InputKind::kAuto;
-  o.scale = ScaleKind::kPercent;
+  o.nCoverScale = kPercentScale;
+  o.scale = ScaleKind::kCover;
   o.nAnalysisType = 0;
-  o.nSpeciesGroupLimit = 10000;
+  o.nSpeciesGroupLimit = kAllSpecies;
   o.nFitsToOutput = 5;
   o.format = OutputFormat::kCsv;
   o.rankBy = RankBy::kFit;
@@ -92,10 +116,13 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
                "the NVC tables,\nwithout a question, and writes the best fits.",
                "vegmatch classify");
   app.get_formatter()->column_width(34);
+  const std::map<std::string, ScaleChoice> kScales = ScaleChoices();
+  const std::map<std::string, int16_t> kAnalyses = AnalysisChoices();
+  const std::map<std::string, int16_t> kGroups = GroupChoices();
   std::string input = "auto";
-  std::string scale = "percent";
+  std::string scale = CoverScaleOf(opt.nCoverScale).word;
   std::string analysis;
-  std::string group = "all";
+  std::string group = SpeciesGroupOf(opt.nSpeciesGroupLimit).word;
   std::string format = "csv";
   std::string habitats;
   int fits = opt.nFitsToOutput;
@@ -110,7 +137,8 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   app.add_option("--analysis", analysis, "analysis: " + Choices(kAnalyses))
       ->type_name("TYPE")
       ->check(CLI::IsMember(kAnalyses))
-      ->default_str("mixed; composition for --scale presence");
+      ->default_str(Fmt("%s; %s for --scale %s", AnalysisTypeOf(kMixedAnalysis).word,
+                        AnalysisTypeOf(kCompositionAnalysis).word, kPresenceWord));
   app.add_option("--species-group", group, "species taken: " + Choices(kGroups))
       ->type_name("GROUP")
       ->check(CLI::IsMember(kGroups))
@@ -155,9 +183,11 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   if (parsed >= 0) return parsed;
 
   opt.input = InputKindOf(input);
-  opt.scale = kScales.at(scale);
-  opt.nAnalysisType = analysis.empty() ? (opt.scale == ScaleKind::kPresence ? 2 : 1)
-                                       : kAnalyses.at(analysis);
+  opt.nCoverScale = kScales.at(scale).nCoverScale;
+  opt.scale = kScales.at(scale).scale;
+  opt.nAnalysisType = analysis.empty()
+                          ? (opt.scale == ScaleKind::kPresence ? kCompositionAnalysis : kMixedAnalysis)
+                          : kAnalyses.at(analysis);
   opt.nSpeciesGroupLimit = kGroups.at(group);
   opt.nFitsToOutput = static_cast<int16_t>(fits);
   opt.format = kFormats.at(format);

@@ -10,13 +10,16 @@
 #include "scoring/scoring.h"
 
 enum class InputKind { kAuto, kBlocks, kCsv };
-enum class ScaleKind { kPercent, kBraunBlanquet, kDomin, kPresence };
+// What the cover field of the inputs holds: covers on the cover scale, or nothing
+// that counts (presence data: the names alone are scored).
+enum class ScaleKind { kCover, kPresence };
 enum class OutputFormat { kCsv, kClassicCsv, kClassicText };
 
 // Every option of `vegmatch classify`, with its default from DefaultClassifyOptions.
 struct ClassifyOptions {
   std::string tables;  // empty: the bundled NVC tables
   InputKind input;
+  int16_t nCoverScale;    // a code of the cover-scale table (CoverScales)
   ScaleKind scale;
   int16_t nAnalysisType;  // 0: mixed, or composition for presence data
   int16_t nSpeciesGroupLimit;

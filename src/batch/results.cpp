@@ -13,14 +13,6 @@
 
 namespace {
 
-std::string Trimmed(const char* s) {
-  std::string t(s);
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  size_t a = 0;
-  while (a < t.size() && t[a] == ' ') ++a;
-  return t.substr(a);
-}
-
 std::string Compact(const char* s) {
   std::string t;
   for (; *s != '\0'; ++s) {
@@ -116,8 +108,8 @@ void TidyWriter::Rows(const SampleState& sample, const ScoringState& sc, int16_t
     std::string sub;
     if (real) {
       auto it = info.names.find(code);
-      community = it != info.names.end() ? it->second.community : Trimmed(u.szNVCCommonName);
-      sub = it != info.names.end() ? it->second.subCommunity : Trimmed(u.szNVCSubName);
+      community = it != info.names.end() ? it->second.community : TrimBlanks(u.szNVCCommonName);
+      sub = it != info.names.end() ? it->second.subCommunity : TrimBlanks(u.szNVCSubName);
     }
     const ShownFits shown = FitsShown(fit, nAnalysisType);
     const std::string mean = OneDecimal(fit.dMeanGoF);
@@ -152,7 +144,7 @@ void TidyWriter::Rows(const SampleState& sample, const ScoringState& sc, int16_t
     line += ',';
     AppendCsvField(line, real ? Compact(u.szEunisCode) : std::string());
     line += ',';
-    AppendCsvField(line, real ? Trimmed(u.szEunisName) : std::string());
+    AppendCsvField(line, real ? TrimBlanks(u.szEunisName) : std::string());
     field(std::to_string(codes.size()));
     field(std::to_string(real ? Matched(ref, sampleCodes, counted, unit) : 0));
     field(tie);

@@ -10,10 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-
-#include <sys/stat.h>
-
-#include <istream>
 #include <optional>
 #include <thread>
 
@@ -27,60 +23,9 @@
 #define VM_BLOCK_SCAN 0
 #endif
 
-bool IsOneOf(const std::string& word, std::initializer_list<const char*> list) {
-  for (const char* l : list) {
-    if (word == l) return true;
-  }
-  return false;
-}
-
-bool ReadWholeStream(std::istream& in, std::string& text) {
-  text.clear();
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    text.append(block, static_cast<size_t>(in.gcount()));
-  }
-  return !in.bad();
-}
-
-bool ReadFileText(const std::string& path, std::string& text) {
-  text.clear();
-  std::FILE* fp = std::fopen(path.c_str(), "rb");
-  if (fp == nullptr) return false;
-  // Read straight into the text, with room for the whole file where its size is
-  // known: a text grown piece by piece copies a large input several times over.
-  size_t room = 1 << 16;
-  struct stat st {};
-  if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    // + 1: the read that meets the end; + 2: room for a block file's last line
-    // end and its closing blank line, written over the text itself.
-    room = static_cast<size_t>(st.st_size) + 3;
-  }
-  size_t have = 0;
-  for (;;) {
-    text.resize(have + room);
-    const size_t n = std::fread(text.data() + have, 1, room, fp);
-    have += n;
-    if (n < room) break;
-    room = std::max(room, have);
-  }
-  text.resize(have);
-  const bool read = std::ferror(fp) == 0;
-  return std::fclose(fp) == 0 && read;
-}
-
-std::string Trim(std::string_view s) {
-  size_t a = 0;
-  size_t b = s.size();
-  while (a < b && std::isspace(static_cast<unsigned char>(s[a])) != 0) ++a;
-  while (b > a && std::isspace(static_cast<unsigned char>(s[b - 1])) != 0) --b;
-  return std::string(s.substr(a, b - a));
-}
-
 namespace {
 
 constexpr int kWordKept = 20;  // a lookup reads 4 characters of a word; keep lines short
-constexpr int kMaxPooled = 100;  // the largest maximum frequency of a sample
 constexpr size_t kLongestNumber = 12;  // characters of a cover or frequency field
 
 // A column name as it is matched: folded to ASCII, trimmed, lower case, blanks
@@ -212,8 +157,8 @@ std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColum
       problems.push_back({row.line, "no species name; the row is left out", true});
       continue;
     }
-    // Longer than any number sample entry reads: a block line must stay within 79
-    // characters, and such a field is no cover or frequency anyway.
+    // Longer than any number sample entry reads: a block line must stay within
+    // kLineWidth characters, and such a field is no cover or frequency anyway.
     if (CoverToken(rec.cover).size() > kLongestNumber || CoverToken(rec.frequency).size() > kLongestNumber) {
       problems.push_back({row.line, "the cover or frequency is too long to be a number; the row is left out", true});
       continue;
@@ -281,10 +226,10 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
   }
   std::vector<SurveySample> pooled;
   for (Group& g : groups) {
-    // A frequency sample holds at most 100: larger groups keep their relative
-    // frequencies on a scale of 100.
+    // A frequency sample holds at most kMaxFrequency: larger groups keep their
+    // relative frequencies on that scale.
     const int samplesPooled = g.pooled.maxFreq;
-    if (samplesPooled > kMaxPooled) g.pooled.maxFreq = kMaxPooled;
+    if (samplesPooled > kMaxFrequency) g.pooled.maxFreq = kMaxFrequency;
     for (const Species& sp : g.species) {
       std::string cover;
       if (sp.covers > 0) {
@@ -294,8 +239,8 @@ std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns
         std::snprintf(buf, sizeof buf, "%.1f", mean);
         cover = buf;
       }
-      const int freq = samplesPooled > kMaxPooled
-                           ? static_cast<int>(std::lround(kMaxPooled * static_cast<double>(sp.samples) / samplesPooled))
+      const int freq = samplesPooled > kMaxFrequency
+                           ? static_cast<int>(std::lround(kMaxFrequency * static_cast<double>(sp.samples) / samplesPooled))
                            : sp.samples;
       g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(freq), sp.line});
     }
@@ -321,7 +266,7 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
     while (!name.empty() && name.back() == ' ') name.pop_back();
     std::memcpy(in.header.szName, name.c_str(), name.size() + 1);
     // A maximum frequency beyond 100 is refused: the sample is read as cover data.
-    in.header.refused = s.maxFreq > kMaxPooled;
+    in.header.refused = s.maxFreq > kMaxFrequency;
     in.header.nMaxFreq = static_cast<int16_t>(in.header.refused ? 0 : s.maxFreq);
     in.ids.push_back(s.name);
     in.records.reserve(s.records.size());

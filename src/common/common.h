@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -38,6 +39,7 @@ constexpr int kMaxNewSpeciesCode = kMarkerStep;  // above it a code reads as a m
 constexpr int kNewSpeciesCodes = kMaxNewSpeciesCode - kFirstNewSpeciesCode + 1;
 constexpr int kMaxDictionaryCode = kFirstNewSpeciesCode - 1;  // dictionary codes 1..9000
 constexpr int kMaxSamplesPerFile = 100000; // samples one run takes from a data file
+constexpr int kMaxFrequency = 100;         // frequencies and maximum frequencies: 0..100
 
 // Text fields: the width is the number of characters, the array holds one more.
 constexpr int kShortNameWidth = 9;   // "quer robu": 4 + blank + 4
@@ -51,7 +53,8 @@ constexpr int kEunisNameShown = 24;  // the report shows the first 24
 constexpr int kSampleNameWidth = 30;
 constexpr int kSampleNameSize = 32;  // the name buffer of a sample
 constexpr int kFileNameSize = 50;    // typed file names: at most 49 characters
-constexpr int kLineSize = 80;        // console answers and data-file lines: at most 79 characters
+constexpr int kLineSize = 80;        // the buffer of a console answer or a data-file line
+constexpr int kLineWidth = kLineSize - 1;  // such a line: at most 79 characters
 
 // Start value of the sums that later divide, so that none of them is ever 0; also
 // the weight of a zero cover and of a cover weight too small to mean anything.
@@ -78,6 +81,14 @@ void CopyField(char* dst, const char* src, int width);
 // White space as isspace takes it in the C locale, which the program never leaves:
 // blank, tab, line feed, vertical tab, form feed, carriage return.
 inline bool IsSpaceC(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The text without the white space (IsSpaceC) at either end.
+std::string Trim(std::string_view s);
+// The text without the blanks at either end; tabs and other white space stay.
+std::string TrimBlanks(std::string_view s);
+
+// Whether the word is one of the list.
+bool IsOneOf(std::string_view word, std::initializer_list<const char*> list);
 
 // Removes one trailing line feed, if any. Returns the new length.
 int StripLineEnd(char* buf);
@@ -195,6 +206,15 @@ enum class LoneCr { kEndsLine, kText };
 // characters stored (a NUL byte among them counts; see HoldsNul), or -1 when
 // the file had ended before any character was read.
 int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr = LoneCr::kEndsLine);
+
+// The rest of a stream, read in blocks; false when reading failed.
+bool ReadWholeStream(std::istream& in, std::string& text);
+// A whole file; false when it cannot be opened or read, with errno saying why.
+bool ReadFileText(const std::string& path, std::string& text);
+
+// The system's reason for the failure it last met (errno), as a message gives
+// it: "No such file or directory".
+std::string SystemReason();
 
 // The path of a file name inside a folder (empty: the working directory); an
 // absolute name stands for itself.

@@ -1,8 +1,12 @@
 // Files that close themselves, and reading and writing through stdio.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <istream>
 #include <memory>
 #include <string>
 
@@ -113,6 +117,50 @@ int ReadFilePiece(std::FILE* fp, char* buf, int size, LoneCr loneCr) {
   }
   buf[n] = '\0';
   return n > 0 ? n : -1;
+}
+
+bool ReadWholeStream(std::istream& in, std::string& text) {
+  text.clear();
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    text.append(block, static_cast<size_t>(in.gcount()));
+  }
+  return !in.bad();
+}
+
+bool ReadFileText(const std::string& path, std::string& text) {
+  text.clear();
+  std::FILE* fp = std::fopen(path.c_str(), "rb");
+  if (fp == nullptr) return false;
+  // Read straight into the text, with room for the whole file where its size is
+  // known: a text grown piece by piece copies a large input several times over.
+  size_t room = 1 << 16;
+  struct stat st {};
+  if (fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    // + 1: the read that meets the end; + 2: room for a block file's last line
+    // end and its closing blank line, written over the text itself.
+    room = static_cast<size_t>(st.st_size) + 3;
+  }
+  size_t have = 0;
+  int readError = 0;  // errno of a failed read, kept past the close
+  for (;;) {
+    text.resize(have + room);
+    const size_t n = std::fread(text.data() + have, 1, room, fp);
+    have += n;
+    if (n < room) {
+      if (std::ferror(fp) != 0) readError = errno != 0 ? errno : EIO;
+      break;
+    }
+    room = std::max(room, have);
+  }
+  text.resize(have);
+  const bool closed = std::fclose(fp) == 0;
+  if (readError != 0) errno = readError;
+  return closed && readError == 0;
+}
+
+std::string SystemReason() {
+  return errno != 0 ? std::strerror(errno) : "read or write failed";
 }
 
 std::string PathIn(const std::string& dir, std::string_view name) {

@@ -32,6 +32,29 @@ std::string Fmt(const char* fmt, ...) {
   return s;
 }
 
+std::string Trim(std::string_view s) {
+  size_t a = 0;
+  size_t b = s.size();
+  while (a < b && IsSpaceC(s[a])) ++a;
+  while (b > a && IsSpaceC(s[b - 1])) --b;
+  return std::string(s.substr(a, b - a));
+}
+
+std::string TrimBlanks(std::string_view s) {
+  size_t a = 0;
+  size_t b = s.size();
+  while (a < b && s[a] == ' ') ++a;
+  while (b > a && s[b - 1] == ' ') --b;
+  return std::string(s.substr(a, b - a));
+}
+
+bool IsOneOf(std::string_view word, std::initializer_list<const char*> list) {
+  for (const char* l : list) {
+    if (word == l) return true;
+  }
+  return false;
+}
+
 int StripLineEnd(char* buf) {
   int n = static_cast<int>(std::strlen(buf));
   if (n > 0 && buf[n - 1] == '\n') buf[--n] = '\0';

@@ -60,9 +60,9 @@ void Say(Console& con, const char* fmt, ...) VM_PRINTF(2, 3);
 // Written by the dialogues (and, for the cover scale, by sample entry when only
 // the order of the species counts); read by every later stage.
 struct RunSettings {
-  int16_t nCoverScale;         // 1 percent, 2 Braun-Blanquet, 3 Domin
-  int16_t nAnalysisType;       // 1..5
-  int16_t nSpeciesGroupLimit;  // 10000, 4000 or 3000
+  int16_t nCoverScale;         // kPercentScale, kBraunBlanquetScale or kDominScale
+  int16_t nAnalysisType;       // kMixedAnalysis..kTopFewAnalysis
+  int16_t nSpeciesGroupLimit;  // kAllSpecies, kNoLichens or kVascularOnly
   int16_t nFitsToOutput;       // 1..99
   int16_t nOutputFormat;       // 0 CSV, 1 tabulated text
   int16_t nInputSource;        // 0 keyboard, 1 data file
@@ -84,9 +84,25 @@ void CheckRunFileWrites(Console& con, RunSettings& rs);
 // Closes every file the settings hold open; reports a failed write or close.
 void CloseRunFiles(Console& con, RunSettings& rs);
 
-// One table per setting: what the run settings' numbers mean and how they are shown.
+// The codes of the settings, as the run settings hold them and the dialogues ask
+// for them.
+constexpr int16_t kPercentScale = 1;
+constexpr int16_t kBraunBlanquetScale = 2;
+constexpr int16_t kDominScale = 3;
+constexpr int16_t kMixedAnalysis = 1;        // species and their covers
+constexpr int16_t kCompositionAnalysis = 2;  // species alone
+constexpr int16_t kCoverAnalysis = 3;        // covers alone
+constexpr int16_t kIncompleteAnalysis = 4;   // an incomplete species list
+constexpr int16_t kTopFewAnalysis = 5;       // the top few species in order of cover
+constexpr int16_t kAllSpecies = 10000;       // species codes up to it take part
+constexpr int16_t kNoLichens = 4000;         // vascular plants and bryophytes
+constexpr int16_t kVascularOnly = 3000;
+
+// One table per setting: what the run settings' numbers mean, how they are shown,
+// and the word that names them on the batch command line.
 struct CoverScaleInfo {
   int16_t nCoverScale;
+  const char* word;   // on the command line: "braun-blanquet"
   const char* label;  // in sample headers and results: "Cover%"
   const char* tag;    // in recorded sample headers: "COVR%"
   double limit;       // typed values above it are accepted with a warning
@@ -94,20 +110,35 @@ struct CoverScaleInfo {
 };
 struct AnalysisTypeInfo {
   int16_t nAnalysisType;
+  const char* word;
   const char* headerLabel;
   const char* csvLabel;
 };
 struct SpeciesGroupInfo {
   int16_t nSpeciesGroupLimit;  // species codes above it take no part
+  const char* word;
   const char* headerLabel;
   const char* csvLabel;
 };
 
 // The entry of a setting; an unknown value (0 before the dialogues) gets an entry
-// with empty labels and the percent scale's limit and conversion.
+// with empty words and labels and the percent scale's limit and conversion.
 const CoverScaleInfo& CoverScaleOf(int16_t nCoverScale);
 const AnalysisTypeInfo& AnalysisTypeOf(int16_t nAnalysisType);
 const SpeciesGroupInfo& SpeciesGroupOf(int16_t nSpeciesGroupLimit);
+
+// The known entries of a setting table (the unknown one left out), in the order
+// of their codes in the dialogues.
+template <typename Info>
+struct SettingEntries {
+  const Info* first;
+  const Info* last;
+  const Info* begin() const { return first; }
+  const Info* end() const { return last; }
+};
+SettingEntries<CoverScaleInfo> CoverScales();
+SettingEntries<AnalysisTypeInfo> AnalysisTypes();
+SettingEntries<SpeciesGroupInfo> SpeciesGroups();
 
 enum class LabelForm { kHeader, kCsv };
 const char* CoverScaleLabel(int16_t nCoverScale);

@@ -14,10 +14,6 @@ constexpr size_t kResultsBuffer = size_t{1} << 20;
 const char kDefaultResults[] = "TABLOUT.TXT";
 const char kDefaultSample[] = "SAMP.txt";
 
-constexpr int16_t kAllSpecies = 10000;
-constexpr int16_t kNoLichens = 4000;
-constexpr int16_t kVascularOnly = 3000;
-
 // Creates a typed file name that must be new. Null when the name is taken (a file
 // of that name can be read) or the file cannot be created. The create is
 // exclusive, so an existing file that merely cannot be read is never emptied.
@@ -156,7 +152,7 @@ void ParameterDialogue(Console& con, RunSettings& rs) {
   Say(con, "\t1= %% cover\n");
   Say(con, "\t2= Braun-Blanquet scale\n");
   Say(con, "\t3= Domin scale\n");
-  PromptInteger(con, rs.nCoverScale, 1, 3);
+  PromptInteger(con, rs.nCoverScale, kPercentScale, kDominScale);
 
   Say(con, " Set parameter to determine type of analysis\n");
   Say(con, " Possible values of analysis parameter are\n");
@@ -165,5 +161,5 @@ void ParameterDialogue(Console& con, RunSettings& rs) {
   Say(con, "\t3= Species cover only\n");
   Say(con, "\t4= Incomplete species list only\n");
   Say(con, "\t5= Top few spp, descndng abndnce, no quant\n");
-  PromptInteger(con, rs.nAnalysisType, 1, 5);
+  PromptInteger(con, rs.nAnalysisType, kMixedAnalysis, kTopFewAnalysis);
 }

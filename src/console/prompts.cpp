@@ -53,7 +53,7 @@ void PromptInteger(Console& con, int16_t& value, int16_t lo, int16_t hi) {
   for (;;) {
     con.out.flush();
     std::fflush(nullptr);
-    char line[80];
+    char line[kLineSize];
     ReadAnswerLine(con, line, sizeof line);
     if (line[0] == '\0') return;
     bool hasDigit = false;
@@ -122,27 +122,28 @@ double PercentOfBraunBlanquet(double x) {
 }
 double PercentOfDomin(double x) { return std::floor(0.25 * std::pow(x, 2.6)); }  // fractions too
 
+// Each table begins with the entry of an unknown value.
 constexpr CoverScaleInfo kCoverScales[] = {
-    {0, "", "", 100.0, PercentOfPercent},
-    {1, "Cover%", "COVR%", 100.0, PercentOfPercent},
-    {2, "Br-Bla", "BR-BL", 5.0, PercentOfBraunBlanquet},
-    {3, "Domin", "DOMIN", 10.0, PercentOfDomin},
+    {0, "", "", "", 100.0, PercentOfPercent},
+    {kPercentScale, "percent", "Cover%", "COVR%", 100.0, PercentOfPercent},
+    {kBraunBlanquetScale, "braun-blanquet", "Br-Bla", "BR-BL", 5.0, PercentOfBraunBlanquet},
+    {kDominScale, "domin", "Domin", "DOMIN", 10.0, PercentOfDomin},
 };
 
 constexpr AnalysisTypeInfo kAnalysisTypes[] = {
-    {0, "", ""},
-    {1, "Sp & cov", "Sp_&_cov"},
-    {2, "Spp only", "Spp_only"},
-    {3, "Cov only", "Cov_only"},
-    {4, "Incmp sp", "Incmp_sp"},
-    {5, "Top few ", "Top_few"},
+    {0, "", "", ""},
+    {kMixedAnalysis, "mixed", "Sp & cov", "Sp_&_cov"},
+    {kCompositionAnalysis, "composition", "Spp only", "Spp_only"},
+    {kCoverAnalysis, "cover", "Cov only", "Cov_only"},
+    {kIncompleteAnalysis, "incomplete", "Incmp sp", "Incmp_sp"},
+    {kTopFewAnalysis, "top-few", "Top few ", "Top_few"},
 };
 
 constexpr SpeciesGroupInfo kSpeciesGroups[] = {
-    {0, "", ""},
-    {10000, "All sp", "All_sp"},
-    {4000, "Nolich", "Nolich"},
-    {3000, "Nobryo", "Nobryo"},
+    {0, "", "", ""},
+    {kAllSpecies, "all", "All sp", "All_sp"},
+    {kNoLichens, "no-lichens", "Nolich", "Nolich"},
+    {kVascularOnly, "vascular", "Nobryo", "Nobryo"},
 };
 
 // The entry with the value, or the first (unknown) entry.
@@ -154,7 +155,16 @@ const Info& Lookup(const Info (&table)[kN], Key Info::*field, int value) {
   return table[0];
 }
 
+template <typename Info, size_t kN>
+SettingEntries<Info> KnownEntries(const Info (&table)[kN]) {
+  return SettingEntries<Info>{table + 1, table + kN};
+}
+
 }  // namespace
+
+SettingEntries<CoverScaleInfo> CoverScales() { return KnownEntries(kCoverScales); }
+SettingEntries<AnalysisTypeInfo> AnalysisTypes() { return KnownEntries(kAnalysisTypes); }
+SettingEntries<SpeciesGroupInfo> SpeciesGroups() { return KnownEntries(kSpeciesGroups); }
 
 const CoverScaleInfo& CoverScaleOf(int16_t nCoverScale) {
   return Lookup(kCoverScales, &CoverScaleInfo::nCoverScale, nCoverScale);

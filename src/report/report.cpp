@@ -251,17 +251,17 @@ ShownFits FitsShown(const NVCFit& fit, int16_t nAnalysisType) {
   // Only the fits that make up the mean of this analysis type are shown;
   // unknown types are scored as type 5 and shown as type 5.
   switch (nAnalysisType) {
-    case 1:
+    case kMixedAnalysis:
       break;
-    case 2:
+    case kCompositionAnalysis:
       v.fit[3] = 0;
       v.fit[4] = 0;
       break;
-    case 3:
+    case kCoverAnalysis:
       v.fit[1] = 0;
       v.fit[2] = 0;
       break;
-    case 4:
+    case kIncompleteAnalysis:
       v.fit[1] = 0;
       v.fit[3] = 0;
       v.fit[4] = 0;

@@ -63,7 +63,6 @@ void CompleteSample(SampleState& sample, const RunSettings& rs) {
 namespace {
 
 constexpr int32_t kDataFileEndedCounter = kMaxSamplesPerFile + 1;
-constexpr int kTopFewAnalysis = 5;
 const char kClosingLine[] = "                      \n";  // reads back as the blank ending a block
 
 enum class LineOutcome { kTaken, kIgnored, kBlank, kInputEnded };
@@ -100,7 +99,7 @@ enum class DataLine { kLine, kRefused, kEnded };
 
 const char kNulLine[] = "the line holds a NUL byte; it is refused";
 
-// Reads one data-file line of at most 79 characters, without its line end; the
+// Reads one data-file line of at most kLineWidth characters, without its line end; the
 // rest of a longer line is left for the next read. A line that holds a NUL byte
 // is refused, with a message naming the file and line: the text after the NUL
 // could not be read, and would be lost without a word. kEnded at the end of the
@@ -114,8 +113,8 @@ DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
     return DataLine::kEnded;
   }
   bool ended = buf[n - 1] == '\n';
-  if (n == kLineSize - 1 && !ended) {
-    // A line of exactly 79 characters takes its line end with it; otherwise the
+  if (n == kLineWidth && !ended) {
+    // A line of exactly kLineWidth characters takes its line end with it; otherwise the
     // line end would be read next as a blank line and end the sample early.
     int c = std::fgetc(fp);
     if (c == '\r') {
@@ -505,7 +504,7 @@ RecordsResult EnterRecords(Console& con, RefData& ref, SampleState& sample, RunS
   SampleHeader h = input.header;
   if (h.refused) {
     h.nMaxFreq = 0;  // taken as cover data
-    t.Problem("maximum frequency outside 0..100; the sample is read as cover data", true);
+    t.Problem(Fmt("maximum frequency outside 0..%d; the sample is read as cover data", kMaxFrequency), true);
   } else {
     NameUnnamedSample(h, rs.nSampleCounter);
   }

@@ -8,10 +8,11 @@
 
 namespace {
 
-constexpr int kWorkColumns = kLineSize;  // lines are handled in an 80-column work area
+constexpr int kWorkColumns = kLineSize;  // lines are handled in a blank-padded work area
 constexpr int kNameColumns = kSampleNameWidth;  // the sample name stands in columns 1..30
 constexpr int kMaxFreqTokenMax = 19; // longer maximum-frequency tokens are refused
-constexpr int kFreqTokenMax = 3;     // frequencies are 0..100, so at most 3 characters
+constexpr int DigitsOf(int v) { return v < 10 ? 1 : 1 + DigitsOf(v / 10); }
+constexpr int kFreqTokenMax = DigitsOf(kMaxFrequency);  // longer tokens are no frequency
 constexpr int kCoverKept = 6;        // only the first 6 characters of a cover count
 
 // Length of a line as far as the parsers look at it.
@@ -78,10 +79,10 @@ SampleHeader ReadSampleHeader(Console& con, const char* line) {
       char token[kMaxFreqTokenMax + 1];
       CopyToken(token, line + start, len);
       v = ReadInt(token);
-      bad = v < 0 || v > 100;
+      bad = v < 0 || v > kMaxFrequency;
     }
     if (bad) {
-      Say(con, " *** Maximum frequency may not be lower than 0 or exceed 100 ***");
+      Say(con, " *** Maximum frequency may not be lower than 0 or exceed %d ***", kMaxFrequency);
       h.refused = true;
     } else {
       h.nMaxFreq = static_cast<int16_t>(v);

@@ -31,11 +31,11 @@ struct MeanWeights {
 
 MeanWeights WeightsFor(int nAnalysisType) {
   switch (nAnalysisType) {
-    case 1: return {0.25, 0.25, 0.25, 0.25, true};   // mixed composition and cover
-    case 2: return {0.5, 0.5, 0.0, 0.0, true};       // species composition only
-    case 3: return {0.0, 0.0, 0.5, 0.5, true};       // species cover only
-    case 4: return {0.0, 1.0, 0.0, 0.0, false};      // incomplete species list
-    default: return {0.0, 0.25, 0.5, 0.25, false};   // top few species by abundance
+    case kMixedAnalysis: return {0.25, 0.25, 0.25, 0.25, true};
+    case kCompositionAnalysis: return {0.5, 0.5, 0.0, 0.0, true};
+    case kCoverAnalysis: return {0.0, 0.0, 0.5, 0.5, true};
+    case kIncompleteAnalysis: return {0.0, 1.0, 0.0, 0.0, false};
+    default: return {0.0, 0.25, 0.5, 0.25, false};  // kTopFewAnalysis, and unknown types
   }
 }
 

@@ -177,7 +177,7 @@ struct SampleEntry {
 struct SampleEntries {
   SampleEntry arrSample[kSampleCapacity + 1];
   int16_t nSampleEntries;
-  int16_t nMaxFreq;  // 0: cover data; 1..100: frequency data
+  int16_t nMaxFreq;  // 0: cover data; 1..kMaxFrequency: frequency data
 };
 
 // A community whose code begins with capital W or O is scored as woodland.

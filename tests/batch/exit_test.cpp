@@ -2,6 +2,7 @@
 // message; results that cannot be written; FILE:LINE messages and the summary.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,42 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"SpeciesListsIntoAMissingFolder", {},
                  {"--tables", "@tables", "--species-lists", "no/such/l.csv", "SAMP.txt"}, 4, {"no/such/l.csv"}, false}),
     [](const ::testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
+
+// A file that cannot be read or created is said with the system's reason, in the
+// one shape of messages, by both commands.
+TEST(Messages, FilesThatCannotBeOpenedAreSaidWithTheSystemsReason) {
+  struct Case {
+    std::vector<std::string> args;  // "@tables" is the demo set; "folder" is a folder
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"classify", "--tables", "@tables", "nothere.txt"}, kClassifyInputFailed,
+       "vegmatch: nothere.txt: No such file or directory\n"},
+      {{"classify", "--tables", "@tables", "SAMP.txt", "folder"}, kClassifyInputFailed,
+       "vegmatch: folder: Is a directory\n"},
+      {{"classify", "--tables", "@tables", "-o", "no/such/r.csv", "SAMP.txt"}, kClassifyOutputFailed,
+       "vegmatch: no/such/r.csv: cannot create the results file: No such file or directory\n"},
+      {{"classify", "--tables", "@tables", "--format", "classic-text", "-o", "folder", "SAMP.txt"},
+       kClassifyOutputFailed, "vegmatch: folder: cannot create the results file: Is a directory\n"},
+      {{"classify", "--tables", "@tables", "--species-lists", "folder", "SAMP.txt"}, kClassifyOutputFailed,
+       "vegmatch: folder: cannot create the species lists file: Is a directory\n"},
+      {{"names", "--tables", "@tables", "nothere.csv"}, kClassifyInputFailed,
+       "vegmatch: nothere.csv: No such file or directory\n"},
+      {{"names", "--tables", "@tables", "-o", "folder", "SAMP.txt"}, kClassifyOutputFailed,
+       "vegmatch: folder: cannot create the output file: Is a directory\n"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    dir.CopyIn(ProjectDir() + "/data/SAMP.txt", "SAMP.txt");
+    std::filesystem::create_directory(dir.File("folder"));
+    std::vector<std::string> args;
+    for (const std::string& a : c.args) args.push_back(a == "@tables" ? DemoTables() : a);
+    const batchtest::Run r = Binary(dir, args);
+    EXPECT_EQ(r.status, c.status) << c.message << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.message << r.err;
+  }
+}
 
 TEST(ExitStatus, HelpGoesToStandardOutputWithStatusZero) {
   TempDir dir;

@@ -157,4 +157,24 @@ TEST(NumberReading, ReadLongAgreesWithStrtolOnEveryShapeOfField) {
   }
 }
 
+TEST(Trimming, TrimTakesAllWhiteSpaceTrimBlanksOnlyBlanks) {
+  // Unit names keep a tab or carriage return at their ends; survey fields do not.
+  struct Case {
+    std::string text;
+    std::string trimmed;
+    std::string blanksTrimmed;
+  };
+  const Case cases[] = {
+      {"  Quercus robur  ", "Quercus robur", "Quercus robur"},
+      {"\t Quercus\r\n", "Quercus", "\t Quercus\r\n"},
+      {" \tin the middle\t ", "in the middle", "\tin the middle\t"},
+      {" \v\f ", "", "\v\f"},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Trim(c.text), c.trimmed) << '"' << c.text << '"';
+    EXPECT_EQ(TrimBlanks(c.text), c.blanksTrimmed) << '"' << c.text << '"';
+  }
+}
+
 }  // namespace
