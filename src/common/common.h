@@ -40,6 +40,7 @@ constexpr int kNewSpeciesCodes = kMaxNewSpeciesCode - kFirstNewSpeciesCode + 1;
 constexpr int kMaxDictionaryCode = kFirstNewSpeciesCode - 1;  // dictionary codes 1..9000
 constexpr int kMaxSamplesPerFile = 100000; // samples one run takes from a data file
 constexpr int kMaxFrequency = 100;         // frequencies and maximum frequencies: 0..100
+constexpr int kMaxPercentCover = 100;      // a completed sample's covers are percent, 0..100
 
 // Text fields: the width is the number of characters, the array holds one more.
 constexpr int kShortNameWidth = 9;   // "quer robu": 4 + blank + 4
