@@ -18,6 +18,11 @@
 
 #include "app/app.h"
 #include "batch/batch.h"
+#include "batch/csv.h"
+#include "batch/inputs.h"
+#include "batch/options.h"
+#include "batch/results.h"
+#include "batch/units.h"
 
 namespace {
 

@@ -14,6 +14,11 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/csv.h"
+#include "batch/inputs.h"
+#include "batch/options.h"
+#include "batch/results.h"
+#include "batch/units.h"
 #include "refdata/refdata.h"
 #include "sample/sample.h"
 #include "scoring/scoring.h"

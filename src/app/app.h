@@ -7,6 +7,8 @@
 #include <string>
 
 #include "batch/batch.h"
+#include "common/pipeline.h"
+#include "report/report.h"
 #include "console/console.h"
 #include "refdata/refdata.h"
 #include "report/report.h"

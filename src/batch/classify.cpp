@@ -21,6 +21,7 @@
 #include "batch/results.h"
 #include "batch/units.h"
 #include "common/pipeline.h"
+#include "report/report.h"
 
 namespace {
 

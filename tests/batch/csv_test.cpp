@@ -7,6 +7,11 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/csv.h"
+#include "batch/inputs.h"
+#include "batch/options.h"
+#include "batch/results.h"
+#include "batch/units.h"
 #include "batch_kit.h"
 
 namespace {

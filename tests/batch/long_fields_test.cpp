@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "batch/batch.h"
+#include "batch/csv.h"
+#include "batch/inputs.h"
+#include "batch/options.h"
+#include "batch/results.h"
+#include "batch/units.h"
 
 namespace {
 
