@@ -1,4 +1,4 @@
-// The top of the house: the state of a whole run, assembled from the states the
+// The top layer: the state of a whole run, assembled from the states the
 // subsystems own, the run sequence of the typed program, and the command line.
 #pragma once
 

@@ -1,5 +1,5 @@
 // Surveys in any input: the columns of a survey CSV, its samples in order of
-// first appearance, pooling, and the sample blocks that sample entry reads.
+// first appearance, pooling, and the records sample entry takes from them.
 #include <algorithm>
 #include <array>
 #include <cassert>

@@ -1,4 +1,4 @@
-// The bottom of the house: every capacity and field width of the program, small
+// The bottom layer: every capacity and field width of the program, small
 // text helpers, files that close themselves, and the one shape of diagnostics.
 //
 // Nothing here knows about the console, the reference tables or a sample; every
