@@ -170,10 +170,17 @@ class SampleSplitter {
   // alone or before a line feed ending a line.
   void Read(std::string_view kept, const LineFacts& facts) {
     const size_t n = kept.size();
+    char buf[kLineSize];
+    if (n < kLineSize && kept.find('\r') == std::string_view::npos) {
+      // The usual line: no CR, and short enough to be read whole.
+      std::memcpy(buf, kept.data(), n);
+      buf[n] = '\0';
+      Line(buf, std::memchr(buf, '\0', n) != nullptr, kept, facts);
+      return;
+    }
     const auto at = [&kept, n](size_t k) -> int {
       return k < n ? static_cast<unsigned char>(kept[k]) : k == n ? '\n' : -1;
     };
-    char buf[kLineSize];
     for (size_t pos = 0; pos <= n;) {
       int len = 0;
       bool ended = false;

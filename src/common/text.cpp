@@ -148,14 +148,14 @@ std::string At(std::string_view file, long line) {
 std::string_view TextStore::Keep(std::string_view text) {
   if (text.empty()) return std::string_view();
   if (text.size() > kChunk / 4) {  // a long text has a chunk of its own, before the last one
-    auto own = std::make_unique<char[]>(text.size());
+    auto own = std::unique_ptr<char[]>(new char[text.size()]);
     std::memcpy(own.get(), text.data(), text.size());
     const std::string_view kept(own.get(), text.size());
     chunks_.insert(chunks_.end() - (chunks_.empty() ? 0 : 1), std::move(own));
     return kept;
   }
   if (kChunk - used_ < text.size()) {
-    chunks_.push_back(std::make_unique<char[]>(kChunk));
+    chunks_.push_back(std::unique_ptr<char[]>(new char[kChunk]));  // not zeroed: only what is kept is read
     used_ = 0;
   }
   char* to = chunks_.back().get() + used_;

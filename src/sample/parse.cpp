@@ -109,17 +109,19 @@ void RecordSampleHeader(const RunSettings& rs, const char* szName, int16_t nMaxF
 
 namespace {
 
-// The words of a line within the work area, split at blanks (a tab is part of
-// a word), and whether the last of them runs into the last column.
+// The first words of a line within the work area, split at blanks (a tab is
+// part of a word): a species line reads four at most (two of the name, the
+// frequency, the cover). lastAtEnd: the last of them runs into the last column.
 struct LineWords {
-  std::string_view words[kWorkColumns / 2 + 1];
+  static constexpr size_t kMost = 4;
+  std::string_view words[kMost];
   size_t n = 0;
   bool lastAtEnd = false;
 };
 
 void SplitLineWords(const char* line, LineWords& w) {
   const int n = WorkLength(line);
-  for (int i = 0; i < n;) {
+  for (int i = 0; i < n && w.n < LineWords::kMost;) {
     if (line[i] == ' ') {
       ++i;
       continue;
