@@ -129,7 +129,7 @@ class SampleSplitter {
   // line end; `nul`: it holds a NUL byte and is refused), from the line `kept`
   // of the text sample entry reads.
   void Line(char* buf, bool nul, std::string_view kept, const LineFacts& facts) {
-    const SourcePos where{file_, facts.line};
+    const SourcePos where{file_, static_cast<int32_t>(facts.line)};
     if (current_ == kNone) {
       if (nul) {
         problems_.push_back({facts.line, "the line holds a NUL byte; it is refused", true});
@@ -143,16 +143,18 @@ class SampleSplitter {
       if (in.header.refused) in.header.nMaxFreq = 0;  // taken as cover data
       return;
     }
-    SampleInput& in = out_[current_];
     if (nul) {
-      SampleRecord& rec = in.records.emplace_back();
+      SampleRecord& rec = records_.emplace_back();
       rec.where = where;
       rec.nul = true;
-      rec.shown = store_.Keep(buf);
+      rec.shown = store_.Keep(buf).data();
       return;
     }
-    SampleRecord rec = ParseRecordLine(buf, in.header.nMaxFreq);
+    SampleRecord rec = ParseRecordLine(buf, out_[current_].header.nMaxFreq);
     if (rec.key.c_str()[0] == '\0') {  // a blank line ends the sample
+      // Its records take no more room than they need: a survey has many.
+      out_[current_].records.assign(records_.begin(), records_.end());
+      records_.clear();
       current_ = kNone;
       return;
     }
@@ -160,9 +162,9 @@ class SampleSplitter {
     rec.row = facts.row;
     rec.nameGuessed = facts.written.empty();
     rec.written = rec.nameGuessed ? store_.Keep(NameOfLine(kept)) : store_.Keep(facts.written);
-    rec.shown = rec.ok ? std::string_view() : store_.Keep(rec.shown);
-    rec.quoted = facts.source;  // a view of the input's own text
-    in.records.push_back(rec);
+    rec.shown = rec.ok ? nullptr : store_.Keep(rec.shown).data();
+    rec.quoted = rec.ok ? nullptr : store_.Keep(facts.source).data();
+    records_.push_back(rec);
   }
 
   // The line `kept` as the typed run reads it, followed by its line end:
@@ -222,6 +224,7 @@ class SampleSplitter {
   std::vector<InputProblem>& problems_;
   QuietConsole quiet_;  // a refused maximum frequency is said at entry, not here
   size_t current_ = kNone;  // the sample being read, in out_
+  std::vector<SampleRecord> records_;  // its records so far
 };
 
 }  // namespace

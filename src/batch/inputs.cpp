@@ -148,7 +148,7 @@ void InputReporter::LineProblem(const SourcePos& where, const SampleRecord* rec,
   std::string said = what;
   if (quoteLine && rec != nullptr) {
     said += ": ";
-    said += rec->quoted;
+    said += rec->quoted != nullptr ? rec->quoted : "";
   }
   Diagnose(con_.err, WhereText(files_, where), said);
   ++(refused ? tally_.refused : tally_.warnings);

@@ -255,7 +255,7 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
   std::vector<std::string_view> words;
   for (const SurveySample& s : samples) {
     SampleInput& in = out.emplace_back();
-    in.where = SourcePos{file, s.line};
+    in.where = SourcePos{file, static_cast<int32_t>(s.line)};
     // The name as a header holds it: 30 columns, "+" for "*" (which starts a
     // header's maximum frequency), no line ends or other control bytes.
     std::string name = s.name.substr(0, kSampleNameWidth);
@@ -285,7 +285,7 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
       }
       const SpeciesLine parsed = ParseSpeciesWords(words.data(), words.size(), in.header.nMaxFreq);
       SampleRecord& rec = in.records.emplace_back();
-      rec.where = SourcePos{file, r.line};
+      rec.where = SourcePos{file, static_cast<int32_t>(r.line)};
       rec.written = store.Keep(r.species);
       rec.key = parsed.key;
       rec.row = row;
@@ -293,8 +293,8 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
       rec.dCover = parsed.dCover;
       rec.ok = parsed.ok;
       if (!rec.ok) {  // a bad line is shown as sample entry reads it and quoted as written
-        rec.shown = store.Keep(line);
-        rec.quoted = store.Keep(r.species + (r.cover.empty() ? std::string() : " " + r.cover));
+        rec.shown = store.Keep(line).data();
+        rec.quoted = store.Keep(r.species + (r.cover.empty() ? std::string() : " " + r.cover)).data();
       }
     }
   }

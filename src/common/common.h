@@ -122,7 +122,8 @@ int16_t ClampToInt16(long v);
 
 // Texts kept for as long as the store lives, handed out as views: a large input
 // has hundreds of thousands of short texts, and a string of their own each
-// would cost an allocation per line. A view stays valid as more are kept.
+// would cost an allocation per line. A view stays valid as more are kept, and
+// a NUL follows each text (its data() is a C string where it holds no NUL).
 class TextStore {
  public:
   std::string_view Keep(std::string_view text);

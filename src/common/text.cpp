@@ -146,20 +146,22 @@ std::string At(std::string_view file, long line) {
 }
 
 std::string_view TextStore::Keep(std::string_view text) {
-  if (text.empty()) return std::string_view();
-  if (text.size() > kChunk / 4) {  // a long text has a chunk of its own, before the last one
-    auto own = std::unique_ptr<char[]>(new char[text.size()]);
+  const size_t need = text.size() + 1;
+  if (need > kChunk / 4) {  // a long text has a chunk of its own, before the last one
+    auto own = std::unique_ptr<char[]>(new char[need]);
     std::memcpy(own.get(), text.data(), text.size());
+    own[text.size()] = '\0';
     const std::string_view kept(own.get(), text.size());
     chunks_.insert(chunks_.end() - (chunks_.empty() ? 0 : 1), std::move(own));
     return kept;
   }
-  if (kChunk - used_ < text.size()) {
+  if (kChunk - used_ < need) {
     chunks_.push_back(std::unique_ptr<char[]>(new char[kChunk]));  // not zeroed: only what is kept is read
     used_ = 0;
   }
   char* to = chunks_.back().get() + used_;
   std::memcpy(to, text.data(), text.size());
-  used_ += text.size();
+  to[text.size()] = '\0';
+  used_ += need;
   return std::string_view(to, text.size());
 }

@@ -232,13 +232,13 @@ LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleR
   const double cover = rec.dCover;
   if (rec.nul) {
     t.Problem(kNulLine, true);
-    return IgnoreBadLine(con, t, ctx, rec.shown, false);
+    return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "", false);
   }
   if (key[0] == '\0') return LineOutcome::kBlank;
 
   // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
   const double tenfold = std::floor(cover * 10.0 + 0.001);
-  if (!rec.ok) return IgnoreBadLine(con, t, ctx, rec.shown);
+  if (!rec.ok) return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "");
   assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
 
   int row = FindSpeciesRow(t.ref, key);

@@ -69,24 +69,25 @@ double ReadCoverWord(std::string_view word);
 // data file or the keyboard) and its line (from 1; 0: none).
 struct SourcePos {
   int file = 0;
-  long line = 0;
+  int32_t line = 0;
 };
 
 constexpr int kMaxMarkers = 2;  // "*" marks a species line at most twice
 
 // One species line of a sample, however the input wrote it: what was written,
 // the dictionary row an input resolved its name to, the frequency and cover,
-// and where it came from. The texts are views of what the input keeps.
+// and where it came from. The texts are what the input keeps; a survey holds
+// hundreds of thousands of records, so a record is kept small.
 struct SampleRecord {
   SourcePos where;
   std::string_view written;  // the name as the input writes it (empty: not known)
-  std::string_view quoted;   // the line as the input holds it, for messages
-  std::string_view shown;    // the line as a bad line is shown (markers blanked)
-  NameKey key{};
+  const char* quoted = nullptr;  // a bad line as the input holds it, for messages
+  const char* shown = nullptr;   // a bad line as it is shown (markers blanked)
+  double dCover = 0.0;
   int row = 0;  // the dictionary row the input resolved the name to; 0: looked up by the key
+  NameKey key{};
   int16_t markers = 0;
   int16_t nFreq = 1;
-  double dCover = 0.0;
   bool ok = true;    // false: a bad line, left out
   bool nul = false;  // the line holds a NUL byte: refused, already said
   bool nameGuessed = false;  // `written` is the line's first words, not a name the input gave

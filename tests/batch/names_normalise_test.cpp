@@ -265,18 +265,19 @@ TEST_F(BundledNames, AMatchHoldsWhileOtherNamesAreResolved) {
 }
 
 // The written name of a block line is its words before the first number, one
-// blank between them however many the line has; a record quotes its line as the
+// blank between them however many the line has; a bad line is quoted as the
 // input holds it, without its CR.
 TEST(BlockLines, NameWordsAreJoinedByOneBlank) {
   const std::string file =
-      "Plot\nCalluna vulgaris 5\n  Calluna   vulgaris\t 5\nErica  tetralix L. 3\nPoa 2 x\nPoa annua 4\r\n\n";
+      "Plot\nCalluna vulgaris 5\n  Calluna   vulgaris\t 5\nErica  tetralix L. 3\nPoa 2 x\nPoa annua 4\r\n"
+      "Nardus\tstricta\r\n\n";
   TextStore store;
   std::vector<SampleInput> samples;
   std::vector<InputProblem> problems;
   AppendBlockInputs(file, BlockRules{}, 1, true, store, samples, problems);
   ASSERT_EQ(samples.size(), 1u);
   const std::vector<SampleRecord>& r = samples[0].records;
-  ASSERT_EQ(r.size(), 5u);
+  ASSERT_EQ(r.size(), 6u);
   EXPECT_EQ(r[0].written, "Calluna vulgaris");
   EXPECT_EQ(r[1].written, "Calluna vulgaris");  // a tab parts words as a blank does
   EXPECT_EQ(r[2].written, "Erica tetralix L.");
@@ -289,9 +290,10 @@ TEST(BlockLines, NameWordsAreJoinedByOneBlank) {
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0].line, 4);
   EXPECT_EQ(r[2].dCover, 0.0);
-  EXPECT_EQ(r[2].quoted, "Erica  tetralix L. 3");
-  EXPECT_EQ(r[1].quoted, "  Calluna   vulgaris\t 5");  // messages quote the line as written
-  EXPECT_EQ(r[4].quoted, "Poa annua 4");
+  EXPECT_EQ(r[5].written, "Nardus stricta");
+  ASSERT_FALSE(r[5].ok);  // no cover
+  EXPECT_STREQ(r[5].quoted, "Nardus\tstricta");  // messages quote the line as written
+  EXPECT_STREQ(r[5].shown, "Nardus stricta");     // as sample entry read it
 }
 
 }  // namespace
