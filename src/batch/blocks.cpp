@@ -175,7 +175,7 @@ class SampleSplitter {
     char buf[kLineSize];
     if (n < kLineSize && kept.find('\r') == std::string_view::npos) {
       // The usual line: no CR, and short enough to be read whole.
-      std::memcpy(buf, kept.data(), n);
+      if (n > 0) std::memcpy(buf, kept.data(), n);  // an empty line may view nothing
       buf[n] = '\0';
       Line(buf, std::memchr(buf, '\0', n) != nullptr, kept, facts);
       return;
