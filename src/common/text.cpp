@@ -160,7 +160,7 @@ std::string_view TextStore::Keep(std::string_view text) {
     used_ = 0;
   }
   char* to = chunks_.back().get() + used_;
-  std::memcpy(to, text.data(), text.size());
+  if (!text.empty()) std::memcpy(to, text.data(), text.size());  // an empty view may view nothing
   to[text.size()] = '\0';
   used_ += need;
   return std::string_view(to, text.size());
