@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "batch/inputs.h"
 
@@ -122,8 +123,10 @@ struct LineFacts {
 // its species lines follow until a line that reads as blank.
 class SampleSplitter {
  public:
-  SampleSplitter(int file, TextStore& store, std::vector<SampleInput>& out, std::vector<InputProblem>& problems)
-      : file_(file), store_(store), out_(out), problems_(problems), quiet_(std::string()) {}
+  // `text` is the input the lines come from, which outlives the records.
+  SampleSplitter(std::string_view text, int file, TextStore& store, std::vector<SampleInput>& out,
+                 std::vector<InputProblem>& problems)
+      : text_(text), file_(file), store_(store), out_(out), problems_(problems), quiet_(std::string()) {}
 
   // One line as the typed run reads it (at most 79 characters, without its
   // line end; `nul`: it holds a NUL byte and is refused), from the line `kept`
@@ -161,7 +164,7 @@ class SampleSplitter {
     rec.where = where;
     rec.row = facts.row;
     rec.nameGuessed = facts.written.empty();
-    rec.written = rec.nameGuessed ? store_.Keep(NameOfLine(kept)) : store_.Keep(facts.written);
+    rec.written = rec.nameGuessed ? store_.Keep(NameOfLine(kept)) : Held(facts.written);
     rec.shown = rec.ok ? nullptr : store_.Keep(rec.shown).data();
     rec.quoted = rec.ok ? nullptr : store_.Keep(facts.source).data();
     records_.push_back(rec);
@@ -217,7 +220,15 @@ class SampleSplitter {
   }
 
  private:
+  // A view of the input's own text as it is, anything else kept in the store.
+  std::string_view Held(std::string_view s) {
+    const std::less<const char*> before;
+    const bool inText = !before(s.data(), text_.data()) && !before(text_.data() + text_.size(), s.data() + s.size());
+    return inText ? s : store_.Keep(s);
+  }
+
   static constexpr size_t kNone = static_cast<size_t>(-1);
+  std::string_view text_;
   int file_;
   TextStore& store_;
   std::vector<SampleInput>& out_;
@@ -233,7 +244,7 @@ void AppendBlockInputs(std::string_view text, const BlockRules& rules, int file,
                        TextStore& store, std::vector<SampleInput>& out, std::vector<InputProblem>& problems) {
   // A byte-order mark can only begin what the typed run reads.
   if (firstInput && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  SampleSplitter samples(file, store, out, problems);
+  SampleSplitter samples(text, file, store, out, problems);
   long lineNo = 0;
   bool inSample = false;
   int maxFreq = 0;

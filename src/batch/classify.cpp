@@ -183,11 +183,10 @@ struct Lane {
 // while a sample is entered; that goes into memory, so that only whole samples
 // reach the file, in order.
 void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const ClassifyOptions& opt, Engine& e,
-                   const RunInputs& inputs, Outputs& out, InputReporter& reporter, Tally& tally, CoversSeen& covers,
-                   std::vector<long>& samplesOfFile) {
+                   const TidyWriter& writer, const RunInputs& inputs, Outputs& out, InputReporter& reporter,
+                   Tally& tally, CoversSeen& covers, std::vector<long>& samplesOfFile) {
   const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
   const bool classic = opt.format != OutputFormat::kCsv;
-  const TidyWriter writer{opt, *e.ref, e.info};
   RunSettings rs = SettingsOf(opt);
   auto sample = std::make_unique<SampleState>();
   OrderedPipeline<Job, Lane> pipeline(
@@ -269,12 +268,13 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   RunInputs inputs;
   ReadInputs(con, opt, engine, texts, inputs, tally);
   Outputs out;
-  if (!out.Open(con, opt, TidyWriter{opt, *engine.ref, engine.info})) return kClassifyOutputFailed;
+  const TidyWriter writer{opt, *engine.ref, engine.info};
+  if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
 
   InputReporter reporter(con, inputs.files, tally);
   CoversSeen covers;
   std::vector<long> samplesOfFile(inputs.files.size() + 1, 0);
-  EnterAndScore(con, quiet, start, opt, engine, inputs, out, reporter, tally, covers, samplesOfFile);
+  EnterAndScore(con, quiet, start, opt, engine, writer, inputs, out, reporter, tally, covers, samplesOfFile);
 
   reporter.SayUnknownNames(*engine.resolver);
   for (size_t f = 0; f < inputs.files.size(); ++f) {
