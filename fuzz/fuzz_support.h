@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/covers.h"
 #include "batch/csv.h"
 #include "batch/inputs.h"
 #include "batch/options.h"

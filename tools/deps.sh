@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing (Debian packages): the
-# compiler and CMake, GoogleTest, Google Benchmark and CLI11.
+# compiler and CMake, GoogleTest, Google Benchmark, CLI11, and libzip, expat and
+# libxlsxwriter for workbooks.
 set -euo pipefail
 need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
@@ -10,6 +11,10 @@ command -v make >/dev/null 2>&1 || need+=(make)
 [ -f /usr/include/gmock/gmock.h ] || need+=(libgmock-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
 [ -f /usr/include/CLI/CLI.hpp ] || need+=(libcli11-dev)
+command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
+[ -f /usr/include/zip.h ] || need+=(libzip-dev)
+[ -f /usr/include/expat.h ] || need+=(libexpat1-dev)
+[ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"

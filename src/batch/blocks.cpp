@@ -170,6 +170,16 @@ class SampleSplitter {
     records_.push_back(rec);
   }
 
+  // The end of the input: as the end of a data file, it ends the last sample
+  // (a header alone there is a sample of no species).
+  void End() {
+    if (current_ == kNone) return;
+    out_[current_].records.assign(records_.begin(), records_.end());
+    out_[current_].endsInput = true;
+    records_.clear();
+    current_ = kNone;
+  }
+
   // The line `kept` as the typed run reads it, followed by its line end:
   // pieces of at most 79 characters (a longer line goes on as the next), a CR
   // alone or before a line feed ending a line.
@@ -335,5 +345,5 @@ void AppendBlockInputs(std::string_view text, const BlockRules& rules, int file,
     samples.Read(kept, LineFacts{lineNo, written, source, row});
   }
   // The end of the input ends its last sample.
-  samples.Read(std::string_view(), LineFacts{0, {}, {}, 0});
+  samples.End();
 }

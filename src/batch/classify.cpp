@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cassert>
 #include <chrono>
 #include <cstdio>
 #include <future>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -20,6 +22,7 @@
 #include "batch/options.h"
 #include "batch/results.h"
 #include "batch/units.h"
+#include "batch/workbook.h"
 #include "common/pipeline.h"
 #include "report/report.h"
 
@@ -68,7 +71,7 @@ void ReadInputs(Console& con, const ClassifyOptions& opt, Engine& e, std::vector
                 RunInputs& inputs, Tally& tally) {
   const bool classic = opt.format != OutputFormat::kCsv;
   const bool resolveNow = !classic || std::any_of(texts.begin(), texts.end(), [&opt](const InputFile& t) {
-                            return !t.read || IsSurveyCsv(opt, t);  // standard input, still unread, may be CSV
+                            return !t.read || IsTableInput(opt, t);  // standard input, still unread, may be a table
                           });
   std::future<void> resolverBuilt;
   if (resolveNow) {
@@ -81,19 +84,63 @@ void ReadInputs(Console& con, const ClassifyOptions& opt, Engine& e, std::vector
   rules.resolver = resolveNow ? &*e.resolver : nullptr;
   rules.rewriteBlockNames = !classic;
   rules.strict = opt.strict;
+  rules.sumRepeats = !classic;
   AddInputs(con, opt, rules, texts, inputs, tally);
   if (resolverBuilt.valid()) resolverBuilt.get();
 }
 
-// The results file and the species lists, each written a whole sample at a time.
+// True when results go to a workbook.
+bool ToWorkbook(const std::string& path) {
+  return path.size() > 5 && path.compare(path.size() - 5, 5, ".xlsx") == 0;
+}
+
+// The habitats of the units the results name: one row per unit, classification
+// and habitat.
+std::string HabitatRows(const std::string& results, const UnitInfo& info) {
+  std::string out = "nvc_code,classification,habitat\n";
+  CsvTable t;
+  std::string error;
+  if (!ParseCsv(results, t, error)) return out;
+  const auto col = std::find(t.header.begin(), t.header.end(), "nvc_code") - t.header.begin();
+  std::vector<std::string> codes;
+  for (const CsvRow& row : t.rows) {
+    const size_t c = static_cast<size_t>(col);
+    if (c < row.fields.size() && !row.fields[c].empty() &&
+        std::find(codes.begin(), codes.end(), row.fields[c]) == codes.end()) {
+      codes.push_back(row.fields[c]);
+    }
+  }
+  for (const std::string& code : codes) {
+    auto unit = info.habitats.find(code);
+    if (unit == info.habitats.end()) continue;
+    for (const HabitatKey& k : HabitatKeys()) {
+      auto items = unit->second.find(k.key);
+      if (items == unit->second.end()) continue;
+      for (const std::string& item : items->second) {
+        std::string line;
+        AppendCsvField(line, code);
+        line += std::string(",") + k.column + ",";
+        AppendCsvField(line, item);
+        out += line + "\n";
+      }
+    }
+  }
+  return out;
+}
+
+// The results file and the species lists, each written a whole sample at a
+// time, beside their final names; or, for a workbook, into temporary files
+// whose text becomes its sheets at the end.
 struct Outputs {
   Sink results;
   Sink lists;
   std::optional<RowWriter> resultRows;
   std::optional<RowWriter> listRows;
+  bool workbook = false;
 
   bool Open(Console& con, const ClassifyOptions& opt, const TidyWriter& writer) {
-    if (!OpenSink(con, opt.output, results)) {
+    workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
+    if (!(workbook ? OpenMemorySink(results) : OpenSink(con, opt.output, results))) {
       Diagnose(con.err, opt.output, "cannot create the results file: " + SystemReason());
       return false;
     }
@@ -101,19 +148,75 @@ struct Outputs {
       Diagnose(con.err, opt.speciesLists, "cannot create the species lists file: " + SystemReason());
       return false;
     }
+    if (workbook && opt.speciesLists.empty() && !OpenMemorySink(lists)) {
+      Diagnose(con.err, opt.output, "cannot create a temporary file: " + SystemReason());
+      return false;
+    }
     resultRows.emplace(results.file);
     listRows.emplace(lists.file);
     if (opt.format == OutputFormat::kCsv) resultRows->Add(writer.Header());
-    if (lists.file) listRows->Add("sample,rank,nvc_code,list,species_code,short_name,full_name\n");
+    if (lists.file) listRows->Add(writer.ListsHeader());
     return true;
   }
   // False when some of it could not be written.
-  bool Close(Console& con) {
-    bool written = resultRows->Finish() && listRows->Finish();
-    written = CloseSink(con, results) && written;
-    return CloseSink(con, lists) && written;
+  bool Finish() {
+    const bool rows = resultRows->Finish();
+    return listRows->Finish() && rows;
+  }
+  // Puts the files in place (`keep`) or removes what was written; false when
+  // something could not be written.
+  bool Close(Console& con, const ClassifyOptions& opt, const UnitInfo& info, bool keep) {
+    bool ok = true;
+    if (workbook && keep) ok = WriteResultsWorkbook(con, opt, info);
+    ok = CloseSink(con, results, keep) && ok;
+    return CloseSink(con, lists, keep) && ok;
+  }
+
+ private:
+  bool WriteResultsWorkbook(Console& con, const ClassifyOptions& opt, const UnitInfo& info) {
+    std::vector<WorkbookSheet> sheets(3);
+    sheets[0].name = "results";
+    sheets[1].name = "species lists";
+    sheets[2].name = "habitats";
+    if (!ReadSinkText(results, sheets[0].csv) || !ReadSinkText(lists, sheets[1].csv)) return false;
+    sheets[2].csv = HabitatRows(sheets[0].csv, info);
+    bool regular = true;
+    const std::string path = FinalName(PathIn(con.dir, opt.output), regular);
+    const std::string temp = regular ? CreateBeside(path) : std::string();
+    std::string error;
+    if (!regular) {
+      errno = EINVAL;
+      error = "not a regular file";
+    }
+    if (temp.empty() || !WriteWorkbook(temp, sheets, error) || std::rename(temp.c_str(), path.c_str()) != 0) {
+      const std::string why = temp.empty() ? SystemReason() : error.empty() ? SystemReason() : error;
+      if (!temp.empty()) unlink(temp.c_str());
+      Diagnose(con.err, opt.output, "the workbook could not be written: " + why);
+      return false;
+    }
+    return true;
   }
 };
+
+// The classic results name a sample by 30 characters: says once when two
+// different samples would print the same name there.
+void SayClassicNamesShared(Console& con, const RunInputs& inputs) {
+  std::map<std::string, std::string> fullOf;  // printed name -> the first full name
+  long shared = 0;
+  std::string example;
+  for (const SampleInput& s : inputs.samples) {
+    if (s.label.empty() && !inputs.fileColumn) continue;  // a block's own name, as the typed run reads it
+    std::string full = s.label.empty() ? std::string(s.header.szName) : s.label;
+    if (inputs.fileColumn) full = s.ids[0] + " " + full;
+    auto [it, fresh] = fullOf.emplace(s.header.szName, full);
+    if (fresh || it->second == full) continue;
+    if (shared++ == 0) example = "\"" + it->first + "\" stands for " + it->second + " and " + full;
+  }
+  if (shared == 0) return;
+  Diagnose(con.err, "",
+           Fmt("%ld samples print the same 30-character name as an earlier one in the classic results (", shared) +
+               example + "); the tidy results (--format csv) name them in full");
+}
 
 // The run settings of the typed run that the options stand for.
 RunSettings SettingsOf(const ClassifyOptions& opt) {
@@ -159,6 +262,7 @@ class CoversSeen {
 // A sample on its way from entry to the results.
 struct Job {
   SampleState sample;
+  const SampleInput* input;
   int16_t nCoverScale;
   std::string rows;  // what entry wrote, then the report
   std::string lists;
@@ -199,10 +303,10 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
           RunSettings report = ReportSettings(rs);
           report.nCoverScale = job.nCoverScale;
           ReportInto(*e.ref, job.sample, lane.scoring, report, lane.quiet, lane.memory, job.rows);
-        } else {
-          writer.Rows(job.sample, lane.scoring, rs.nAnalysisType, job.rows);
         }
-        if (out.lists.file) writer.SpeciesLists(job.sample, lane.scoring, job.lists);
+        const std::string identity = classic && !out.lists.file ? std::string() : writer.Identity(job.sample, *job.input);
+        if (!classic) writer.Rows(job.sample, identity, lane.scoring, rs.nAnalysisType, job.rows);
+        if (out.lists.file) writer.SpeciesLists(job.sample, identity, lane.scoring, job.lists);
       },
       [&](Job& job, Lane&) {
         out.resultRows->Add(job.rows);
@@ -229,6 +333,7 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
     covers.Add(*sample);
     Job& job = pipeline.Add();
     CopySample(*sample, job.sample);
+    job.input = &input;
     job.nCoverScale = rs.nCoverScale;
     job.rows.assign(entered);  // the job's text keeps its room from batch to batch
     entered.clear();
@@ -268,7 +373,8 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   RunInputs inputs;
   ReadInputs(con, opt, engine, texts, inputs, tally);
   Outputs out;
-  const TidyWriter writer{opt, *engine.ref, engine.info};
+  const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn};
+  if (opt.format != OutputFormat::kCsv) SayClassicNamesShared(con, inputs);
   if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
 
   InputReporter reporter(con, inputs.files, tally);
@@ -277,6 +383,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   EnterAndScore(con, quiet, start, opt, engine, writer, inputs, out, reporter, tally, covers, samplesOfFile);
 
   reporter.SayUnknownNames(*engine.resolver);
+  reporter.SayBeyond();
   for (size_t f = 0; f < inputs.files.size(); ++f) {
     if (samplesOfFile[f + 1] == 0 && !inputs.files[f].noSample) {
       Diagnose(con.err, WhereText(inputs.files, SourcePos{static_cast<int>(f) + 1, 0}),
@@ -284,19 +391,29 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       tally.inputFailed = true;
     }
   }
-  const bool written = out.Close(con);
+  const bool written = out.Finish();
   covers.SayIfUniform(con, opt, tally);
+  // --strict: anything refused, unknown or warned about fails the run.
+  const bool refusedAny = tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0;
+  const bool failed = !written || tally.inputFailed || (opt.strict && refusedAny);
+  // The results take the place of an earlier file only when the run ends well.
+  const bool closed = out.Close(con, opt, engine.info, !failed);
   if (!opt.quiet) {
     Diagnose(con.err, "",
              Fmt("%ld samples, %ld species records, %ld unknown names, %ld refused lines, %.1f s", tally.samples,
                  tally.records, tally.unknownNames, tally.refused, SecondsSince(start)));
   }
-  if (!written) {
+  if (!written || !closed) {
     Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the results could not be written");
     return kClassifyOutputFailed;
   }
+  if (failed) {
+    for (const std::string& path : {opt.output, opt.speciesLists}) {
+      if (!path.empty() && path != "-") {
+        Diagnose(con.err, path, "not written, as the run failed; an earlier file of that name is left as it was");
+      }
+    }
+  }
   if (tally.inputFailed) return kClassifyInputFailed;
-  // --strict: anything refused, unknown or warned about fails the run.
-  const bool refusedAny = tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0;
   return opt.strict && refusedAny ? kClassifyInputFailed : kClassifyOk;
 }

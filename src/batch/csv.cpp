@@ -105,6 +105,7 @@ bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
     if (!any) continue;  // a blank line
     if (!haveHeader) {
       table.header = std::move(row.fields);
+      table.headerLine = row.line;
       haveHeader = true;
     } else {
       table.rows.push_back(std::move(row));
@@ -128,4 +129,12 @@ void AppendCsvField(std::string& line, std::string_view field) {
     line += c;
   }
   line += '"';
+}
+
+Grid GridOf(CsvTable table) {
+  Grid grid;
+  grid.rows.reserve(table.rows.size() + 1);
+  grid.rows.push_back(GridRow{table.headerLine, std::move(table.header)});
+  for (CsvRow& row : table.rows) grid.rows.push_back(GridRow{row.line, std::move(row.fields)});
+  return grid;
 }

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/grid.h"
+
 // A table read from CSV text: the header's names, and every row with the line it
 // starts on (a quoted field may hold line ends).
 struct CsvRow {
@@ -14,6 +16,7 @@ struct CsvRow {
 };
 struct CsvTable {
   char delimiter;
+  long headerLine = 1;  // the line the header stands on
   std::vector<std::string> header;
   std::vector<CsvRow> rows;
 };
@@ -31,3 +34,6 @@ bool ParseCsv(std::string_view text, CsvTable& table, std::string& error);
 // Appends one field to a CSV line, quoted when it holds the delimiter, a quote or
 // a line end (quotes doubled), as RFC 4180 writes it.
 void AppendCsvField(std::string& line, std::string_view field);
+
+// The table as a grid: the header as its first row.
+Grid GridOf(CsvTable table);

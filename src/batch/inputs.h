@@ -11,15 +11,10 @@
 #include <vector>
 
 #include "batch/csv.h"
+#include "batch/grid.h"
+#include "batch/layouts.h"
 #include "batch/resolver.h"
 #include "sample/sample.h"
-
-// A problem with one line of an input, said as FILE:LINE: what.
-struct InputProblem {
-  long line;
-  std::string what;
-  bool refused;  // the row or line is left out (counts for --strict)
-};
 
 // How inputs become records.
 struct BlockRules {
@@ -29,6 +24,7 @@ struct BlockRules {
   const NameResolver* resolver = nullptr;
   bool rewriteBlockNames = false;  // block lines too, not only CSV names
   bool strict = false;  // a line whose cover is a word that is no number is left out
+  bool sumRepeats = false;  // a species recorded again in a sample adds its cover
   bool checkCovers = true;  // say when the word read as a cover is no number
 };
 
@@ -36,51 +32,24 @@ struct BlockRules {
 constexpr const char* kPresenceCover = "5";
 
 // ---- surveys ------------------------------------------------------------------------
-// One species record of a survey, as written, with where it stands.
-struct SurveyRecord {
-  std::string species;
-  std::string cover;      // as written; empty: present, no cover given
-  std::string frequency;  // as written; empty: none
-  long line;
-};
-struct SurveySample {
-  std::string name;
-  long line;    // where it was first seen
-  int maxFreq;  // 0: cover data; pooled samples: the number of samples pooled
-  std::vector<SurveyRecord> records;
-};
+// The samples of each combination of the `poolBy` identifying columns pooled
+// into one frequency sample: frequency = the samples holding the species,
+// maximum frequency = the samples pooled, cover = the mean of the covers given.
+// The table is then named by those columns alone. False (with `error`) when a
+// column is not one that names the samples.
+bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std::string& error);
 
-// The columns of a survey CSV, found by name (case-insensitive, usual synonyms).
-struct SurveyColumns {
-  int sample = -1;
-  int species = -1;
-  int cover = -1;
-  int frequency = -1;
-  int pool = -1;
-};
-// The columns of a header; `poolBy` names the pooling column (empty: none).
-SurveyColumns FindSurveyColumns(const std::vector<std::string>& header, const std::string& poolBy);
-
-// True when a first line holds a sample and a species column name and a delimiter.
-bool LooksLikeSurveyCsv(std::string_view firstLine);
-
-// The samples of a survey table, in order of first appearance (a sample's rows
-// need not be adjacent). Rows without a sample or species, or (unless presence
-// data) without a cover, are refused.
-std::vector<SurveySample> SurveySamples(const CsvTable& table, const SurveyColumns& columns,
-                                        bool presence, std::vector<InputProblem>& problems);
-
-// The samples of each group of the pooling column as one frequency sample:
-// frequency = the group's samples holding the species, maximum frequency = the
-// number of samples in the group, cover = the mean of the covers given.
-std::vector<SurveySample> PoolSamples(const CsvTable& table, const SurveyColumns& columns,
-                                      const std::vector<SurveySample>& samples);
-
-// The survey samples of input `file` as records, appended to `out`: each row
-// becomes a record directly, its name looked up as the rules say. The texts
-// the records view are kept in `store`.
+// The survey samples of input `file` as records, appended to `out`: each record
+// is taken directly, its name looked up as the rules say; a record with no name
+// or an overlong frequency is refused. The texts the records view are kept in
+// `store`.
 void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRules& rules, int file,
-                        TextStore& store, std::vector<SampleInput>& out);
+                        TextStore& store, std::vector<SampleInput>& out, std::vector<InputProblem>& problems);
+
+// Says, once per sample from `from` on, the species it records more than once
+// and what is done with them (summed, or the last taken).
+void SayRepeatedSpecies(const std::vector<SampleInput>& samples, size_t from, bool summed,
+                        std::vector<InputProblem>& problems);
 
 // ---- block files ------------------------------------------------------------------------
 // The samples of block file `file`, appended to `out`, read line by line as the
@@ -109,6 +78,8 @@ struct InputFile {
   bool read = false;
   std::string failure;    // why it could not be read, as the system says it
   bool noSample = false;  // already said to hold no sample
+  std::string sheet;      // a workbook's sheet, read as a table: cells are named SHEET!CELL
+  std::vector<std::string> idHeaders;  // the columns that name its samples
 };
 
 // Counts kept for the summary and the exit status.
@@ -124,7 +95,11 @@ struct Tally {
 // Every input of a run as samples of records, in input order.
 struct RunInputs {
   std::vector<InputFile> files;  // by file number - 1
-  std::vector<SampleInput> samples;
+  std::vector<SampleInput> samples;  // their ids in the columns of idHeaders
+  // The columns that name the samples of every input, each once (by its key), in
+  // order of first appearance; with several inputs, the input's name first.
+  std::vector<std::string> idHeaders;
+  bool fileColumn = false;  // idHeaders[0] is the input's name
   TextStore store;  // the texts the records view, where not the files' own
 };
 
@@ -136,14 +111,34 @@ std::string WhereText(const std::vector<InputFile>& files, const SourcePos& wher
 // must not wait for standard input to end.
 std::vector<InputFile> ReadInputTexts(Console& con, const ClassifyOptions& opt, bool withStandardInput);
 
-// Whether an input is read as a survey CSV (else as a block file).
-bool IsSurveyCsv(const ClassifyOptions& opt, const InputFile& file);
+// Whether an input is read as a table (CSV or a workbook), else as a block file.
+bool IsTableInput(const ClassifyOptions& opt, const InputFile& file);
 
 // Every input as samples of records (standard input read here, where it was
 // left). Inputs that cannot be read or hold no sample are said, and mark the
 // tally; what is refused or warned about is said and counted.
 void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules, std::vector<InputFile>& texts,
                RunInputs& inputs, Tally& tally);
+
+// Messages counted by kind: the first ten of each kind are said, then how many
+// more there were.
+class ProblemCounter {
+ public:
+  static constexpr long kSaidPerKind = 10;
+  // True when this message is to be said; `kind` null: the text without its
+  // numbers and quoted parts.
+  bool Take(const std::string& what, const char* kind = nullptr);
+  // One line per kind that went past the limit: how many more, like which.
+  std::vector<std::string> Beyond() const;
+
+ private:
+  struct Kind {
+    std::string first;
+    long count;
+  };
+  std::vector<Kind> kinds_;
+  std::map<std::string, size_t> index_;
+};
 
 // What sample entry says about the records it takes, said as FILE:LINE: what;
 // unknown names are kept and said once per file at the end, with their lines.
@@ -157,13 +152,16 @@ class InputReporter : public EntryObserver {
   // Every unknown name once per file, with the lines it stands on and what it
   // may have meant; it was scored as a new species.
   void SayUnknownNames(const NameResolver& resolver);
+  // How many more of each kind of problem there were past the first ten.
+  void SayBeyond();
 
  private:
   struct Unknown {
     int file;
     std::string written;
-    std::vector<long> lines;
+    std::vector<SourcePos> where;
   };
+  ProblemCounter counter_;
   Console& con_;
   const std::vector<InputFile>& files_;
   Tally& tally_;

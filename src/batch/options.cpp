@@ -84,7 +84,7 @@ void AddTablesAndInputOptions(CLI::App& app, std::string& tables, std::string& i
   app.add_option("--tables", tables, "folder with the three reference files")
       ->type_name("DIR")
       ->default_str("the bundled NVC tables; VEGMATCH_TABLES overrides");
-  app.add_option("--input", input, "blocks (sample data-file format) or csv")
+  app.add_option("--input", input, "blocks (sample data-file format) or csv (a survey table; .xlsx workbooks are told by content)")
       ->type_name("KIND")
       ->check(CLI::IsMember({"auto", "blocks", "csv"}))
       ->default_str(inputDefault);
@@ -104,6 +104,7 @@ ClassifyOptions DefaultClassifyOptions() {
   o.nFitsToOutput = 5;
   o.format = OutputFormat::kCsv;
   o.rankBy = RankBy::kFit;
+  o.layout = Layout::kAuto;
   o.jobs = 0;
   o.strict = false;
   o.quiet = false;
@@ -162,9 +163,27 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->type_name("LIST")
       ->default_str("none");
   app.add_option("--pool-by", opt.poolBy,
-                 "CSV column whose samples are pooled into one frequency sample")
-      ->type_name("COLUMN")
+                 "sample columns (e.g. Site,Year) whose quadrats are pooled into one frequency sample")
+      ->type_name("COLUMNS")
+      ->allow_extra_args(false)
+      ->delimiter(',')
       ->default_str("none");
+  app.add_option("--sample-cols", opt.sampleCols,
+                 "the columns that name a sample (e.g. Site,Year,Plot), carried to the results")
+      ->type_name("COLUMNS")
+      ->allow_extra_args(false)
+      ->delimiter(',')
+      ->default_str("site, year, group and quadrat columns by their usual names");
+  std::string layout = "auto";
+  app.add_option("--layout", layout,
+                 "survey table: long (a row per species record), wide (a row per species, a column per "
+                 "sample) or matrix (a row per sample, a column per species)")
+      ->type_name("LAYOUT")
+      ->check(CLI::IsMember({"auto", "long", "wide", "matrix"}))
+      ->default_str("by content");
+  app.add_option("--sheet", opt.sheet, "the sheet of an .xlsx workbook that holds the survey")
+      ->type_name("NAME")
+      ->default_str("the first");
   app.add_option("--rank-by", rankBy,
                  "ranking of the tidy results: fit, consensus (mean fit x Czekanowski) or "
                  "czekanowski")
@@ -183,6 +202,15 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   if (parsed >= 0) return parsed;
 
   opt.input = InputKindOf(input);
+  opt.layout = layout == "long" ? Layout::kLong : layout == "wide" ? Layout::kWide
+             : layout == "matrix" ? Layout::kMatrix : Layout::kAuto;
+  for (std::vector<std::string>* list : {&opt.poolBy, &opt.sampleCols}) {
+    std::vector<std::string> kept;
+    for (const std::string& c : *list) {
+      if (!Trim(c).empty()) kept.push_back(Trim(c));
+    }
+    *list = kept;
+  }
   opt.nCoverScale = kScales.at(scale).nCoverScale;
   opt.scale = kScales.at(scale).scale;
   opt.nAnalysisType = analysis.empty()

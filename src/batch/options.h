@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/layouts.h"
 #include "console/console.h"
 #include "scoring/scoring.h"
 
@@ -28,7 +29,10 @@ struct ClassifyOptions {
   std::string output;         // empty or "-": standard output
   std::string speciesLists;   // empty: none
   std::vector<std::string> habitats;  // classification keys, in the order asked
-  std::string poolBy;         // empty: none
+  std::vector<std::string> poolBy;      // identifying columns; empty: no pooling
+  std::vector<std::string> sampleCols;  // the columns that name the samples; empty: found by name
+  Layout layout;                        // kAuto: told by content
+  std::string sheet;                    // a workbook's sheet; empty: the first
   RankBy rankBy;  // tidy results; the classic formats always rank by fit
   int jobs;       // threads that score samples; 0: one per core
   bool strict;

@@ -269,6 +269,20 @@ const NameMatch& NameResolver::Resolve(std::string_view written) const {
 
 NameMatch NameResolver::ResolveUncached(std::string_view written) const {
   NameMatch m = ResolveByWords(written);
+  // A hyphen lost on the way, as R's syntactic names lose it
+  // ("Hyacinthoides.non.scripta"): an unknown name of three words, no hybrid,
+  // is tried with its epithet joined by a hyphen.
+  if (m.row == 0) {
+    const std::vector<std::string> words = SplitWords(std::string(written));
+    if (words.size() == 3 && Lower(words[1]) != "x" && Lower(words[2]) != "x") {
+      NameMatch hyphened = ResolveByWords(words[0] + " " + words[1] + "-" + words[2]);
+      if (hyphened.row != 0) {
+        hyphened.status = NameStatus::kNormalised;
+        hyphened.normalised = m.normalised;
+        return hyphened;
+      }
+    }
+  }
   // Some species share their short name with another (Rumex acetosella and
   // Rumex acetosa are both "rume acet"): a full name of the dictionary names its
   // own entry, whatever entry the short name finds first.

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -71,10 +73,45 @@ int Matched(const RefData& ref, const CodeBits& sampleCodes, CodeBits& counted, 
 
 }  // namespace
 
+std::string TidyWriter::Identity(const SampleState& sample, const SampleInput& input) const {
+  std::string label = input.label.empty() ? std::string(sample.szSampleName) : input.label;
+  if (fileColumn && !input.ids.empty()) label = input.ids[0] + " " + label;
+  std::string fields;
+  AppendCsvField(fields, label);
+  for (size_t k = 0; k < idHeaders.size(); ++k) {
+    fields += ',';
+    if (k < input.ids.size()) AppendCsvField(fields, input.ids[k]);
+  }
+  return fields;
+}
+
+namespace {
+
+const char kResultColumns[] =
+    "rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
+    "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
+const char kListColumns[] = "rank,nvc_code,list,species_code,short_name,full_name";
+
+// "sample" and the identifying columns; one that has the name of a column of
+// the results is written with "input_" before it.
+std::string IdentityHeader(const std::vector<std::string>& idHeaders, const std::string& columns) {
+  std::string h = "sample";
+  for (const std::string& id : idHeaders) {
+    const std::string name = ("," + columns + ",").find("," + id + ",") != std::string::npos || id == "sample"
+                                 ? "input_" + id
+                                 : id;
+    h += ',';
+    AppendCsvField(h, name);
+  }
+  return h + ",";
+}
+
+}  // namespace
+
+std::string TidyWriter::ListsHeader() const { return IdentityHeader(idHeaders, kListColumns) + kListColumns + "\n"; }
+
 std::string TidyWriter::Header() const {
-  std::string h =
-      "sample,rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
-      "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
+  std::string h = IdentityHeader(idHeaders, kResultColumns) + kResultColumns;
   for (const std::string& key : opt.habitats) {
     for (const HabitatKey& k : HabitatKeys()) {
       if (key == k.key) h += std::string(",") + k.column;
@@ -83,8 +120,8 @@ std::string TidyWriter::Header() const {
   return h + "\n";
 }
 
-void TidyWriter::Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType,
-                    std::string& out) const {
+void TidyWriter::Rows(const SampleState& sample, const std::string& identity, const ScoringState& sc,
+                      int16_t nAnalysisType, std::string& out) const {
   std::vector<int> codes;
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     if (sample.arrSample[i].nSpeciesCode >= 0) codes.push_back(sample.arrSample[i].nSpeciesCode);
@@ -128,8 +165,7 @@ void TidyWriter::Rows(const SampleState& sample, const ScoringState& sc, int16_t
       line += ',';
       line += text;
     };
-    line.clear();
-    AppendCsvField(line, sample.szSampleName);
+    line.assign(identity);
     field(std::to_string(r));
     line += ',';
     AppendCsvField(line, code);
@@ -170,7 +206,8 @@ void TidyWriter::Rows(const SampleState& sample, const ScoringState& sc, int16_t
 }
 
 // The matching analysis of every rank: one row per species and list.
-void TidyWriter::SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const {
+void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& identity, const ScoringState& sc,
+                              std::string& out) const {
   SampleCodes codes(sample);
   MatchingLists matched;
   for (int r = 1; r <= opt.nFitsToOutput; ++r) {
@@ -179,8 +216,7 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const ScoringState& sc,
     if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
     const std::string code = Compact(ref.arrNVCData[unit].szNVCType);
     auto row = [&](const char* list, int speciesCode, int speciesRow) {
-      std::string line;
-      AppendCsvField(line, sample.szSampleName);
+      std::string line = identity;
       line += "," + std::to_string(r) + ",";
       AppendCsvField(line, code);
       line += std::string(",") + list + "," + std::to_string(speciesCode) + ",";
@@ -196,9 +232,54 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const ScoringState& sc,
   }
 }
 
+std::string CreateBeside(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = dir + "." + base + ".vegmatch-XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return std::string();
+  // A new file of the user's: what the process's umask leaves of rw-rw-rw-.
+  const mode_t mask = umask(0);
+  umask(mask);
+  const bool ok = fchmod(fd, 0666 & ~mask) == 0;
+  close(fd);
+  if (!ok) {
+    unlink(temp.c_str());
+    return std::string();
+  }
+  return temp;
+}
+
+std::string FinalName(const std::string& path, bool& regular) {
+  // A link names the file it points to: that is the file replaced.
+  std::string final = path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (real != nullptr) {
+    final = real;
+    std::free(real);
+  }
+  struct stat st {};
+  regular = stat(final.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
+  return final;
+}
+
 bool OpenSink(Console& con, const std::string& path, Sink& sink) {
   if (!path.empty() && path != "-") {
-    sink.file = OpenIn(con.dir, path, "w");
+    bool regular = true;
+    sink.path = FinalName(PathIn(con.dir, path), regular);
+    if (!regular) {
+      // A device or a pipe is written as it is: there is nothing to keep.
+      sink.file = File(std::fopen(sink.path.c_str(), "w"));
+      return static_cast<bool>(sink.file);
+    }
+    sink.temp = CreateBeside(sink.path);
+    if (sink.temp.empty()) return false;
+    sink.file = File(std::fopen(sink.temp.c_str(), "w"));
+    if (!sink.file) {
+      unlink(sink.temp.c_str());
+      sink.temp.clear();
+    }
     return static_cast<bool>(sink.file);
   }
   if (&con.out == &std::cout) {
@@ -212,17 +293,37 @@ bool OpenSink(Console& con, const std::string& path, Sink& sink) {
   return static_cast<bool>(sink.file);
 }
 
-// Closes the sink (copying a temporary file to the console); false when writing failed.
-bool CloseSink(Console& con, Sink& sink) {
+bool OpenMemorySink(Sink& sink) {
+  sink.file = File(std::tmpfile());
+  sink.toMemory = true;
+  return static_cast<bool>(sink.file);
+}
+
+bool ReadSinkText(Sink& sink, std::string& text) {
+  std::FILE* fp = sink.file.get();
+  text.clear();
+  if (fp == nullptr) return true;
+  if (std::fflush(fp) != 0 || std::ferror(fp) != 0) return false;
+  std::rewind(fp);
+  char buf[65536];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;) text.append(buf, n);
+  return std::ferror(fp) == 0;
+}
+
+bool CloseSink(Console& con, Sink& sink, bool keep) {
   if (!sink.file) return true;
+  bool ok = true;
   if (sink.toConsole) {
-    std::FILE* fp = sink.file.get();
-    if (std::fflush(fp) != 0 || std::ferror(fp) != 0) return false;
-    std::rewind(fp);
-    char buf[65536];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, fp)) > 0;) con.out.write(buf, static_cast<std::streamsize>(n));
+    std::string text;
+    ok = ReadSinkText(sink, text);
+    if (ok) con.out.write(text.data(), static_cast<std::streamsize>(text.size()));
   }
-  return sink.file.Close();
+  ok = sink.file.Close() && ok;
+  if (sink.temp.empty()) return ok;
+  if (keep && ok) ok = std::rename(sink.temp.c_str(), sink.path.c_str()) == 0;
+  if (!keep || !ok) unlink(sink.temp.c_str());
+  sink.temp.clear();
+  return ok;
 }
 
 RowWriter::RowWriter(File& file) : fp_(file.get()) { file.UseBuffer(kBufferSize); }

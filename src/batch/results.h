@@ -17,28 +17,53 @@
 #include "scoring/scoring.h"
 
 // The tidy results: one row per sample and rank, every row the same columns.
+// Each row starts with the sample's name in full and its identifying fields
+// (one column per column that names the samples of the inputs).
 struct TidyWriter {
   const ClassifyOptions& opt;
   const RefData& ref;
   const UnitInfo& info;
+  std::vector<std::string> idHeaders;  // the identifying columns of the inputs
+  bool fileColumn = false;             // the first of them is the input's name
 
-  // The header line of the results.
+  // The header line of the results, and of the species lists.
   std::string Header() const;
+  std::string ListsHeader() const;
+  // The first fields of a sample's rows: its name in full and its identifying fields.
+  std::string Identity(const SampleState& sample, const SampleInput& input) const;
   // The rows of a scored sample, appended to out.
-  void Rows(const SampleState& sample, const ScoringState& sc, int16_t nAnalysisType, std::string& out) const;
+  void Rows(const SampleState& sample, const std::string& identity, const ScoringState& sc, int16_t nAnalysisType,
+            std::string& out) const;
   // The matching analysis of every rank: one row per species and list.
-  void SpeciesLists(const SampleState& sample, const ScoringState& sc, std::string& out) const;
+  void SpeciesLists(const SampleState& sample, const std::string& identity, const ScoringState& sc,
+                    std::string& out) const;
 };
 
-// Where the results go: a file, or standard output (the process's own when the
-// console is the process's, else the console's stream, through a temporary file).
+// Where results go: a file, or standard output (the process's own when the
+// console is the process's, else the console's stream, through a temporary
+// file). A file is written beside its final name and renamed into place when
+// the run ends well: a failed or killed run leaves an earlier file untouched.
 struct Sink {
   File file;
   bool toConsole = false;
+  bool toMemory = false;  // a temporary file read back at the end (workbooks)
+  std::string path;       // the final name
+  std::string temp;       // the name written, beside it
 };
 bool OpenSink(Console& con, const std::string& path, Sink& sink);
-// Closes the sink (copying a temporary file to the console); false when writing failed.
-bool CloseSink(Console& con, Sink& sink);
+// A temporary file whose text is read back at the end.
+bool OpenMemorySink(Sink& sink);
+// The text written to a memory sink.
+bool ReadSinkText(Sink& sink, std::string& text);
+// The file a path names (a link resolved); `regular`: it is a regular file or
+// does not exist yet, so it can be replaced by renaming.
+std::string FinalName(const std::string& path, bool& regular);
+// A name beside `path` to write it under, created empty (mode as a new file of
+// the user's), or empty when it cannot be made.
+std::string CreateBeside(const std::string& path);
+// Closes the sink: copies a temporary file to the console, or renames the file
+// written into place (`keep`) or removes it. False when writing failed.
+bool CloseSink(Console& con, Sink& sink, bool keep = true);
 
 // The rows of each sample, written through a large buffer. When writing fails,
 // the file is cut back to the end of the last sample it holds whole, so the

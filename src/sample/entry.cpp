@@ -272,9 +272,11 @@ LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleR
   assert(row >= 1 && row <= t.ref.nSpeciesEntries);
 
   const int code = t.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * rec.markers;
-  // The same species with the same markers replaces its earlier line.
+  // The same species with the same markers replaces its earlier line (unless
+  // the input sums repeated records: completion adds their covers).
   int target = 0;
-  for (int k = 1; k < ctx.nNextRow; ++k) {
+  const bool sumRepeats = ctx.input != nullptr && ctx.input->sumRepeats;
+  for (int k = 1; k < ctx.nNextRow && !sumRepeats; ++k) {
     const SampleEntry& e = sample.arrSample[k];
     if (e.nSpeciesIndex == row && e.nSpeciesCode == code) {
       target = k;
@@ -326,7 +328,13 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
       parsed = ParseRecordLine(line, sample.nMaxFreq);
     } else if (ctx.input != nullptr) {
       const std::vector<SampleRecord>& records = ctx.input->records;
-      rec = ctx.nextRecord < records.size() ? &records[ctx.nextRecord++] : &kEndOfRecords;
+      if (ctx.nextRecord < records.size()) {
+        rec = &records[ctx.nextRecord++];
+      } else if (ctx.input->endsInput) {
+        fileEnded = true;
+      } else {
+        rec = &kEndOfRecords;
+      }
     } else if (ctx.keyboard) {
       con.out.flush();
       std::fflush(nullptr);

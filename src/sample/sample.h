@@ -66,10 +66,12 @@ double ReadCoverWord(std::string_view word);
 
 // ---- records: the lines of a sample from any input -----------------------------------
 // Where a line stands in the inputs: the input (from 1; 0: the typed run's own
-// data file or the keyboard) and its line (from 1; 0: none).
+// data file or the keyboard) and its line (from 1; 0: none); in a workbook, the
+// line is the sheet's row and `col` its column (from 0; -1: none).
 struct SourcePos {
   int file = 0;
   int32_t line = 0;
+  int32_t col = -1;
 };
 
 constexpr int kMaxMarkers = 2;  // "*" marks a species line at most twice
@@ -98,12 +100,21 @@ struct SampleRecord {
 SampleRecord ParseRecordLine(char* line, int16_t nMaxFreq);
 
 // A sample as an input gives it: its header, its records in input order, and
-// where it came from. `ids` has room for the identifying fields of its input.
+// where it came from. `ids` holds the identifying fields of its input (site,
+// year, group, quadrat... as written) and `label` their combination in full (the
+// header's name holds at most 30 characters of it).
 struct SampleInput {
   SourcePos where;
   SampleHeader header{};  // a header without a name is named at entry ("SAMPL    n")
   std::vector<SampleRecord> records;
   std::vector<std::string> ids;
+  std::string label;  // empty: the header's name
+  // A species recorded again adds its cover (summed in percent at completion,
+  // at most 100) rather than replacing the earlier record as the typed run does.
+  bool sumRepeats = false;
+  // The input ended right after the sample's last line, as a data file ends:
+  // like the typed run, a header alone there is a sample of no species.
+  bool endsInput = false;
 };
 
 // ---- name resolution --------------------------------------------------------------

@@ -135,6 +135,31 @@ inline Table ReadRfc4180(const std::string& text) {
   return t;
 }
 
+// The CSV text with columns [from, from + n) taken out of every row (the
+// identifying columns of tidy results, to compare with results that have none).
+inline std::string DropColumns(const std::string& csv, size_t from, size_t n) {
+  std::string out;
+  for (const std::vector<std::string>& row : ReadRfc4180(csv).rows) {
+    std::string line;
+    bool first = true;
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i >= from && i < from + n) continue;
+      if (!first) line += ',';
+      first = false;
+      const bool quote = row[i].find_first_of(",\"\n\r") != std::string::npos;
+      if (!quote) {
+        line += row[i];
+        continue;
+      }
+      line += '"';
+      for (char c : row[i]) line += c == '"' ? std::string("\"\"") : std::string(1, c);
+      line += '"';
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
 // The columns of the tidy results, in order.
 inline const std::vector<std::string>& TidyColumns() {
   static const std::vector<std::string> kColumns = {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/covers.h"
 #include "batch/csv.h"
 #include "batch/inputs.h"
 #include "batch/options.h"
@@ -138,69 +139,73 @@ INSTANTIATE_TEST_SUITE_P(Lines, DetectDelimiterTest,
                                            DelimiterCase{"a;b;c,d", ';'},
                                            DelimiterCase{"\"a,b\"\tc\td", '\t'}));
 
-// ---- FindSurveyColumns ----------------------------------------------------------------
+// ---- column names ------------------------------------------------------------------------
 
 struct ColumnsCase {
   const char* name;
   std::vector<std::string> header;
-  std::string poolBy;
-  int sample, species, cover, frequency, pool;
+  std::vector<ColumnRole> roles;
 };
-class FindSurveyColumnsTest : public ::testing::TestWithParam<ColumnsCase> {};
+class ColumnRolesTest : public ::testing::TestWithParam<ColumnsCase> {};
 
-TEST_P(FindSurveyColumnsTest, FindsEachColumnByItsSynonyms) {
+TEST_P(ColumnRolesTest, FindsEachColumnByItsSynonyms) {
   const ColumnsCase& c = GetParam();
-  const SurveyColumns got = FindSurveyColumns(c.header, c.poolBy);
-  EXPECT_EQ(got.sample, c.sample);
-  EXPECT_EQ(got.species, c.species);
-  EXPECT_EQ(got.cover, c.cover);
-  EXPECT_EQ(got.frequency, c.frequency);
-  EXPECT_EQ(got.pool, c.pool);
+  ASSERT_EQ(c.header.size(), c.roles.size());
+  for (size_t i = 0; i < c.header.size(); ++i) {
+    EXPECT_EQ(RoleOfColumn(c.header[i]), c.roles[i]) << c.header[i];
+  }
 }
 
+using R = ColumnRole;
 INSTANTIATE_TEST_SUITE_P(
-    Headers, FindSurveyColumnsTest,
+    Headers, ColumnRolesTest,
     ::testing::Values(
-        ColumnsCase{"Plain", {"sample", "species", "cover"}, "", 0, 1, 2, -1, -1},
-        ColumnsCase{"QuadratTaxonAbundance", {"Quadrat", "Taxon", "Abundance"}, "", 0, 1, 2, -1, -1},
-        ColumnsCase{"PlotNameValue", {"PLOT", "Name", "value"}, "", 0, 1, 2, -1, -1},
-        ColumnsCase{"ReleveTaxonNameDomin", {"releve", "taxon_name", "Domin"}, "", 0, 1, 2, -1, -1},
+        ColumnsCase{"Plain", {"sample", "species", "cover"}, {R::kQuadrat, R::kSpecies, R::kCover}},
+        ColumnsCase{"QuadratTaxonAbundance", {"Quadrat", "Taxon", "Abundance"}, {R::kQuadrat, R::kSpecies, R::kCover}},
+        ColumnsCase{"PlotNameValue", {"PLOT", "Name", "value"}, {R::kQuadrat, R::kSpecies, R::kCover}},
+        ColumnsCase{"ReleveTaxonNameDomin", {"releve", "taxon_name", "Domin"}, {R::kQuadrat, R::kSpecies, R::kCover}},
         ColumnsCase{"AccentedReleveScientificNamePercent",
-                    {"Relev\xC3\xA9", "scientific_name", "Percent"}, "", 0, 1, 2, -1, -1},
-        ColumnsCase{"SiteIdAndBlanksInNames", {" site_id ", "Scientific Name", "cover"}, "", 0, 1, 2, -1, -1},
-        ColumnsCase{"FrequencyColumn", {"SAMPLE", "SPECIES", "COVER", "Frequency"}, "", 0, 1, 2, 3, -1},
-        ColumnsCase{"ColumnsInAnyOrderAmongOthers",
-                    {"date", "sample", "observer", "species", "freq", "cover"}, "", 1, 3, 5, 4, -1},
-        ColumnsCase{"PoolingColumnByNameInAnyCase", {"Site", "plot", "species", "cover"}, "site",
-                    1, 2, 3, -1, 0},
-        ColumnsCase{"NoSampleColumn", {"notes", "species", "cover"}, "", -1, 1, 2, -1, -1},
-        // Case-insensitive matching holds for the accented capital too.
-        ColumnsCase{"AccentedReleveInCapitals", {"RELEV\xC3\x89", "TAXON", "COVER"}, "", 0, 1, 2, -1, -1}),
+                    {"Relev\xC3\xA9", "scientific_name", "Percent"}, {R::kQuadrat, R::kSpecies, R::kCover}},
+        ColumnsCase{"SiteIdAndBlanksInNames", {" site_id ", "Scientific Name", "cover"}, {R::kSite, R::kSpecies, R::kCover}},
+        ColumnsCase{"FrequencyColumn", {"SAMPLE", "SPECIES", "COVER", "Frequency"},
+                    {R::kQuadrat, R::kSpecies, R::kCover, R::kFrequency}},
+        ColumnsCase{"ColumnsInAnyOrderAmongOthers", {"date", "sample", "observer", "species", "freq", "cover"},
+                    {R::kYear, R::kQuadrat, R::kOther, R::kSpecies, R::kFrequency, R::kCover}},
+        // As typed on a field sheet, and as R's check.names writes them.
+        ColumnsCase{"FieldSheet", {"Site", "Transect", "Quadrat no.", "Latin name", "Cover (%)", "Layer"},
+                    {R::kSite, R::kGroup, R::kQuadrat, R::kSpecies, R::kCover, R::kLayer}},
+        ColumnsCase{"RNames", {"Site.name", "Survey.year", "Cover....", "X"}, {R::kSite, R::kYear, R::kCover, R::kOther}},
+        ColumnsCase{"AccentedReleveInCapitals", {"RELEV\xC3\x89", "TAXON", "COVER"}, {R::kQuadrat, R::kSpecies, R::kCover}}),
     [](const ::testing::TestParamInfo<ColumnsCase>& info) { return std::string(info.param.name); });
 
-// ---- LooksLikeSurveyCsv ------------------------------------------------------------------
+// ---- LooksLikeTable ------------------------------------------------------------------
 
 struct LooksCase {
-  const char* line;
-  bool csv;
+  const char* text;
+  bool table;
 };
-class LooksLikeSurveyCsvTest : public ::testing::TestWithParam<LooksCase> {};
+class LooksLikeTableTest : public ::testing::TestWithParam<LooksCase> {};
 
-TEST_P(LooksLikeSurveyCsvTest, TellsASurveyHeaderFromASampleHeader) {
-  EXPECT_EQ(LooksLikeSurveyCsv(GetParam().line), GetParam().csv) << GetParam().line;
+TEST_P(LooksLikeTableTest, TellsATableFromSampleBlocks) {
+  EXPECT_EQ(LooksLikeTable(GetParam().text), GetParam().table) << GetParam().text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    FirstLines, LooksLikeSurveyCsvTest,
+    FirstLines, LooksLikeTableTest,
     ::testing::Values(LooksCase{"sample,species,cover", true},
                       LooksCase{"\xEF\xBB\xBFQuadrat;Taxon;Cover\r", true},
                       LooksCase{"plot\tname", true},
                       LooksCase{"\"Sample\",\"Species\"", true},
+                      LooksCase{"sample,cover", false},
+                      LooksCase{"sample,cover\nA,5\n", true},  // a table, refused later for want of species
+                      // A wide table and a matrix named by R's row names.
+                      LooksCase{"Site,Wood,Wood\nSpecies,,\nQuercus robur,5,", true},
+                      LooksCase{"\"\",\"Quercus.robur\",\"Hedera.helix\"\n\"1\",5,0\n", true},
                       LooksCase{"Oakwood bluebell plot", false},
                       LooksCase{"Chalk down turf * 10", false},
-                      LooksCase{"Wood, north side", false},
+                      LooksCase{"Wood, north side\nQuer robu 20\n", false},
+                      LooksCase{"Plot\tA\nCalluna\tvulgaris\t5\n", false},
                       LooksCase{"sample species cover", false},
-                      LooksCase{"sample,cover", false},
                       LooksCase{"", false}));
 
 // ---- AppendCsvField ---------------------------------------------------------------------------
@@ -230,27 +235,32 @@ TEST(AppendCsvField, QuotesOnlyWhatNeedsQuotingAndDoublesQuotes) {
   }
 }
 
-// ---- SurveySamples and PoolSamples ---------------------------------------------------------
+// ---- samples of a long table, and pooling --------------------------------------------------
 
-CsvTable Parsed(const std::string& text) {
+SurveyTable Read(const std::string& text, std::vector<InputProblem>& problems, bool presence = false) {
   CsvTable t;
   std::string error;
   EXPECT_TRUE(ParseCsv(text, t, error)) << error;
-  return t;
+  SurveyReading how;
+  how.presence = presence;
+  SurveyTable table;
+  EXPECT_TRUE(ReadSurvey(GridOf(std::move(t)), how, table, problems, error)) << error;
+  TakeCovers(table, CoverRules{kPercentScale, presence, false}, problems);
+  return table;
 }
 
 TEST(SurveySamples, SamplesInOrderOfFirstAppearanceAndRefusedRowsWithTheirLines) {
-  const CsvTable t = Parsed(
+  const std::string text =
       "sample,species,cover\n"
       "B,Quercus robur,60\n"   // 2
       "A,Calluna vulgaris,70\n"  // 3
       "B,Corylus avellana,\n"  // 4: no cover
       ",Hedera helix,5\n"      // 5: no sample
       "A,,5\n"                 // 6: no species
-      "B,Hedera helix,10\n");  // 7
-  const SurveyColumns c = FindSurveyColumns(t.header, "");
+      "B,Hedera helix,10\n";  // 7
   std::vector<InputProblem> problems;
-  const std::vector<SurveySample> s = SurveySamples(t, c, false, problems);
+  const SurveyTable t = Read(text, problems);
+  const std::vector<SurveySample>& s = t.samples;
   ASSERT_EQ(s.size(), 2u);
   EXPECT_EQ(s[0].name, "B");
   EXPECT_EQ(s[0].line, 2);
@@ -259,23 +269,25 @@ TEST(SurveySamples, SamplesInOrderOfFirstAppearanceAndRefusedRowsWithTheirLines)
   EXPECT_EQ(s[0].records[1].line, 7);
   EXPECT_EQ(s[1].name, "A");
   ASSERT_EQ(s[1].records.size(), 1u);
-  ASSERT_EQ(problems.size(), 3u);
-  EXPECT_EQ(problems[0].line, 4);
-  EXPECT_EQ(problems[1].line, 5);
-  EXPECT_EQ(problems[2].line, 6);
-  for (const InputProblem& p : problems) EXPECT_TRUE(p.refused);
+  std::vector<long> lines;
+  for (const InputProblem& p : problems) {
+    lines.push_back(p.line);
+    EXPECT_TRUE(p.refused);
+  }
+  EXPECT_EQ(lines, (std::vector<long>{5, 6, 4}));  // rows as read, then covers
 
   // As presence data the row without a cover is taken.
   problems.clear();
-  const std::vector<SurveySample> p = SurveySamples(t, c, true, problems);
-  ASSERT_EQ(p.size(), 2u);
-  EXPECT_EQ(p[0].records.size(), 3u);
+  const SurveyTable p = Read(text, problems, true);
+  ASSERT_EQ(p.samples.size(), 2u);
+  EXPECT_EQ(p.samples[0].records.size(), 3u);
   EXPECT_EQ(problems.size(), 2u);
 }
 
 TEST(PoolSamples, FrequencyIsSamplesHoldingTheSpeciesCoverTheMeanOfTheCoversGiven) {
   // Site S: plots P1, P2, P3 (P3's rows come after site T's); site T: Q1, Q2.
-  const CsvTable t = Parsed(
+  std::vector<InputProblem> problems;
+  SurveyTable t = Read(
       "site,plot,species,cover\n"
       "S,P1,Quercus robur,60\n"
       "S,P1,Corylus avellana,20\n"
@@ -284,12 +296,14 @@ TEST(PoolSamples, FrequencyIsSamplesHoldingTheSpeciesCoverTheMeanOfTheCoversGive
       "T,Q1,Calluna vulgaris,70\n"
       "S,P3,Quercus robur,20\n"
       "S,P3,Hedera helix,10\n"
-      "T,Q2,calluna  VULGARIS,50\n");
-  const SurveyColumns c = FindSurveyColumns(t.header, "site");
-  ASSERT_EQ(c.pool, 0);
-  ASSERT_EQ(c.sample, 1);
-  std::vector<InputProblem> problems;
-  const std::vector<SurveySample> pooled = PoolSamples(t, c, SurveySamples(t, c, false, problems));
+      "T,Q2,calluna  VULGARIS,50\n",
+      problems);
+  ASSERT_EQ(t.samples.size(), 5u);
+  std::string error;
+  EXPECT_FALSE(PoolSamples(t, {"species"}, error));  // not a column that names samples
+  ASSERT_TRUE(PoolSamples(t, {"SITE"}, error)) << error;
+  EXPECT_EQ(t.idHeaders, std::vector<std::string>{"site"});
+  const std::vector<SurveySample>& pooled = t.samples;
   ASSERT_EQ(pooled.size(), 2u);
 
   const SurveySample& s = pooled[0];

@@ -109,7 +109,7 @@ TEST(TidyResults, EveryRowHasEveryColumnOneDecimalFitsAndFullNames) {
   for (size_t i = 1; i < t.rows.size(); ++i) {
     const std::vector<std::string>& row = t.rows[i];
     ASSERT_EQ(row.size(), h.size()) << "row " << i;
-    EXPECT_EQ(std::stoi(row[1]), ++lastRank[row[0]]) << "row " << i;
+    EXPECT_EQ(std::stoi(row[Col(h, "rank")]), ++lastRank[row[0]]) << "row " << i;
     for (const char* c : {"mean_fit", "fit_1", "fit_2", "fit_3", "fit_4"}) {
       EXPECT_TRUE(std::regex_match(row[Col(h, c)], oneDecimal)) << c << " " << row[Col(h, c)];
     }
@@ -130,7 +130,7 @@ TEST(TidyResults, EveryRowHasEveryColumnOneDecimalFitsAndFullNames) {
     }
   }
   EXPECT_GT(subCommunities, 0);
-  EXPECT_EQ(lastRank.count("Plot 7, \"upper\" bank"), 1u);
+  EXPECT_EQ(lastRank.count("quoted.csv Plot 7, \"upper\" bank"), 1u);
 }
 
 TEST(TidyResults, HabitatColumnsJoinTheItemsOfHabitatsCsv) {

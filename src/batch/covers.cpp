@@ -1,0 +1,193 @@
+// Cover values as surveys write them, read on the scale of the run.
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "batch/batch.h"
+#include "batch/covers.h"
+#include "console/console.h"
+
+namespace {
+
+std::string Lower(std::string_view text) {
+  std::string s;
+  for (char c : text) s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// A plain decimal number, with a point or a decimal comma; false otherwise.
+bool ReadNumber(std::string_view t, double& value) {
+  if (t.empty() || t.size() > 24) return false;
+  std::string s(t);
+  bool point = false;
+  for (char& c : s) {
+    if (c == ',') c = '.';
+    if (c == '.') {
+      if (point) return false;
+      point = true;
+    } else if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
+      return false;
+    }
+  }
+  if (s == ".") return false;
+  value = std::strtod(s.c_str(), nullptr);
+  return true;
+}
+
+// A number as sample entry reads it: fixed, with a point, at most three decimals.
+std::string NumberText(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.3f", v);
+  std::string s = buf;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
+// Covers far beyond any scale are no covers (sample entry holds ten times a
+// cover in 16 bits).
+constexpr double kLargestCover = 1000.0;
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// What the numbers of a survey's covers look like.
+struct ScaleSeen {
+  long numbers = 0;
+  long wholeOneToTen = 0;  // whole numbers 1..10
+  double max = 0;
+  long fractions = 0;
+  void Add(double v) {
+    ++numbers;
+    max = std::max(max, v);
+    const bool whole = std::floor(v) == v;
+    if (!whole) ++fractions;
+    if (whole && v >= 1 && v <= 10) ++wholeOneToTen;
+  }
+};
+
+constexpr long kScaleCheckMinimum = 10;  // covers needed before the scale is judged
+
+void CheckScale(const ScaleSeen& seen, int16_t nCoverScale, std::vector<InputProblem>& problems) {
+  if (seen.numbers < kScaleCheckMinimum) return;
+  if (nCoverScale == kPercentScale && seen.wholeOneToTen == seen.numbers) {
+    const char* likely = seen.max <= 5 ? "Domin or Braun-Blanquet classes" : "Domin classes";
+    problems.push_back({0,
+                        Fmt("every cover is a whole number from 1 to 10 (%ld covers), read as percent: the data look "
+                            "like %s; if so, use --scale %s",
+                            seen.numbers, likely, seen.max <= 5 ? "domin or --scale braun-blanquet" : "domin"),
+                        false});
+    return;
+  }
+  const double limit = CoverScaleOf(nCoverScale).limit;
+  if (nCoverScale != kPercentScale && (seen.max > limit || seen.fractions > 0)) {
+    problems.push_back({0,
+                        Fmt("covers above %g or with decimals (largest %g, %ld with decimals) read as %s classes: the "
+                            "data look like percent covers; if so, use --scale percent",
+                            limit, seen.max, seen.fractions, CoverScaleOf(nCoverScale).word),
+                        false});
+  }
+}
+
+}  // namespace
+
+CoverValue ReadCoverValue(std::string_view text, double scaleLimit) {
+  const std::string t = Lower(Trim(text));
+  if (t.empty() || t == "na" || t == "n/a" || t == "nan") return {CoverCode::kMissing, 0};
+  if (t == "+" || t == "r") return {CoverCode::kTrace, kTraceCover};
+  if (t == "p" || t == "present" || t == "x") return {CoverCode::kPresenceMark, kTraceCover};
+  double v = 0;
+  if (ReadNumber(t, v)) return {v > scaleLimit ? CoverCode::kAboveScale : CoverCode::kNumber, v};
+  if (t.size() > 1 && t.back() == '%' && ReadNumber(Trim(std::string_view(t).substr(0, t.size() - 1)), v)) {
+    return {CoverCode::kPercentSign, v};
+  }
+  // A range: two numbers around a hyphen, an en dash or "to", a percent sign at the end.
+  std::string r = t;
+  if (!r.empty() && r.back() == '%') r.pop_back();
+  for (const char* dash : {"\xE2\x80\x93", " to ", "-"}) {
+    const size_t at = r.find(dash);
+    if (at == std::string::npos || at == 0) continue;
+    double lo = 0;
+    double hi = 0;
+    if (ReadNumber(Trim(std::string_view(r).substr(0, at)), lo) &&
+        ReadNumber(Trim(std::string_view(r).substr(at + std::string_view(dash).size())), hi) && lo <= hi) {
+      return {CoverCode::kRange, (lo + hi) / 2};
+    }
+  }
+  return {CoverCode::kUnreadable, 0};
+}
+
+void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems) {
+  const CoverScaleInfo& scale = CoverScaleOf(rules.nCoverScale);
+  ScaleSeen seen;
+  for (SurveySample& s : table.samples) {
+    std::vector<SurveyRecord> kept;
+    kept.reserve(s.records.size());
+    for (SurveyRecord& rec : s.records) {
+      if (rules.presence) {
+        rec.cover.clear();
+        kept.push_back(std::move(rec));
+        continue;
+      }
+      const CoverValue c = ReadCoverValue(rec.cover, scale.limit);
+      const std::string written = Quoted(rec.cover);
+      std::string doubt;  // read as it most likely means, said; refused under --strict
+      switch (c.code) {
+        case CoverCode::kNumber:
+        case CoverCode::kTrace:
+          break;
+        case CoverCode::kAboveScale:
+          if (c.value > kLargestCover) {
+            problems.push_back({rec.line, "cover " + written + " is far above the scale's maximum; the record is left out",
+                                true, rec.col});
+            continue;
+          }
+          // Sample entry says it and takes it, as the typed run does.
+          if (rules.strict) doubt = Fmt("cover %s is above the scale's maximum %g", written.c_str(), scale.limit);
+          break;
+        case CoverCode::kMissing:
+          problems.push_back({rec.line,
+                              "no cover (" + (rec.cover.empty() ? std::string("empty") : written) +
+                                  "); the record is left out (presence data: use --scale presence)",
+                              true, rec.col});
+          continue;
+        case CoverCode::kUnreadable:
+          problems.push_back({rec.line, "cover " + written + " is no cover value; the record is left out", true,
+                              rec.col});
+          continue;
+        case CoverCode::kPresenceMark:
+          doubt = "cover " + written + " marks presence only; read as the scale's lowest class, " +
+                  NumberText(kTraceCover);
+          break;
+        case CoverCode::kPercentSign:
+          if (rules.nCoverScale != kPercentScale) {
+            problems.push_back({rec.line,
+                                "cover " + written + " is a percentage in " + scale.word +
+                                    " data; the record is left out",
+                                true, rec.col});
+            continue;
+          }
+          doubt = "cover " + written + " has a percent sign; read as " + NumberText(c.value);
+          break;
+        case CoverCode::kRange:
+          doubt = "cover " + written + " is a range; read as its midpoint " + NumberText(c.value);
+          break;
+      }
+      if (!doubt.empty()) {
+        if (rules.strict) {
+          problems.push_back({rec.line, doubt.substr(0, doubt.find(';')) + "; the record is left out (--strict)",
+                              true, rec.col});
+          continue;
+        }
+        problems.push_back({rec.line, doubt, false, rec.col});
+      }
+      if (c.code == CoverCode::kNumber || c.code == CoverCode::kAboveScale) seen.Add(c.value);
+      rec.cover = NumberText(c.value);
+      kept.push_back(std::move(rec));
+    }
+    s.records = std::move(kept);
+  }
+  CheckScale(seen, rules.nCoverScale, problems);
+}

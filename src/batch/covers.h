@@ -1,0 +1,40 @@
+// Cover values as surveys write them: numbers with a point or a decimal comma,
+// the field codes for a trace ("+", "r") and for presence ("p", "x"), missing
+// values, and what a scale's data should look like.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "batch/layouts.h"
+
+enum class CoverCode {
+  kNumber,
+  kTrace,         // "+" or "r": the scale's lowest class, present
+  kPresenceMark,  // "p", "present", "x"
+  kMissing,       // empty, "NA"
+  kPercentSign,   // "25%"
+  kRange,         // "5-10": its midpoint
+  kAboveScale,    // a number above the scale's maximum
+  kUnreadable,    // a word, a negative number, anything else
+};
+struct CoverValue {
+  CoverCode code;
+  double value;  // on the scale; 0 where nothing could be read
+};
+// The lowest class of every scale, given for a trace.
+constexpr double kTraceCover = 1.0;
+CoverValue ReadCoverValue(std::string_view text, double scaleLimit);
+
+struct CoverRules {
+  int16_t nCoverScale;
+  bool presence;  // the names alone count: covers are not read
+  bool strict;    // what is doubtful is refused, not read as it most likely means
+};
+// Reads the cover of every record of the table: it becomes the number sample
+// entry reads (nothing for presence data), or the record is left out. What is
+// doubtful is said with its cell. When the covers do not look like the scale's
+// (whole numbers 1-10 throughout read as percent; percent-like values on a class
+// scale), one warning names the likely scale.
+void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems);

@@ -1,0 +1,86 @@
+// Surveys as tables: the layouts a survey is kept in, the columns a header
+// names, and the samples and species records a table holds, each sample one
+// combination of the identifying columns (site, year, group, quadrat).
+//
+//   long    one row per species record: sample columns, species, cover
+//   wide    one row per species, one column per sample (covers in the cells);
+//           rows above the species name the site, year, group or quadrat
+//   matrix  one row per sample, one column per species (a community table)
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/grid.h"
+
+enum class Layout { kAuto, kLong, kWide, kMatrix };
+const char* LayoutName(Layout layout);
+// What the three layouts are, for messages that refuse a table.
+extern const char kLayoutsText[];
+
+// A problem with one row or cell of an input, said as FILE:LINE: what.
+struct InputProblem {
+  long line;
+  std::string what;
+  bool refused;  // the row or cell is left out (counts for --strict)
+  int col = -1;  // the cell's column, where a workbook names cells
+  const char* kind = nullptr;  // what is counted as one kind (null: the text without numbers and quotes)
+};
+
+// What a column's name says it holds.
+enum class ColumnRole { kOther, kSite, kYear, kGroup, kQuadrat, kSpecies, kCover, kFrequency, kLayer };
+// A column name as it is matched: folded to ASCII, lower case, every run of
+// other characters than letters and digits as one "_", none at the ends
+// ("Quadrat no." -> "quadrat_no", "Cover (%)" -> "cover").
+std::string ColumnKey(std::string_view name);
+ColumnRole RoleOfColumn(std::string_view name);
+inline bool IsIdentifying(ColumnRole r) {
+  return r == ColumnRole::kSite || r == ColumnRole::kYear || r == ColumnRole::kGroup || r == ColumnRole::kQuadrat;
+}
+
+// One species record as the table holds it, with the cell it stands in.
+struct SurveyRecord {
+  std::string species;
+  std::string cover;      // as written; after TakeCovers, a number (empty: present, no cover)
+  std::string frequency;  // as written; empty: none
+  long line;
+  int col = -1;
+};
+// One sample: its identifying fields as written (one per identifying column of
+// the table) and its name, their combination.
+struct SurveySample {
+  std::vector<std::string> ids;
+  std::string name;
+  long line;    // where it was first seen
+  int maxFreq;  // 0: cover data; pooled samples: the number of samples pooled
+  std::vector<SurveyRecord> records;
+  int col = -1;
+};
+struct SurveyTable {
+  Layout layout = Layout::kAuto;
+  std::vector<std::string> idHeaders;  // the identifying columns, as their headers write them
+  std::vector<SurveySample> samples;   // in order of first appearance
+};
+
+// How a table is read.
+struct SurveyReading {
+  Layout layout = Layout::kAuto;        // kAuto: told by content
+  std::vector<std::string> sampleCols;  // the identifying columns (empty: those named so)
+  std::vector<std::string> poolBy;      // identifying columns to pool by (they must exist)
+  bool presence = false;                // no cover column needed
+};
+
+// True when a text's first line reads as the header of a table: a delimiter,
+// and a column name this program knows or a second line of as many fields.
+bool LooksLikeTable(std::string_view text);
+
+// The samples of a grid. False, with the line and what is wrong in `error`,
+// when the grid is in no layout this program reads or lacks a column it needs:
+// the message names the columns found and those that would have been known.
+bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table,
+                std::vector<InputProblem>& problems, std::string& error);
+
+// The species name a matrix column header stands for: R's syntactic names
+// ("Hyacinthoides.non.scripta", "Corylus.avellana.1") as the words they were.
+std::string MatrixSpeciesName(std::string_view header);
