@@ -93,6 +93,29 @@ bool FormatNumber(std::string_view text, std::string& out) {
   return true;
 }
 
+// Text as Excel writes it, with the characters XML cannot hold as _xHHHH_ (and a
+// "_x" of the text itself as _x005F_x).
+std::string Unescaped(std::string text) {
+  if (text.find("_x") == std::string::npos) return text;
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    unsigned code = 0;
+    const char* hex = text.data() + i + 2;
+    if (text.compare(i, 2, "_x") == 0 && i + 7 <= text.size() && text[i + 6] == '_' &&
+        std::from_chars(hex, hex + 4, code, 16).ptr == hex + 4 && (code < 0xD800 || code > 0xDFFF)) {
+      // UTF-8 of a code point below 0x10000: one, two or three bytes.
+      constexpr unsigned kLead[] = {0x00, 0xC0, 0xE0};
+      const int tail = code < 0x80 ? 0 : code < 0x800 ? 1 : 2;
+      out += static_cast<char>(kLead[tail] | (code >> (6 * tail)));
+      for (int k = tail - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F));
+      i += 7;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
 // "B3": column 1, row 3. Empty when it is such a name within the sheet's limits,
 // otherwise what is wrong with it.
 std::string ParseCellReference(std::string_view ref, long& column, long& row) {
@@ -206,12 +229,14 @@ PartStatus ReadPart(zip_t* zip, const std::string& name, PartReader& reader, std
   XML_SetCharacterDataHandler(parser.get(), &ExpatCallbacks::Text);
   XML_SetStartDoctypeDeclHandler(parser.get(), &ExpatCallbacks::Doctype);
 
-  const std::unique_ptr<char[]> chunk(new char[kChunk]);
   uint64_t total = 0;
   for (;;) {
-    const zip_int64_t n = zip_fread(file.get(), chunk.get(), kChunk);
+    // Each chunk is read straight into the parser's own buffer.
+    void* chunk = XML_GetBuffer(parser.get(), static_cast<int>(kChunk));
+    const zip_int64_t n = chunk == nullptr ? -1 : zip_fread(file.get(), chunk, kChunk);
     if (n < 0) {
-      error = Damaged(name + " cannot be read (" + zip_file_strerror(file.get()) + ")");
+      error = chunk == nullptr ? "there is not enough memory to read the workbook"
+                               : Damaged(name + " cannot be read (" + zip_file_strerror(file.get()) + ")");
       return PartStatus::kFailed;
     }
     total += static_cast<uint64_t>(n);
@@ -219,7 +244,7 @@ PartStatus ReadPart(zip_t* zip, const std::string& name, PartReader& reader, std
       error = "the workbook is too large to read: its part " + name + " holds more than 2 GiB";
       return PartStatus::kFailed;
     }
-    if (XML_Parse(parser.get(), chunk.get(), static_cast<int>(n), n == 0) == XML_STATUS_ERROR) {
+    if (XML_ParseBuffer(parser.get(), static_cast<int>(n), n == 0) == XML_STATUS_ERROR) {
       if (reader.Finished()) return PartStatus::kRead;
       error = reader.Problem();
       if (error.empty()) {
@@ -319,7 +344,7 @@ class SharedStringsReader : public PartReader {
     collecting_ = false;
     if (depth_ == 3) inRun_ = false;
     if (depth_ == 2 && inItem_) {
-      strings.push_back(std::move(text_));
+      strings.push_back(Unescaped(std::move(text_)));
       text_.clear();
       inItem_ = false;
     }
@@ -433,7 +458,7 @@ class SheetReader : public PartReader {
       }
       if (!index.empty()) text = shared_[k];
     } else if (type_ == "inlineStr") {
-      text = std::move(inline_);
+      text = Unescaped(std::move(inline_));
     } else if (type_ == "b") {
       const std::string_view b = Trimmed(value_);
       text = b == "1" ? "TRUE" : b == "0" ? "FALSE" : std::string(b);
@@ -443,7 +468,7 @@ class SheetReader : public PartReader {
                       " as a number");
       }
     } else {
-      text = std::move(value_);  // formula text (str), an error (#N/A), a date (d)
+      text = Unescaped(std::move(value_));  // formula text (str), an error (#N/A), a date (d)
     }
     if (text.empty()) return;
     const size_t column = static_cast<size_t>(column_);

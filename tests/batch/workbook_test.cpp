@@ -119,6 +119,8 @@ TEST(Workbook, CellsReadAsTheTextTheyShow) {
       {"<c r=\"A2\" t=\"str\"><f>B1&amp;\"x\"</f><v>Carex x</v></c>", "Carex x"},
       {"<c r=\"A2\" t=\"inlineStr\"><is><r><t>Carex</t></r><r><t xml:space=\"preserve\"> flacca</t></r></is></c>",
        "Carex flacca"},
+      {"<c r=\"A2\" t=\"inlineStr\"><is><t>Q1_x000D_\nQ2 _x005F_x0041_ _x00E9_</t></is></c>",
+       "Q1\r\nQ2 _x0041_ \u00e9"},
   };
   for (const auto& [cell, text] : cases) {
     SCOPED_TRACE(cell);
@@ -170,7 +172,7 @@ TEST(Workbook, WrittenSheetsReadBackCellForCell) {
        "Q2,010,-3.25,\"H10a, with \"\"quotes\"\"\"\n"
        "Q3,1e5,,0.000001\n"
        "Q4,12345678901234567,0,1971\n"},
-      {"Species", "species,records\nQuercus robur,12\nHedera helix,\n"}};
+      {"Species", "species,records\nQuercus robur,12\nHedera helix,\n\"two\r\nlines\",3\n"}};
   TempDir dir;
   std::string error;
   ASSERT_TRUE(WriteWorkbook(dir.File("results.xlsx"), sheets, error)) << error;
