@@ -168,7 +168,7 @@ bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
     }
   }
   for (size_t k = before; k < inputs.samples.size(); ++k) inputs.samples[k].sumRepeats = rules.sumRepeats;
-  SayRepeatedSpecies(inputs.samples, before, rules.sumRepeats, problems);
+  if (rules.sayRepeats) SayRepeatedSpecies(inputs.samples, before, rules.sumRepeats, problems);
   SayProblems(con, file, problems, tally);
   if (!opt.quiet) {
     size_t records = 0;

@@ -25,6 +25,7 @@ struct BlockRules {
   bool rewriteBlockNames = false;  // block lines too, not only CSV names
   bool strict = false;  // a line whose cover is a word that is no number is left out
   bool sumRepeats = false;  // a species recorded again in a sample adds its cover
+  bool sayRepeats = true;   // say the species a sample records more than once
   bool checkCovers = true;  // say when the word read as a cover is no number
 };
 

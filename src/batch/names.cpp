@@ -33,6 +33,8 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
                "vegmatch names");
   std::string input = "auto";
   AddTablesAndInputOptions(app, opt.tables, input, "by content");
+  std::string layout = "auto";
+  AddSurveyOptions(app, opt, layout);
   app.add_option("-o,--output", opt.output, "where the CSV goes")
       ->type_name("FILE")
       ->default_str("standard output");
@@ -40,6 +42,7 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   const int parsed = ParseCommand(app, argc, argv, con, "names");
   if (parsed >= 0) return parsed;
   opt.input = InputKindOf(input);
+  TakeSurveyOptions(layout, opt);
   // Names need no cover: every row is taken.
   opt.scale = ScaleKind::kPresence;
 
@@ -54,6 +57,7 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   BlockRules rules;
   rules.presence = true;
   rules.checkCovers = false;
+  rules.sayRepeats = false;
   Tally tally;
   std::vector<InputFile> texts = ReadInputTexts(con, opt, true);
   RunInputs inputs;

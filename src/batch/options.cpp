@@ -94,6 +94,36 @@ InputKind InputKindOf(const std::string& value) {
   return value == "blocks" ? InputKind::kBlocks : value == "csv" ? InputKind::kCsv : InputKind::kAuto;
 }
 
+void AddSurveyOptions(CLI::App& app, ClassifyOptions& opt, std::string& layout) {
+  app.add_option("--sample-cols", opt.sampleCols,
+                 "the columns that name a sample (e.g. Site,Year,Plot), carried to the results")
+      ->type_name("COLUMNS")
+      ->allow_extra_args(false)
+      ->delimiter(',')
+      ->default_str("site, year, group and quadrat columns by their usual names");
+  app.add_option("--layout", layout,
+                 "survey table: long (a row per species record), wide (a row per species, a column per "
+                 "sample) or matrix (a row per sample, a column per species)")
+      ->type_name("LAYOUT")
+      ->check(CLI::IsMember({"auto", "long", "wide", "matrix"}))
+      ->default_str("by content");
+  app.add_option("--sheet", opt.sheet, "the sheet of an .xlsx workbook that holds the survey")
+      ->type_name("NAME")
+      ->default_str("the first");
+}
+
+void TakeSurveyOptions(const std::string& layout, ClassifyOptions& opt) {
+  opt.layout = layout == "long" ? Layout::kLong : layout == "wide" ? Layout::kWide
+             : layout == "matrix" ? Layout::kMatrix : Layout::kAuto;
+  for (std::vector<std::string>* list : {&opt.poolBy, &opt.sampleCols}) {
+    std::vector<std::string> kept;
+    for (const std::string& c : *list) {
+      if (!Trim(c).empty()) kept.push_back(Trim(c));
+    }
+    *list = kept;
+  }
+}
+
 ClassifyOptions DefaultClassifyOptions() {
   ClassifyOptions o;
   o.input = InputKind::kAuto;
@@ -168,22 +198,8 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->allow_extra_args(false)
       ->delimiter(',')
       ->default_str("none");
-  app.add_option("--sample-cols", opt.sampleCols,
-                 "the columns that name a sample (e.g. Site,Year,Plot), carried to the results")
-      ->type_name("COLUMNS")
-      ->allow_extra_args(false)
-      ->delimiter(',')
-      ->default_str("site, year, group and quadrat columns by their usual names");
   std::string layout = "auto";
-  app.add_option("--layout", layout,
-                 "survey table: long (a row per species record), wide (a row per species, a column per "
-                 "sample) or matrix (a row per sample, a column per species)")
-      ->type_name("LAYOUT")
-      ->check(CLI::IsMember({"auto", "long", "wide", "matrix"}))
-      ->default_str("by content");
-  app.add_option("--sheet", opt.sheet, "the sheet of an .xlsx workbook that holds the survey")
-      ->type_name("NAME")
-      ->default_str("the first");
+  AddSurveyOptions(app, opt, layout);
   app.add_option("--rank-by", rankBy,
                  "ranking of the tidy results: fit, consensus (mean fit x Czekanowski) or "
                  "czekanowski")
@@ -202,15 +218,7 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   if (parsed >= 0) return parsed;
 
   opt.input = InputKindOf(input);
-  opt.layout = layout == "long" ? Layout::kLong : layout == "wide" ? Layout::kWide
-             : layout == "matrix" ? Layout::kMatrix : Layout::kAuto;
-  for (std::vector<std::string>* list : {&opt.poolBy, &opt.sampleCols}) {
-    std::vector<std::string> kept;
-    for (const std::string& c : *list) {
-      if (!Trim(c).empty()) kept.push_back(Trim(c));
-    }
-    *list = kept;
-  }
+  TakeSurveyOptions(layout, opt);
   opt.nCoverScale = kScales.at(scale).nCoverScale;
   opt.scale = kScales.at(scale).scale;
   opt.nAnalysisType = analysis.empty()

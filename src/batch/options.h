@@ -65,6 +65,11 @@ InputKind InputKindOf(const std::string& value);
 void AddTablesAndInputOptions(CLI::App& app, std::string& tables, std::string& input,
                               const char* inputDefault);
 
+// The options of how survey tables are read: --sample-cols, --layout (its word
+// into `layout`) and --sheet; TakeSurveyOptions sets them after parsing.
+void AddSurveyOptions(CLI::App& app, ClassifyOptions& opt, std::string& layout);
+void TakeSurveyOptions(const std::string& layout, ClassifyOptions& opt);
+
 // Parses the arguments after "classify". Returns -1 to go on, or the exit status
 // (0 after --help, 2 after a usage error, with the usage on the error stream).
 int ParseClassifyOptions(int argc, const char* const* argv, Console& con, ClassifyOptions& opt);

@@ -102,6 +102,15 @@ TEST(SurveyLayouts, SamplesAreDistinctCombinationsAndPoolByNamesTheirColumns) {
       EXPECT_EQ(labels, c.labels) << c.poolBy << " " << file;
     }
   }
+  // Named sample columns replace those found by name: any column, in any case.
+  dir.Write("observers.csv",
+            "Plot,Observer,Species,Cover\nP1,AB,Quercus robur,60\nP1,CD,Hedera helix,10\nP1,AB,Hedera helix,20\n");
+  const batchtest::Run named = Vegmatch(dir, {"-q", "--fits", "1", "--sample-cols", "plot,OBSERVER", "observers.csv"});
+  ASSERT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(Lines(named.out).size(), 3u);
+  EXPECT_EQ(Lines(named.out)[0].rfind("sample,Plot,Observer,rank,", 0), 0u) << named.out;
+  EXPECT_EQ(Lines(named.out)[2].rfind("P1 CD,P1,CD,1,", 0), 0u) << named.out;
+
   const batchtest::Run missing = Vegmatch(dir, {"-q", "--pool-by", "Habitat", Data("survey_long.csv")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("no sample column Habitat to pool by"), std::string::npos) << missing.err;
