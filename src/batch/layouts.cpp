@@ -351,6 +351,33 @@ bool ReadMatrix(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
   return true;
 }
 
+// An identifying field left empty where other samples fill it (a site written
+// once above the rows it stands for, a merged cell of a workbook) is a value
+// of its own: samples that belong together would be parted, or samples of
+// different sites joined. Said once per column.
+void SayEmptyFields(const SurveyTable& table, std::vector<InputProblem>& problems) {
+  for (size_t k = 0; k < table.idHeaders.size(); ++k) {
+    const SurveySample* first = nullptr;
+    long empty = 0;
+    bool filled = false;
+    for (const SurveySample& s : table.samples) {
+      if (!s.ids[k].empty()) {
+        filled = true;
+      } else if (empty++ == 0) {
+        first = &s;
+      }
+    }
+    if (!filled || first == nullptr) continue;
+    problems.push_back({first->line,
+                        Fmt("%ld samples have no %s where others have one (the first here); an empty %s is a "
+                            "value of its own: if the rows belong to the %s written above them (or to a merged "
+                            "cell), fill the column",
+                            empty, table.idHeaders[k].c_str(), table.idHeaders[k].c_str(),
+                            table.idHeaders[k].c_str()),
+                        false, first->col});
+  }
+}
+
 }  // namespace
 
 const char* LayoutName(Layout layout) {
@@ -486,11 +513,16 @@ bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
     }
   }
   table.layout = layout;
-  if (layout == Layout::kLong) return ReadLong(grid, how, table, problems, error);
-  if (layout == Layout::kMatrix) return ReadMatrix(grid, how, table, problems, error);
-  if (how.layout == Layout::kWide && !FindWideHeader(grid, how, wide)) {
+  bool read = false;
+  if (layout == Layout::kLong) {
+    read = ReadLong(grid, how, table, problems, error);
+  } else if (layout == Layout::kMatrix) {
+    read = ReadMatrix(grid, how, table, problems, error);
+  } else if (how.layout == Layout::kWide && !FindWideHeader(grid, how, wide)) {
     error = Refusal("no rows naming the samples above the species of a wide table", header);
-    return false;
+  } else {
+    read = ReadWide(grid, wide, table, problems, error);
   }
-  return ReadWide(grid, wide, table, problems, error);
+  if (read) SayEmptyFields(table, problems);
+  return read;
 }

@@ -111,6 +111,14 @@ TEST(SurveyLayouts, SamplesAreDistinctCombinationsAndPoolByNamesTheirColumns) {
   EXPECT_EQ(Lines(named.out)[0].rfind("sample,Plot,Observer,rank,", 0), 0u) << named.out;
   EXPECT_EQ(Lines(named.out)[2].rfind("P1 CD,P1,CD,1,", 0), 0u) << named.out;
 
+  // A site written once above its rows leaves the rows below with no site: said.
+  dir.Write("filldown.csv", "Site,Quadrat,Species,Cover\nLeith,1,Quercus robur,60\n,1,Hedera helix,10\n"
+                            ",2,Quercus robur,50\nBox,1,Festuca ovina,40\n");
+  const batchtest::Run filldown = Vegmatch(dir, {"-q", "--strict", "filldown.csv"});
+  EXPECT_EQ(filldown.status, 1);
+  EXPECT_NE(filldown.err.find("filldown.csv:3: 2 samples have no Site where others have one"), std::string::npos)
+      << filldown.err;
+
   const batchtest::Run missing = Vegmatch(dir, {"-q", "--pool-by", "Habitat", Data("survey_long.csv")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("no sample column Habitat to pool by"), std::string::npos) << missing.err;
