@@ -185,13 +185,15 @@ struct Outputs {
     const std::string temp = regular ? CreateBeside(path) : std::string();
     std::string error;
     if (!regular) {
-      errno = EINVAL;
-      error = "not a regular file";
+      error = "the workbook cannot be written there: not a regular file";
+    } else if (temp.empty()) {
+      error = "the workbook cannot be written (" + SystemReason() + ")";
+    } else if (WriteWorkbook(temp, sheets, error) && std::rename(temp.c_str(), path.c_str()) != 0) {
+      error = "the workbook cannot be put in place (" + SystemReason() + ")";
     }
-    if (temp.empty() || !WriteWorkbook(temp, sheets, error) || std::rename(temp.c_str(), path.c_str()) != 0) {
-      const std::string why = temp.empty() ? SystemReason() : error.empty() ? SystemReason() : error;
+    if (!error.empty()) {
       if (!temp.empty()) unlink(temp.c_str());
-      Diagnose(con.err, opt.output, "the workbook could not be written: " + why);
+      Diagnose(con.err, opt.output, error);
       return false;
     }
     return true;

@@ -1,12 +1,11 @@
-// Reading one sheet of an Excel workbook (.xlsx): the zip container through
-// libzip, and its XML parts through expat, each streamed a chunk at a time.
-//
-// The parts read: xl/workbook.xml (the sheets in order and their relationship
-// ids), xl/_rels/workbook.xml.rels (the part of each id), the shared strings and
-// the sheet's own part. A workbook is hostile input: cell references beyond the
-// sheet's limits, shared-string indices out of range, document types, and parts
-// or sheets too large to hold are all refused with what went wrong.
+// Reading one sheet of an Excel workbook (.xlsx): the zip container through libzip,
+// and the parts xl/workbook.xml (the sheets in order), its relationships (the part
+// of each sheet), the shared strings and the sheet's part through expat, each
+// streamed a chunk at a time. A workbook is hostile input: cells beyond the sheet's
+// limits, shared strings out of range, document types, and parts or sheets too
+// large to hold are refused with what went wrong.
 #include <expat.h>
+#include <strings.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -23,7 +22,6 @@
 namespace {
 
 constexpr std::string_view kZipSignature = "PK\x03\x04";
-constexpr std::string_view kEmptyZipSignature = "PK\x05\x06";
 constexpr std::string_view kOleSignature = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 constexpr long kMaxRows = 1048576;
 constexpr long kMaxColumns = 16384;  // A..XFD
@@ -33,7 +31,12 @@ constexpr size_t kChunk = 64 * 1024;
 // Expat joins a namespace and a local name with this; no namespace holds a space.
 constexpr char kNamespaceSeparator = ' ';
 
+constexpr const char* kOleRefused =
+    "an encrypted (password-protected) workbook or an old .xls workbook; "
+    "save it as an .xlsx workbook without a password";
+
 std::string Damaged(const std::string& what) { return "the workbook is damaged: " + what; }
+std::string TooLarge(const std::string& what) { return "the workbook is too large to read: " + what; }
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -100,9 +103,8 @@ std::string Unescaped(std::string text) {
   std::string out;
   for (size_t i = 0; i < text.size();) {
     unsigned code = 0;
-    const char* hex = text.data() + i + 2;
     if (text.compare(i, 2, "_x") == 0 && i + 7 <= text.size() && text[i + 6] == '_' &&
-        std::from_chars(hex, hex + 4, code, 16).ptr == hex + 4 && (code < 0xD800 || code > 0xDFFF)) {
+        std::from_chars(&text[i + 2], &text[i + 6], code, 16).ptr == &text[i + 6] && (code < 0xD800 || code > 0xDFFF)) {
       // UTF-8 of a code point below 0x10000: one, two or three bytes.
       constexpr unsigned kLead[] = {0x00, 0xC0, 0xE0};
       const int tail = code < 0x80 ? 0 : code < 0x800 ? 1 : 2;
@@ -126,8 +128,8 @@ std::string ParseCellReference(std::string_view ref, long& column, long& row) {
     if (column > kMaxColumns) return "cell " + Quoted(ref) + " lies beyond column XFD";
   }
   uint64_t number = 0;
-  if (i == 0 || !ParseDigits(ref.substr(i), kMaxRows, number)) return "the cell reference " + Quoted(ref) + " cannot be read";
-  if (number == 0 || number > static_cast<uint64_t>(kMaxRows)) return "cell " + Quoted(ref) + " lies beyond row 1048576";
+  if (i == 0 || !ParseDigits(ref.substr(i), kMaxRows, number)) return "cell " + Quoted(ref) + " cannot be read";
+  if (number == 0 || number > static_cast<uint64_t>(kMaxRows)) return "cell " + Quoted(ref) + " is beyond row 1048576";
   column -= 1;
   row = static_cast<long>(number);
   return std::string();
@@ -333,7 +335,7 @@ class SharedStringsReader : public PartReader {
 
   void Start(std::string_view name, const XML_Char**) override {
     if (depth_ == 2 && name == "si") {
-      if (strings.size() >= kMaxCells) return Fail("the workbook is too large to read: it has more than 50000000 shared strings");
+      if (strings.size() >= kMaxCells) return Fail(TooLarge("it has more than 50000000 shared strings"));
       text_.clear();
       inItem_ = true;
     }
@@ -373,12 +375,12 @@ class SheetReader : public PartReader {
     if (!inCell_) return;
     if (depth_ == 5) {
       inInline_ = name == "is";
-      if (name == "v") collect(&value_);
+      if (name == "v") Collect(&value_);
     } else if (depth_ == 6 && inInline_) {
       inRun_ = name == "r";
-      if (name == "t") collect(&inline_);
+      if (name == "t") Collect(&inline_);
     } else if (depth_ == 7 && inRun_ && name == "t") {
-      collect(&inline_);
+      Collect(&inline_);
     }
   }
   void End(std::string_view) override {
@@ -394,7 +396,7 @@ class SheetReader : public PartReader {
   }
 
  private:
-  void collect(std::string* target) {
+  void Collect(std::string* target) {
     collecting_ = target;
     collectingDepth_ = depth_;
   }
@@ -416,11 +418,13 @@ class SheetReader : public PartReader {
       row_.line = static_cast<long>(number);
     }
     if (row_.line > kMaxRows) return FailAt("a row lies beyond row 1048576");
-    if (row_.line <= lastRow_) return FailAt("row " + std::to_string(row_.line) + " comes after row " + std::to_string(lastRow_));
+    if (row_.line <= lastRow_) {
+      return FailAt("row " + std::to_string(row_.line) + " comes after row " + std::to_string(lastRow_));
+    }
   }
 
   void StartCell(const XML_Char** attrs) {
-    if (++cellsSeen_ > kMaxCells) return Fail("the workbook is too large to read: sheet " + Quoted(sheet_) + " has more than 50000000 cells");
+    if (++cellsSeen_ > kMaxCells) return Fail(TooLarge("sheet " + Quoted(sheet_) + " has more than 50000000 cells"));
     inCell_ = true;
     value_.clear();
     inline_.clear();
@@ -429,7 +433,7 @@ class SheetReader : public PartReader {
     const XML_Char* r = Attribute(attrs, "r");
     if (r == nullptr) {
       column_ = nextColumn_;
-      if (column_ >= kMaxColumns) return FailAt("a cell of row " + std::to_string(row_.line) + " lies beyond column XFD");
+      if (column_ >= kMaxColumns) return FailAt("row " + std::to_string(row_.line) + " goes beyond column XFD");
     } else {
       long row = 0;
       const std::string problem = ParseCellReference(r, column_, row);
@@ -439,7 +443,7 @@ class SheetReader : public PartReader {
         if (row <= lastRow_) return FailAt("cell " + std::string(r) + " comes after row " + std::to_string(lastRow_));
         row_.line = row;
       } else if (row != row_.line) {
-        return FailAt("cell " + std::string(r) + " lies in row " + std::to_string(row_.line));
+        return FailAt("cell " + std::string(r) + " is listed under row " + std::to_string(row_.line));
       }
     }
     numberedByCell_ = false;
@@ -474,7 +478,7 @@ class SheetReader : public PartReader {
     const size_t column = static_cast<size_t>(column_);
     if (column >= row_.cells.size()) {
       slots_ += column + 1 - row_.cells.size();
-      if (slots_ > kMaxCells) return Fail("the workbook is too large to read: sheet " + Quoted(sheet_) + " has more than 50000000 cells");
+      if (slots_ > kMaxCells) return Fail(TooLarge("sheet " + Quoted(sheet_) + " has more than 50000000 cells"));
       row_.cells.resize(column + 1);
     }
     row_.cells[column] = std::move(text);
@@ -489,33 +493,19 @@ class SheetReader : public PartReader {
   const std::vector<std::string>& shared_;
   const std::string& sheet_;
   Grid& grid_;
-  bool inData_ = false;
-  bool inRow_ = false;
-  bool inCell_ = false;
-  bool inInline_ = false;
-  bool inRun_ = false;
-  bool numberedByCell_ = false;
+  bool inData_ = false, inRow_ = false, inCell_ = false;  // within <sheetData>, a <row>, a <c>
+  bool inInline_ = false, inRun_ = false;                 // within the cell's <is>, a run <r> in it
+  bool numberedByCell_ = false;                           // the row has no r: the first cell's r numbers it
   long lastRow_ = 0;
   GridRow row_;
   long column_ = 0;
   long nextColumn_ = 0;
-  std::string type_;
-  std::string value_;
-  std::string inline_;
+  std::string type_, value_, inline_;  // the cell's t, <v> and inline text
   std::string* collecting_ = nullptr;
   int collectingDepth_ = 0;
   size_t cellsSeen_ = 0;
   size_t slots_ = 0;
 };
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // The sheet asked for by name (exactly, else ignoring case), or the first one.
 const SheetEntry* ChooseSheet(const std::vector<SheetEntry>& sheets, const std::string& name, std::string& error) {
@@ -524,11 +514,12 @@ const SheetEntry* ChooseSheet(const std::vector<SheetEntry>& sheets, const std::
     if (s.name == name) return &s;
   }
   for (const SheetEntry& s : sheets) {
-    if (EqualIgnoringCase(s.name, name)) return &s;
+    if (strcasecmp(s.name.c_str(), name.c_str()) == 0) return &s;
   }
   std::string names;
   for (const SheetEntry& s : sheets) names += (names.empty() ? "" : ", ") + s.name;
-  error = "no sheet " + Quoted(name) + "; the workbook has " + (sheets.size() == 1 ? "one sheet: " : "sheets: ") + names;
+  error = "no sheet " + Quoted(name) + "; the workbook has " + (sheets.size() == 1 ? "one sheet: " : "sheets: ");
+  error += names;
   return nullptr;
 }
 
@@ -552,14 +543,14 @@ ZipArchive OpenContainer(std::string_view bytes, std::string& error) {
 
 bool LooksLikeWorkbook(std::string_view bytes) {
   const auto startsWith = [bytes](std::string_view s) { return bytes.substr(0, s.size()) == s; };
-  return startsWith(kZipSignature) || startsWith(kEmptyZipSignature) || startsWith(kOleSignature);
+  return startsWith(kZipSignature) || startsWith(kOleSignature);
 }
 
 bool ReadWorkbook(std::string_view bytes, const std::string& sheetName, Grid& grid, std::string& error) {
   grid = Grid{};
   error.clear();
   if (bytes.substr(0, kOleSignature.size()) == kOleSignature) {
-    error = "an encrypted (password-protected) workbook or an old .xls workbook; save it as an .xlsx workbook without a password";
+    error = kOleRefused;
     return false;
   }
   const ZipArchive zip = OpenContainer(bytes, error);
@@ -567,7 +558,7 @@ bool ReadWorkbook(std::string_view bytes, const std::string& sheetName, Grid& gr
 
   WorkbookPartReader workbook;
   const PartStatus listed = ReadPart(zip.get(), "xl/workbook.xml", workbook, error);
-  if (listed == PartStatus::kMissing) error = "the file is a zip archive but not an Excel workbook (it has no xl/workbook.xml)";
+  if (listed == PartStatus::kMissing) error = "the zip archive is not an Excel workbook (it has no xl/workbook.xml)";
   if (listed != PartStatus::kRead) return false;
   if (workbook.sheets.empty()) {
     error = Damaged("it lists no sheet");
@@ -589,9 +580,10 @@ bool ReadWorkbook(std::string_view bytes, const std::string& sheetName, Grid& gr
   const std::string sheetPart = ResolveTarget(found->second.target);
 
   std::string sharedPart = "xl/sharedStrings.xml";
+  const std::string_view sharedType = "/sharedStrings";
   for (const auto& [id, rel] : relationships.byId) {
-    const std::string_view suffix = "/sharedStrings";
-    if (rel.type.size() >= suffix.size() && rel.type.compare(rel.type.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    const size_t n = rel.type.size();
+    if (n >= sharedType.size() && rel.type.compare(n - sharedType.size(), sharedType.size(), sharedType) == 0) {
       sharedPart = ResolveTarget(rel.target);
     }
   }
@@ -601,7 +593,7 @@ bool ReadWorkbook(std::string_view bytes, const std::string& sheetName, Grid& gr
   grid.sheet = sheet->name;
   SheetReader cells(shared.strings, grid.sheet, grid);
   const PartStatus read = ReadPart(zip.get(), sheetPart, cells, error);
-  if (read == PartStatus::kMissing) error = Damaged("the part " + sheetPart + " of sheet " + Quoted(sheet->name) + " is missing");
+  if (read == PartStatus::kMissing) error = Damaged("the part of sheet " + Quoted(sheet->name) + " is missing");
   if (read != PartStatus::kRead) {
     grid = Grid{};
     return false;

@@ -29,7 +29,9 @@ bool IsPlainNumber(std::string_view field) {
   const size_t point = field.find('.');
   const std::string_view whole = field.substr(0, point);
   const std::string_view fraction = point == std::string_view::npos ? std::string_view() : field.substr(point + 1);
-  const auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; }); };
+  const auto digits = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
   if (whole.empty() || !digits(whole) || (whole.size() > 1 && whole.front() == '0')) return false;
   if (point != std::string_view::npos && (fraction.empty() || !digits(fraction))) return false;
   // Significant digits: all but the zeros that lead the number.
@@ -139,11 +141,14 @@ bool WriteWorkbook(const std::string& path, const std::vector<WorkbookSheet>& sh
       removeNew();
       return false;
     }
+    // libxlsxwriter takes an empty name, which Excel would not open.
+    std::string refused = s.name.empty() ? "a sheet needs a name" : "";
     const lxw_error named = workbook_validate_sheet_name(book.get(), s.name.c_str());
-    lxw_worksheet* sheet = named == LXW_NO_ERROR ? workbook_add_worksheet(book.get(), s.name.c_str()) : nullptr;
+    if (refused.empty() && named != LXW_NO_ERROR) refused = lxw_strerror(named);
+    lxw_worksheet* sheet = refused.empty() ? workbook_add_worksheet(book.get(), s.name.c_str()) : nullptr;
     if (sheet == nullptr) {
-      error = "the sheet name " + Quoted(s.name) + " cannot be used (" +
-              lxw_strerror(named == LXW_NO_ERROR ? LXW_ERROR_MEMORY_MALLOC_FAILED : named) + ")";
+      error = refused.empty() ? "there is not enough memory to write the workbook"
+                              : "the sheet name " + Quoted(s.name) + " cannot be used (" + refused + ")";
       removeNew();
       return false;
     }

@@ -75,9 +75,9 @@ std::string Zip(const std::vector<std::pair<std::string, std::string>>& parts) {
 std::string SmallWorkbook(const std::string& sheetData, const std::string& sharedStrings = "") {
   const std::string ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
   std::vector<std::pair<std::string, std::string>> parts = {
-      {"xl/workbook.xml",
-       "<workbook " + ns + " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-       "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/workbook.xml", "<workbook " + ns +
+                              " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                              "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
       {"xl/_rels/workbook.xml.rels",
        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
        "<Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
@@ -142,11 +142,13 @@ TEST(Workbook, WhatCannotBeReadIsRefusedWithTheReason) {
   const std::vector<Case> cases = {
       {"half a workbook", TestData("damaged.xlsx"), "", "the workbook is damaged: the zip container cannot be read"},
       {"encrypted", TestData("encrypted.xlsx"), "", "an encrypted (password-protected) workbook or an old .xls"},
-      {"a zip of a text file", notes, "", "not an Excel workbook (it has no xl/workbook.xml)"},
+      {"a zip of a text file", notes, "", "the zip archive is not an Excel workbook"},
       {"no such sheet", TestData("survey.xlsx"), "Data", "no sheet \"Data\"; the workbook has sheets: Long, Wide"},
       {"column beyond XFD", SmallWorkbook("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>"), "", "beyond column XFD"},
-      {"row beyond the last", SmallWorkbook("<row r=\"1048577\"><c><v>1</v></c></row>"), "", "1048576"},
-      {"rows out of order", SmallWorkbook("<row r=\"4\"><c><v>1</v></c></row><row r=\"2\"/>"), "", "row 2 comes after row 4"},
+      {"row beyond the last", SmallWorkbook("<row r=\"1048577\"><c><v>1</v></c></row>"), "",
+       "row \"1048577\" is not a row number from 1 to 1048576"},
+      {"rows out of order", SmallWorkbook("<row r=\"4\"><c><v>1</v></c></row><row r=\"2\"/>"), "",
+       "row 2 comes after row 4"},
       {"shared string out of range", SmallWorkbook("<row><c t=\"s\"><v>1</v></c></row>", "<si><t>x</t></si>"), "",
        "cell A1 refers to shared string \"1\", but the workbook has 1"},
       {"a number that is not", SmallWorkbook("<row><c><v>five</v></c></row>"), "", "\"five\" as a number"},
@@ -184,7 +186,8 @@ TEST(Workbook, WrittenSheetsReadBackCellForCell) {
     EXPECT_EQ(GridRows(grid), CsvRows(s.csv, 0));
   }
   // Numbers are number cells and codes text; the header is frozen and filtered.
-  zip_t* zip = zip_open_from_source(zip_source_buffer_create(book.data(), book.size(), 0, nullptr), ZIP_RDONLY, nullptr);
+  zip_source_t* source = zip_source_buffer_create(book.data(), book.size(), 0, nullptr);
+  zip_t* zip = zip_open_from_source(source, ZIP_RDONLY, nullptr);
   ASSERT_NE(zip, nullptr);
   zip_file_t* part = zip_fopen(zip, "xl/worksheets/sheet1.xml", 0);
   ASSERT_NE(part, nullptr);
@@ -192,8 +195,9 @@ TEST(Workbook, WrittenSheetsReadBackCellForCell) {
   xml.resize(static_cast<size_t>(zip_fread(part, xml.data(), xml.size())));
   zip_fclose(part);
   zip_discard(zip);
-  for (const char* expected : {"<c r=\"C2\"><v>71.5</v></c>", "<c r=\"B3\" t=\"s\">", "<c r=\"B4\" t=\"s\">",
-                               "<c r=\"D4\"><v>", "<c r=\"B5\" t=\"s\">", "state=\"frozen\"", "<autoFilter ref=\"A1:D5\"/>"}) {
+  for (const char* expected :
+       {"<c r=\"C2\"><v>71.5</v></c>", "<c r=\"B3\" t=\"s\">", "<c r=\"B4\" t=\"s\">", "<c r=\"D4\"><v>",
+        "<c r=\"B5\" t=\"s\">", "state=\"frozen\"", "<autoFilter ref=\"A1:D5\"/>"}) {
     EXPECT_NE(xml.find(expected), std::string::npos) << expected;
   }
 }
