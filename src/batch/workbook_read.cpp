@@ -40,10 +40,10 @@ std::string TooLarge(const std::string& what) { return "the workbook is too larg
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+// What follows the namespace of an element's or attribute's name.
 std::string_view LocalName(const XML_Char* name) {
-  const std::string_view n(name);
-  const size_t sep = n.rfind(kNamespaceSeparator);
-  return sep == std::string_view::npos ? n : n.substr(sep + 1);
+  const XML_Char* sep = std::strrchr(name, kNamespaceSeparator);
+  return sep == nullptr ? name : sep + 1;
 }
 
 // The value of the attribute with this local name: one in no namespace, or
@@ -56,10 +56,11 @@ const XML_Char* Attribute(const XML_Char** attrs, std::string_view local, bool q
   return nullptr;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 // Decimal digits and nothing else; a value above `limit` reads as limit + 1.
@@ -80,6 +81,11 @@ bool ParseDigits(std::string_view text, uint64_t limit, uint64_t& value) {
 bool FormatNumber(std::string_view text, std::string& out) {
   text = Trimmed(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  uint64_t whole = 0;  // up to 15 digits without a leading zero: already written the shortest way
+  if (ParseDigits(text, kMaxCells, whole) && text.size() <= 15 && (text.size() == 1 || text.front() != '0')) {
+    out.assign(text.data(), text.size());
+    return true;
+  }
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return false;
@@ -141,7 +147,7 @@ class PartReader {
  public:
   virtual ~PartReader() = default;
   virtual void Start(std::string_view name, const XML_Char** attrs) = 0;
-  virtual void End(std::string_view name) = 0;
+  virtual void End(const XML_Char* name) = 0;  // as expat has it; LocalName(name) when needed
   virtual void Text(std::string_view) {}
 
   void Begin(XML_Parser parser, const std::string& part) {
@@ -195,7 +201,7 @@ struct ExpatCallbacks {
   }
   static void End(void* data, const XML_Char* name) {
     Guarded(data, [&](PartReader& r) {
-      r.End(LocalName(name));
+      r.End(name);
       --r.depth_;
     });
   }
@@ -276,8 +282,8 @@ class WorkbookPartReader : public PartReader {
     if (sheetName == nullptr || id == nullptr) return Fail(Damaged(Part() + " lists a sheet without its name or part"));
     sheets.push_back({sheetName, id});
   }
-  void End(std::string_view name) override {
-    if (depth_ == 2 && name == "sheets") Finish();
+  void End(const XML_Char* name) override {
+    if (depth_ == 2 && LocalName(name) == "sheets") Finish();
   }
 
  private:
@@ -302,7 +308,7 @@ class RelationshipsReader : public PartReader {
     const XML_Char* type = Attribute(attrs, "Type");
     byId.emplace(id, Relationship{type == nullptr ? "" : type, target});
   }
-  void End(std::string_view) override {}
+  void End(const XML_Char*) override {}
 };
 
 // The part a workbook relationship names: relative to xl/, or from the root of
@@ -342,7 +348,7 @@ class SharedStringsReader : public PartReader {
     if (depth_ == 3) inRun_ = name == "r";
     collecting_ = inItem_ && name == "t" && (depth_ == 3 || (depth_ == 4 && inRun_));
   }
-  void End(std::string_view) override {
+  void End(const XML_Char*) override {
     collecting_ = false;
     if (depth_ == 3) inRun_ = false;
     if (depth_ == 2 && inItem_) {
@@ -383,7 +389,7 @@ class SheetReader : public PartReader {
       Collect(&inline_);
     }
   }
-  void End(std::string_view) override {
+  void End(const XML_Char*) override {
     if (depth_ == collectingDepth_) collecting_ = nullptr;
     if (depth_ == 6) inRun_ = false;
     if (depth_ == 5) inInline_ = false;
@@ -401,10 +407,12 @@ class SheetReader : public PartReader {
     collectingDepth_ = depth_;
   }
   void FailAt(const std::string& what) { Fail(Damaged("sheet " + Quoted(sheet_) + ": " + what)); }
+  std::string ThisCell() const { return "cell " + CellName(row_.line, static_cast<int>(column_)); }
 
   void StartRow(const XML_Char** attrs) {
     inRow_ = true;
-    row_ = GridRow{};
+    row_.cells.clear();
+    row_.cells.reserve(grid_.rows.empty() ? 0 : grid_.rows.back().cells.size());  // as wide as the last row
     nextColumn_ = 0;
     const XML_Char* r = Attribute(attrs, "r");
     numberedByCell_ = r == nullptr;
@@ -428,9 +436,14 @@ class SheetReader : public PartReader {
     inCell_ = true;
     value_.clear();
     inline_.clear();
-    const XML_Char* type = Attribute(attrs, "t");
-    type_ = type == nullptr ? "n" : type;
-    const XML_Char* r = Attribute(attrs, "r");
+    const XML_Char *type = nullptr, *r = nullptr;  // t and r, in no namespace
+    for (size_t i = 0; attrs[i] != nullptr; i += 2) {
+      if (attrs[i][0] == 't' && attrs[i][1] == '\0') type = attrs[i + 1];
+      if (attrs[i][0] == 'r' && attrs[i][1] == '\0') r = attrs[i + 1];
+    }
+    // The type as one character: s(hared), i(nline), b(oolean), n(umber), o(ther).
+    const std::string_view t = type == nullptr ? "n" : type;
+    type_ = t == "s" || t == "b" || t == "n" ? t[0] : t == "inlineStr" ? 'i' : 'o';
     if (r == nullptr) {
       column_ = nextColumn_;
       if (column_ >= kMaxColumns) return FailAt("row " + std::to_string(row_.line) + " goes beyond column XFD");
@@ -452,27 +465,23 @@ class SheetReader : public PartReader {
 
   void FinishCell() {
     inCell_ = false;
-    std::string text;
-    if (type_ == "s") {
-      const std::string_view index = Trimmed(value_);
+    const std::string_view v = Trimmed(value_);
+    std::string_view text;
+    if (type_ == 's' && !v.empty()) {
       uint64_t k = 0;
-      if (!index.empty() && (!ParseDigits(index, kMaxCells, k) || k >= shared_.size())) {
-        return FailAt("cell " + CellName(row_.line, static_cast<int>(column_)) + " refers to shared string " +
-                      Quoted(index) + ", but the workbook has " + std::to_string(shared_.size()));
+      if (!ParseDigits(v, kMaxCells, k) || k >= shared_.size()) {
+        return FailAt(ThisCell() + " refers to shared string " + Quoted(v) + ", but the workbook has " +
+                      std::to_string(shared_.size()));
       }
-      if (!index.empty()) text = shared_[k];
-    } else if (type_ == "inlineStr") {
-      text = Unescaped(std::move(inline_));
-    } else if (type_ == "b") {
-      const std::string_view b = Trimmed(value_);
-      text = b == "1" ? "TRUE" : b == "0" ? "FALSE" : std::string(b);
-    } else if (type_ == "n") {
-      if (!Trimmed(value_).empty() && !FormatNumber(value_, text)) {
-        return FailAt("cell " + CellName(row_.line, static_cast<int>(column_)) + " holds " + Quoted(value_) +
-                      " as a number");
-      }
-    } else {
-      text = Unescaped(std::move(value_));  // formula text (str), an error (#N/A), a date (d)
+      text = shared_[k];
+    } else if (type_ == 'b') {
+      text = v == "1" ? "TRUE" : v == "0" ? "FALSE" : v;
+    } else if (type_ == 'n' && !v.empty()) {
+      if (!FormatNumber(v, number_)) return FailAt(ThisCell() + " holds " + Quoted(value_) + " as a number");
+      text = number_;
+    } else if (type_ == 'i' || type_ == 'o') {  // inline text; formula text (str), an error (#N/A), a date (d)
+      value_ = Unescaped(std::move(type_ == 'i' ? inline_ : value_));
+      text = value_;
     }
     if (text.empty()) return;
     const size_t column = static_cast<size_t>(column_);
@@ -481,7 +490,7 @@ class SheetReader : public PartReader {
       if (slots_ > kMaxCells) return Fail(TooLarge("sheet " + Quoted(sheet_) + " has more than 50000000 cells"));
       row_.cells.resize(column + 1);
     }
-    row_.cells[column] = std::move(text);
+    row_.cells[column].assign(text.data(), text.size());
   }
 
   void FinishRow() {
@@ -496,26 +505,22 @@ class SheetReader : public PartReader {
   bool inData_ = false, inRow_ = false, inCell_ = false;  // within <sheetData>, a <row>, a <c>
   bool inInline_ = false, inRun_ = false;                 // within the cell's <is>, a run <r> in it
   bool numberedByCell_ = false;                           // the row has no r: the first cell's r numbers it
-  long lastRow_ = 0;
   GridRow row_;
-  long column_ = 0;
-  long nextColumn_ = 0;
-  std::string type_, value_, inline_;  // the cell's t, <v> and inline text
+  long lastRow_ = 0, column_ = 0, nextColumn_ = 0;
+  char type_ = 'n';
+  std::string value_, inline_, number_;  // the cell's <v> and inline text; a number's text
   std::string* collecting_ = nullptr;
   int collectingDepth_ = 0;
-  size_t cellsSeen_ = 0;
-  size_t slots_ = 0;
+  size_t cellsSeen_ = 0, slots_ = 0;
 };
 
 // The sheet asked for by name (exactly, else ignoring case), or the first one.
 const SheetEntry* ChooseSheet(const std::vector<SheetEntry>& sheets, const std::string& name, std::string& error) {
   if (name.empty()) return &sheets.front();
-  for (const SheetEntry& s : sheets) {
+  for (const SheetEntry& s : sheets)
     if (s.name == name) return &s;
-  }
-  for (const SheetEntry& s : sheets) {
+  for (const SheetEntry& s : sheets)
     if (strcasecmp(s.name.c_str(), name.c_str()) == 0) return &s;
-  }
   std::string names;
   for (const SheetEntry& s : sheets) names += (names.empty() ? "" : ", ") + s.name;
   error = "no sheet " + Quoted(name) + "; the workbook has " + (sheets.size() == 1 ? "one sheet: " : "sheets: ");
@@ -594,9 +599,6 @@ bool ReadWorkbook(std::string_view bytes, const std::string& sheetName, Grid& gr
   SheetReader cells(shared.strings, grid.sheet, grid);
   const PartStatus read = ReadPart(zip.get(), sheetPart, cells, error);
   if (read == PartStatus::kMissing) error = Damaged("the part of sheet " + Quoted(sheet->name) + " is missing");
-  if (read != PartStatus::kRead) {
-    grid = Grid{};
-    return false;
-  }
-  return true;
+  if (read != PartStatus::kRead) grid = Grid{};
+  return read == PartStatus::kRead;
 }
