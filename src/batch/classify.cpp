@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <array>
 #include <cassert>
 #include <chrono>
@@ -134,13 +133,14 @@ std::string HabitatRows(const std::string& results, const UnitInfo& info) {
 struct Outputs {
   Sink results;
   Sink lists;
+  Sink book;  // the workbook, when the results go to one (results and lists then in memory)
   std::optional<RowWriter> resultRows;
   std::optional<RowWriter> listRows;
-  bool workbook = false;
 
   bool Open(Console& con, const ClassifyOptions& opt, const TidyWriter& writer) {
-    workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
-    if (!(workbook ? OpenMemorySink(results) : OpenSink(con, opt.output, results))) {
+    const bool workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
+    if (!(workbook ? OpenSink(con, opt.output, book) && OpenMemorySink(results)
+                   : OpenSink(con, opt.output, results))) {
       Diagnose(con.err, opt.output, "cannot create the results file: " + SystemReason());
       return false;
     }
@@ -166,13 +166,15 @@ struct Outputs {
   // Puts the files in place (`keep`) or removes what was written; false when
   // something could not be written.
   bool Close(Console& con, const ClassifyOptions& opt, const UnitInfo& info, bool keep) {
-    bool ok = true;
-    if (workbook && keep) ok = WriteResultsWorkbook(con, opt, info);
+    bool ok = !book.file || !keep || WriteResultsWorkbook(con, opt, info);
+    ok = CloseSink(con, book, keep && ok) && ok;
     ok = CloseSink(con, results, keep) && ok;
     return CloseSink(con, lists, keep) && ok;
   }
 
  private:
+  // The results, species lists and habitats as the sheets of the workbook,
+  // written under the name its sink puts in place.
   bool WriteResultsWorkbook(Console& con, const ClassifyOptions& opt, const UnitInfo& info) {
     std::vector<WorkbookSheet> sheets(3);
     sheets[0].name = "results";
@@ -180,19 +182,8 @@ struct Outputs {
     sheets[2].name = "habitats";
     if (!ReadSinkText(results, sheets[0].csv) || !ReadSinkText(lists, sheets[1].csv)) return false;
     sheets[2].csv = HabitatRows(sheets[0].csv, info);
-    bool regular = true;
-    const std::string path = FinalName(PathIn(con.dir, opt.output), regular);
-    const std::string temp = regular ? CreateBeside(path) : std::string();
     std::string error;
-    if (!regular) {
-      error = "the workbook cannot be written there: not a regular file";
-    } else if (temp.empty()) {
-      error = "the workbook cannot be written (" + SystemReason() + ")";
-    } else if (WriteWorkbook(temp, sheets, error) && std::rename(temp.c_str(), path.c_str()) != 0) {
-      error = "the workbook cannot be put in place (" + SystemReason() + ")";
-    }
-    if (!error.empty()) {
-      if (!temp.empty()) unlink(temp.c_str());
+    if (!WriteWorkbook(book.temp.empty() ? book.path : book.temp, sheets, error)) {
       Diagnose(con.err, opt.output, error);
       return false;
     }

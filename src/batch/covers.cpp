@@ -12,12 +12,6 @@
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string s;
-  for (char c : text) s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // A plain decimal number, with a point or a decimal comma; false otherwise.
 bool ReadNumber(std::string_view t, double& value) {
   if (t.empty() || t.size() > 24) return false;
@@ -94,7 +88,7 @@ void CheckScale(const ScaleSeen& seen, int16_t nCoverScale, std::vector<InputPro
 }  // namespace
 
 CoverValue ReadCoverValue(std::string_view text, double scaleLimit) {
-  const std::string t = Lower(Trim(text));
+  const std::string t = LowerAscii(Trim(text));
   if (t.empty() || t == "na" || t == "n/a" || t == "nan") return {CoverCode::kMissing, 0};
   if (t == "+" || t == "r") return {CoverCode::kTrace, kTraceCover};
   if (t == "p" || t == "present" || t == "x") return {CoverCode::kPresenceMark, kTraceCover};
@@ -123,15 +117,25 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
   const CoverScaleInfo& scale = CoverScaleOf(rules.nCoverScale);
   ScaleSeen seen;
   for (SurveySample& s : table.samples) {
-    std::vector<SurveyRecord> kept;
-    kept.reserve(s.records.size());
+    // The records kept are moved up over those left out, in place.
+    size_t kept = 0;
     for (SurveyRecord& rec : s.records) {
+      const auto keep = [&s, &kept, &rec] {
+        if (&s.records[kept] != &rec) s.records[kept] = std::move(rec);
+        ++kept;
+      };
       if (rules.presence) {
         rec.cover.clear();
-        kept.push_back(std::move(rec));
+        keep();
         continue;
       }
       const CoverValue c = ReadCoverValue(rec.cover, scale.limit);
+      if (c.code == CoverCode::kNumber || c.code == CoverCode::kTrace) {  // the usual cover: nothing to say
+        if (c.code == CoverCode::kNumber) seen.Add(c.value);
+        rec.cover = NumberText(c.value);
+        keep();
+        continue;
+      }
       const std::string written = Quoted(rec.cover);
       std::string doubt;  // read as it most likely means, said; refused under --strict
       switch (c.code) {
@@ -183,11 +187,11 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
         }
         problems.push_back({rec.line, doubt, false, rec.col});
       }
-      if (c.code == CoverCode::kNumber || c.code == CoverCode::kAboveScale) seen.Add(c.value);
+      if (c.code == CoverCode::kAboveScale) seen.Add(c.value);
       rec.cover = NumberText(c.value);
-      kept.push_back(std::move(rec));
+      keep();
     }
-    s.records = std::move(kept);
+    s.records.resize(kept);
   }
   CheckScale(seen, rules.nCoverScale, problems);
 }

@@ -57,16 +57,29 @@ bool IsAbsent(const std::string& cell) {
   return t.find_first_not_of("0.,") == std::string::npos && t.find('0') != std::string::npos;
 }
 
-bool Named(const std::vector<std::string>& keys, std::string_view header) {
-  const std::string key = ColumnKey(header);
-  return !key.empty() && std::find(keys.begin(), keys.end(), key) != keys.end();
-}
+// The columns that name samples: those --sample-cols names (else those whose
+// name says so), and those --pool-by names.
+class SampleColumns {
+ public:
+  explicit SampleColumns(const SurveyReading& how) : named_(Keys(how.sampleCols)), pool_(Keys(how.poolBy)) {}
+  bool Has(std::string_view header) const {
+    const std::string key = ColumnKey(header);
+    if (key.empty()) return false;
+    const auto in = [&key](const std::vector<std::string>& keys) {
+      return std::find(keys.begin(), keys.end(), key) != keys.end();
+    };
+    return (named_.empty() ? IsIdentifying(RoleOfColumn(header)) : in(named_)) || in(pool_);
+  }
 
-std::vector<std::string> Keys(const std::vector<std::string>& names) {
-  std::vector<std::string> keys;
-  for (const std::string& n : names) keys.push_back(ColumnKey(n));
-  return keys;
-}
+ private:
+  static std::vector<std::string> Keys(const std::vector<std::string>& names) {
+    std::vector<std::string> keys;
+    for (const std::string& n : names) keys.push_back(ColumnKey(n));
+    return keys;
+  }
+  std::vector<std::string> named_;
+  std::vector<std::string> pool_;
+};
 
 // A header that reads as a species name: two words or more, the first a word
 // of letters starting with a capital.
@@ -80,16 +93,6 @@ bool LooksLikeSpecies(std::string_view header) {
                      [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
 }
 
-std::string JoinNames(const std::vector<std::string>& ids) {
-  std::string name;
-  for (const std::string& id : ids) {
-    if (id.empty()) continue;
-    if (!name.empty()) name += ' ';
-    name += id;
-  }
-  return name;
-}
-
 // Samples in order of first appearance, keyed on every identifying field.
 class SampleIndex {
  public:
@@ -100,7 +103,7 @@ class SampleIndex {
     auto [it, added] = index_.emplace(key, table_.samples.size());
     if (added) {
       SurveySample s{std::move(ids), std::string(), line, 0, {}, col};
-      s.name = JoinNames(s.ids);
+      s.name = SampleName(s.ids);
       table_.samples.push_back(std::move(s));
     }
     return table_.samples[it->second];
@@ -141,13 +144,11 @@ struct LongColumns {
 bool ReadLong(const Grid& grid, const SurveyReading& how, SurveyTable& table, std::vector<InputProblem>& problems,
               std::string& error) {
   const GridRow& header = grid.rows[0];
-  const std::vector<std::string> named = Keys(how.sampleCols);
-  const std::vector<std::string> pool = Keys(how.poolBy);
+  const SampleColumns sampleColumns(how);
   LongColumns c;
   for (size_t i = 0; i < header.cells.size(); ++i) {
     const ColumnRole role = RoleOfColumn(header.cells[i]);
-    const bool id = named.empty() ? IsIdentifying(role) : Named(named, header.cells[i]);
-    if (id || Named(pool, header.cells[i])) {
+    if (sampleColumns.Has(header.cells[i])) {
       c.ids.push_back(i);
     } else if (role == ColumnRole::kSpecies && c.species < 0) {
       c.species = static_cast<int>(i);
@@ -216,13 +217,9 @@ struct WideHeader {
 };
 
 bool FindWideHeader(const Grid& grid, const SurveyReading& how, WideHeader& h) {
-  const std::vector<std::string> named = Keys(how.sampleCols);
-  const std::vector<std::string> pool = Keys(how.poolBy);
-  const auto fieldLabel = [&](const std::string& cell) {
-    return named.empty() ? IsIdentifying(RoleOfColumn(cell)) || Named(pool, cell) : Named(named, cell) || Named(pool, cell);
-  };
+  const SampleColumns sampleColumns(how);
   size_t r = 0;
-  while (r < grid.rows.size() && r < kMaxHeaderRows && fieldLabel(CellOf(grid.rows[r], 0))) ++r;
+  while (r < grid.rows.size() && r < kMaxHeaderRows && sampleColumns.Has(CellOf(grid.rows[r], 0))) ++r;
   if (r >= grid.rows.size()) return false;
   h.fieldRows = r;
   const GridRow& row = grid.rows[r];
@@ -302,15 +299,13 @@ bool ReadWide(const Grid& grid, const WideHeader& h, SurveyTable& table,
 bool ReadMatrix(const Grid& grid, const SurveyReading& how, SurveyTable& table, std::vector<InputProblem>& problems,
                 std::string& error) {
   const GridRow& header = grid.rows[0];
-  const std::vector<std::string> named = Keys(how.sampleCols);
-  const std::vector<std::string> pool = Keys(how.poolBy);
+  const SampleColumns sampleColumns(how);
   std::vector<size_t> ids;
   std::vector<size_t> species;
   std::string leftOut;
   for (size_t i = 0; i < header.cells.size(); ++i) {
     const std::string& h = header.cells[i];
-    const bool id = (named.empty() ? IsIdentifying(RoleOfColumn(h)) : Named(named, h)) || Named(pool, h);
-    if (id) {
+    if (sampleColumns.Has(h)) {
       ids.push_back(i);
     } else if (!Trim(h).empty() && (how.layout == Layout::kMatrix ? RoleOfColumn(h) == ColumnRole::kOther
                                                                    : LooksLikeSpecies(h))) {
@@ -379,6 +374,16 @@ void SayEmptyFields(const SurveyTable& table, std::vector<InputProblem>& problem
 }
 
 }  // namespace
+
+std::string SampleName(const std::vector<std::string>& ids) {
+  std::string name;
+  for (const std::string& id : ids) {
+    if (id.empty()) continue;
+    if (!name.empty()) name += ' ';
+    name += id;
+  }
+  return name;
+}
 
 const char* LayoutName(Layout layout) {
   switch (layout) {
@@ -497,14 +502,15 @@ bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
     ids = ids || IsIdentifying(RoleOfColumn(h));
   }
   WideHeader wide;
+  const bool wideHeader = FindWideHeader(grid, how, wide);
   Layout layout = how.layout;
   if (layout == Layout::kAuto) {
-    // A header naming a species column and a sample column is a long table's;
-    // rows naming sample fields above a species row are a wide table's.
-    if (species && ids && !FindWideHeader(grid, how, wide)) {
-      layout = Layout::kLong;
-    } else if (FindWideHeader(grid, how, wide)) {
+    // Rows naming sample fields above a species row are a wide table's; a
+    // header naming a species column and a sample column is a long table's.
+    if (wideHeader) {
       layout = Layout::kWide;
+    } else if (species && ids) {
+      layout = Layout::kLong;
     } else if (!species) {
       layout = Layout::kMatrix;
     } else {
@@ -518,7 +524,7 @@ bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
     read = ReadLong(grid, how, table, problems, error);
   } else if (layout == Layout::kMatrix) {
     read = ReadMatrix(grid, how, table, problems, error);
-  } else if (how.layout == Layout::kWide && !FindWideHeader(grid, how, wide)) {
+  } else if (!wideHeader) {
     error = Refusal("no rows naming the samples above the species of a wide table", header);
   } else {
     read = ReadWide(grid, wide, table, problems, error);

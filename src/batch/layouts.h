@@ -57,6 +57,9 @@ struct SurveySample {
   std::vector<SurveyRecord> records;
   int col = -1;
 };
+// A sample's name: its identifying fields that hold anything, one blank between.
+std::string SampleName(const std::vector<std::string>& ids);
+
 struct SurveyTable {
   Layout layout = Layout::kAuto;
   std::vector<std::string> idHeaders;  // the identifying columns, as their headers write them

@@ -50,11 +50,6 @@ std::vector<std::string> SplitWords(const std::string& s) {
   return words;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 // Letters, digits and hyphens of a word, lower case.
 std::string Letters(const std::string& w) {
   std::string out;
@@ -68,9 +63,9 @@ std::string Letters(const std::string& w) {
 
 // The lookup key of the typed run from two words: 4 + blank + 4, lower case.
 std::string KeyOf(const std::string& first, const std::string& second) {
-  std::string key = Lower(first.substr(0, 4));
+  std::string key = LowerAscii(first.substr(0, 4));
   while (key.size() < 4 && !second.empty()) key += ' ';
-  if (!second.empty()) key += " " + Lower(second.substr(0, 4));
+  if (!second.empty()) key += " " + LowerAscii(second.substr(0, 4));
   return key;
 }
 
@@ -150,7 +145,7 @@ NormalisedName NormaliseName(std::string_view written) {
   bool authority = false;  // after the epithet, capitalised words are an author
   for (size_t i = 0; i < raw.size(); ++i) {
     const std::string& w = raw[i];
-    const std::string lw = Lower(w);
+    const std::string lw = LowerAscii(w);
     const std::string bare = Letters(w);
     const WordKind kind = KindOf(lw);
     // Layer marks and qualifiers.
@@ -274,7 +269,7 @@ NameMatch NameResolver::ResolveUncached(std::string_view written) const {
   // is tried with its epithet joined by a hyphen.
   if (m.row == 0) {
     const std::vector<std::string> words = SplitWords(std::string(written));
-    if (words.size() == 3 && Lower(words[1]) != "x" && Lower(words[2]) != "x") {
+    if (words.size() == 3 && LowerAscii(words[1]) != "x" && LowerAscii(words[2]) != "x") {
       NameMatch hyphened = ResolveByWords(words[0] + " " + words[1] + "-" + words[2]);
       if (hyphened.row != 0) {
         hyphened.status = NameStatus::kNormalised;

@@ -71,6 +71,43 @@ int Matched(const RefData& ref, const CodeBits& sampleCodes, CodeBits& counted, 
   return found;
 }
 
+
+// A name beside `path` to write it under, created empty (mode as a new file of
+// the user's), or empty when it cannot be made.
+std::string CreateBeside(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = dir + "." + base + ".vegmatch-XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return std::string();
+  // A new file of the user's: what the process's umask leaves of rw-rw-rw-.
+  const mode_t mask = umask(0);
+  umask(mask);
+  const bool ok = fchmod(fd, 0666 & ~mask) == 0;
+  close(fd);
+  if (!ok) {
+    unlink(temp.c_str());
+    return std::string();
+  }
+  return temp;
+}
+
+// The file a path names (a link resolved); `regular`: it is a regular file or
+// does not exist yet, so it can be replaced by renaming.
+std::string FinalName(const std::string& path, bool& regular) {
+  // A link names the file it points to: that is the file replaced.
+  std::string final = path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (real != nullptr) {
+    final = real;
+    std::free(real);
+  }
+  struct stat st {};
+  regular = stat(final.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
+  return final;
+}
+
 }  // namespace
 
 std::string TidyWriter::Identity(const SampleState& sample, const SampleInput& input) const {
@@ -230,38 +267,6 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
     for (const MatchedSpecies& m : matched.sampleOnly) row("sample_only", m.nSpeciesCode, m.nSpeciesIndex);
     for (const MatchedSpecies& m : matched.unitOnly) row("unit_only", m.nSpeciesCode, m.nSpeciesIndex);
   }
-}
-
-std::string CreateBeside(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = dir + "." + base + ".vegmatch-XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return std::string();
-  // A new file of the user's: what the process's umask leaves of rw-rw-rw-.
-  const mode_t mask = umask(0);
-  umask(mask);
-  const bool ok = fchmod(fd, 0666 & ~mask) == 0;
-  close(fd);
-  if (!ok) {
-    unlink(temp.c_str());
-    return std::string();
-  }
-  return temp;
-}
-
-std::string FinalName(const std::string& path, bool& regular) {
-  // A link names the file it points to: that is the file replaced.
-  std::string final = path;
-  char* real = realpath(path.c_str(), nullptr);
-  if (real != nullptr) {
-    final = real;
-    std::free(real);
-  }
-  struct stat st {};
-  regular = stat(final.c_str(), &st) != 0 ? errno == ENOENT : S_ISREG(st.st_mode);
-  return final;
 }
 
 bool OpenSink(Console& con, const std::string& path, Sink& sink) {

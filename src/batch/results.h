@@ -55,12 +55,6 @@ bool OpenSink(Console& con, const std::string& path, Sink& sink);
 bool OpenMemorySink(Sink& sink);
 // The text written to a memory sink.
 bool ReadSinkText(Sink& sink, std::string& text);
-// The file a path names (a link resolved); `regular`: it is a regular file or
-// does not exist yet, so it can be replaced by renaming.
-std::string FinalName(const std::string& path, bool& regular);
-// A name beside `path` to write it under, created empty (mode as a new file of
-// the user's), or empty when it cannot be made.
-std::string CreateBeside(const std::string& path);
 // Closes the sink: copies a temporary file to the console, or renames the file
 // written into place (`keep`) or removes it. False when writing failed.
 bool CloseSink(Console& con, Sink& sink, bool keep = true);

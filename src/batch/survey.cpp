@@ -116,11 +116,7 @@ bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std
     std::vector<std::string> ids;
     for (size_t k : columns) ids.push_back(s.ids[k]);
     auto [git, added] = groupIndex.emplace(ids, groups.size());
-    if (added) {
-      std::string name;
-      for (const std::string& id : ids) name += (name.empty() || id.empty() ? "" : " ") + id;
-      groups.push_back(Group{SurveySample{ids, name, s.line, 0, {}, s.col}, {}, {}});
-    }
+    if (added) groups.push_back(Group{SurveySample{ids, SampleName(ids), s.line, 0, {}, s.col}, {}, {}});
     Group& g = groups[git->second];
     ++g.pooled.maxFreq;
     std::set<std::string> seen;
@@ -224,27 +220,31 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
 
 void SayRepeatedSpecies(const std::vector<SampleInput>& samples, size_t from, bool summed,
                         std::vector<InputProblem>& problems) {
+  struct Seen {
+    const SampleRecord* first;
+    int times;
+  };
   for (size_t k = from; k < samples.size(); ++k) {
     const SampleInput& in = samples[k];
-    std::map<std::string, int> times;
-    std::vector<std::string> order;
+    // Each species (its dictionary row, or its key where none) with its markers,
+    // in order of first record.
+    std::vector<Seen> seen;
+    std::map<std::pair<std::string, int16_t>, size_t> index;
+    bool repeated = false;
     for (const SampleRecord& r : in.records) {
       if (!r.ok || r.nul || r.key.c_str()[0] == '\0') continue;
-      const std::string key = (r.row > 0 ? std::to_string(r.row) : std::string(r.key.c_str())) + '/' +
-                              std::to_string(r.markers);
-      if (++times[key] == 2) order.push_back(key);
+      const std::string species = r.row > 0 ? std::to_string(r.row) : std::string(r.key.c_str());
+      auto [it, fresh] = index.emplace(std::make_pair(species, r.markers), seen.size());
+      if (fresh) seen.push_back(Seen{&r, 0});
+      repeated = ++seen[it->second].times > 1 || repeated;
     }
-    if (order.empty()) continue;
+    if (!repeated) continue;
     std::string which;
-    for (const SampleRecord& r : in.records) {
-      if (!r.ok || r.nul || r.key.c_str()[0] == '\0') continue;
-      const std::string key = (r.row > 0 ? std::to_string(r.row) : std::string(r.key.c_str())) + '/' +
-                              std::to_string(r.markers);
-      auto it = times.find(key);
-      if (it == times.end() || it->second < 2) continue;
+    for (const Seen& sp : seen) {
+      if (sp.times < 2) continue;
+      const SampleRecord& r = *sp.first;
       which += (which.empty() ? "" : ", ") +
-               (r.written.empty() ? std::string(r.key.c_str()) : std::string(r.written)) + Fmt(" (%d times)", it->second);
-      times.erase(it);
+               (r.written.empty() ? std::string(r.key.c_str()) : std::string(r.written)) + Fmt(" (%d times)", sp.times);
     }
     const std::string label = in.label.empty() ? std::string(in.header.szName) : in.label;
     problems.push_back({in.where.line,

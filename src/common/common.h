@@ -88,6 +88,9 @@ std::string Trim(std::string_view s);
 // The text without the blanks at either end; tabs and other white space stay.
 std::string TrimBlanks(std::string_view s);
 
+// The text with its ASCII letters in lower case.
+std::string LowerAscii(std::string_view s);
+
 // Whether the word is one of the list.
 bool IsOneOf(std::string_view word, std::initializer_list<const char*> list);
 

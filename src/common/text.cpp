@@ -165,3 +165,11 @@ std::string_view TextStore::Keep(std::string_view text) {
   used_ += need;
   return std::string_view(to, text.size());
 }
+
+std::string LowerAscii(std::string_view s) {
+  std::string lower(s);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
