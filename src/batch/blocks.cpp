@@ -254,20 +254,30 @@ void AppendBlockInputs(std::string_view text, const BlockRules& rules, int file,
                        TextStore& store, std::vector<SampleInput>& out, std::vector<InputProblem>& problems) {
   // A byte-order mark can only begin what the typed run reads.
   if (firstInput && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  SampleSplitter samples(text, file, store, out, problems);
+  std::vector<TextLine> lines;
   long lineNo = 0;
+  for (size_t i = 0; i < text.size();) {
+    size_t end = text.find('\n', i);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(TextLine{++lineNo, text.substr(i, end - i)});
+    i = end + 1;
+  }
+  AppendBlockLines(lines, text, true, rules, file, store, out, problems);
+}
+
+void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held, bool endsInput,
+                      const BlockRules& rules, int file, TextStore& store, std::vector<SampleInput>& out,
+                      std::vector<InputProblem>& problems) {
+  SampleSplitter samples(held, file, store, out, problems);
   bool inSample = false;
   int maxFreq = 0;
   std::vector<std::string_view> tokens;  // the words of a line, as views of it
   std::string rewritten;
   std::string joined;  // the name's words with one blank between them, where the line has more
   std::string detabbed;
-  for (size_t i = 0; i < text.size();) {
-    size_t end = text.find('\n', i);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(i, end - i);
-    i = end + 1;
-    ++lineNo;
+  for (const TextLine& textLine : lines) {
+    const std::string_view line = textLine.text;
+    const long lineNo = textLine.number;
     std::string_view source = line;  // without its CR
     if (!source.empty() && source.back() == '\r') source.remove_suffix(1);
     const bool blank = Blank(source);
@@ -345,5 +355,5 @@ void AppendBlockInputs(std::string_view text, const BlockRules& rules, int file,
     samples.Read(kept, LineFacts{lineNo, written, source, row});
   }
   // The end of the input ends its last sample.
-  samples.End();
+  if (endsInput) samples.End();
 }

@@ -60,32 +60,22 @@ bool LoadEngine(Console& con, Console& quiet, const ClassifyOptions& opt, Engine
   return true;
 }
 
-// Every input as samples of records. Names are resolved as surveys write them;
-// the classic formats keep the typed run's reading of block lines. Where no
-// input needs the resolver (classic results of block files), it is built on a
-// thread while the inputs are read: only the suggestions for unknown names,
-// said at the end, use it. It reads the tables, so it is done before sample
-// entry adds new species to them.
-void ReadInputs(Console& con, const ClassifyOptions& opt, Engine& e, std::vector<InputFile>& texts,
-                RunInputs& inputs, Tally& tally) {
+// Opens the inputs while the name resolver is built on a thread. Names are
+// resolved as surveys write them; the classic formats keep the typed run's
+// reading of block lines (the resolver then gives only the suggestions for
+// unknown names). Returns the rules the inputs are read with.
+BlockRules OpenInputs(const ClassifyOptions& opt, Engine& e, InputStream& stream) {
+  std::future<void> resolverBuilt = std::async(std::launch::async, [&e] { e.resolver.emplace(*e.ref, e.folder); });
+  stream.Open();
+  resolverBuilt.get();
   const bool classic = opt.format != OutputFormat::kCsv;
-  const bool resolveNow = !classic || std::any_of(texts.begin(), texts.end(), [&opt](const InputFile& t) {
-                            return !t.read || IsTableInput(opt, t);  // standard input, still unread, may be a table
-                          });
-  std::future<void> resolverBuilt;
-  if (resolveNow) {
-    e.resolver.emplace(*e.ref, e.folder);
-  } else {
-    resolverBuilt = std::async(std::launch::async, [&e] { e.resolver.emplace(*e.ref, e.folder); });
-  }
   BlockRules rules;
   rules.presence = opt.scale == ScaleKind::kPresence;
-  rules.resolver = resolveNow ? &*e.resolver : nullptr;
+  rules.resolver = !classic || stream.AnyTable() ? &*e.resolver : nullptr;
   rules.rewriteBlockNames = !classic;
   rules.strict = opt.strict;
   rules.sumRepeats = !classic;
-  AddInputs(con, opt, rules, texts, inputs, tally);
-  if (resolverBuilt.valid()) resolverBuilt.get();
+  return rules;
 }
 
 // True when results go to a workbook.
@@ -158,21 +148,45 @@ struct Outputs {
     if (lists.file) listRows->Add(writer.ListsHeader());
     return true;
   }
-  // False when some of it could not be written.
-  bool Finish() {
-    const bool rows = resultRows->Finish();
-    return listRows->Finish() && rows;
+  // False when some of it could not be written (Failed names what).
+  bool Finish(const ClassifyOptions& opt) {
+    if (!resultRows->Finish()) Fail(opt.output, kResults);
+    if (!listRows->Finish()) FailLists(opt);
+    return failed_.empty();
   }
   // Puts the files in place (`keep`) or removes what was written; false when
   // something could not be written.
   bool Close(Console& con, const ClassifyOptions& opt, const UnitInfo& info, bool keep) {
-    bool ok = !book.file || !keep || WriteResultsWorkbook(con, opt, info);
-    ok = CloseSink(con, book, keep && ok) && ok;
-    ok = CloseSink(con, results, keep) && ok;
-    return CloseSink(con, lists, keep) && ok;
+    const bool sheets = !book.file || !keep || WriteResultsWorkbook(con, opt, info);
+    if (!CloseSink(con, book, keep && sheets) || !sheets) Fail(opt.output, kResults);
+    if (!CloseSink(con, results, keep)) Fail(opt.output, kResults);
+    if (!CloseSink(con, lists, keep)) FailLists(opt);
+    return failed_.empty();
+  }
+  // Says which files could not be written, each once.
+  void SayFailed(Console& con) const {
+    for (const auto& [path, what] : failed_) Diagnose(con.err, path, std::string("the ") + what + " could not be written");
   }
 
  private:
+  static constexpr const char* kResults = "results";
+  // The species lists go to their own file, or to a sheet of the workbook.
+  void FailLists(const ClassifyOptions& opt) {
+    if (opt.speciesLists.empty()) {
+      Fail(opt.output, kResults);
+    } else {
+      Fail(opt.speciesLists, "species lists");
+    }
+  }
+  void Fail(const std::string& path, const char* what) {
+    const std::string shown = path.empty() ? "-" : path;
+    for (const auto& f : failed_) {
+      if (f.first == shown) return;
+    }
+    failed_.emplace_back(shown, what);
+  }
+  std::vector<std::pair<std::string, const char*>> failed_;
+
   // The results, species lists and habitats as the sheets of the workbook,
   // written under the name its sink puts in place.
   bool WriteResultsWorkbook(Console& con, const ClassifyOptions& opt, const UnitInfo& info) {
@@ -193,23 +207,28 @@ struct Outputs {
 
 // The classic results name a sample by 30 characters: says once when two
 // different samples would print the same name there.
-void SayClassicNamesShared(Console& con, const RunInputs& inputs) {
-  std::map<std::string, std::string> fullOf;  // printed name -> the first full name
-  long shared = 0;
-  std::string example;
-  for (const SampleInput& s : inputs.samples) {
-    if (s.label.empty() && !inputs.fileColumn) continue;  // a block's own name, as the typed run reads it
+class ClassicNames {
+ public:
+  void Add(const SampleInput& s, bool fileColumn) {
+    if (s.label.empty() && !fileColumn) return;  // a block's own name, as the typed run reads it
     std::string full = s.label.empty() ? std::string(s.header.szName) : s.label;
-    if (inputs.fileColumn) full = s.ids[0] + " " + full;
-    auto [it, fresh] = fullOf.emplace(s.header.szName, full);
-    if (fresh || it->second == full) continue;
-    if (shared++ == 0) example = "\"" + it->first + "\" stands for " + it->second + " and " + full;
+    if (fileColumn) full = s.ids[0] + " " + full;
+    auto [it, fresh] = fullOf_.emplace(s.header.szName, full);
+    if (fresh || it->second == full) return;
+    if (shared_++ == 0) example_ = "\"" + it->first + "\" stands for " + it->second + " and " + full;
   }
-  if (shared == 0) return;
-  Diagnose(con.err, "",
-           Fmt("%ld samples print the same 30-character name as an earlier one in the classic results (", shared) +
-               example + "); the tidy results (--format csv) name them in full");
-}
+  void Say(Console& con) const {
+    if (shared_ == 0) return;
+    Diagnose(con.err, "",
+             Fmt("%ld samples print the same 30-character name as an earlier one in the classic results (", shared_) +
+                 example_ + "); the tidy results (--format csv) name them in full");
+  }
+
+ private:
+  std::map<std::string, std::string> fullOf_;  // printed name -> the first full name
+  long shared_ = 0;
+  std::string example_;
+};
 
 // The run settings of the typed run that the options stand for.
 RunSettings SettingsOf(const ClassifyOptions& opt) {
@@ -255,6 +274,7 @@ class CoversSeen {
 // A sample on its way from entry to the results.
 struct Job {
   SampleState sample;
+  std::shared_ptr<const SampleBatch> batch;  // holds the input
   const SampleInput* input;
   int16_t nCoverScale;
   std::string rows;  // what entry wrote, then the report
@@ -280,8 +300,8 @@ struct Lane {
 // while a sample is entered; that goes into memory, so that only whole samples
 // reach the file, in order.
 void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const ClassifyOptions& opt, Engine& e,
-                   const TidyWriter& writer, const RunInputs& inputs, Outputs& out, InputReporter& reporter,
-                   Tally& tally, CoversSeen& covers, std::vector<long>& samplesOfFile) {
+                   const TidyWriter& writer, InputStream& stream, const BlockRules& rules, Outputs& out,
+                   InputReporter& reporter, Tally& tally, CoversSeen& covers, std::vector<long>& samplesOfFile) {
   const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
   const bool classic = opt.format != OutputFormat::kCsv;
   RunSettings rs = SettingsOf(opt);
@@ -308,37 +328,44 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
       con.err);
   MemoryFile entryOut;
   std::string entered;  // what entry wrote since the last sample handed on
-  for (const SampleInput& input : inputs.samples) {
-    if (rs.nSampleCounter > kMaxSamplesPerFile) {
-      Diagnose(con.err, "",
-               Fmt("%ld samples read, the limit of a run; the rest of the data file was not processed",
-                   static_cast<long>(rs.nSampleCounter) - 1));
-      break;
-    }
-    if (classic) rs.fpResults = entryOut.Open();
-    const bool ready = EnterRecords(quiet, *e.ref, *sample, rs, input, &reporter) == RecordsResult::kSampleReady;
-    if (classic) entryOut.TakeInto(rs.fpResults, entered);
-    if (!ready) continue;
-    ++rs.nSampleCounter;
-    ++tally.samples;
-    ++samplesOfFile[static_cast<size_t>(input.where.file)];
-    tally.records += sample->nSampleEntries;
-    covers.Add(*sample);
-    Job& job = pipeline.Add();
-    CopySample(*sample, job.sample);
-    job.input = &input;
-    job.nCoverScale = rs.nCoverScale;
-    job.rows.assign(entered);  // the job's text keeps its room from batch to batch
-    entered.clear();
-    job.lists.clear();
-    if (showProgress && tally.samples % 1000 == 0 && SecondsSince(start) >= 1.0) {
-      con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", tally.samples, tally.samples / SecondsSince(start))
-              << std::flush;
+  ClassicNames classicNames;
+  while (std::shared_ptr<SampleBatch> batch = stream.Next(rules)) {
+    for (const SampleInput& input : batch->samples) {
+      if (classic) classicNames.Add(input, stream.Inputs().fileColumn);
+      // Names not in the tables are scored as species of their own whatever
+      // their number: once the codes for new names run short, the samples
+      // that use them are written and the codes used again.
+      if (!RoomForNewSpecies(*e.ref, kSampleCapacity)) {
+        pipeline.Drain();
+        ForgetNewSpecies(*e.ref);
+      }
+      if (classic) rs.fpResults = entryOut.Open();
+      const bool ready = EnterRecords(quiet, *e.ref, *sample, rs, input, &reporter) == RecordsResult::kSampleReady;
+      if (classic) entryOut.TakeInto(rs.fpResults, entered);
+      if (!ready) continue;
+      ++rs.nSampleCounter;
+      ++tally.samples;
+      ++samplesOfFile[static_cast<size_t>(input.where.file)];
+      tally.records += sample->nSampleEntries;
+      covers.Add(*sample);
+      Job& job = pipeline.Add();
+      CopySample(*sample, job.sample);
+      job.batch = batch;
+      job.input = &input;
+      job.nCoverScale = rs.nCoverScale;
+      job.rows.assign(entered);  // the job's text keeps its room from batch to batch
+      entered.clear();
+      job.lists.clear();
+      if (showProgress && tally.samples % 1000 == 0 && SecondsSince(start) >= 1.0) {
+        con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", tally.samples, tally.samples / SecondsSince(start))
+                << std::flush;
+      }
     }
   }
   pipeline.Finish();
   out.resultRows->Add(entered);  // what entry wrote after the last sample
   if (showProgress && SecondsSince(start) >= 1.0) con.err << "\n";
+  classicNames.Say(con);
 }
 
 }  // namespace
@@ -349,9 +376,6 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   const int parsed = ParseClassifyOptions(argc, argv, con, opt);
   if (parsed >= 0) return parsed;
 
-  // The input files are read on a thread of their own while the tables load.
-  std::future<std::vector<InputFile>> textsRead =
-      std::async(std::launch::async, [&con, &opt] { return ReadInputTexts(con, opt, false); });
   // Loading and entry show nothing and ask nothing; what they say goes to the
   // error stream as it is said.
   std::istringstream noInput;
@@ -360,20 +384,19 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   Console quiet(noInput, screen, con.err, con.dir);
   Engine engine;
   if (!LoadEngine(con, quiet, opt, engine)) return kClassifyTablesFailed;
-  std::vector<InputFile> texts = textsRead.get();
 
   Tally tally;
-  RunInputs inputs;
-  ReadInputs(con, opt, engine, texts, inputs, tally);
+  InputStream stream(con, opt, tally);
+  const BlockRules rules = OpenInputs(opt, engine, stream);
+  const RunInputs& inputs = stream.Inputs();
   Outputs out;
   const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn};
-  if (opt.format != OutputFormat::kCsv) SayClassicNamesShared(con, inputs);
   if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
 
   InputReporter reporter(con, inputs.files, tally);
   CoversSeen covers;
   std::vector<long> samplesOfFile(inputs.files.size() + 1, 0);
-  EnterAndScore(con, quiet, start, opt, engine, writer, inputs, out, reporter, tally, covers, samplesOfFile);
+  EnterAndScore(con, quiet, start, opt, engine, writer, stream, rules, out, reporter, tally, covers, samplesOfFile);
 
   reporter.SayUnknownNames(*engine.resolver);
   reporter.SayBeyond();
@@ -384,7 +407,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
       tally.inputFailed = true;
     }
   }
-  const bool written = out.Finish();
+  const bool written = out.Finish(opt);
   covers.SayIfUniform(con, opt, tally);
   // --strict: anything refused, unknown or warned about fails the run.
   const bool refusedAny = tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0;
@@ -397,7 +420,7 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
                  tally.records, tally.unknownNames, tally.refused, SecondsSince(start)));
   }
   if (!written || !closed) {
-    Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the results could not be written");
+    out.SayFailed(con);
     return kClassifyOutputFailed;
   }
   if (failed) {

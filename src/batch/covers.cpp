@@ -47,24 +47,19 @@ constexpr double kLargestCover = 1000.0;
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
-// What the numbers of a survey's covers look like.
-struct ScaleSeen {
-  long numbers = 0;
-  long wholeOneToTen = 0;  // whole numbers 1..10
-  double max = 0;
-  long fractions = 0;
-  void Add(double v) {
-    ++numbers;
-    max = std::max(max, v);
-    const bool whole = std::floor(v) == v;
-    if (!whole) ++fractions;
-    if (whole && v >= 1 && v <= 10) ++wholeOneToTen;
-  }
-};
-
 constexpr long kScaleCheckMinimum = 10;  // covers needed before the scale is judged
 
-void CheckScale(const ScaleSeen& seen, int16_t nCoverScale, std::vector<InputProblem>& problems) {
+}  // namespace
+
+void CoverScaleSeen::Add(double v) {
+  ++numbers;
+  max = std::max(max, v);
+  const bool whole = std::floor(v) == v;
+  if (!whole) ++fractions;
+  if (whole && v >= 1 && v <= 10) ++wholeOneToTen;
+}
+
+void CheckScale(const CoverScaleSeen& seen, int16_t nCoverScale, std::vector<InputProblem>& problems) {
   if (seen.numbers < kScaleCheckMinimum) return;
   if (nCoverScale == kPercentScale && seen.wholeOneToTen == seen.numbers) {
     const char* likely = seen.max <= 5 ? "Domin or Braun-Blanquet classes" : "Domin classes";
@@ -85,7 +80,6 @@ void CheckScale(const ScaleSeen& seen, int16_t nCoverScale, std::vector<InputPro
   }
 }
 
-}  // namespace
 
 CoverValue ReadCoverValue(std::string_view text, double scaleLimit) {
   const std::string t = LowerAscii(Trim(text));
@@ -114,8 +108,14 @@ CoverValue ReadCoverValue(std::string_view text, double scaleLimit) {
 }
 
 void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems) {
+  CoverScaleSeen seen;
+  TakeCovers(table, rules, problems, seen);
+  CheckScale(seen, rules.nCoverScale, problems);
+}
+
+void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems,
+                CoverScaleSeen& seen) {
   const CoverScaleInfo& scale = CoverScaleOf(rules.nCoverScale);
-  ScaleSeen seen;
   for (SurveySample& s : table.samples) {
     // The records kept are moved up over those left out, in place.
     size_t kept = 0;
@@ -193,5 +193,4 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
     }
     s.records.resize(kept);
   }
-  CheckScale(seen, rules.nCoverScale, problems);
 }

@@ -38,3 +38,16 @@ struct CoverRules {
 // (whole numbers 1-10 throughout read as percent; percent-like values on a class
 // scale), one warning names the likely scale.
 void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems);
+
+// What the numbers of a survey's covers look like, for a table read in parts:
+// TakeCovers adds each part's covers, CheckScale judges them all at the end.
+struct CoverScaleSeen {
+  long numbers = 0;
+  long wholeOneToTen = 0;  // whole numbers 1..10
+  double max = 0;
+  long fractions = 0;
+  void Add(double v);
+};
+void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems,
+                CoverScaleSeen& seen);
+void CheckScale(const CoverScaleSeen& seen, int16_t nCoverScale, std::vector<InputProblem>& problems);

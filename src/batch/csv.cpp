@@ -8,6 +8,7 @@
 
 #include "batch/batch.h"
 #include "batch/csv.h"
+#include "batch/reader.h"
 
 namespace {
 
@@ -32,84 +33,87 @@ char DetectDelimiter(std::string_view headerLine) {
   return semicolon > comma ? ';' : ',';
 }
 
+bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string>& fields) {
+  fields.clear();
+  bool any = false;  // the record holds something besides its line end
+  size_t i = 0;
+  // The end of an unquoted run of a field: the delimiter or a line end.
+  const auto runEnd = [&record, delim](size_t from) {
+    while (from < record.size() && record[from] != delim && record[from] != '\n' && record[from] != '\r') ++from;
+    return from;
+  };
+  for (;;) {
+    std::string& field = fields.emplace_back();
+    if (i < record.size() && record[i] == '"') {
+      any = true;
+      ++i;
+      while (i < record.size()) {
+        const char c = record[i++];
+        if (c == '"') {
+          if (i < record.size() && record[i] == '"') {
+            field += '"';
+            ++i;
+            continue;
+          }
+          break;
+        }
+        if (c == '\r' && i < record.size() && record[i] == '\n') continue;  // CR LF inside quotes
+        field += c;
+      }
+      // Anything between the closing quote and the delimiter is kept as written.
+      const size_t end = runEnd(i);
+      field.append(record, i, end - i);
+      i = end;
+    } else {
+      const size_t end = runEnd(i);
+      field.assign(record, i, end - i);
+      i = end;
+    }
+    if (!field.empty()) any = true;
+    if (i < record.size() && record[i] == delim) {
+      any = true;
+      ++i;
+      continue;
+    }
+    return any;
+  }
+}
+
 bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
   table = CsvTable{};
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-  // The delimiter is the header's, the first line that holds anything.
-  const size_t headerStart = std::min(text.find_first_not_of("\r\n"), text.size());
-  const size_t firstEnd = std::min(text.find('\n', headerStart), text.size());
-  table.delimiter = DetectDelimiter(text.substr(headerStart, firstEnd - headerStart));
-  const char delim = table.delimiter == 0 ? ',' : table.delimiter;
-
-  long line = 1;
-  size_t i = 0;
+  RecordReader reader(text, RecordReader::Kind::kCsv);
+  std::string_view record;
+  long line = 0;
   bool haveHeader = false;
-  // The end of an unquoted run of a field: the delimiter or a line end.
-  const auto runEnd = [&text, delim](size_t from) {
-    while (from < text.size() && text[from] != delim && text[from] != '\n' && text[from] != '\r') ++from;
-    return from;
-  };
-  while (i < text.size()) {
-    CsvRow row;
-    row.line = line;
-    row.fields.reserve(table.header.size());
-    std::string field;
-    bool rowEnded = false;
-    bool any = false;  // the row holds something besides its line end
-    while (!rowEnded) {
-      field.clear();
-      if (i < text.size() && text[i] == '"') {
-        any = true;
-        const long opened = line;
-        ++i;
-        for (;;) {
-          if (i >= text.size()) {
-            error = "line " + std::to_string(opened) + ": a quoted field is never closed";
-            return false;
-          }
-          const char c = text[i++];
-          if (c == '"') {
-            if (i < text.size() && text[i] == '"') {
-              field += '"';
-              ++i;
-              continue;
-            }
-            break;
-          }
-          if (c == '\n') ++line;
-          if (c == '\r' && i < text.size() && text[i] == '\n') continue;  // CR LF inside quotes
-          field += c;
-        }
-        // Anything between the closing quote and the delimiter is kept as written.
-        const size_t end = runEnd(i);
-        field.append(text, i, end - i);
-        i = end;
-      } else {
-        const size_t end = runEnd(i);
-        field.assign(text, i, end - i);
-        i = end;
-      }
-      if (!field.empty()) any = true;
-      row.fields.push_back(std::move(field));
-      if (i < text.size() && text[i] == delim) {
-        any = true;
-        ++i;
-        continue;
-      }
-      // The end of the row: CR LF, LF, a lone CR, or the end of the text.
-      if (i < text.size() && text[i] == '\r') ++i;
-      if (i < text.size() && text[i] == '\n') ++i;
-      ++line;
-      rowEnded = true;
-    }
-    if (!any) continue;  // a blank line
+  char delim = ',';
+  std::vector<std::string> fields;
+  while (reader.Next(record, line)) {
     if (!haveHeader) {
-      table.header = std::move(row.fields);
-      table.headerLine = row.line;
+      if (record.empty()) continue;
+      // The delimiter is the header's, the first line that holds anything.
+      table.delimiter = DetectDelimiter(record.substr(0, std::min(record.find('\n'), record.size())));
+      delim = table.delimiter == 0 ? ',' : table.delimiter;
+    }
+    if (!ParseCsvRecord(record, delim, fields)) continue;  // a blank line
+    if (!haveHeader) {
+      table.header = std::move(fields);
+      table.headerLine = line;
       haveHeader = true;
     } else {
-      table.rows.push_back(std::move(row));
+      table.rows.push_back(CsvRow{line, std::move(fields)});
     }
+    fields = std::vector<std::string>();
+    fields.reserve(table.header.size());
+  }
+  for (const LongRecord& r : reader.TakeLong()) {
+    error = "line " + std::to_string(r.line) + Fmt(": a line of %llu characters, longer than any record",
+                                                   static_cast<unsigned long long>(r.length));
+    return false;
+  }
+  if (reader.UnclosedQuote() != 0) {
+    error = "line " + std::to_string(reader.UnclosedQuote()) + ": a quoted field is never closed";
+    return false;
   }
   return true;
 }

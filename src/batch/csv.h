@@ -30,6 +30,9 @@ char DetectDelimiter(std::string_view headerLine);
 // is detected from the header line. False (with the line in `error`) when a quote
 // is never closed.
 bool ParseCsv(std::string_view text, CsvTable& table, std::string& error);
+// The fields of one record (a line, or lines joined where a quoted field holds
+// line ends) read the same way. False when it holds nothing: a blank line.
+bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string>& fields);
 
 // Appends one field to a CSV line, quoted when it holds the delimiter, a quote or
 // a line end (quotes doubled), as RFC 4180 writes it.

@@ -1,54 +1,25 @@
-// The inputs of a run: read, told apart by content, turned into samples of
-// records, and what entry says about their records said where they stand.
+// The inputs of a run read as a stream of parts: each input opened and told
+// apart by content, then turned into samples of records a part at a time.
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <deque>
+#include <unordered_map>
 
 #include "batch/batch.h"
-#include "batch/inputs.h"
 #include "batch/covers.h"
+#include "batch/inputs.h"
 #include "batch/options.h"
+#include "batch/reader.h"
 #include "batch/workbook.h"
 
 namespace {
 
-bool ReadInput(Console& con, InputFile& file) {
-  errno = 0;
-  file.read = file.name == "-" ? ReadWholeStream(con.in, file.text)
-                               : ReadFileText(PathIn(con.dir, file.name), file.text);
-  if (!file.read) file.failure = SystemReason();
-  return file.read;
-}
-
-std::string_view ShownName(const InputFile& f) {
-  return f.name == "-" ? std::string_view("(standard input)") : std::string_view(f.name);
-}
-
-std::string WhereOf(const InputFile& f, long line, int col = -1) {
-  std::string where;
-  if (line > 0 && !f.sheet.empty()) {
-    where = std::string(ShownName(f)) + ":" + f.sheet + "!" + CellName(line, col < 0 ? 0 : col);
-  } else if (line > 0) {
-    AppendAt(where, ShownName(f), line);
-  } else {
-    where = ShownName(f);
-  }
-  return where;
-}
-
-// Says problems of one input, in one write, and counts them: the first ten of
-// each kind, then how many more there were.
-void SayProblems(Console& con, const InputFile& file, const std::vector<InputProblem>& problems, Tally& tally) {
-  std::string all;
-  ProblemCounter counter;
-  for (const InputProblem& p : problems) {
-    if (counter.Take(p.what, p.kind)) AppendDiagnosis(all, WhereOf(file, p.line, p.col), p.what);
-    ++(p.refused ? tally.refused : tally.warnings);
-  }
-  for (const std::string& more : counter.Beyond()) AppendDiagnosis(all, WhereOf(file, 0), more);
-  con.err << all;
-}
+constexpr size_t kHeadBytes = 64 * 1024;  // what tells an input's kind
+constexpr size_t kCopyBlock = 1 << 20;
 
 // True when the bytes are no text: a known binary signature, UTF-16, or many
 // control bytes near the start.
@@ -68,33 +39,642 @@ const char* BinaryKind(std::string_view text) {
   return odd > 8 && odd * 20 > n ? "a binary file" : nullptr;
 }
 
+// Reads up to `n` bytes of a file or a stream.
+bool ReadSome(std::FILE* fp, std::istream* in, std::string& out, size_t n) {
+  out.resize(n);
+  size_t got = 0;
+  if (fp != nullptr) {
+    got = std::fread(&out[0], 1, n, fp);
+    out.resize(got);
+    return std::ferror(fp) == 0;
+  }
+  in->read(&out[0], static_cast<std::streamsize>(n));
+  got = static_cast<size_t>(in->gcount());
+  out.resize(got);
+  return !in->bad();
+}
+
+// The head and the rest of a file or stream copied to a temporary file, at its
+// start; null (errno says why) when it cannot be.
+std::FILE* CopyToTemporary(const std::string& head, std::FILE* fp, std::istream* in) {
+  std::FILE* tmp = std::tmpfile();
+  if (tmp == nullptr) return nullptr;
+  bool ok = std::fwrite(head.data(), 1, head.size(), tmp) == head.size();
+  std::string block;
+  while (ok) {
+    if (!ReadSome(fp, in, block, kCopyBlock)) {
+      ok = false;
+      break;
+    }
+    if (block.empty()) break;
+    ok = std::fwrite(block.data(), 1, block.size(), tmp) == block.size();
+  }
+  if (!ok || std::fflush(tmp) != 0) {
+    const int e = errno;
+    std::fclose(tmp);
+    errno = e;
+    return nullptr;
+  }
+  std::rewind(tmp);
+  return tmp;
+}
+
+// The rest of a file, from its start.
+bool ReadAll(std::FILE* fp, std::string& text) {
+  std::rewind(fp);
+  text.clear();
+  std::string block(kCopyBlock, '\0');
+  size_t n = 0;
+  while ((n = std::fread(&block[0], 1, block.size(), fp)) > 0) text.append(block, 0, n);
+  return std::ferror(fp) == 0;
+}
+
+bool Blank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsSpaceC); }
+
+}  // namespace
+
+// An input being read.
+struct InputStream::Source {
+  enum class Kind {
+    kRefused,
+    kBlocks,
+    kTable,  // a long or matrix table, read a part at a time
+    kWhole,  // a wide table or a workbook, read whole when opened
+  };
+  struct FileCloser {
+    void operator()(std::FILE* fp) const { std::fclose(fp); }
+  };
+  // Rows of one sample (or pooled group) while its last row is still to come.
+  struct Pending {
+    std::vector<GridRow> rows;
+    bool complete = false;
+  };
+
+  size_t index = 0;  // in the run's files
+  Kind kind = Kind::kRefused;
+  std::unique_ptr<std::FILE, FileCloser> fp;
+  std::unique_ptr<RecordReader> reader;
+  std::string layoutText;
+  std::vector<size_t> placeOf;  // the run's column of each identifying column (SIZE_MAX: none)
+  bool started = false;
+  bool firstInput = false;
+  bool failed = false;  // refused part way: said already
+  // A table read a part at a time: its header, layout and the columns a row's
+  // sample is told by; the last row of each sample (from a first reading).
+  GridRow header;
+  char delim = ',';
+  Layout layout = Layout::kAuto;
+  std::vector<std::string> tableIdHeaders;  // before pooling
+  std::vector<size_t> keyColumns;
+  bool indexed = false;
+  std::unordered_map<std::string, uint64_t> lastRow;
+  std::deque<Pending> pending;  // in order of first row
+  std::unordered_map<std::string, uint64_t> inFlight;  // key -> place in pending + popped
+  uint64_t popped = 0;
+  uint64_t rowNo = 0;
+  bool firstPart = true;
+  // A table read whole, its samples ready.
+  SurveyTable whole;
+  std::vector<InputProblem> wholeProblems;
+  // Said once per input, at its end.
+  ProblemCounter counter;
+  CoverScaleSeen seen;
+  EmptyFieldCheck empty;
+  long samples = 0;
+  long records = 0;
+};
+
+InputStream::InputStream(Console& con, const ClassifyOptions& opt, Tally& tally)
+    : con_(con), opt_(opt), tally_(tally) {}
+
+InputStream::~InputStream() = default;
+
+bool InputStream::AnyTable() const {
+  return std::any_of(sources_.begin(), sources_.end(),
+                     [](const std::unique_ptr<Source>& s) { return s->kind != Source::Kind::kBlocks; });
+}
+
+void InputStream::Open() {
+  std::vector<std::string> names = opt_.files;
+  if (names.empty()) names.emplace_back("-");
+  run_.files.resize(names.size());
+  for (size_t k = 0; k < names.size(); ++k) {
+    run_.files[k].name = names[k];
+    sources_.push_back(std::make_unique<Source>());
+    sources_.back()->index = k;
+    if (!OpenSource(*sources_.back())) {
+      sources_.back()->kind = Source::Kind::kRefused;
+      run_.files[k].noSample = true;
+      tally_.inputFailed = true;
+    }
+  }
+  JoinIdentifyingColumns();
+}
+
+std::string InputStream::Where(const Source& src, long line, int col) const {
+  return WhereText(run_.files, SourcePos{static_cast<int>(src.index) + 1, static_cast<int32_t>(line), col});
+}
+
+bool InputStream::OpenSource(Source& src) {
+  InputFile& file = run_.files[src.index];
+  std::FILE* fp = nullptr;
+  std::istream* in = nullptr;
+  bool regular = false;
+  errno = 0;
+  if (file.name == "-") {
+    in = &con_.in;
+  } else {
+    fp = std::fopen(PathIn(con_.dir, file.name).c_str(), "rb");
+    if (fp == nullptr) {
+      Diagnose(con_.err, file.name, SystemReason());
+      return false;
+    }
+    struct stat st {};
+    regular = fstat(fileno(fp), &st) == 0 && S_ISREG(st.st_mode);
+  }
+  src.fp.reset(fp);
+  std::string head;
+  if (!ReadSome(fp, in, head, kHeadBytes)) {
+    Diagnose(con_.err, file.name, SystemReason());
+    return false;
+  }
+  const bool workbook = LooksLikeWorkbook(head);
+  if (const char* binary = workbook ? nullptr : BinaryKind(head)) {
+    Diagnose(con_.err, Where(src, 0),
+             std::string(binary) + ", not a survey: surveys are read as CSV text or .xlsx workbooks in the " +
+                 "layouts " + kLayoutsText + ", or as sample blocks");
+    return false;
+  }
+  // What is read twice, or read again from its start, is read from a file.
+  if (!regular) {
+    std::FILE* tmp = CopyToTemporary(head, fp, in);
+    if (tmp == nullptr) {
+      Diagnose(con_.err, Where(src, 0), "cannot copy the input to a temporary file: " + SystemReason());
+      return false;
+    }
+    src.fp.reset(tmp);
+  } else {
+    std::rewind(fp);
+  }
+  if (workbook) return OpenWorkbook(src);
+  if (opt_.input == InputKind::kCsv || (opt_.input == InputKind::kAuto && LooksLikeTable(head))) {
+    return OpenTable(src);
+  }
+  if (!opt_.poolBy.empty()) {
+    Diagnose(con_.err, Where(src, 0), "--pool-by needs a survey table; the samples are not pooled");
+  }
+  src.kind = Source::Kind::kBlocks;
+  src.layoutText = "sample blocks";
+  src.reader = std::make_unique<RecordReader>(src.fp.get(), RecordReader::Kind::kLines);
+  return true;
+}
+
+bool InputStream::OpenWorkbook(Source& src) {
+  InputFile& file = run_.files[src.index];
+  std::string bytes;
+  if (!ReadAll(src.fp.get(), bytes)) {
+    Diagnose(con_.err, file.name, SystemReason());
+    return false;
+  }
+  src.fp.reset();
+  Grid grid;
+  std::string error;
+  if (!ReadWorkbook(bytes, opt_.sheet, grid, error)) {
+    Diagnose(con_.err, Where(src, 0), error);
+    return false;
+  }
+  bytes = std::string();
+  file.sheet = grid.sheet;
+  if (!ReadWhole(src, grid)) return false;
+  src.layoutText = "sheet " + grid.sheet + ", " + src.layoutText;
+  return true;
+}
+
+void InputStream::JoinIdentifyingColumns() {
+  run_.fileColumn = run_.files.size() > 1;
+  run_.idHeaders.clear();
+  std::vector<std::string> keys;
+  if (run_.fileColumn) {
+    run_.idHeaders.emplace_back("file");
+    keys.emplace_back();  // matches no column's key
+  }
+  for (std::unique_ptr<Source>& src : sources_) {
+    const std::vector<std::string>& headers = run_.files[src->index].idHeaders;
+    for (const std::string& h : headers) {
+      const std::string key = ColumnKey(h);
+      // A single column named "sample" is the sample's name itself.
+      if (headers.size() == 1 && key == "sample") {
+        src->placeOf.push_back(SIZE_MAX);
+        continue;
+      }
+      size_t k = std::find(keys.begin(), keys.end(), key) - keys.begin();
+      if (k == keys.size()) {
+        keys.push_back(key);
+        run_.idHeaders.push_back(h);
+      }
+      src->placeOf.push_back(k);
+    }
+  }
+}
+
+void InputStream::Say(Source& src, const std::vector<InputProblem>& problems) {
+  std::string all;
+  for (const InputProblem& p : problems) {
+    if (src.counter.Take(p.what, p.kind)) AppendDiagnosis(all, Where(src, p.line, p.col), p.what);
+    ++(p.refused ? tally_.refused : tally_.warnings);
+  }
+  con_.err << all;
+}
+
+void InputStream::SayLongRecords(Source& src, std::vector<InputProblem>& problems) {
+  for (const LongRecord& r : src.reader->TakeLong()) {
+    problems.push_back({r.line,
+                        Fmt("a line of %llu characters, longer than any record (%zu); it is left out",
+                            static_cast<unsigned long long>(r.length), kLongestRecord),
+                        true, -1, "line too long"});
+  }
+}
+
+std::shared_ptr<SampleBatch> InputStream::Next(const BlockRules& rules) {
+  while (current_ < sources_.size()) {
+    Source& src = *sources_[current_];
+    if (src.kind == Source::Kind::kRefused) {
+      ++current_;
+      continue;
+    }
+    if (!src.started) {
+      src.started = true;
+      // What the typed run would read first: nothing of an input before this one.
+      src.firstInput = std::all_of(run_.files.begin(), run_.files.begin() + static_cast<long>(src.index),
+                                   [](const InputFile& f) { return f.noSample; });
+    }
+    auto batch = std::make_shared<SampleBatch>();
+    const bool more =
+        src.kind == Source::Kind::kBlocks ? NextOfBlocks(src, rules, *batch) : NextOfTable(src, rules, *batch);
+    for (SampleInput& s : batch->samples) {
+      s.sumRepeats = rules.sumRepeats;
+      std::vector<std::string> ids(run_.idHeaders.size());
+      if (run_.fileColumn) ids[0] = run_.files[src.index].name;
+      for (size_t j = 0; j < s.ids.size() && j < src.placeOf.size(); ++j) {
+        if (src.placeOf[j] != SIZE_MAX) ids[src.placeOf[j]] = std::move(s.ids[j]);
+      }
+      s.ids = std::move(ids);
+      src.records += static_cast<long>(s.records.size());
+    }
+    src.samples += static_cast<long>(batch->samples.size());
+    if (!more) {
+      End(src);
+      ++current_;
+    }
+    if (!batch->samples.empty()) return batch;
+  }
+  return nullptr;
+}
+
+bool InputStream::NextOfBlocks(Source& src, const BlockRules& rules, SampleBatch& batch) {
+  struct Span {
+    long line;
+    size_t at;
+    size_t size;
+  };
+  std::vector<Span> spans;
+  size_t ended = 0;  // samples ended by a blank line
+  bool inSample = false;
+  bool more = true;
+  std::string_view record;
+  long line = 0;
+  while (ended < kPartSamples || inSample) {
+    if (!src.reader->Next(record, line)) {
+      more = false;
+      break;
+    }
+    // A byte-order mark can only begin what the typed run reads.
+    if (line == 1 && src.firstInput && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
+    spans.push_back(Span{line, batch.text.size(), record.size()});
+    batch.text.append(record);
+    batch.text += '\n';
+    const bool blank = Blank(record);
+    if (blank && inSample) ++ended;
+    inSample = !blank;
+  }
+  std::vector<InputProblem> problems;
+  SayLongRecords(src, problems);
+  if (src.reader->ReadFailed()) {
+    Diagnose(con_.err, Where(src, 0), "reading stopped: " + SystemReason());
+    tally_.inputFailed = true;
+  }
+  std::vector<TextLine> lines;
+  lines.reserve(spans.size());
+  for (const Span& s : spans) lines.push_back(TextLine{s.line, std::string_view(batch.text).substr(s.at, s.size)});
+  AppendBlockLines(lines, batch.text, !more, rules, static_cast<int>(src.index) + 1, batch.store, batch.samples,
+                   problems);
+  if (!more && !batch.samples.empty() && batch.samples.back().endsInput && batch.samples.back().records.empty()) {
+    problems.push_back({batch.samples.back().where.line,
+                        "the input ends after this sample's name, with no species line: as the end of a data "
+                        "file, it makes a sample of no species, reported so",
+                        false});
+  }
+  if (rules.sayRepeats) SayRepeatedSpecies(batch.samples, 0, rules.sumRepeats, problems);
+  Say(src, problems);
+  return more;
+}
+
+void InputStream::End(Source& src) {
+  InputFile& file = run_.files[src.index];
+  std::vector<InputProblem> problems;
+  CheckScale(src.seen, opt_.nCoverScale, problems);
+  if (src.kind == Source::Kind::kTable) src.empty.Say(src.tableIdHeaders, problems);
+  Say(src, problems);
+  std::string beyond;
+  for (const std::string& more : src.counter.Beyond()) AppendDiagnosis(beyond, Where(src, 0), more);
+  con_.err << beyond;
+  src.reader.reset();
+  src.fp.reset();
+  if (src.samples == 0 && !src.failed) {
+    Diagnose(con_.err, Where(src, 0), "holds no sample");
+  }
+  if (src.samples == 0) {
+    file.noSample = true;
+    tally_.inputFailed = true;
+    return;
+  }
+  if (!opt_.quiet) {
+    Diagnose(con_.err, Where(src, 0),
+             Fmt("%ld samples read (%s), %ld species records", src.samples, src.layoutText.c_str(), src.records));
+  }
+}
+
+// ---- tables ---------------------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kProbeRows = 200;  // rows read with the header to tell a table's layout
+
+// The next row of a table that holds anything; a byte-order mark before the
+// first line is passed over.
+bool NextRow(RecordReader& reader, char delim, GridRow& row) {
+  std::string_view record;
+  long line = 0;
+  while (reader.Next(record, line)) {
+    if (line == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
+    if (ParseCsvRecord(record, delim, row.cells)) {
+      row.line = line;
+      return true;
+    }
+  }
+  return false;
+}
+
+// What tells a row's sample: its fields in the key columns, trimmed (empty
+// when every one is empty: the row names no sample).
+void KeyOf(const GridRow& row, const std::vector<size_t>& columns, std::string& key) {
+  key.clear();
+  bool any = false;
+  for (size_t c : columns) {
+    std::string_view field = c < row.cells.size() ? std::string_view(row.cells[c]) : std::string_view();
+    while (!field.empty() && IsSpaceC(field.front())) field.remove_prefix(1);
+    while (!field.empty() && IsSpaceC(field.back())) field.remove_suffix(1);
+    any = any || !field.empty();
+    key.append(field);
+    key += '\x1f';
+  }
+  if (!any) key.clear();
+}
+
 std::string JoinList(const std::vector<std::string>& items) {
   std::string s;
   for (const std::string& i : items) s += (s.empty() ? "" : ", ") + i;
   return s;
 }
 
-// The samples of a table (a CSV file or a workbook's sheet); false (said) when
-// it is in no layout read here or holds no sample.
-bool AddTable(Console& con, const ClassifyOptions& opt, const BlockRules& rules, InputFile& file, const Grid& grid,
-              int index, RunInputs& inputs, std::vector<InputProblem>& problems, std::string& layout) {
-  const bool presence = opt.scale == ScaleKind::kPresence;
-  const SurveyReading how{opt.layout, opt.sampleCols, opt.poolBy, presence};
+std::string LayoutText(const SurveyTable& t) {
+  return std::string(LayoutName(t.layout)) + " layout, samples named by " + JoinList(t.idHeaders);
+}
+
+SurveyReading ReadingOf(const ClassifyOptions& opt, Layout layout) {
+  return SurveyReading{layout, opt.sampleCols, opt.poolBy, opt.scale == ScaleKind::kPresence};
+}
+
+CoverRules CoverRulesOf(const ClassifyOptions& opt) {
+  return CoverRules{opt.nCoverScale, opt.scale == ScaleKind::kPresence, opt.strict};
+}
+
+}  // namespace
+
+bool InputStream::OpenTable(Source& src) {
+  src.reader = std::make_unique<RecordReader>(src.fp.get(), RecordReader::Kind::kCsv);
+  Grid probe;
+  GridRow row;
+  std::string_view record;
+  long line = 0;
+  while (probe.rows.empty() && src.reader->Next(record, line)) {
+    if (line == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
+    if (record.empty()) continue;
+    // The delimiter is the header's, the first line that holds anything.
+    src.delim = DetectDelimiter(record.substr(0, std::min(record.find('\n'), record.size())));
+    if (src.delim == 0) src.delim = ',';
+    if (ParseCsvRecord(record, src.delim, row.cells)) {
+      row.line = line;
+      probe.rows.push_back(row);
+    }
+  }
+  while (probe.rows.size() <= kProbeRows && NextRow(*src.reader, src.delim, row)) probe.rows.push_back(row);
+  if (src.reader->UnclosedQuote() != 0) {
+    Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", src.reader->UnclosedQuote()));
+    return false;
+  }
+  if (probe.rows.empty()) {
+    Diagnose(con_.err, Where(src, 0), "holds no sample");
+    return false;
+  }
+  SurveyReading how = ReadingOf(opt_, opt_.layout);
+  how.checkEmptyFields = false;
+  SurveyTable t;
+  std::vector<InputProblem> problems;  // said as the rows are read again
+  std::string error;
+  if (!ReadSurvey(probe, how, t, problems, error)) {
+    Diagnose(con_.err, Where(src, probe.rows[0].line), error);
+    return false;
+  }
+  if (t.layout == Layout::kWide) {  // a column per sample: read whole
+    while (NextRow(*src.reader, src.delim, row)) probe.rows.push_back(row);
+    if (src.reader->UnclosedQuote() != 0) {
+      Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", src.reader->UnclosedQuote()));
+      return false;
+    }
+    SayLongRecords(src, src.wholeProblems);
+    src.reader.reset();
+    return ReadWhole(src, probe);
+  }
+  src.tableIdHeaders = t.idHeaders;
+  if (!opt_.poolBy.empty() && !PoolSamples(t, opt_.poolBy, error)) {
+    Diagnose(con_.err, Where(src, probe.rows[0].line), error);
+    return false;
+  }
+  run_.files[src.index].idHeaders = t.idHeaders;
+  src.header = probe.rows[0];
+  src.layout = t.layout;
+  src.keyColumns = SampleKeyColumns(src.header, how, t.layout);
+  src.kind = Source::Kind::kTable;
+  src.layoutText = LayoutText(t);
+  src.reader.reset();
+  return true;
+}
+
+bool InputStream::ReadWhole(Source& src, const Grid& grid) {
+  std::vector<InputProblem>& problems = src.wholeProblems;
+  SurveyTable& t = src.whole;
+  std::string error;
+  if (!ReadSurvey(grid, ReadingOf(opt_, opt_.layout), t, problems, error)) {
+    Diagnose(con_.err, Where(src, grid.rows.empty() ? 0 : grid.rows[0].line), error);
+    Say(src, problems);
+    return false;
+  }
+  TakeCovers(t, CoverRulesOf(opt_), problems, src.seen);
+  if (!opt_.poolBy.empty() && !PoolSamples(t, opt_.poolBy, error)) {
+    Diagnose(con_.err, Where(src, grid.rows[0].line), error);
+    Say(src, problems);
+    return false;
+  }
+  if (t.samples.empty()) {
+    Diagnose(con_.err, Where(src, 0), "holds no sample");
+    Say(src, problems);
+    return false;
+  }
+  run_.files[src.index].idHeaders = t.idHeaders;
+  src.kind = Source::Kind::kWhole;
+  src.layoutText = LayoutText(t);
+  return true;
+}
+
+bool InputStream::Index(Source& src) {
+  std::rewind(src.fp.get());
+  RecordReader reader(src.fp.get(), RecordReader::Kind::kCsv);
+  GridRow row;
+  std::string key;
+  uint64_t rowNo = 0;
+  bool header = true;
+  while (NextRow(reader, src.delim, row)) {
+    if (header) {
+      header = false;
+      continue;
+    }
+    ++rowNo;
+    KeyOf(row, src.keyColumns, key);
+    if (!key.empty()) src.lastRow.insert_or_assign(key, rowNo);
+  }
+  if (reader.UnclosedQuote() != 0) {
+    Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", reader.UnclosedQuote()));
+    return false;
+  }
+  if (reader.ReadFailed()) {
+    Diagnose(con_.err, Where(src, 0), "cannot be read: " + SystemReason());
+    return false;
+  }
+  std::rewind(src.fp.get());
+  src.reader = std::make_unique<RecordReader>(src.fp.get(), RecordReader::Kind::kCsv);
+  NextRow(*src.reader, src.delim, row);  // the header
+  src.indexed = true;
+  return true;
+}
+
+bool InputStream::NextOfTable(Source& src, const BlockRules& rules, SampleBatch& batch) {
+  std::vector<InputProblem> problems;
+  if (src.kind == Source::Kind::kWhole) {
+    problems.swap(src.wholeProblems);
+    AppendTable(src, src.whole, rules, batch, problems);
+    src.whole = SurveyTable();
+    return false;
+  }
+  if (!src.indexed && !Index(src)) {
+    src.failed = true;
+    return false;
+  }
+  // Whole samples, in order of their first row, each complete at its last row.
+  Grid grid;
+  grid.rows.push_back(src.header);
+  size_t samples = 0;
+  const auto takeComplete = [&src, &grid, &samples] {
+    while (!src.pending.empty() && src.pending.front().complete) {
+      for (GridRow& r : src.pending.front().rows) grid.rows.push_back(std::move(r));
+      src.pending.pop_front();
+      ++src.popped;
+      ++samples;
+    }
+  };
+  bool more = true;
+  GridRow row;
+  std::string key;
+  for (;;) {
+    takeComplete();
+    if (samples >= kPartSamples || grid.rows.size() > kPartRows) break;
+    if (!NextRow(*src.reader, src.delim, row)) {
+      more = false;
+      break;
+    }
+    ++src.rowNo;
+    KeyOf(row, src.keyColumns, key);
+    Source::Pending* p = nullptr;
+    if (key.empty()) {  // refused when read; in its place
+      p = &src.pending.emplace_back();
+      p->complete = true;
+    } else {
+      auto [it, fresh] = src.inFlight.emplace(key, src.popped + src.pending.size());
+      if (fresh) src.pending.emplace_back();
+      p = &src.pending[it->second - src.popped];
+      auto last = src.lastRow.find(key);
+      if (last == src.lastRow.end() || last->second <= src.rowNo) {
+        p->complete = true;
+        src.inFlight.erase(it);
+        if (last != src.lastRow.end()) src.lastRow.erase(last);
+      }
+    }
+    p->rows.push_back(std::move(row));
+  }
+  if (!more) {
+    // Whatever is left ends with the file (a file changed since its first reading).
+    for (Source::Pending& p : src.pending) p.complete = true;
+    takeComplete();
+    if (src.reader->ReadFailed()) {
+      Diagnose(con_.err, Where(src, 0), "reading stopped: " + SystemReason());
+      tally_.inputFailed = true;
+    }
+  }
+  SayLongRecords(src, problems);
+  if (grid.rows.size() == 1) {
+    Say(src, problems);
+    return more;
+  }
+  SurveyReading how = ReadingOf(opt_, src.layout);
+  how.checkEmptyFields = false;
   SurveyTable table;
   std::string error;
   if (!ReadSurvey(grid, how, table, problems, error)) {
-    Diagnose(con.err, WhereOf(file, grid.rows.empty() ? 0 : grid.rows[0].line), error);
+    Diagnose(con_.err, Where(src, src.header.line), error);
+    Say(src, problems);
+    src.failed = true;
     return false;
   }
-  TakeCovers(table, CoverRules{opt.nCoverScale, presence, opt.strict}, problems);
-  if (!opt.poolBy.empty() && !PoolSamples(table, opt.poolBy, error)) {
-    Diagnose(con.err, WhereOf(file, grid.rows[0].line), error);
+  if (!src.firstPart) {  // what the header says is said once
+    problems.erase(std::remove_if(problems.begin(), problems.end(),
+                                  [&src](const InputProblem& p) { return p.line == src.header.line; }),
+                   problems.end());
+  }
+  src.firstPart = false;
+  src.empty.Add(table);
+  TakeCovers(table, CoverRulesOf(opt_), problems, src.seen);
+  if (!opt_.poolBy.empty() && !PoolSamples(table, opt_.poolBy, error)) {
+    Diagnose(con_.err, Where(src, src.header.line), error);
+    Say(src, problems);
+    src.failed = true;
     return false;
   }
-  if (table.samples.empty()) {
-    Diagnose(con.err, WhereOf(file, 0), "holds no sample");
-    return false;
-  }
+  AppendTable(src, table, rules, batch, problems);
+  return more;
+}
+
+void InputStream::AppendTable(Source& src, const SurveyTable& table, const BlockRules& rules, SampleBatch& batch,
+                              std::vector<InputProblem>& problems) {
   for (const SurveySample& s : table.samples) {
     if (s.maxFreq > kMaxFrequency) {
       problems.push_back({s.line,
@@ -103,233 +683,7 @@ bool AddTable(Console& con, const ClassifyOptions& opt, const BlockRules& rules,
                           false, s.col});
     }
   }
-  AppendSurveyInputs(table.samples, rules, index, inputs.store, inputs.samples, problems);
-  file.idHeaders = table.idHeaders;
-  layout = std::string(LayoutName(table.layout)) + " layout, samples named by " + JoinList(table.idHeaders);
-  return true;
-}
-
-// Turns input `index` into samples of records; says what it refuses. False
-// when the input holds no sample or cannot be read as its kind.
-bool AddInput(Console& con, const ClassifyOptions& opt, const BlockRules& rules, InputFile& file, int index,
-              RunInputs& inputs, Tally& tally) {
-  const size_t before = inputs.samples.size();
-  std::vector<InputProblem> problems;
-  std::string layout;
-  if (LooksLikeWorkbook(file.text)) {
-    Grid grid;
-    std::string error;
-    if (!ReadWorkbook(file.text, opt.sheet, grid, error)) {
-      Diagnose(con.err, WhereOf(file, 0), error);
-      return false;
-    }
-    file.sheet = grid.sheet;
-    if (!AddTable(con, opt, rules, file, grid, index, inputs, problems, layout)) {
-      SayProblems(con, file, problems, tally);
-      return false;
-    }
-    layout = "sheet " + grid.sheet + ", " + layout;
-  } else if (const char* binary = BinaryKind(file.text)) {
-    Diagnose(con.err, WhereOf(file, 0),
-             std::string(binary) + ", not a survey: surveys are read as CSV text or .xlsx workbooks in the " +
-                 "layouts " + kLayoutsText + ", or as sample blocks");
-    return false;
-  } else if (IsTableInput(opt, file)) {
-    CsvTable table;
-    std::string error;
-    if (!ParseCsv(file.text, table, error)) {
-      Diagnose(con.err, WhereOf(file, 0), error);
-      return false;
-    }
-    const Grid grid = GridOf(std::move(table));
-    if (!AddTable(con, opt, rules, file, grid, index, inputs, problems, layout)) {
-      SayProblems(con, file, problems, tally);
-      return false;
-    }
-  } else {
-    if (!opt.poolBy.empty()) {
-      Diagnose(con.err, WhereOf(file, 0), "--pool-by needs a survey table; the samples are not pooled");
-    }
-    if (std::all_of(file.text.begin(), file.text.end(),
-                    [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; })) {
-      Diagnose(con.err, WhereOf(file, 0), "holds no sample");
-      return false;
-    }
-    // What the typed run would read first: nothing of an input before this one.
-    const bool first = std::none_of(inputs.files.begin(), inputs.files.begin() + (index - 1),
-                                    [](const InputFile& f) { return !f.noSample; });
-    AppendBlockInputs(file.text, rules, index, first, inputs.store, inputs.samples, problems);
-    layout = "sample blocks";
-    if (inputs.samples.size() > before && inputs.samples.back().endsInput && inputs.samples.back().records.empty()) {
-      problems.push_back({inputs.samples.back().where.line,
-                          "the input ends after this sample's name, with no species line: as the end of a data "
-                          "file, it makes a sample of no species, reported so",
-                          false});
-    }
-  }
-  for (size_t k = before; k < inputs.samples.size(); ++k) inputs.samples[k].sumRepeats = rules.sumRepeats;
-  if (rules.sayRepeats) SayRepeatedSpecies(inputs.samples, before, rules.sumRepeats, problems);
-  SayProblems(con, file, problems, tally);
-  if (!opt.quiet) {
-    size_t records = 0;
-    for (size_t k = before; k < inputs.samples.size(); ++k) records += inputs.samples[k].records.size();
-    Diagnose(con.err, WhereOf(file, 0),
-             Fmt("%zu samples read (%s), %zu species records", inputs.samples.size() - before, layout.c_str(), records));
-  }
-  return true;
-}
-
-// The identifying columns of every input as one set of columns; each sample's
-// fields moved to them.
-void JoinIdentifyingColumns(RunInputs& inputs) {
-  inputs.fileColumn = inputs.files.size() > 1;
-  inputs.idHeaders.clear();
-  std::vector<std::string> keys;
-  if (inputs.fileColumn) {
-    inputs.idHeaders.emplace_back("file");
-    keys.emplace_back();  // matches no column's key
-  }
-  std::vector<std::vector<size_t>> placeOf(inputs.files.size());
-  for (size_t f = 0; f < inputs.files.size(); ++f) {
-    const std::vector<std::string>& headers = inputs.files[f].idHeaders;
-    for (const std::string& h : headers) {
-      const std::string key = ColumnKey(h);
-      // A single column named "sample" is the sample's name itself.
-      if (headers.size() == 1 && key == "sample") {
-        placeOf[f].push_back(SIZE_MAX);
-        continue;
-      }
-      size_t k = std::find(keys.begin(), keys.end(), key) - keys.begin();
-      if (k == keys.size()) {
-        keys.push_back(key);
-        inputs.idHeaders.push_back(h);
-      }
-      placeOf[f].push_back(k);
-    }
-  }
-  for (SampleInput& s : inputs.samples) {
-    const size_t f = static_cast<size_t>(s.where.file) - 1;
-    std::vector<std::string> ids(inputs.idHeaders.size());
-    if (inputs.fileColumn) ids[0] = inputs.files[f].name;
-    for (size_t j = 0; j < s.ids.size() && j < placeOf[f].size(); ++j) {
-      if (placeOf[f][j] != SIZE_MAX) ids[placeOf[f][j]] = std::move(s.ids[j]);
-    }
-    s.ids = std::move(ids);
-  }
-}
-
-}  // namespace
-
-std::string WhereText(const std::vector<InputFile>& files, const SourcePos& where) {
-  if (where.file < 1 || static_cast<size_t>(where.file) > files.size()) return std::string();
-  return WhereOf(files[static_cast<size_t>(where.file) - 1], where.line, where.col);
-}
-
-std::vector<InputFile> ReadInputTexts(Console& con, const ClassifyOptions& opt, bool withStandardInput) {
-  std::vector<std::string> names = opt.files;
-  if (names.empty()) names.push_back("-");
-  std::vector<InputFile> texts(names.size());
-  for (size_t k = 0; k < names.size(); ++k) {
-    texts[k].name = names[k];
-    if (names[k] != "-" || withStandardInput) ReadInput(con, texts[k]);
-  }
-  return texts;
-}
-
-bool IsTableInput(const ClassifyOptions& opt, const InputFile& file) {
-  if (LooksLikeWorkbook(file.text)) return true;
-  return opt.input == InputKind::kCsv || (opt.input == InputKind::kAuto && LooksLikeTable(file.text));
-}
-
-void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules, std::vector<InputFile>& texts,
-               RunInputs& inputs, Tally& tally) {
-  inputs.files.reserve(texts.size());
-  for (InputFile& t : texts) {
-    if (!t.read && t.name == "-") ReadInput(con, t);
-    if (!t.read) {
-      Diagnose(con.err, t.name, t.failure);
-      tally.inputFailed = true;
-      continue;
-    }
-    inputs.files.push_back(std::move(t));
-    InputFile& file = inputs.files.back();
-    if (!AddInput(con, opt, rules, file, static_cast<int>(inputs.files.size()), inputs, tally)) {
-      tally.inputFailed = true;
-      file.noSample = true;
-    }
-  }
-  JoinIdentifyingColumns(inputs);
-}
-
-bool ProblemCounter::Take(const std::string& what, const char* kind) {
-  std::string key;
-  if (kind != nullptr) {
-    key = kind;
-  } else {
-    bool quoted = false;
-    for (char c : what) {
-      if (c == '"') quoted = !quoted;
-      if (!quoted && c != '"' && std::isdigit(static_cast<unsigned char>(c)) == 0) key += c;
-    }
-  }
-  auto [it, fresh] = index_.emplace(key, kinds_.size());
-  if (fresh) kinds_.push_back(Kind{what, 0});
-  return ++kinds_[it->second].count <= kSaidPerKind;
-}
-
-std::vector<std::string> ProblemCounter::Beyond() const {
-  std::vector<std::string> lines;
-  for (const Kind& k : kinds_) {
-    if (k.count > kSaidPerKind) {
-      lines.push_back(Fmt("%ld more like the first ten of this kind (%ld in all): ", k.count - kSaidPerKind, k.count) +
-                      k.first);
-    }
-  }
-  return lines;
-}
-
-void InputReporter::LineProblem(const SourcePos& where, const SampleRecord* rec, const std::string& what,
-                                bool refused, bool quoteLine) {
-  ++(refused ? tally_.refused : tally_.warnings);
-  if (!counter_.Take(what)) return;
-  std::string said = what;
-  if (quoteLine && rec != nullptr) {
-    said += ": ";
-    said += rec->quoted != nullptr ? rec->quoted : "";
-  }
-  Diagnose(con_.err, WhereText(files_, where), said);
-}
-
-void InputReporter::SayBeyond() {
-  for (const std::string& more : counter_.Beyond()) Diagnose(con_.err, "", more);
-}
-
-void InputReporter::UnknownName(const SampleRecord& rec) {
-  std::string written(rec.written.empty() ? std::string_view(rec.key.c_str()) : rec.written);
-  auto [it, fresh] = unknownIndex_.emplace(std::make_pair(rec.where.file, written), unknown_.size());
-  if (fresh) unknown_.push_back(Unknown{rec.where.file, written, {}});
-  unknown_[it->second].where.push_back(rec.where);
-  tally_.unknownNames = static_cast<long>(unknown_.size());
-}
-
-void InputReporter::SayUnknownNames(const NameResolver& resolver) {
-  for (const Unknown& u : unknown_) {
-    const InputFile& file = files_[static_cast<size_t>(u.file) - 1];
-    std::string where = WhereText(files_, SourcePos{u.file, 0});
-    std::string places;
-    for (const SourcePos& p : u.where) {
-      if (p.line <= 0) continue;
-      places += places.empty() ? "" : ",";
-      places += file.sheet.empty() ? std::to_string(p.line) : CellName(p.line, p.col < 0 ? 0 : p.col);
-    }
-    if (!places.empty()) where += ":" + (file.sheet.empty() ? std::string() : file.sheet + "!") + places;
-    std::string what = "unknown name \"" + u.written + "\"";
-    const std::vector<std::string> close = resolver.Suggest(u.written);
-    for (size_t k = 0; k < close.size(); ++k) {
-      what += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
-      what += close[k];
-    }
-    if (!close.empty()) what += "?)";
-    Diagnose(con_.err, where, what);
-  }
+  AppendSurveyInputs(table.samples, rules, static_cast<int>(src.index) + 1, batch.store, batch.samples, problems);
+  if (rules.sayRepeats) SayRepeatedSpecies(batch.samples, 0, rules.sumRepeats, problems);
+  Say(src, problems);
 }

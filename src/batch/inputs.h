@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,17 @@ void SayRepeatedSpecies(const std::vector<SampleInput>& samples, size_t from, bo
 // up as for CSV. The records view `text` (which must outlive them) or `store`.
 void AppendBlockInputs(std::string_view text, const BlockRules& rules, int file, bool firstInput,
                        TextStore& store, std::vector<SampleInput>& out, std::vector<InputProblem>& problems);
+// A line of a block file, without its line feed, and its number.
+struct TextLine {
+  long number;
+  std::string_view text;
+};
+// The same for lines of an input read in parts, each part ending between
+// samples: the lines view `held` (which outlives the records); `endsInput`: the
+// last part.
+void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held, bool endsInput,
+                      const BlockRules& rules, int file, TextStore& store, std::vector<SampleInput>& out,
+                      std::vector<InputProblem>& problems);
 
 // The words a line names a species by, and the dictionary row they stand for
 // when the resolver found one (0 otherwise).
@@ -72,13 +84,10 @@ std::string LookupWords(const BlockRules& rules, std::string_view written, int* 
 // ---- the inputs of a run ------------------------------------------------------------------
 struct ClassifyOptions;
 
-// An input as given and read.
+// An input as given, and what is known of it once opened.
 struct InputFile {
-  std::string name;  // as given; "-" for standard input
-  std::string text;  // the records of a block file view it
-  bool read = false;
-  std::string failure;    // why it could not be read, as the system says it
-  bool noSample = false;  // already said to hold no sample
+  std::string name;       // as given; "-" for standard input
+  bool noSample = false;  // refused, or already said to hold no sample
   std::string sheet;      // a workbook's sheet, read as a table: cells are named SHEET!CELL
   std::vector<std::string> idHeaders;  // the columns that name its samples
 };
@@ -93,33 +102,89 @@ struct Tally {
   bool inputFailed = false;
 };
 
-// Every input of a run as samples of records, in input order.
+// The inputs of a run and the columns that name their samples.
 struct RunInputs {
   std::vector<InputFile> files;  // by file number - 1
-  std::vector<SampleInput> samples;  // their ids in the columns of idHeaders
   // The columns that name the samples of every input, each once (by its key), in
   // order of first appearance; with several inputs, the input's name first.
   std::vector<std::string> idHeaders;
   bool fileColumn = false;  // idHeaders[0] is the input's name
-  TextStore store;  // the texts the records view, where not the files' own
 };
 
 // "file:line" of a source position (the file alone for line 0; nothing for no file).
 std::string WhereText(const std::vector<InputFile>& files, const SourcePos& where);
 
-// The inputs named on the command line, in order. Standard input is left to
-// AddInputs unless `withStandardInput`: a run that fails before it gets there
-// must not wait for standard input to end.
-std::vector<InputFile> ReadInputTexts(Console& con, const ClassifyOptions& opt, bool withStandardInput);
+// A part of an input as samples of records, their ids in the columns of the
+// run, with the texts the records view.
+struct SampleBatch {
+  std::vector<SampleInput> samples;
+  TextStore store;
+  std::string text;  // the block lines the records view
+};
 
-// Whether an input is read as a table (CSV or a workbook), else as a block file.
-bool IsTableInput(const ClassifyOptions& opt, const InputFile& file);
+// Every input of a run read as a stream of parts, in input order, so that
+// memory grows with the largest sample and the parts in flight, not with the
+// inputs:
+// - a block file is read a part at a time, each ending between samples;
+// - a long or matrix table is read twice: once to find the last row of each
+//   sample (its rows may be scattered through the file), then a part at a time,
+//   each holding whole samples in order of first appearance;
+// - a wide table or a workbook is read whole (a wide table holds a column per
+//   sample; a workbook is compressed as one).
+// Standard input, and any input that cannot be read twice, is first copied to
+// a temporary file. A record longer than any real one is passed over and said
+// once. What is refused or warned about is said as each part is read, the
+// first ten of each kind per input; inputs that cannot be read or hold no
+// sample are said and mark the tally.
+// Samples of a part, at most (a part of a table also ends past kPartRows rows).
+constexpr size_t kPartSamples = 512;
+constexpr size_t kPartRows = 1 << 14;
 
-// Every input as samples of records (standard input read here, where it was
-// left). Inputs that cannot be read or hold no sample are said, and mark the
-// tally; what is refused or warned about is said and counted.
-void AddInputs(Console& con, const ClassifyOptions& opt, const BlockRules& rules, std::vector<InputFile>& texts,
-               RunInputs& inputs, Tally& tally);
+class InputStream {
+ public:
+  InputStream(Console& con, const ClassifyOptions& opt, Tally& tally);
+  ~InputStream();
+  InputStream(const InputStream&) = delete;
+  InputStream& operator=(const InputStream&) = delete;
+
+  // Opens every input and reads what tells its kind: for a table, its header,
+  // layout and the columns that name its samples.
+  void Open();
+  const RunInputs& Inputs() const { return run_; }
+  // Whether some input is read as a table (its names are looked up as surveys write them).
+  bool AnyTable() const;
+  // The next part, read with `rules`; null when every input is read.
+  std::shared_ptr<SampleBatch> Next(const BlockRules& rules);
+
+ private:
+  struct Source;
+  // Opening: false (said) when the input cannot be read or is refused whole.
+  bool OpenSource(Source& src);
+  bool OpenWorkbook(Source& src);
+  bool OpenTable(Source& src);
+  bool ReadWhole(Source& src, const Grid& grid);
+  // The last row of each sample of a long or matrix table, read before its parts.
+  bool Index(Source& src);
+  // The next part: false when it was the input's last.
+  bool NextOfBlocks(Source& src, const BlockRules& rules, SampleBatch& batch);
+  bool NextOfTable(Source& src, const BlockRules& rules, SampleBatch& batch);
+  void AppendTable(Source& src, const SurveyTable& table, const BlockRules& rules, SampleBatch& batch,
+                   std::vector<InputProblem>& problems);
+  void SayLongRecords(Source& src, std::vector<InputProblem>& problems);
+  void Say(Source& src, const std::vector<InputProblem>& problems);
+  // What is said once an input is read: the scale, empty fields, counts.
+  void End(Source& src);
+  void JoinIdentifyingColumns();
+  std::string Where(const Source& src, long line, int col = -1) const;
+
+  Console& con_;
+  const ClassifyOptions& opt_;
+  Tally& tally_;
+  RunInputs run_;
+  std::vector<std::unique_ptr<Source>> sources_;
+  size_t current_ = 0;
+  bool anyRead_ = false;  // some input before the current one gave a sample
+};
 
 // Messages counted by kind: the first ten of each kind are said, then how many
 // more there were.

@@ -346,33 +346,6 @@ bool ReadMatrix(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
   return true;
 }
 
-// An identifying field left empty where other samples fill it (a site written
-// once above the rows it stands for, a merged cell of a workbook) is a value
-// of its own: samples that belong together would be parted, or samples of
-// different sites joined. Said once per column.
-void SayEmptyFields(const SurveyTable& table, std::vector<InputProblem>& problems) {
-  for (size_t k = 0; k < table.idHeaders.size(); ++k) {
-    const SurveySample* first = nullptr;
-    long empty = 0;
-    bool filled = false;
-    for (const SurveySample& s : table.samples) {
-      if (!s.ids[k].empty()) {
-        filled = true;
-      } else if (empty++ == 0) {
-        first = &s;
-      }
-    }
-    if (!filled || first == nullptr) continue;
-    problems.push_back({first->line,
-                        Fmt("%ld samples have no %s where others have one (the first here); an empty %s is a "
-                            "value of its own: if the rows belong to the %s written above them (or to a merged "
-                            "cell), fill the column",
-                            empty, table.idHeaders[k].c_str(), table.idHeaders[k].c_str(),
-                            table.idHeaders[k].c_str()),
-                        false, first->col});
-  }
-}
-
 }  // namespace
 
 std::string SampleName(const std::vector<std::string>& ids) {
@@ -529,6 +502,65 @@ bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
   } else {
     read = ReadWide(grid, wide, table, problems, error);
   }
-  if (read) SayEmptyFields(table, problems);
+  if (read && how.checkEmptyFields) {
+    EmptyFieldCheck check;
+    check.Add(table);
+    check.Say(table.idHeaders, problems);
+  }
   return read;
+}
+
+void EmptyFieldCheck::Add(const SurveyTable& table) {
+  columns_.resize(std::max(columns_.size(), table.idHeaders.size()));
+  for (size_t k = 0; k < table.idHeaders.size(); ++k) {
+    Column& c = columns_[k];
+    for (const SurveySample& s : table.samples) {
+      if (k >= s.ids.size()) continue;
+      if (!s.ids[k].empty()) {
+        c.filled = true;
+      } else if (c.empty++ == 0) {
+        c.line = s.line;
+        c.col = s.col;
+      }
+    }
+  }
+}
+
+void EmptyFieldCheck::Say(const std::vector<std::string>& idHeaders, std::vector<InputProblem>& problems) const {
+  for (size_t k = 0; k < columns_.size() && k < idHeaders.size(); ++k) {
+    const Column& c = columns_[k];
+    if (!c.filled || c.empty == 0) continue;
+    const char* h = idHeaders[k].c_str();
+    problems.push_back({c.line,
+                        Fmt("%ld samples have no %s where others have one (the first here); an empty %s is a "
+                            "value of its own: if the rows belong to the %s written above them (or to a merged "
+                            "cell), fill the column",
+                            c.empty, h, h, h),
+                        false, c.col});
+  }
+}
+
+std::vector<size_t> SampleKeyColumns(const GridRow& header, const SurveyReading& how, Layout layout) {
+  std::vector<size_t> ids;
+  const SampleColumns sampleColumns(how);
+  for (size_t i = 0; i < header.cells.size(); ++i) {
+    if (sampleColumns.Has(header.cells[i])) ids.push_back(i);
+  }
+  if (layout == Layout::kMatrix && ids.empty() && !header.cells.empty() && Trim(header.cells[0]).empty()) {
+    ids.push_back(0);
+  }
+  if (!how.poolBy.empty()) {
+    std::vector<size_t> pooled;
+    for (size_t i : ids) {
+      const std::string key = ColumnKey(header.cells[i]);
+      for (const std::string& p : how.poolBy) {
+        if (ColumnKey(p) == key) {
+          pooled.push_back(i);
+          break;
+        }
+      }
+    }
+    ids = std::move(pooled);
+  }
+  return ids;
 }

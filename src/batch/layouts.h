@@ -72,6 +72,7 @@ struct SurveyReading {
   std::vector<std::string> sampleCols;  // the identifying columns (empty: those named so)
   std::vector<std::string> poolBy;      // identifying columns to pool by (they must exist)
   bool presence = false;                // no cover column needed
+  bool checkEmptyFields = true;         // say identifying fields left empty (EmptyFieldCheck)
 };
 
 // True when a text's first line reads as the header of a table: a delimiter,
@@ -83,6 +84,31 @@ bool LooksLikeTable(std::string_view text);
 // the message names the columns found and those that would have been known.
 bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table,
                 std::vector<InputProblem>& problems, std::string& error);
+
+// An identifying field left empty where other samples fill it (a site written
+// once above the rows it stands for, a merged cell of a workbook) is a value of
+// its own: samples that belong together would be parted, or samples of
+// different sites joined. Said once per column, for a table read whole or in
+// parts (Add each part, then Say).
+class EmptyFieldCheck {
+ public:
+  void Add(const SurveyTable& table);
+  void Say(const std::vector<std::string>& idHeaders, std::vector<InputProblem>& problems) const;
+
+ private:
+  struct Column {
+    long empty = 0;
+    bool filled = false;
+    long line = 0;  // the first sample without it
+    int col = -1;
+  };
+  std::vector<Column> columns_;
+};
+
+// The columns (by their place in the header) whose fields a row of a long or
+// matrix table is grouped by, as ReadSurvey groups it: the identifying
+// columns, or of them those named by how.poolBy.
+std::vector<size_t> SampleKeyColumns(const GridRow& header, const SurveyReading& how, Layout layout);
 
 // The species name a matrix column header stands for: R's syntactic names
 // ("Hyacinthoides.non.scripta", "Corylus.avellana.1") as the words they were.

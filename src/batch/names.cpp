@@ -59,18 +59,19 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   rules.checkCovers = false;
   rules.sayRepeats = false;
   Tally tally;
-  std::vector<InputFile> texts = ReadInputTexts(con, opt, true);
-  RunInputs inputs;
-  AddInputs(con, opt, rules, texts, inputs, tally);
+  InputStream stream(con, opt, tally);
+  stream.Open();
 
   // Distinct names as written, in order of first appearance.
   std::vector<std::string> order;
   std::map<std::string, long> records;
-  for (const SampleInput& s : inputs.samples) {
-    for (const SampleRecord& r : s.records) {
-      if (r.nameGuessed || r.written.empty()) continue;
-      const std::string written(r.written);
-      if (records[written]++ == 0) order.push_back(written);
+  while (std::shared_ptr<SampleBatch> batch = stream.Next(rules)) {
+    for (const SampleInput& s : batch->samples) {
+      for (const SampleRecord& r : s.records) {
+        if (r.nameGuessed || r.written.empty()) continue;
+        const std::string written(r.written);
+        if (records[written]++ == 0) order.push_back(written);
+      }
     }
   }
   Sink sink;

@@ -111,9 +111,14 @@ class BatchQueue {
         front->count = 0;
         front->scored = false;
         free_.push_back(std::move(front));
-        space_.notify_one();
+        space_.notify_all();
       }
     }
+  }
+  // Waits until every batch pushed is written.
+  void WaitWritten() {
+    std::unique_lock<std::mutex> lock(m_);
+    space_.wait(lock, [&] { return queued_.empty() && !writing_; });
   }
   // What the job threads said about the batches written so far, in order.
   std::vector<std::string> TakeSaid() {
@@ -190,6 +195,14 @@ class OrderedPipeline {
   void Finish() {
     HandOn();
     Join();
+    Say();
+  }
+
+  // Hands on the batch being filled and waits until every job is written;
+  // the pipeline goes on taking jobs.
+  void Drain() {
+    HandOn();
+    if (threads_ > 1) queue_.WaitWritten();
     Say();
   }
 

@@ -117,3 +117,12 @@ NewSpecies AppendNewSpecies(RefData& ref, std::string_view shortName) {
   e.nSpeciesCode = ++ref.nNextNewSpeciesCode;
   return NewSpecies{NewSpeciesResult::kAdded, row};
 }
+
+bool RoomForNewSpecies(const RefData& ref, int n) {
+  return ref.nSpeciesEntries + n <= LastRow(ref.arrSpecies) && ref.nNextNewSpeciesCode + n <= kMaxNewSpeciesCode;
+}
+
+void ForgetNewSpecies(RefData& ref) {
+  ref.nSpeciesEntries = ref.nSpeciesCount;
+  ref.nNextNewSpeciesCode = static_cast<int16_t>(kFirstNewSpeciesCode - 1);
+}

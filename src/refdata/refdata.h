@@ -186,6 +186,11 @@ struct NewSpecies {
 // Appends a species typed during the run, under the next free code, after the
 // dictionary and the earlier new species; existing rows are never touched.
 NewSpecies AppendNewSpecies(RefData& ref, std::string_view shortName);
+// Room for at least `n` more new species (rows and codes).
+bool RoomForNewSpecies(const RefData& ref, int n);
+// Forgets the new species: their rows and codes are free again. Nothing that
+// still reads them may be in flight.
+void ForgetNewSpecies(RefData& ref);
 
 // ---- the table dump -----------------------------------------------------------------------
 // Writes the nine dump files A01..A09 into the console's folder.

@@ -194,6 +194,10 @@ TEST(ExitStatus, FailedRunsLeaveEarlierResultsUntouched) {
       EXPECT_EQ(dir.Read("lists.csv"), earlier) << c.name;
       const std::string said = c.status == 4 ? ": the results could not be written" : ": not written, as the run failed";
       EXPECT_NE(r.err.find(out + said), std::string::npos) << c.name << "\n" << r.err;
+      // Each file that could not be written is named.
+      if (c.status == 4) {
+        EXPECT_NE(r.err.find("lists.csv: the species lists could not be written"), std::string::npos) << r.err;
+      }
     }
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
       EXPECT_EQ(e.path().filename().string().find(".vegmatch-"), std::string::npos) << c.name << ": " << e.path();
