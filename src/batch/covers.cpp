@@ -33,6 +33,7 @@ bool ReadNumber(std::string_view t, double& value) {
 
 // A number as sample entry reads it: fixed, with a point, at most three decimals.
 std::string NumberText(double v) {
+  if (v == std::floor(v) && std::fabs(v) < 1e9) return std::to_string(static_cast<long>(v));
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.3f", v);
   std::string s = buf;

@@ -33,8 +33,10 @@ char DetectDelimiter(std::string_view headerLine) {
   return semicolon > comma ? ';' : ',';
 }
 
-bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string>& fields) {
-  fields.clear();
+bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string>& fields, size_t maxFields) {
+  // The fields' strings are used again from record to record: a table's
+  // fields mostly fit in the room the last record's took.
+  size_t n = 0;
   bool any = false;  // the record holds something besides its line end
   size_t i = 0;
   // The end of an unquoted run of a field: the delimiter or a line end.
@@ -43,7 +45,9 @@ bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string
     return from;
   };
   for (;;) {
-    std::string& field = fields.emplace_back();
+    if (n == fields.size()) fields.emplace_back();
+    std::string& field = fields[n++];
+    field.clear();
     if (i < record.size() && record[i] == '"') {
       any = true;
       ++i;
@@ -70,12 +74,13 @@ bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string
       i = end;
     }
     if (!field.empty()) any = true;
-    if (i < record.size() && record[i] == delim) {
+    if (i < record.size() && record[i] == delim && n < maxFields) {
       any = true;
       ++i;
       continue;
     }
-    return any;
+    fields.resize(n);
+    return any || i < record.size();
   }
 }
 

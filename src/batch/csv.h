@@ -2,6 +2,7 @@
 // from the header, and writing fields quoted as RFC 4180 says.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,8 +32,10 @@ char DetectDelimiter(std::string_view headerLine);
 // is never closed.
 bool ParseCsv(std::string_view text, CsvTable& table, std::string& error);
 // The fields of one record (a line, or lines joined where a quoted field holds
-// line ends) read the same way. False when it holds nothing: a blank line.
-bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string>& fields);
+// line ends) read the same way, up to `maxFields` of them. False when it holds
+// nothing: a blank line.
+bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string>& fields,
+                    size_t maxFields = SIZE_MAX);
 
 // Appends one field to a CSV line, quoted when it holds the delimiter, a quote or
 // a line end (quotes doubled), as RFC 4180 writes it.

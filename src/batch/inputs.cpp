@@ -127,12 +127,13 @@ struct InputStream::Source {
   std::vector<std::string> tableIdHeaders;  // before pooling
   std::vector<size_t> keyColumns;
   bool indexed = false;
-  std::unordered_map<std::string, uint64_t> lastRow;
+  std::unordered_map<uint64_t, uint64_t> lastRow;  // by key hash
   std::deque<Pending> pending;  // in order of first row
-  std::unordered_map<std::string, uint64_t> inFlight;  // key -> place in pending + popped
+  std::unordered_map<uint64_t, uint64_t> inFlight;  // key hash -> place in pending + popped
   uint64_t popped = 0;
   uint64_t rowNo = 0;
   bool firstPart = true;
+  std::vector<GridRow> spare;  // rows read before, their cells' room used again
   // A table read whole, its samples ready.
   SurveyTable whole;
   std::vector<InputProblem> wholeProblems;
@@ -412,12 +413,12 @@ constexpr size_t kProbeRows = 200;  // rows read with the header to tell a table
 
 // The next row of a table that holds anything; a byte-order mark before the
 // first line is passed over.
-bool NextRow(RecordReader& reader, char delim, GridRow& row) {
+bool NextRow(RecordReader& reader, char delim, GridRow& row, size_t maxFields = SIZE_MAX) {
   std::string_view record;
   long line = 0;
   while (reader.Next(record, line)) {
     if (line == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
-    if (ParseCsvRecord(record, delim, row.cells)) {
+    if (ParseCsvRecord(record, delim, row.cells, maxFields)) {
       row.line = line;
       return true;
     }
@@ -425,9 +426,11 @@ bool NextRow(RecordReader& reader, char delim, GridRow& row) {
   return false;
 }
 
-// What tells a row's sample: its fields in the key columns, trimmed (empty
-// when every one is empty: the row names no sample).
-void KeyOf(const GridRow& row, const std::vector<size_t>& columns, std::string& key) {
+// What tells a row's sample: its fields in the key columns, trimmed, as a
+// 64-bit hash (0 when every one is empty: the row names no sample). Two samples
+// that share a hash are only held together until the later one is complete:
+// the rows are parted into samples by their fields when read.
+uint64_t KeyOf(const GridRow& row, const std::vector<size_t>& columns, std::string& key) {
   key.clear();
   bool any = false;
   for (size_t c : columns) {
@@ -438,7 +441,9 @@ void KeyOf(const GridRow& row, const std::vector<size_t>& columns, std::string& 
     key.append(field);
     key += '\x1f';
   }
-  if (!any) key.clear();
+  if (!any) return 0;
+  const uint64_t h = std::hash<std::string>()(key);
+  return h == 0 ? 1 : h;
 }
 
 std::string JoinList(const std::vector<std::string>& items) {
@@ -554,14 +559,16 @@ bool InputStream::Index(Source& src) {
   std::string key;
   uint64_t rowNo = 0;
   bool header = true;
-  while (NextRow(reader, src.delim, row)) {
+  // Only the fields up to the last key column are read.
+  const size_t fields = src.keyColumns.empty() ? 1 : *std::max_element(src.keyColumns.begin(), src.keyColumns.end()) + 1;
+  while (NextRow(reader, src.delim, row, fields)) {
     if (header) {
       header = false;
       continue;
     }
     ++rowNo;
-    KeyOf(row, src.keyColumns, key);
-    if (!key.empty()) src.lastRow.insert_or_assign(key, rowNo);
+    const uint64_t k = KeyOf(row, src.keyColumns, key);
+    if (k != 0) src.lastRow.insert_or_assign(k, rowNo);
   }
   if (reader.UnclosedQuote() != 0) {
     Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", reader.UnclosedQuote()));
@@ -613,16 +620,16 @@ bool InputStream::NextOfTable(Source& src, const BlockRules& rules, SampleBatch&
       break;
     }
     ++src.rowNo;
-    KeyOf(row, src.keyColumns, key);
+    const uint64_t k = KeyOf(row, src.keyColumns, key);
     Source::Pending* p = nullptr;
-    if (key.empty()) {  // refused when read; in its place
+    if (k == 0) {  // refused when read; in its place
       p = &src.pending.emplace_back();
       p->complete = true;
     } else {
-      auto [it, fresh] = src.inFlight.emplace(key, src.popped + src.pending.size());
+      auto [it, fresh] = src.inFlight.emplace(k, src.popped + src.pending.size());
       if (fresh) src.pending.emplace_back();
       p = &src.pending[it->second - src.popped];
-      auto last = src.lastRow.find(key);
+      auto last = src.lastRow.find(k);
       if (last == src.lastRow.end() || last->second <= src.rowNo) {
         p->complete = true;
         src.inFlight.erase(it);
@@ -630,6 +637,10 @@ bool InputStream::NextOfTable(Source& src, const BlockRules& rules, SampleBatch&
       }
     }
     p->rows.push_back(std::move(row));
+    if (!src.spare.empty()) {
+      row = std::move(src.spare.back());
+      src.spare.pop_back();
+    }
   }
   if (!more) {
     // Whatever is left ends with the file (a file changed since its first reading).
@@ -661,6 +672,7 @@ bool InputStream::NextOfTable(Source& src, const BlockRules& rules, SampleBatch&
                    problems.end());
   }
   src.firstPart = false;
+  for (size_t r = 1; r < grid.rows.size(); ++r) src.spare.push_back(std::move(grid.rows[r]));
   src.empty.Add(table);
   TakeCovers(table, CoverRulesOf(opt_), problems, src.seen);
   if (!opt_.poolBy.empty() && !PoolSamples(table, opt_.poolBy, error)) {

@@ -98,6 +98,8 @@ class SampleIndex {
  public:
   explicit SampleIndex(SurveyTable& table) : table_(table) {}
   SurveySample& Of(std::vector<std::string> ids, long line, int col) {
+    // Rows of a sample mostly follow one another.
+    if (last_ < table_.samples.size() && table_.samples[last_].ids == ids) return table_.samples[last_];
     std::string key;
     for (const std::string& id : ids) key += id + '\x1f';
     auto [it, added] = index_.emplace(key, table_.samples.size());
@@ -106,11 +108,13 @@ class SampleIndex {
       s.name = SampleName(s.ids);
       table_.samples.push_back(std::move(s));
     }
+    last_ = it->second;
     return table_.samples[it->second];
   }
 
  private:
   SurveyTable& table_;
+  size_t last_ = SIZE_MAX;
   std::map<std::string, size_t> index_;
 };
 

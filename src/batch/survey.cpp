@@ -172,7 +172,7 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
     for (const SurveyRecord& r : s.records) {
       if (NumberToken(r.frequency).size() > kLongestNumber || NumberToken(r.cover).size() > kLongestNumber) {
         problems.push_back({r.line, "the frequency is too long to be a number; the record is left out", true, r.col});
-      } else if (NameWords(r.species).empty()) {
+      } else if (std::all_of(r.species.begin(), r.species.end(), [](char c) { return c == '*' || IsSpaceC(c); })) {
         problems.push_back({r.line, "no species name; the record is left out", true, r.col});
       } else {
         kept.push_back(&r);
