@@ -370,7 +370,9 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
 
 }  // namespace
 
-int ClassifyMain(int argc, const char* const* argv, Console& con) {
+namespace {
+
+int RunClassify(int argc, const char* const* argv, Console& con) {
   const Clock::time_point start = Clock::now();
   ClassifyOptions opt;
   const int parsed = ParseClassifyOptions(argc, argv, con, opt);
@@ -432,4 +434,10 @@ int ClassifyMain(int argc, const char* const* argv, Console& con) {
   }
   if (tally.inputFailed) return kClassifyInputFailed;
   return opt.strict && refusedAny ? kClassifyInputFailed : kClassifyOk;
+}
+
+}  // namespace
+
+int ClassifyMain(int argc, const char* const* argv, Console& con) {
+  return StopsCleanly(con, [&] { return RunClassify(argc, argv, con); });
 }

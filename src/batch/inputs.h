@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "batch/csv.h"
@@ -207,16 +208,18 @@ class ProblemCounter {
 };
 
 // What sample entry says about the records it takes, said as FILE:LINE: what;
-// unknown names are kept and said once per file at the end, with their lines.
+// unknown names are kept and said once per file at the end, with their lines:
+// the first ten names with the first hundred lines of each, then how many more.
 class InputReporter : public EntryObserver {
  public:
+  static constexpr size_t kPlacesShown = 100;
   InputReporter(Console& con, const std::vector<InputFile>& files, Tally& tally)
       : con_(con), files_(files), tally_(tally) {}
   void LineProblem(const SourcePos& where, const SampleRecord* rec, const std::string& what, bool refused,
                    bool quoteLine) override;
   void UnknownName(const SampleRecord& rec) override;
-  // Every unknown name once per file, with the lines it stands on and what it
-  // may have meant; it was scored as a new species.
+  // The unknown names said, with the lines they stand on and what they may
+  // have meant; they were scored as new species.
   void SayUnknownNames(const NameResolver& resolver);
   // How many more of each kind of problem there were past the first ten.
   void SayBeyond();
@@ -225,12 +228,15 @@ class InputReporter : public EntryObserver {
   struct Unknown {
     int file;
     std::string written;
-    std::vector<SourcePos> where;
+    std::vector<SourcePos> where;  // the first kPlacesShown
+    long records = 0;
   };
   ProblemCounter counter_;
   Console& con_;
   const std::vector<InputFile>& files_;
   Tally& tally_;
-  std::vector<Unknown> unknown_;
+  std::vector<Unknown> unknown_;  // the first ProblemCounter::kSaidPerKind names
   std::map<std::pair<int, std::string>, size_t> unknownIndex_;
+  std::unordered_set<uint64_t> beyond_;  // the other names, by a hash of file and name
+  long beyondRecords_ = 0;
 };

@@ -25,7 +25,9 @@ const char* StatusName(NameStatus status) {
 
 }  // namespace
 
-int NamesMain(int argc, const char* const* argv, Console& con) {
+namespace {
+
+int RunNames(int argc, const char* const* argv, Console& con) {
   ClassifyOptions opt = DefaultClassifyOptions();
   CLI::App app("Checks the species names of survey files against the dictionary: one CSV row "
                "per distinct name\nas written (name, records, status, code, dictionary_name, "
@@ -110,3 +112,9 @@ int NamesMain(int argc, const char* const* argv, Console& con) {
   return allResolved ? kClassifyOk : kClassifyInputFailed;
 }
 
+
+}  // namespace
+
+int NamesMain(int argc, const char* const* argv, Console& con) {
+  return StopsCleanly(con, [&] { return RunNames(argc, argv, con); });
+}

@@ -3,7 +3,9 @@
 #include <CLI/CLI.hpp>
 
 #include <map>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 
 #include "batch/batch.h"
 #include "batch/options.h"
@@ -252,4 +254,15 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   }
   opt.habitats = unique;
   return -1;
+}
+
+int StopsCleanly(Console& con, const std::function<int()>& run) {
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    Diagnose(con.err, "", "out of memory: the input cannot be held (a table read whole, or a sample or line too large)");
+  } catch (const std::exception& e) {
+    Diagnose(con.err, "", std::string("stopped: ") + e.what());
+  }
+  return kClassifyInputFailed;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ enum ClassifyStatus {
   kClassifyTablesFailed = 3,
   kClassifyOutputFailed = 4,
 };
+
+// Runs a command: memory running out, or any other failure thrown, ends it
+// with a message and exit status 1, never an abort; what it wrote is not put
+// in place.
+int StopsCleanly(Console& con, const std::function<int()>& run);
 
 namespace CLI {
 class App;

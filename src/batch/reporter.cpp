@@ -72,10 +72,20 @@ void InputReporter::SayBeyond() {
 
 void InputReporter::UnknownName(const SampleRecord& rec) {
   std::string written(rec.written.empty() ? std::string_view(rec.key.c_str()) : rec.written);
-  auto [it, fresh] = unknownIndex_.emplace(std::make_pair(rec.where.file, written), unknown_.size());
-  if (fresh) unknown_.push_back(Unknown{rec.where.file, written, {}});
-  unknown_[it->second].where.push_back(rec.where);
-  tally_.unknownNames = static_cast<long>(unknown_.size());
+  auto it = unknownIndex_.find(std::make_pair(rec.where.file, written));
+  if (it == unknownIndex_.end() && unknown_.size() < static_cast<size_t>(ProblemCounter::kSaidPerKind)) {
+    it = unknownIndex_.emplace(std::make_pair(rec.where.file, written), unknown_.size()).first;
+    unknown_.push_back(Unknown{rec.where.file, written, {}});
+  }
+  if (it == unknownIndex_.end()) {
+    beyond_.insert(std::hash<std::string>()(written) * 31 + static_cast<uint64_t>(rec.where.file));
+    ++beyondRecords_;
+  } else {
+    Unknown& u = unknown_[it->second];
+    if (u.where.size() < kPlacesShown) u.where.push_back(rec.where);
+    ++u.records;
+  }
+  tally_.unknownNames = static_cast<long>(unknown_.size() + beyond_.size());
 }
 
 void InputReporter::SayUnknownNames(const NameResolver& resolver) {
@@ -90,6 +100,9 @@ void InputReporter::SayUnknownNames(const NameResolver& resolver) {
     }
     if (!places.empty()) where += ":" + (file.sheet.empty() ? std::string() : file.sheet + "!") + places;
     std::string what = "unknown name \"" + u.written + "\"";
+    if (u.records > static_cast<long>(u.where.size())) {
+      what += Fmt(" (%ld records, the first %zu shown)", u.records, u.where.size());
+    }
     const std::vector<std::string> close = resolver.Suggest(u.written);
     for (size_t k = 0; k < close.size(); ++k) {
       what += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
@@ -97,5 +110,11 @@ void InputReporter::SayUnknownNames(const NameResolver& resolver) {
     }
     if (!close.empty()) what += "?)";
     Diagnose(con_.err, where, what);
+  }
+  if (!beyond_.empty()) {
+    Diagnose(con_.err, "",
+             Fmt("%zu more unknown names in %ld records, scored as species the tables do not hold; "
+                 "vegmatch names lists every name with what it may have meant",
+                 beyond_.size(), beyondRecords_));
   }
 }

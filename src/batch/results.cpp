@@ -315,6 +315,12 @@ bool ReadSinkText(Sink& sink, std::string& text) {
   return std::ferror(fp) == 0;
 }
 
+Sink::~Sink() {
+  if (temp.empty()) return;
+  file.Close();
+  unlink(temp.c_str());
+}
+
 bool CloseSink(Console& con, Sink& sink, bool keep) {
   if (!sink.file) return true;
   bool ok = true;

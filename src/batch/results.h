@@ -44,6 +44,11 @@ struct TidyWriter {
 // file). A file is written beside its final name and renamed into place when
 // the run ends well: a failed or killed run leaves an earlier file untouched.
 struct Sink {
+  Sink() = default;
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+  // A sink never closed (a run stopped by an error) leaves nothing beside its final name.
+  ~Sink();
   File file;
   bool toConsole = false;
   bool toMemory = false;  // a temporary file read back at the end (workbooks)

@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -214,9 +215,24 @@ class OrderedPipeline {
  private:
   using Batch = JobBatch<Job>;
 
+  // An exception a stage throws (memory run out) stops nothing on the job
+  // thread: it is kept, and thrown again on the calling thread.
   void Run(const Stage& stage, Batch& b, Lane& lane) {
-    for (size_t k = 0; k < b.count; ++k) stage(b.jobs[k], lane);
+    try {
+      for (size_t k = 0; k < b.count; ++k) stage(b.jobs[k], lane);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(failedMutex_);
+      if (!failed_) failed_ = std::current_exception();
+    }
     b.err += lane.TakeSaid();
+  }
+  void ThrowFailure() {
+    std::exception_ptr failed;
+    {
+      std::lock_guard<std::mutex> lock(failedMutex_);
+      failed = failed_;
+    }
+    if (failed) std::rethrow_exception(failed);
   }
   void HandOn() {
     if (batch_->count == 0) return;
@@ -226,6 +242,7 @@ class OrderedPipeline {
       said_ << batch_->err;
       batch_->err.clear();
       batch_->count = 0;
+      ThrowFailure();
       return;
     }
     queue_.Push(std::move(batch_));
@@ -240,6 +257,7 @@ class OrderedPipeline {
   }
   void Say() {
     for (const std::string& text : queue_.TakeSaid()) said_ << text;
+    ThrowFailure();
   }
 
   Stage score_;
@@ -251,4 +269,6 @@ class OrderedPipeline {
   BatchQueue<Batch> queue_;
   std::unique_ptr<Batch> batch_ = queue_.Recycled();
   std::vector<std::thread> pool_;
+  std::mutex failedMutex_;
+  std::exception_ptr failed_;
 };
