@@ -235,6 +235,8 @@ TEST(SurveyLayouts, WhatIsNoSurveyIsRefusedNamingTheLayoutsAndNeverScored) {
       {"nospecies.csv", {"nospecies.csv:1: no species column in the header; columns found: Site, Quadrat, Cover."}},
       {Data("damaged.xlsx"), {"damaged.xlsx: "}},
       {Data("encrypted.xlsx"), {"password"}},
+      // Endless bytes: refused from the first block read, never held.
+      {"/dev/zero", {"/dev/zero: a binary file, not a survey"}},
   };
   for (const Case& c : cases) {
     const batchtest::Run r = Vegmatch(dir, {"-q", c.file});
