@@ -36,7 +36,7 @@ void RecordReader::SkipLong(long line, uint64_t held) {
   pos_ += held;
   for (;;) {
     const char* at = text_.data() + pos_;
-    const void* nl = std::memchr(at, '\n', text_.size() - pos_);
+    const void* nl = pos_ < text_.size() ? std::memchr(at, '\n', text_.size() - pos_) : nullptr;
     if (nl != nullptr) {
       const size_t n = static_cast<size_t>(static_cast<const char*>(nl) - at);
       length += n;
@@ -65,14 +65,14 @@ bool RecordReader::Next(std::string_view& record, long& line) {
     const size_t size = text_.size();
     const char* data = text_.data();
     const size_t limit = std::min(size, pos_ + kLongestRecord + 2);
-    if (!csv) {
+    if (!csv && limit > i) {
       const void* nl = std::memchr(data + i, '\n', limit - i);
       if (nl != nullptr) {
         end = static_cast<size_t>(static_cast<const char*>(nl) - data);
         endLength = 1;
       }
-      i = limit;
     }
+    if (!csv) i = limit;
     for (; csv && i < limit; ++i) {
       const char c = data[i];
       if (c == '"') {
