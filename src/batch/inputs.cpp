@@ -152,7 +152,9 @@ InputStream::~InputStream() = default;
 
 bool InputStream::AnyTable() const {
   return std::any_of(sources_.begin(), sources_.end(),
-                     [](const std::unique_ptr<Source>& s) { return s->kind != Source::Kind::kBlocks; });
+                     [](const std::unique_ptr<Source>& s) {
+                       return s->kind == Source::Kind::kTable || s->kind == Source::Kind::kWhole;
+                     });
 }
 
 void InputStream::Open() {
@@ -656,7 +658,8 @@ bool InputStream::NextOfTable(Source& src, const BlockRules& rules, SampleBatch&
     Say(src, problems);
     return more;
   }
-  SurveyReading how = ReadingOf(opt_, src.layout);
+  SurveyReading how = ReadingOf(opt_, opt_.layout);
+  how.found = src.layout;
   how.checkEmptyFields = false;
   SurveyTable table;
   std::string error;

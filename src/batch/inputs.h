@@ -184,7 +184,6 @@ class InputStream {
   RunInputs run_;
   std::vector<std::unique_ptr<Source>> sources_;
   size_t current_ = 0;
-  bool anyRead_ = false;  // some input before the current one gave a sample
 };
 
 // Messages counted by kind: the first ten of each kind are said, then how many

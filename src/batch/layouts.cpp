@@ -50,6 +50,15 @@ const std::string& CellOf(const GridRow& row, size_t col) {
 }
 std::string TrimmedCell(const GridRow& row, size_t col) { return Trim(CellOf(row, col)); }
 
+// The cell without white space at either end, into `out` (whose room is used again).
+void AssignTrimmed(std::string& out, const std::string& cell) {
+  size_t a = 0;
+  size_t b = cell.size();
+  while (a < b && IsSpaceC(cell[a])) ++a;
+  while (b > a && IsSpaceC(cell[b - 1])) --b;
+  out.assign(cell, a, b - a);
+}
+
 // A cell of a wide or matrix table that records no species: empty, 0 or NA.
 bool IsAbsent(const std::string& cell) {
   const std::string t = Trim(cell);
@@ -97,14 +106,14 @@ bool LooksLikeSpecies(std::string_view header) {
 class SampleIndex {
  public:
   explicit SampleIndex(SurveyTable& table) : table_(table) {}
-  SurveySample& Of(std::vector<std::string> ids, long line, int col) {
+  SurveySample& Of(const std::vector<std::string>& ids, long line, int col) {
     // Rows of a sample mostly follow one another.
     if (last_ < table_.samples.size() && table_.samples[last_].ids == ids) return table_.samples[last_];
     std::string key;
     for (const std::string& id : ids) key += id + '\x1f';
     auto [it, added] = index_.emplace(key, table_.samples.size());
     if (added) {
-      SurveySample s{std::move(ids), std::string(), line, 0, {}, col};
+      SurveySample s{ids, std::string(), line, 0, {}, col};
       s.name = SampleName(s.ids);
       table_.samples.push_back(std::move(s));
     }
@@ -181,10 +190,10 @@ bool ReadLong(const Grid& grid, const SurveyReading& how, SurveyTable& table, st
   }
   for (size_t id : c.ids) table.idHeaders.push_back(Trim(header.cells[id]));
   SampleIndex index(table);
+  std::vector<std::string> ids(c.ids.size());
   for (size_t r = 1; r < grid.rows.size(); ++r) {
     const GridRow& row = grid.rows[r];
-    std::vector<std::string> ids;
-    for (size_t id : c.ids) ids.push_back(TrimmedCell(row, id));
+    for (size_t k = 0; k < c.ids.size(); ++k) AssignTrimmed(ids[k], CellOf(row, c.ids[k]));
     const int speciesCol = c.species;
     SurveyRecord rec{TrimmedCell(row, static_cast<size_t>(c.species)),
                      c.cover < 0 ? std::string() : TrimmedCell(row, static_cast<size_t>(c.cover)),
@@ -204,7 +213,7 @@ bool ReadLong(const Grid& grid, const SurveyReading& how, SurveyTable& table, st
                           c.frequency});
       continue;
     }
-    SurveySample& s = index.Of(std::move(ids), row.line, static_cast<int>(c.ids[0]));
+    SurveySample& s = index.Of(ids, row.line, static_cast<int>(c.ids[0]));
     if (!rec.frequency.empty()) s.maxFreq = std::max(s.maxFreq, std::max(1, std::atoi(rec.frequency.c_str())));
     s.records.push_back(std::move(rec));
   }
@@ -480,7 +489,7 @@ bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
   }
   WideHeader wide;
   const bool wideHeader = FindWideHeader(grid, how, wide);
-  Layout layout = how.layout;
+  Layout layout = how.layout == Layout::kAuto ? how.found : how.layout;
   if (layout == Layout::kAuto) {
     // Rows naming sample fields above a species row are a wide table's; a
     // header naming a species column and a sample column is a long table's.

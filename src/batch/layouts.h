@@ -73,6 +73,7 @@ struct SurveyReading {
   std::vector<std::string> poolBy;      // identifying columns to pool by (they must exist)
   bool presence = false;                // no cover column needed
   bool checkEmptyFields = true;         // say identifying fields left empty (EmptyFieldCheck)
+  Layout found = Layout::kAuto;         // told by content already (a table read in parts)
 };
 
 // True when a text's first line reads as the header of a table: a delimiter,

@@ -259,6 +259,9 @@ const NameMatch& NameResolver::Resolve(std::string_view written) const {
   key_.assign(written);
   auto it = cache_.find(key_);
   if (it != cache_.end()) return it->second;
+  // A survey names a few thousand taxa; an input of endless distinct names
+  // must not hold them all.
+  if (cache_.size() >= kCachedNames) cache_.clear();
   return cache_.emplace(std::string(written), ResolveUncached(written)).first->second;
 }
 

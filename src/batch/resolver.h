@@ -40,7 +40,9 @@ class NameResolver {
   // name of every code it uses, which tells older names apart.
   NameResolver(const RefData& ref, const std::string& folder);
   // The match is kept by the resolver (surveys repeat their names): the
-  // reference holds as long as the resolver.
+  // reference holds while fewer than kCachedNames other names are resolved
+  // (the matches kept are then let go, so that endless names are not held).
+  static constexpr size_t kCachedNames = 1 << 18;
   const NameMatch& Resolve(std::string_view written) const;
   // Up to `most` dictionary names close to an unknown name (edit distance on the
   // normalised full name), then names of the same genus.

@@ -224,19 +224,26 @@ void SayRepeatedSpecies(const std::vector<SampleInput>& samples, size_t from, bo
     const SampleRecord* first;
     int times;
   };
+  std::vector<Seen> seen;
   for (size_t k = from; k < samples.size(); ++k) {
     const SampleInput& in = samples[k];
     // Each species (its dictionary row, or its key where none) with its markers,
-    // in order of first record.
-    std::vector<Seen> seen;
-    std::map<std::pair<std::string, int16_t>, size_t> index;
+    // in order of first record; a sample holds at most a few hundred.
+    seen.clear();
     bool repeated = false;
     for (const SampleRecord& r : in.records) {
       if (!r.ok || r.nul || r.key.c_str()[0] == '\0') continue;
-      const std::string species = r.row > 0 ? std::to_string(r.row) : std::string(r.key.c_str());
-      auto [it, fresh] = index.emplace(std::make_pair(species, r.markers), seen.size());
-      if (fresh) seen.push_back(Seen{&r, 0});
-      repeated = ++seen[it->second].times > 1 || repeated;
+      const auto same = [&r](const Seen& s) {
+        const SampleRecord& f = *s.first;
+        if (f.markers != r.markers || (f.row > 0) != (r.row > 0)) return false;
+        return r.row > 0 ? f.row == r.row : std::strcmp(f.key.c_str(), r.key.c_str()) == 0;
+      };
+      auto it = std::find_if(seen.begin(), seen.end(), same);
+      if (it == seen.end()) {
+        seen.push_back(Seen{&r, 1});
+      } else {
+        repeated = ++it->times > 1 || repeated;
+      }
     }
     if (!repeated) continue;
     std::string which;
