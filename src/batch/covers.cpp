@@ -60,6 +60,13 @@ void CoverScaleSeen::Add(double v) {
   if (whole && v >= 1 && v <= 10) ++wholeOneToTen;
 }
 
+void CoverScaleSeen::Merge(const CoverScaleSeen& later) {
+  numbers += later.numbers;
+  wholeOneToTen += later.wholeOneToTen;
+  max = std::max(max, later.max);
+  fractions += later.fractions;
+}
+
 void CheckScale(const CoverScaleSeen& seen, int16_t nCoverScale, std::vector<InputProblem>& problems) {
   if (seen.numbers < kScaleCheckMinimum) return;
   if (nCoverScale == kPercentScale && seen.wholeOneToTen == seen.numbers) {

@@ -47,6 +47,7 @@ struct CoverScaleSeen {
   double max = 0;
   long fractions = 0;
   void Add(double v);
+  void Merge(const CoverScaleSeen& later);
 };
 void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems,
                 CoverScaleSeen& seen);

@@ -52,17 +52,26 @@ bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string
       any = true;
       ++i;
       while (i < record.size()) {
-        const char c = record[i++];
-        if (c == '"') {
-          if (i < record.size() && record[i] == '"') {
-            field += '"';
-            ++i;
-            continue;
+        // The run up to the next quote, in one piece unless it holds a CR.
+        const size_t quote = std::min(record.find('"', i), record.size());
+        const std::string_view run = record.substr(i, quote - i);
+        if (run.find('\r') == std::string_view::npos) {
+          field.append(run);
+        } else {
+          for (size_t k = 0; k < run.size(); ++k) {
+            if (run[k] == '\r' && k + 1 < run.size() && run[k + 1] == '\n') continue;  // CR LF inside quotes
+            field += run[k];
           }
-          break;
         }
-        if (c == '\r' && i < record.size() && record[i] == '\n') continue;  // CR LF inside quotes
-        field += c;
+        i = quote;
+        if (i >= record.size()) break;
+        ++i;  // the quote
+        if (i < record.size() && record[i] == '"') {
+          field += '"';
+          ++i;
+          continue;
+        }
+        break;
       }
       // Anything between the closing quote and the delimiter is kept as written.
       const size_t end = runEnd(i);

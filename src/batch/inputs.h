@@ -5,16 +5,22 @@
 // frequency and cover, and the file and line they stand on.
 #pragma once
 
+#include <cstdio>
+#include <deque>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "batch/covers.h"
 #include "batch/csv.h"
 #include "batch/grid.h"
 #include "batch/layouts.h"
+#include "batch/reader.h"
 #include "batch/resolver.h"
 #include "sample/sample.h"
 
@@ -169,6 +175,9 @@ class InputStream {
   // The next part: false when it was the input's last.
   bool NextOfBlocks(Source& src, const BlockRules& rules, SampleBatch& batch);
   bool NextOfTable(Source& src, const BlockRules& rules, SampleBatch& batch);
+  // The rows of the next part of a long or matrix table, whole samples in
+  // order of their first row; false when it is the last.
+  bool GatherPart(Source& src, Grid& grid, std::vector<InputProblem>& problems);
   void AppendTable(Source& src, const SurveyTable& table, const BlockRules& rules, SampleBatch& batch,
                    std::vector<InputProblem>& problems);
   void SayLongRecords(Source& src, std::vector<InputProblem>& problems);
@@ -184,7 +193,9 @@ class InputStream {
   RunInputs run_;
   std::vector<std::unique_ptr<Source>> sources_;
   size_t current_ = 0;
+  std::unique_ptr<NameResolver> partResolver_;  // the one the parts are read with, on their thread
 };
+
 
 // Messages counted by kind: the first ten of each kind are said, then how many
 // more there were.
@@ -238,4 +249,69 @@ class InputReporter : public EntryObserver {
   std::map<std::pair<int, std::string>, size_t> unknownIndex_;
   std::unordered_set<uint64_t> beyond_;  // the other names, by a hash of file and name
   long beyondRecords_ = 0;
+};
+
+// A part of a table read into samples, on a thread of its own: it shares
+// nothing that changes but what it is given.
+struct TablePart {
+  SampleBatch batch;
+  Grid grid;  // its rows, handed back for their room
+  std::vector<InputProblem> problems;
+  CoverScaleSeen seen;
+  EmptyFieldCheck empty;
+  std::string error;  // the part could not be read: said at the header's line
+};
+
+// An input being read (the stream's own).
+struct InputStream::Source {
+  enum class Kind {
+    kRefused,
+    kBlocks,
+    kTable,  // a long or matrix table, read a part at a time
+    kWhole,  // a wide table or a workbook, read whole when opened
+  };
+  struct FileCloser {
+    void operator()(std::FILE* fp) const { std::fclose(fp); }
+  };
+  // Rows of one sample (or pooled group) while its last row is still to come.
+  struct Pending {
+    std::vector<GridRow> rows;
+    bool complete = false;
+  };
+
+  size_t index = 0;  // in the run's files
+  Kind kind = Kind::kRefused;
+  std::unique_ptr<std::FILE, FileCloser> fp;
+  std::unique_ptr<RecordReader> reader;
+  std::string layoutText;
+  std::vector<size_t> placeOf;  // the run's column of each identifying column (SIZE_MAX: none)
+  bool started = false;
+  bool firstInput = false;
+  bool failed = false;  // refused part way: said already
+  // A table read a part at a time: its header, layout and the columns a row's
+  // sample is told by; the last row of each sample (from a first reading).
+  GridRow header;
+  char delim = ',';
+  Layout layout = Layout::kAuto;
+  std::vector<std::string> tableIdHeaders;  // before pooling
+  std::vector<size_t> keyColumns;
+  bool indexed = false;
+  std::unordered_map<uint64_t, uint64_t> lastRow;  // by key hash
+  std::deque<Pending> pending;  // in order of first row
+  std::unordered_map<uint64_t, uint64_t> inFlight;  // key hash -> place in pending + popped
+  uint64_t popped = 0;
+  uint64_t rowNo = 0;
+  bool firstPart = true;
+  std::vector<GridRow> spare;  // rows read before, their cells' room used again
+  bool rowsDone = false;       // every row gathered into parts
+  std::future<TablePart> reading;  // the part being read into samples
+  // A table read whole, its samples ready.
+  SurveyTable whole;
+  std::vector<InputProblem> wholeProblems;
+  // Said once per input, at its end.
+  ProblemCounter counter;
+  CoverScaleSeen seen;
+  EmptyFieldCheck empty;
+  long samples = 0;
+  long records = 0;
 };

@@ -539,6 +539,20 @@ void EmptyFieldCheck::Add(const SurveyTable& table) {
   }
 }
 
+void EmptyFieldCheck::Merge(const EmptyFieldCheck& later) {
+  columns_.resize(std::max(columns_.size(), later.columns_.size()));
+  for (size_t k = 0; k < later.columns_.size(); ++k) {
+    Column& c = columns_[k];
+    const Column& l = later.columns_[k];
+    if (c.empty == 0 && l.empty > 0) {
+      c.line = l.line;
+      c.col = l.col;
+    }
+    c.empty += l.empty;
+    c.filled = c.filled || l.filled;
+  }
+}
+
 void EmptyFieldCheck::Say(const std::vector<std::string>& idHeaders, std::vector<InputProblem>& problems) const {
   for (size_t k = 0; k < columns_.size() && k < idHeaders.size(); ++k) {
     const Column& c = columns_[k];

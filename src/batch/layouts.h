@@ -94,6 +94,8 @@ bool ReadSurvey(const Grid& grid, const SurveyReading& how, SurveyTable& table,
 class EmptyFieldCheck {
  public:
   void Add(const SurveyTable& table);
+  // Adds what a later part of the table held.
+  void Merge(const EmptyFieldCheck& later);
   void Say(const std::vector<std::string>& idHeaders, std::vector<InputProblem>& problems) const;
 
  private:

@@ -321,7 +321,7 @@ NameMatch NameResolver::ResolveByWords(std::string_view written) const {
     // not taken from its first two written words.
     const bool plain = n.words.size() >= 2 && n.words[1] != "x" &&
                        std::find(n.words.begin(), n.words.end(), "x") == n.words.end();
-    const int row = FindSpeciesRow(ref_, KeyOf(raw[0], second).c_str());
+    const int row = DictionaryRowOfName(ref_, KeyOf(raw[0], second).c_str());
     if (row >= 3 && row <= ref_.nSpeciesCount && plain &&
         KeyOf(n.words[0], n.words[1]) == KeyOf(raw[0], second)) {
       m.status = OlderOrExact(row);
@@ -338,9 +338,9 @@ NameMatch NameResolver::ResolveByWords(std::string_view written) const {
     const bool hybridSpecies = n.words[1] == "x" && n.words.size() >= 3;  // Genus x epithet
     const bool formula = std::find(n.words.begin() + 1, n.words.end(), "x") != n.words.end();
     if (hybridSpecies) {
-      row = FindSpeciesRow(ref_, KeyOf(n.words[0], n.words[2]).c_str());
+      row = DictionaryRowOfName(ref_, KeyOf(n.words[0], n.words[2]).c_str());
     } else if (!formula) {
-      row = FindSpeciesRow(ref_, KeyOf(n.words[0], n.words[1]).c_str());
+      row = DictionaryRowOfName(ref_, KeyOf(n.words[0], n.words[1]).c_str());
     }
     if (row > ref_.nSpeciesCount) row = 0;  // a name typed earlier in the run is no match
   }
