@@ -136,3 +136,76 @@ TEST(ClassifyAtAnySize, LinesLongerThanAnyRecordAreSaidOnceEachTenAtMost) {
     EXPECT_LT(r.err.size(), 5000u) << c.file;
   }
 }
+
+TEST(ClassifyAtAnySize, ASurveyReadInPartsGivesWhatItGivesReadWhole) {
+  // 1300 quadrats of three sites, more than two parts of samples: grouped by
+  // quadrat, with the second half of every quadrat's rows moved to the end of
+  // the file (each sample still first seen in the same order), through standard
+  // input, as a matrix (read in parts too) and as a wide table (read whole):
+  // the same results, pooled by site or not.
+  const char* species[] = {"Achillea millefolium", "Agrostis capillaris", "Anemone nemorosa",
+                           "Anthoxanthum odoratum", "Arrhenatherum elatius"};
+  std::string grouped = "Site,Quadrat,Species,Cover\n";
+  std::string firstHalves = grouped;
+  std::string secondHalves;
+  std::string matrix = "Site,Quadrat";
+  for (const char* s : species) matrix += std::string(",") + s;
+  matrix += "\n";
+  std::vector<std::string> wide = {"Site", "Quadrat", "Species"};
+  std::vector<std::vector<std::string>> wideCovers(5);
+  const int quadrats = static_cast<int>(kPartSamples) * 2 + 276;
+  for (int q = 1; q <= quadrats; ++q) {
+    const std::string site = "S" + std::to_string(q % 3);
+    const std::string ids = site + "," + std::to_string(q) + ",";
+    matrix += site + "," + std::to_string(q);
+    wide[0] += "," + site;
+    wide[1] += "," + std::to_string(q);
+    wide[2] += ",";
+    for (int k = 0; k < 5; ++k) {
+      const bool present = (q + k) % 3 != 0;
+      const std::string cover = std::to_string(5 + (q * 7 + k * 11) % 60);
+      matrix += "," + (present ? cover : std::string("0"));
+      wideCovers[static_cast<size_t>(k)].push_back(present ? cover : "");
+      if (!present) continue;
+      const std::string row = ids + species[k] + "," + cover + "\n";
+      grouped += row;
+      (k < 2 ? firstHalves : secondHalves) += row;
+    }
+    matrix += "\n";
+  }
+  std::string wideText = wide[0] + "\n" + wide[1] + "\n" + wide[2] + "\n";
+  for (int k = 0; k < 5; ++k) {
+    wideText += species[k];
+    for (const std::string& c : wideCovers[static_cast<size_t>(k)]) wideText += "," + c;
+    wideText += "\n";
+  }
+  TempDir dir;
+  dir.Write("grouped.csv", grouped);
+  dir.Write("scattered.csv", firstHalves + secondHalves);
+  dir.Write("matrix.csv", matrix);
+  dir.Write("wide.csv", wideText);
+  for (const std::vector<std::string>& pool : {std::vector<std::string>{}, {"--pool-by", "Site"}}) {
+    std::vector<std::string> args = {"--tables", batchtest::DemoTables(), "-q"};
+    args.insert(args.end(), pool.begin(), pool.end());
+    const auto run = [&](const std::string& file, const std::string& input = std::string()) {
+      std::vector<std::string> a = args;
+      a.push_back(file);
+      return Classify(dir.path(), a, input);
+    };
+    const batchtest::Run want = run("grouped.csv");
+    ASSERT_EQ(want.status, 0) << want.err;
+    EXPECT_EQ(Lines(want.out).size(), 1 + 5 * static_cast<size_t>(pool.empty() ? quadrats : 3));
+    struct Case {
+      const char* name;
+      batchtest::Run got;
+    };
+    const Case cases[] = {{"scattered", run("scattered.csv")},
+                          {"standard input", run("-", firstHalves + secondHalves)},
+                          {"matrix", run("matrix.csv")},
+                          {"wide", run("wide.csv")}};
+    for (const Case& c : cases) {
+      EXPECT_EQ(c.got.status, 0) << c.name << "\n" << c.got.err;
+      EXPECT_EQ(c.got.out, want.out) << c.name << (pool.empty() ? "" : ", pooled");
+    }
+  }
+}

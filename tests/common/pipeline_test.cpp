@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <new>
 #include <random>
 #include <sstream>
 #include <string>
@@ -207,6 +208,47 @@ TEST(OrderedPipeline, FinishingWithoutJobsCallsNoStage) {
   pipeline.Finish();
   EXPECT_EQ(calls.load(), 0);
   EXPECT_EQ(said.str(), "");
+}
+
+
+// Draining waits until every job entered is written, and the pipeline goes on
+// taking jobs after it; a stage that throws (memory run out) stops nothing on
+// its thread: the failure is thrown again on the caller, after the jobs before
+// it are written.
+TEST(OrderedPipeline, DrainsWhenAskedAndThrowsAStageFailureOnTheCaller) {
+  for (const int threads : {1, 2, 4}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    std::ostringstream said;
+    std::atomic<int> written{0};
+    OrderedPipeline<NumberedJob, TestLane> drained(
+        threads, [](int n) { return std::make_unique<TestLane>(n); },
+        [](NumberedJob&, TestLane& lane) { std::this_thread::sleep_for(std::chrono::microseconds(lane.rng() % 200)); },
+        [&](NumberedJob&, TestLane&) { ++written; }, said, 3);
+    for (int round = 1; round <= 3; ++round) {
+      for (int n = 0; n < 20; ++n) drained.Add().number = n;
+      drained.Drain();
+      EXPECT_EQ(written.load(), 20 * round);
+    }
+    drained.Finish();
+
+    std::vector<int> order;
+    OrderedPipeline<NumberedJob, TestLane> failing(
+        threads, [](int n) { return std::make_unique<TestLane>(n); },
+        [](NumberedJob& job, TestLane&) {
+          if (job.number == 50) throw std::bad_alloc();
+        },
+        [&](NumberedJob& job, TestLane&) { order.push_back(job.number); }, said, 4);
+    bool thrown = false;
+    try {
+      for (int n = 0; n < 200; ++n) failing.Add().number = n;
+      failing.Finish();
+    } catch (const std::bad_alloc&) {
+      thrown = true;
+    }
+    EXPECT_TRUE(thrown);
+    ASSERT_GE(order.size(), 48u);
+    for (size_t k = 0; k < 48; ++k) EXPECT_EQ(order[k], static_cast<int>(k));
+  }
 }
 
 }  // namespace
