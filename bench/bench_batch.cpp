@@ -1,8 +1,9 @@
 // Whole batch runs on the bundled NVC tables: 20,000 pseudo-quadrats in one data
 // file, scored with the matching analysis by the typed run reading the data file
 // and by `vegmatch classify`, beside the time it takes to copy the results file
-// the run writes (the floor for writing that much).
+// the run writes (the floor for writing that much); and a national-scale survey.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -30,6 +31,25 @@ namespace fs = std::filesystem;
 
 constexpr int kBatchSamples = 20000;
 
+// A new, empty working folder under the temporary folder.
+std::string FreshFolder(const char* name) {
+  const std::string dir = (fs::temp_directory_path() / name).string();
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// The bundled tables; null when they cannot be loaded.
+std::unique_ptr<RefData> BundledTables() {
+  std::istringstream in;
+  std::ostringstream out;
+  std::ostringstream err;
+  Console con(in, out, err, VM_SOURCE_DIR "/data/nvc");
+  auto ref = std::make_unique<RefData>();
+  return LoadReferenceData(con, *ref) ? std::move(ref) : nullptr;
+}
+
+
 // A working folder with the tables and a data file of pseudo-quadrats: for a
 // random unit, each species of its table with the probability of its constancy
 // class, at a cover within its Domin range.
@@ -38,20 +58,14 @@ struct BatchFolder {
   bool ok = false;
 
   BatchFolder() {
-    dir = (fs::temp_directory_path() / "vegmatch-bench-batch").string();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = FreshFolder("vegmatch-bench-batch");
     const std::string tables = VM_SOURCE_DIR "/data/nvc";
     for (const char* f : {"SPECDICT3.txt", "VegmatchNVCDef3.txt", "VegmatchNVCData3.txt",
                           "units.csv", "habitats.csv"}) {
       fs::copy_file(tables + "/" + f, dir + "/" + f, fs::copy_options::overwrite_existing);
     }
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    Console con(in, out, err, tables);
-    auto ref = std::make_unique<RefData>();
-    if (!LoadReferenceData(con, *ref)) return;
+    const std::unique_ptr<RefData> ref = BundledTables();
+    if (!ref) return;
     std::mt19937 rng(20261207);
     auto uniform = [&rng] { return std::uniform_real_distribution<double>(0, 1)(rng); };
     const double keep[6] = {0, 0.1, 0.3, 0.5, 0.7, 0.9};
@@ -199,5 +213,97 @@ void BM_CopyResultsFile(benchmark::State& state) {
   state.counters["MB"] = static_cast<double>(fs::file_size(from)) / 1e6;
 }
 BENCHMARK(BM_CopyResultsFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// ---- a national-scale survey ------------------------------------------------------------
+// `vegmatch classify` on quadrats of 15 species each (VEGMATCH_BENCH_QUADRATS of
+// them, 100,000 unless set; the closing figures are for 1,000,000), as a long
+// survey CSV and as sample blocks, into tidy results. The inputs are written a
+// line at a time, so the peak memory of the process (peak_MB, its high-water
+// mark) is that of the runs.
+
+constexpr int kSpeciesPerQuadrat = 15;
+
+long Quadrats() {
+  const char* n = std::getenv("VEGMATCH_BENCH_QUADRATS");
+  return n != nullptr && std::atol(n) > 0 ? std::atol(n) : 100000;
+}
+
+struct SurveyFolder {
+  std::string dir;
+  bool ok = false;
+  SurveyFolder() {
+    dir = FreshFolder("vegmatch-bench-survey");
+    const std::unique_ptr<RefData> ref = BundledTables();
+    if (!ref) return;
+    std::vector<std::string> names;
+    for (int row = 3; row <= ref->nSpeciesCount; ++row) names.emplace_back(ref->arrSpecies[row].szFullName);
+    std::mt19937 rng(20261209);
+    std::uniform_int_distribution<size_t> pick(0, names.size() - 1);
+    std::uniform_int_distribution<int> cover(1, 60);
+    std::FILE* csv = std::fopen((dir + "/survey.csv").c_str(), "w");
+    std::FILE* blocks = std::fopen((dir + "/survey.txt").c_str(), "w");
+    if (csv == nullptr || blocks == nullptr) return;
+    std::fputs("Site,Year,Quadrat,Species,Cover\n", csv);
+    const long n = Quadrats();
+    for (long q = 0; q < n; ++q) {
+      const long site = q / 1000;
+      const int year = 2000 + static_cast<int>(q % 7);
+      const long quadrat = q % 1000 + 1;
+      std::fprintf(blocks, "S%ld %d %ld\n", site, year, quadrat);
+      for (int k = 0; k < kSpeciesPerQuadrat; ++k) {
+        const std::string& name = names[pick(rng)];
+        const int c = cover(rng);
+        std::fprintf(csv, "S%ld,%d,%ld,%s,%d\n", site, year, quadrat, name.c_str(), c);
+        std::fprintf(blocks, "%s %d\n", name.c_str(), c);
+      }
+      std::fputs("\n", blocks);
+    }
+    ok = std::fclose(csv) == 0 && std::fclose(blocks) == 0;
+  }
+  ~SurveyFolder() {
+    if (std::getenv("VEGMATCH_BENCH_KEEP") == nullptr) fs::remove_all(dir);
+  }
+};
+
+SurveyFolder& Survey() {
+  static SurveyFolder f;
+  return f;
+}
+
+double PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// Arg 0: the survey CSV; 1: the same as sample blocks.
+void BM_ClassifySurvey(benchmark::State& state) {
+  SurveyFolder& f = Survey();
+  if (!f.ok) {
+    state.SkipWithError("no survey");
+    return;
+  }
+  const std::string input = state.range(0) == 0 ? "survey.csv" : "survey.txt";
+  const std::string output = f.dir + "/results.csv";
+  for (auto _ : state) {
+    std::remove(output.c_str());
+    std::vector<const char*> argv = {"classify", "-q", "--tables", VM_SOURCE_DIR "/data/nvc", "-o",
+                                     output.c_str(), input.c_str()};
+    std::istringstream in;
+    std::ostringstream screen;
+    std::ostringstream err;
+    Console con(in, screen, err, f.dir);
+    if (ClassifyMain(static_cast<int>(argv.size()), argv.data(), con) != 0) {
+      state.SkipWithError(("classify failed: " + err.str().substr(0, 500)).c_str());
+      return;
+    }
+  }
+  state.counters["samples_per_s"] = benchmark::Counter(static_cast<double>(Quadrats()),
+                                                       benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MB_in"] = static_cast<double>(fs::file_size(f.dir + "/" + input)) / 1e6;
+  state.counters["peak_MB"] = PeakMegabytes();
+  state.SetLabel(state.range(0) == 0 ? "csv" : "blocks");
+}
+BENCHMARK(BM_ClassifySurvey)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
