@@ -191,11 +191,12 @@ class InputStream {
   const ClassifyOptions& opt_;
   Tally& tally_;
   RunInputs run_;
+  // The resolver the parts of tables are read with, on their thread: before
+  // the sources, so that it outlives a part still being read when they go.
+  std::unique_ptr<NameResolver> partResolver_;
   std::vector<std::unique_ptr<Source>> sources_;
   size_t current_ = 0;
-  std::unique_ptr<NameResolver> partResolver_;  // the one the parts are read with, on their thread
 };
-
 
 // Messages counted by kind: the first ten of each kind are said, then how many
 // more there were.
