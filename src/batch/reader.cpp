@@ -73,7 +73,20 @@ bool RecordReader::Next(std::string_view& record, long& line) {
       }
     }
     if (!csv) i = limit;
-    for (; csv && i < limit; ++i) {
+    if (csv && limit > i) {
+      // Most records hold no quote: they end at the next line feed (after a CR).
+      const void* nl = std::memchr(data + i, '\n', limit - i);
+      if (nl != nullptr) {
+        const size_t lf = static_cast<size_t>(static_cast<const char*>(nl) - data);
+        const std::string_view run(data + i, lf - i);
+        const size_t cr = run.find('\r');
+        if (run.find('"') == std::string_view::npos && (cr == std::string_view::npos || cr + 1 == run.size())) {
+          end = cr == std::string_view::npos ? lf : lf - 1;
+          endLength = cr == std::string_view::npos ? 1 : 2;
+        }
+      }
+    }
+    for (; csv && end == std::string_view::npos && i < limit; ++i) {
       const char c = data[i];
       if (c == '"') {
         quoted = !quoted;
