@@ -232,14 +232,14 @@ TEST(OrderedPipeline, DrainsWhenAskedAndThrowsAStageFailureOnTheCaller) {
     drained.Finish();
 
     std::vector<int> order;
-    OrderedPipeline<NumberedJob, TestLane> failing(
-        threads, [](int n) { return std::make_unique<TestLane>(n); },
-        [](NumberedJob& job, TestLane&) {
-          if (job.number == 50) throw std::bad_alloc();
-        },
-        [&](NumberedJob& job, TestLane&) { order.push_back(job.number); }, said, 4);
     bool thrown = false;
-    try {
+    try {  // the pipeline is done with (its threads joined) before the failure is caught
+      OrderedPipeline<NumberedJob, TestLane> failing(
+          threads, [](int n) { return std::make_unique<TestLane>(n); },
+          [](NumberedJob& job, TestLane&) {
+            if (job.number == 50) throw std::bad_alloc();
+          },
+          [&](NumberedJob& job, TestLane&) { order.push_back(job.number); }, said, 4);
       for (int n = 0; n < 200; ++n) failing.Add().number = n;
       failing.Finish();
     } catch (const std::bad_alloc&) {
