@@ -10,12 +10,6 @@
 #include "batch/csv.h"
 #include "batch/reader.h"
 
-namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-}  // namespace
-
 char DetectDelimiter(std::string_view headerLine) {
   int comma = 0;
   int semicolon = 0;
@@ -95,7 +89,6 @@ bool ParseCsvRecord(std::string_view record, char delim, std::vector<std::string
 
 bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
   table = CsvTable{};
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
   RecordReader reader(text, RecordReader::Kind::kCsv);
   std::string_view record;
   long line = 0;
@@ -126,7 +119,7 @@ bool ParseCsv(std::string_view text, CsvTable& table, std::string& error) {
     return false;
   }
   if (reader.UnclosedQuote() != 0) {
-    error = "line " + std::to_string(reader.UnclosedQuote()) + ": a quoted field is never closed";
+    error = UnclosedQuoteText(reader.UnclosedQuote());
     return false;
   }
   return true;

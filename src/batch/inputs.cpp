@@ -177,7 +177,6 @@ bool InputStream::OpenSource(Source& src) {
   }
   src.kind = Source::Kind::kBlocks;
   src.layoutText = "sample blocks";
-  src.reader = std::make_unique<RecordReader>(src.fp.get(), RecordReader::Kind::kLines);
   return true;
 }
 
@@ -259,6 +258,10 @@ std::shared_ptr<SampleBatch> InputStream::Next(const BlockRules& rules) {
       // What the typed run would read first: nothing of an input before this one.
       src.firstInput = std::all_of(run_.files.begin(), run_.files.begin() + static_cast<long>(src.index),
                                    [](const InputFile& f) { return f.noSample; });
+      // A byte-order mark can only begin what the typed run reads.
+      if (src.kind == Source::Kind::kBlocks) {
+        src.reader = std::make_unique<RecordReader>(src.fp.get(), RecordReader::Kind::kLines, src.firstInput);
+      }
     }
     auto batch = std::make_shared<SampleBatch>();
     const bool more =
@@ -300,8 +303,6 @@ bool InputStream::NextOfBlocks(Source& src, const BlockRules& rules, SampleBatch
       more = false;
       break;
     }
-    // A byte-order mark can only begin what the typed run reads.
-    if (line == 1 && src.firstInput && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
     spans.push_back(Span{line, batch.text.size(), record.size()});
     batch.text.append(record);
     batch.text += '\n';

@@ -50,14 +50,7 @@ const std::string& CellOf(const GridRow& row, size_t col) {
 }
 std::string TrimmedCell(const GridRow& row, size_t col) { return Trim(CellOf(row, col)); }
 
-// The cell without white space at either end, into `out` (whose room is used again).
-void AssignTrimmed(std::string& out, const std::string& cell) {
-  size_t a = 0;
-  size_t b = cell.size();
-  while (a < b && IsSpaceC(cell[a])) ++a;
-  while (b > a && IsSpaceC(cell[b - 1])) --b;
-  out.assign(cell, a, b - a);
-}
+
 
 // A cell of a wide or matrix table that records no species: empty, 0 or NA.
 bool IsAbsent(const std::string& cell) {
@@ -193,7 +186,7 @@ bool ReadLong(const Grid& grid, const SurveyReading& how, SurveyTable& table, st
   std::vector<std::string> ids(c.ids.size());
   for (size_t r = 1; r < grid.rows.size(); ++r) {
     const GridRow& row = grid.rows[r];
-    for (size_t k = 0; k < c.ids.size(); ++k) AssignTrimmed(ids[k], CellOf(row, c.ids[k]));
+    for (size_t k = 0; k < c.ids.size(); ++k) ids[k].assign(TrimView(CellOf(row, c.ids[k])));
     const int speciesCol = c.species;
     SurveyRecord rec{TrimmedCell(row, static_cast<size_t>(c.species)),
                      c.cover < 0 ? std::string() : TrimmedCell(row, static_cast<size_t>(c.cover)),

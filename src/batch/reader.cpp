@@ -10,9 +10,21 @@ constexpr size_t kBlock = 1 << 20;  // bytes read at a time
 
 }  // namespace
 
-RecordReader::RecordReader(std::FILE* file, Kind kind) : file_(file), kind_(kind) { assert(file != nullptr); }
+RecordReader::RecordReader(std::FILE* file, Kind kind, bool passMark) : file_(file), kind_(kind), passMark_(passMark) {
+  assert(file != nullptr);
+}
 
-RecordReader::RecordReader(std::string_view text, Kind kind) : kind_(kind), text_(text), eof_(true) {}
+RecordReader::RecordReader(std::string_view text, Kind kind, bool passMark)
+    : kind_(kind), text_(text), eof_(true), passMark_(passMark) {}
+
+std::string_view RecordReader::Taken(std::string_view record) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (first_ && passMark_ && record.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    record.remove_prefix(kByteOrderMark.size());
+  }
+  first_ = false;
+  return record;
+}
 
 bool RecordReader::Fill() {
   if (file_ == nullptr || eof_) return false;
@@ -48,6 +60,7 @@ void RecordReader::SkipLong(long line, uint64_t held) {
     if (!Fill()) break;
   }
   long_.push_back(LongRecord{line, length});
+  first_ = false;
   line_ = line + 1;
 }
 
@@ -113,7 +126,7 @@ bool RecordReader::Next(std::string_view& record, long& line) {
       }
     }
     if (end != std::string_view::npos && end - pos_ <= kLongestRecord) {
-      record = text_.substr(pos_, end - pos_);
+      record = Taken(text_.substr(pos_, end - pos_));
       line = line_;
       line_ += 1 + inner;
       pos_ = end + endLength;
@@ -130,12 +143,16 @@ bool RecordReader::Next(std::string_view& record, long& line) {
       pos_ = text_.size();
       return false;
     }
-    record = text_.substr(pos_);
+    record = Taken(text_.substr(pos_));
     line = line_;
     line_ += 1 + inner;
     pos_ = text_.size();
     return true;
   }
+}
+
+std::string UnclosedQuoteText(long line) {
+  return "line " + std::to_string(line) + ": a quoted field is never closed";
 }
 
 std::vector<LongRecord> RecordReader::TakeLong() {

@@ -22,16 +22,20 @@ struct LongRecord {
   uint64_t length;
 };
 
+// What is said of a quoted field never closed, opened on `line`.
+std::string UnclosedQuoteText(long line);
+
 class RecordReader {
  public:
   enum class Kind {
     kLines,  // a record ends at LF; a CR is left in the record
     kCsv,    // a record ends at LF, CR LF or a lone CR outside quotes
   };
-  // Reads `file` (not owned) from its current position.
-  RecordReader(std::FILE* file, Kind kind);
+  // Reads `file` (not owned) from its start; `passMark`: a UTF-8 byte-order
+  // mark before the first record is passed over.
+  RecordReader(std::FILE* file, Kind kind, bool passMark = true);
   // Reads a text held in memory.
-  RecordReader(std::string_view text, Kind kind);
+  RecordReader(std::string_view text, Kind kind, bool passMark = true);
   RecordReader(const RecordReader&) = delete;
   RecordReader& operator=(const RecordReader&) = delete;
 
@@ -51,6 +55,8 @@ class RecordReader {
  private:
   // Reads more of the file after what is held; false at its end.
   bool Fill();
+  // The record handed out (without a byte-order mark, for the first).
+  std::string_view Taken(std::string_view record);
   // Passes over the rest of a record too long to hold, up to its line end.
   void SkipLong(long line, uint64_t held);
 
@@ -60,6 +66,8 @@ class RecordReader {
   std::string_view text_;     // what is held: buf_, or the text in memory
   size_t pos_ = 0;            // the start of the next record in text_
   bool eof_ = false;
+  bool passMark_;
+  bool first_ = true;         // the next record is the input's first
   bool readFailed_ = false;
   long line_ = 1;             // the line pos_ stands on
   long unclosedAt_ = 0;

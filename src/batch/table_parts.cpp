@@ -17,13 +17,11 @@ namespace {
 
 constexpr size_t kProbeRows = 200;  // rows read with the header to tell a table's layout
 
-// The next row of a table that holds anything; a byte-order mark before the
-// first line is passed over.
+// The next row of a table that holds anything.
 bool NextRow(RecordReader& reader, char delim, GridRow& row, size_t maxFields = SIZE_MAX) {
   std::string_view record;
   long line = 0;
   while (reader.Next(record, line)) {
-    if (line == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
     if (ParseCsvRecord(record, delim, row.cells, maxFields)) {
       row.line = line;
       return true;
@@ -40,9 +38,7 @@ uint64_t KeyOf(const GridRow& row, const std::vector<size_t>& columns, std::stri
   key.clear();
   bool any = false;
   for (size_t c : columns) {
-    std::string_view field = c < row.cells.size() ? std::string_view(row.cells[c]) : std::string_view();
-    while (!field.empty() && IsSpaceC(field.front())) field.remove_prefix(1);
-    while (!field.empty() && IsSpaceC(field.back())) field.remove_suffix(1);
+    const std::string_view field = c < row.cells.size() ? TrimView(row.cells[c]) : std::string_view();
     any = any || !field.empty();
     key.append(field);
     key += '\x1f';
@@ -79,7 +75,6 @@ bool InputStream::OpenTable(Source& src) {
   std::string_view record;
   long line = 0;
   while (probe.rows.empty() && src.reader->Next(record, line)) {
-    if (line == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
     if (record.empty()) continue;
     // The delimiter is the header's, the first line that holds anything.
     src.delim = DetectDelimiter(record.substr(0, std::min(record.find('\n'), record.size())));
@@ -91,7 +86,7 @@ bool InputStream::OpenTable(Source& src) {
   }
   while (probe.rows.size() <= kProbeRows && NextRow(*src.reader, src.delim, row)) probe.rows.push_back(row);
   if (src.reader->UnclosedQuote() != 0) {
-    Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", src.reader->UnclosedQuote()));
+    Diagnose(con_.err, Where(src, 0), UnclosedQuoteText(src.reader->UnclosedQuote()));
     return false;
   }
   if (probe.rows.empty()) {
@@ -110,7 +105,7 @@ bool InputStream::OpenTable(Source& src) {
   if (t.layout == Layout::kWide) {  // a column per sample: read whole
     while (NextRow(*src.reader, src.delim, row)) probe.rows.push_back(row);
     if (src.reader->UnclosedQuote() != 0) {
-      Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", src.reader->UnclosedQuote()));
+      Diagnose(con_.err, Where(src, 0), UnclosedQuoteText(src.reader->UnclosedQuote()));
       return false;
     }
     SayLongRecords(src, src.wholeProblems);
@@ -177,7 +172,7 @@ bool InputStream::Index(Source& src) {
     if (k != 0) src.lastRow.insert_or_assign(k, rowNo);
   }
   if (reader.UnclosedQuote() != 0) {
-    Diagnose(con_.err, Where(src, 0), Fmt("line %ld: a quoted field is never closed", reader.UnclosedQuote()));
+    Diagnose(con_.err, Where(src, 0), UnclosedQuoteText(reader.UnclosedQuote()));
     return false;
   }
   if (reader.ReadFailed()) {

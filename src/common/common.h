@@ -85,6 +85,8 @@ inline bool IsSpaceC(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // The text without the white space (IsSpaceC) at either end.
 std::string Trim(std::string_view s);
+// The same as a view of the text.
+std::string_view TrimView(std::string_view s);
 // The text without the blanks at either end; tabs and other white space stay.
 std::string TrimBlanks(std::string_view s);
 

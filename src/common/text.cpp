@@ -32,13 +32,15 @@ std::string Fmt(const char* fmt, ...) {
   return s;
 }
 
-std::string Trim(std::string_view s) {
+std::string_view TrimView(std::string_view s) {
   size_t a = 0;
   size_t b = s.size();
   while (a < b && IsSpaceC(s[a])) ++a;
   while (b > a && IsSpaceC(s[b - 1])) --b;
-  return std::string(s.substr(a, b - a));
+  return s.substr(a, b - a);
 }
+
+std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
 
 std::string TrimBlanks(std::string_view s) {
   size_t a = 0;
