@@ -148,7 +148,7 @@ struct Outputs {
     if (lists.file) listRows->Add(writer.ListsHeader());
     return true;
   }
-  // False when some of it could not be written (Failed names what).
+  // False when some of it could not be written (SayFailed names what).
   bool Finish(const ClassifyOptions& opt) {
     if (!resultRows->Finish()) Fail(opt.output, kResults);
     if (!listRows->Finish()) FailLists(opt);
