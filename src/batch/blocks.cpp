@@ -116,6 +116,7 @@ struct LineFacts {
   std::string_view written;  // the name as written (species lines the reading took)
   std::string_view source;   // the line as the input holds it, without its CR
   int row;                   // the dictionary row the name was looked up as (0: by its words)
+  uint8_t note = 0;          // the note of the name's status
 };
 
 // Lines into samples, as sample entry takes them from a data file: lines before
@@ -163,6 +164,8 @@ class SampleSplitter {
     }
     rec.where = where;
     rec.row = facts.row;
+    rec.nameNote = facts.note;
+    rec.leftOut = IsLeftOut(facts.note);
     rec.nameGuessed = facts.written.empty();
     rec.written = rec.nameGuessed ? store_.Keep(NameOfLine(kept)) : Held(facts.written);
     rec.shown = rec.ok ? nullptr : store_.Keep(rec.shown).data();
@@ -283,6 +286,7 @@ void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held,
     const bool blank = Blank(source);
     std::string_view written;
     int row = 0;
+    uint8_t note = 0;
     bool rewrite = false;  // the line becomes `rewritten`
     // Tabs part words as blanks do (columns pasted from a spreadsheet); sample
     // entry reads a tab as a character of a word, so the line is given blanks.
@@ -328,7 +332,7 @@ void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held,
       }
       if (resolve || rules.presence) {
         rewrite = true;
-        rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row);
+        rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row, &note);
         const auto add = [&rewritten](std::string_view n) {
           rewritten += ' ';
           rewritten += n;
@@ -352,7 +356,7 @@ void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held,
     // only at a line it reads as blank, and it reads a tab or a form feed as a
     // word (a spreadsheet's empty row of tabs would join the samples either side).
     const std::string_view kept = blank ? std::string_view() : rewrite ? std::string_view(rewritten) : line;
-    samples.Read(kept, LineFacts{lineNo, written, source, row});
+    samples.Read(kept, LineFacts{lineNo, written, source, row, note});
   }
   // The end of the input ends its last sample.
   if (endsInput) samples.End();

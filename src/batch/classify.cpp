@@ -42,12 +42,13 @@ struct Engine {
 };
 
 // Loads the tables; the unit names and habitats (units.csv, habitats.csv) are
-// read on a thread of their own where the results name them (the classic
-// results do not). False (said) when the tables cannot be loaded.
+// read on a thread of their own where the results or the habitats file name
+// them (the classic results do not). False (said) when the tables cannot be
+// loaded.
 bool LoadEngine(Console& con, Console& quiet, const ClassifyOptions& opt, Engine& e) {
   std::string infoError;
   std::future<bool> infoRead;
-  if (opt.format == OutputFormat::kCsv) {
+  if (opt.format == OutputFormat::kCsv || !opt.habitatsOut.empty()) {
     infoRead = std::async(std::launch::async, [&e, &infoError, &opt] {
       return LoadUnitInfo(TablesFolder(opt.tables), e.info, infoError);
     });
@@ -63,11 +64,18 @@ bool LoadEngine(Console& con, Console& quiet, const ClassifyOptions& opt, Engine
 // Opens the inputs while the name resolver is built on a thread. Names are
 // resolved as surveys write them; the classic formats keep the typed run's
 // reading of block lines (the resolver then gives only the suggestions for
-// unknown names). Returns the rules the inputs are read with.
-BlockRules OpenInputs(const ClassifyOptions& opt, Engine& e, InputStream& stream) {
+// unknown names). Returns the rules the inputs are read with; none when the
+// names map is refused (said).
+std::optional<BlockRules> OpenInputs(Console& con, const ClassifyOptions& opt, Engine& e, InputStream& stream) {
   std::future<void> resolverBuilt = std::async(std::launch::async, [&e] { e.resolver.emplace(*e.ref, e.folder); });
   stream.Open();
   resolverBuilt.get();
+  if (!opt.namesMap.empty()) {
+    // The names map comes before anything else that reads a name.
+    std::map<std::string, std::string> map;
+    if (!ReadNamesMap(opt.namesMap, *e.resolver, map, con.err)) return std::nullopt;
+    e.resolver->SetNamesMap(std::move(map));
+  }
   const bool classic = opt.format != OutputFormat::kCsv;
   BlockRules rules;
   rules.presence = opt.scale == ScaleKind::kPresence;
@@ -83,10 +91,10 @@ bool ToWorkbook(const std::string& path) {
   return path.size() > 5 && path.compare(path.size() - 5, 5, ".xlsx") == 0;
 }
 
-// The habitats of the units the results name: one row per unit, classification
-// and habitat.
-std::string HabitatRows(const std::string& results, const UnitInfo& info) {
-  std::string out = "nvc_code,classification,habitat\n";
+// The habitats of the units the results name: one row per unit and
+// correspondence, of the classifications asked for (all when none are).
+std::string HabitatRows(const std::string& results, const UnitInfo& info, const std::vector<std::string>& keys) {
+  std::string out = "nvc_code,classification,habitat_code,habitat_name,relationship,inherited\n";
   CsvTable t;
   std::string error;
   if (!ParseCsv(results, t, error)) return out;
@@ -102,30 +110,29 @@ std::string HabitatRows(const std::string& results, const UnitInfo& info) {
   for (const std::string& code : codes) {
     auto unit = info.habitats.find(code);
     if (unit == info.habitats.end()) continue;
-    for (const HabitatKey& k : HabitatKeys()) {
-      auto items = unit->second.find(k.key);
-      if (items == unit->second.end()) continue;
-      for (const std::string& item : items->second) {
-        std::string line;
-        AppendCsvField(line, code);
-        line += std::string(",") + k.column + ",";
-        AppendCsvField(line, item);
-        out += line + "\n";
-      }
+    for (const HabitatLink& link : unit->second) {
+      if (!HabitatAsked(link, keys)) continue;
+      std::string line;
+      AppendCsvField(line, code);
+      line += ',';
+      AppendHabitatFields(line, link);
+      out += line + "\n";
     }
   }
   return out;
 }
 
-// The results file and the species lists, each written a whole sample at a
-// time, beside their final names; or, for a workbook, into temporary files
-// whose text becomes its sheets at the end.
+// The results file, the species lists and the habitats, each written a whole
+// sample at a time, beside their final names; or, for a workbook, into
+// temporary files whose text becomes its sheets at the end.
 struct Outputs {
   Sink results;
   Sink lists;
+  Sink habitats;
   Sink book;  // the workbook, when the results go to one (results and lists then in memory)
   std::optional<RowWriter> resultRows;
   std::optional<RowWriter> listRows;
+  std::optional<RowWriter> habitatRows;
 
   bool Open(Console& con, const ClassifyOptions& opt, const TidyWriter& writer) {
     const bool workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
@@ -142,16 +149,23 @@ struct Outputs {
       Diagnose(con.err, opt.output, "cannot create a temporary file: " + SystemReason());
       return false;
     }
+    if (!opt.habitatsOut.empty() && !OpenSink(con, opt.habitatsOut, habitats)) {
+      Diagnose(con.err, opt.habitatsOut, "cannot create the habitats file: " + SystemReason());
+      return false;
+    }
     resultRows.emplace(results.file);
     listRows.emplace(lists.file);
+    habitatRows.emplace(habitats.file);
     if (opt.format == OutputFormat::kCsv) resultRows->Add(writer.Header());
     if (lists.file) listRows->Add(writer.ListsHeader());
+    if (habitats.file) habitatRows->Add(writer.HabitatsHeader());
     return true;
   }
   // False when some of it could not be written (SayFailed names what).
   bool Finish(const ClassifyOptions& opt) {
     if (!resultRows->Finish()) Fail(opt.output, kResults);
     if (!listRows->Finish()) FailLists(opt);
+    if (!habitatRows->Finish()) Fail(opt.habitatsOut, kHabitats);
     return failed_.empty();
   }
   // Puts the files in place (`keep`) or removes what was written; false when
@@ -161,6 +175,7 @@ struct Outputs {
     if (!CloseSink(con, book, keep && sheets) || !sheets) Fail(opt.output, kResults);
     if (!CloseSink(con, results, keep)) Fail(opt.output, kResults);
     if (!CloseSink(con, lists, keep)) FailLists(opt);
+    if (!CloseSink(con, habitats, keep)) Fail(opt.habitatsOut, kHabitats);
     return failed_.empty();
   }
   // Says which files could not be written, each once.
@@ -170,6 +185,7 @@ struct Outputs {
 
  private:
   static constexpr const char* kResults = "results";
+  static constexpr const char* kHabitats = "habitats";
   // The species lists go to their own file, or to a sheet of the workbook.
   void FailLists(const ClassifyOptions& opt) {
     if (opt.speciesLists.empty()) {
@@ -195,7 +211,7 @@ struct Outputs {
     sheets[1].name = "species lists";
     sheets[2].name = "habitats";
     if (!ReadSinkText(results, sheets[0].csv) || !ReadSinkText(lists, sheets[1].csv)) return false;
-    sheets[2].csv = HabitatRows(sheets[0].csv, info);
+    sheets[2].csv = HabitatRows(sheets[0].csv, info, opt.habitats);
     std::string error;
     if (!WriteWorkbook(book.temp.empty() ? book.path : book.temp, sheets, error)) {
       Diagnose(con.err, opt.output, error);
@@ -279,6 +295,7 @@ struct Job {
   int16_t nCoverScale;
   std::string rows;  // what entry wrote, then the report
   std::string lists;
+  std::string habitats;
 };
 // What one scoring thread scores and reports with.
 struct Lane {
@@ -317,13 +334,16 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
           report.nCoverScale = job.nCoverScale;
           ReportInto(*e.ref, job.sample, lane.scoring, report, lane.quiet, lane.memory, job.rows);
         }
-        const std::string identity = classic && !out.lists.file ? std::string() : writer.Identity(job.sample, *job.input);
+        const bool identified = !classic || out.lists.file || out.habitats.file;
+        const std::string identity = identified ? writer.Identity(job.sample, *job.input) : std::string();
         if (!classic) writer.Rows(job.sample, identity, lane.scoring, rs.nAnalysisType, job.rows);
         if (out.lists.file) writer.SpeciesLists(job.sample, identity, lane.scoring, job.lists);
+        if (out.habitats.file) writer.Habitats(identity, lane.scoring, job.habitats);
       },
       [&](Job& job, Lane&) {
         out.resultRows->Add(job.rows);
         out.listRows->Add(job.lists);
+        out.habitatRows->Add(job.habitats);
       },
       con.err);
   MemoryFile entryOut;
@@ -338,6 +358,9 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
       if (!RoomForNewSpecies(*e.ref, kSampleCapacity)) {
         pipeline.Drain();
         ForgetNewSpecies(*e.ref);
+      }
+      for (const SampleRecord& r : input.records) {
+        if (r.nameNote != 0) reporter.NotedName(r);
       }
       if (classic) rs.fpResults = entryOut.Open();
       const bool ready = EnterRecords(quiet, *e.ref, *sample, rs, input, &reporter) == RecordsResult::kSampleReady;
@@ -356,6 +379,7 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
       job.rows.assign(entered);  // the job's text keeps its room from batch to batch
       entered.clear();
       job.lists.clear();
+      job.habitats.clear();
       if (showProgress && tally.samples % 1000 == 0 && SecondsSince(start) >= 1.0) {
         con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", tally.samples, tally.samples / SecondsSince(start))
                 << std::flush;
@@ -389,7 +413,9 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
 
   Tally tally;
   InputStream stream(con, opt, tally);
-  const BlockRules rules = OpenInputs(opt, engine, stream);
+  const std::optional<BlockRules> opened = OpenInputs(con, opt, engine, stream);
+  if (!opened) return kClassifyInputFailed;
+  const BlockRules& rules = *opened;
   const RunInputs& inputs = stream.Inputs();
   Outputs out;
   const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn};
@@ -426,7 +452,7 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
     return kClassifyOutputFailed;
   }
   if (failed) {
-    for (const std::string& path : {opt.output, opt.speciesLists}) {
+    for (const std::string& path : {opt.output, opt.speciesLists, opt.habitatsOut}) {
       if (!path.empty() && path != "-") {
         Diagnose(con.err, path, "not written, as the run failed; an earlier file of that name is left as it was");
       }

@@ -84,9 +84,13 @@ void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held,
                       const BlockRules& rules, int file, TextStore& store, std::vector<SampleInput>& out,
                       std::vector<InputProblem>& problems);
 
-// The words a line names a species by, and the dictionary row they stand for
-// when the resolver found one (0 otherwise).
-std::string LookupWords(const BlockRules& rules, std::string_view written, int* row = nullptr);
+// The words a line names a species by, the dictionary row they stand for when
+// the resolver found one (0 otherwise), and the note of the name's status that
+// its records carry (NoteOfStatus).
+std::string LookupWords(const BlockRules& rules, std::string_view written, int* row = nullptr,
+                        uint8_t* note = nullptr);
+// A record whose name's note says it names no taxon is left out of its sample.
+inline bool IsLeftOut(uint8_t note) { return note != 0 && StatusOfNote(note) == NameStatus::kNotTaxon; }
 
 // ---- the inputs of a run ------------------------------------------------------------------
 struct ClassifyOptions;
@@ -229,27 +233,40 @@ class InputReporter : public EntryObserver {
   void LineProblem(const SourcePos& where, const SampleRecord* rec, const std::string& what, bool refused,
                    bool quoteLine) override;
   void UnknownName(const SampleRecord& rec) override;
+  // A record whose name has a note (NoteOfStatus): kept to be said at the end.
+  void NotedName(const SampleRecord& rec);
   // The unknown names said, with the lines they stand on and what they may
-  // have meant; they were scored as new species.
+  // have meant (they were scored as new species); then the names of each
+  // noted status with what was done with them.
   void SayUnknownNames(const NameResolver& resolver);
   // How many more of each kind of problem there were past the first ten.
   void SayBeyond();
 
  private:
-  struct Unknown {
+  // A name said with its places: the first kPlacesShown of its records.
+  struct NamePlaces {
     int file;
     std::string written;
-    std::vector<SourcePos> where;  // the first kPlacesShown
+    std::vector<SourcePos> where;
     long records = 0;
   };
+  // The names of a kind: the first ProblemCounter::kSaidPerKind, then the
+  // others by a hash of file and name.
+  struct NamesOfKind {
+    std::vector<NamePlaces> said;
+    std::map<std::pair<int, std::string>, size_t> index;
+    std::unordered_set<uint64_t> beyond;
+    long beyondRecords = 0;
+  };
+  static constexpr uint8_t kUnknownNote = 0;  // unknown names come first
+  void Keep(NamesOfKind& kind, const SampleRecord& rec);
+  long UnknownCount() const;
+  std::string PlacesOf(const NamePlaces& u) const;
   ProblemCounter counter_;
   Console& con_;
   const std::vector<InputFile>& files_;
   Tally& tally_;
-  std::vector<Unknown> unknown_;  // the first ProblemCounter::kSaidPerKind names
-  std::map<std::pair<int, std::string>, size_t> unknownIndex_;
-  std::unordered_set<uint64_t> beyond_;  // the other names, by a hash of file and name
-  long beyondRecords_ = 0;
+  std::map<uint8_t, NamesOfKind> names_;  // by note
 };
 
 // A part of a table read into samples, on a thread of its own: it shares

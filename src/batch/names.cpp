@@ -14,13 +14,81 @@
 
 namespace {
 
-const char* StatusName(NameStatus status) {
-  switch (status) {
-    case NameStatus::kExact: return "exact";
-    case NameStatus::kOlderName: return "older-name";
-    case NameStatus::kNormalised: return "normalised";
-    default: return "unknown";
+// Names that reached an entry by their full name (or name no taxon) need no look.
+bool Sure(NameStatus status) {
+  return status == NameStatus::kExact || status == NameStatus::kOlderName || status == NameStatus::kNormalised ||
+         status == NameStatus::kAggregate || status == NameStatus::kNotTaxon;
+}
+
+// What a name may have meant: for an ambiguous name the entries it may be,
+// for a name read by its short name or unknown the close names; none for others.
+std::string SuggestionsOf(const NameResolver& resolver, const std::string& written, const NameMatch& m) {
+  std::vector<std::string> names;
+  if (m.status == NameStatus::kAmbiguous) {
+    for (int row : m.candidates) names.push_back(resolver.CurrentName(row));
+  } else if (m.status == NameStatus::kShortName || m.status == NameStatus::kUnknown) {
+    names = resolver.Suggest(written);
   }
+  std::string joined;
+  for (const std::string& n : names) joined += (joined.empty() ? "" : "; ") + n;
+  return joined;
+}
+
+// One row of the names list, or of the names map.
+struct NameRow {
+  std::string written;
+  long records;
+  NameMatch match;
+};
+
+std::string NamesList(const std::vector<NameRow>& rows, const RefData& ref, const NameResolver& resolver) {
+  std::string out = "name,records,status,code,dictionary_name,suggestions\n";
+  for (const NameRow& r : rows) {
+    const NameMatch& m = r.match;
+    AppendCsvField(out, r.written);
+    out += "," + std::to_string(r.records) + "," + NameStatusWord(m.status) + ",";
+    if (m.row != 0) {
+      out += std::to_string(ref.arrSpecies[m.row].nSpeciesCode) + ",";
+      AppendCsvField(out, resolver.CurrentName(m.row));
+    } else {
+      out += ",";
+    }
+    out += ",";
+    AppendCsvField(out, SuggestionsOf(resolver, r.written, m));
+    out += "\n";
+  }
+  return out;
+}
+
+// The names map: name as written, the name to use (the dictionary name
+// reached), then the status and suggestions.
+std::string NamesMap(const std::vector<NameRow>& rows, const NameResolver& resolver) {
+  std::string out = "name,use,status,suggestions\n";
+  for (const NameRow& r : rows) {
+    const NameMatch& m = r.match;
+    AppendCsvField(out, r.written);
+    out += ",";
+    if (m.row != 0 && m.status != NameStatus::kGenusOnly) AppendCsvField(out, resolver.CurrentName(m.row));
+    out += std::string(",") + NameStatusWord(m.status) + ",";
+    AppendCsvField(out, SuggestionsOf(resolver, r.written, m));
+    out += "\n";
+  }
+  return out;
+}
+
+// Writes `text` to `path` (standard output for "" or "-"), beside it first.
+bool WriteOut(Console& con, const std::string& path, const std::string& text, const char* what) {
+  Sink sink;
+  if (!OpenSink(con, path, sink)) {
+    Diagnose(con.err, path, std::string("cannot create the ") + what + " file: " + SystemReason());
+    return false;
+  }
+  FileSay(sink.file.get(), "%s", text.c_str());
+  if (!CloseSink(con, sink)) {
+    Diagnose(con.err, path.empty() ? "-" : path, std::string("the ") + what + " could not be written");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -31,7 +99,7 @@ int RunNames(int argc, const char* const* argv, Console& con) {
   ClassifyOptions opt = DefaultClassifyOptions();
   CLI::App app("Checks the species names of survey files against the dictionary: one CSV row "
                "per distinct name\nas written (name, records, status, code, dictionary_name, "
-               "suggestions). Exit status 0\nwhen every name resolved, 1 otherwise.",
+               "suggestions). Exit status 0\nwhen every name reached an entry by its full name (or names no taxon), 1 otherwise.",
                "vegmatch names");
   std::string input = "auto";
   AddTablesAndInputOptions(app, opt.tables, input, "by content");
@@ -40,6 +108,14 @@ int RunNames(int argc, const char* const* argv, Console& con) {
   app.add_option("-o,--output", opt.output, "where the CSV goes")
       ->type_name("FILE")
       ->default_str("standard output");
+  app.add_option("--names-map", opt.namesMap, "a names map to check: names are listed as classify reads them with it")
+      ->type_name("FILE")
+      ->default_str("none");
+  std::string mapOut;
+  app.add_option("--map-out", mapOut,
+                 "a names map to edit: name, name to use, status, suggestions (for classify --names-map)")
+      ->type_name("FILE")
+      ->default_str("none");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");
   const int parsed = ParseCommand(app, argc, argv, con, "names");
   if (parsed >= 0) return parsed;
@@ -55,7 +131,12 @@ int RunNames(int argc, const char* const* argv, Console& con) {
   auto ref = std::make_unique<RefData>();
   std::string folder;
   if (!LoadBatchTables(con, quiet, opt.tables, folder, *ref)) return kClassifyTablesFailed;
-  const NameResolver resolver(*ref, folder);
+  NameResolver resolver(*ref, folder);
+  if (!opt.namesMap.empty()) {
+    std::map<std::string, std::string> map;
+    if (!ReadNamesMap(opt.namesMap, resolver, map, con.err)) return kClassifyInputFailed;
+    resolver.SetNamesMap(std::move(map));
+  }
   BlockRules rules;
   rules.presence = true;
   rules.checkCovers = false;
@@ -76,40 +157,17 @@ int RunNames(int argc, const char* const* argv, Console& con) {
       }
     }
   }
-  Sink sink;
-  if (!OpenSink(con, opt.output, sink)) {
-    Diagnose(con.err, opt.output, "cannot create the output file: " + SystemReason());
-    return kClassifyOutputFailed;
-  }
-  std::string out = "name,records,status,code,dictionary_name,suggestions\n";
-  bool allResolved = true;
+  std::vector<NameRow> rows;
+  bool allSure = true;
   for (const std::string& written : order) {
     const NameMatch& m = resolver.Resolve(written);
-    std::string line;
-    AppendCsvField(line, written);
-    line += "," + std::to_string(records[written]) + "," + StatusName(m.status) + ",";
-    if (m.row != 0) {
-      line += std::to_string(ref->arrSpecies[m.row].nSpeciesCode) + ",";
-      AppendCsvField(line, ref->arrSpecies[m.row].szFullName);
-      line += ",";
-    } else {
-      allResolved = false;
-      std::string suggestions;
-      for (const std::string& s : resolver.Suggest(written)) {
-        suggestions += (suggestions.empty() ? "" : "; ") + s;
-      }
-      line += ",,";
-      AppendCsvField(line, suggestions);
-    }
-    out += line + "\n";
+    allSure = allSure && Sure(m.status);
+    rows.push_back(NameRow{written, records[written], m});
   }
-  FileSay(sink.file.get(), "%s", out.c_str());
-  if (!CloseSink(con, sink)) {
-    Diagnose(con.err, opt.output.empty() ? "-" : opt.output, "the output could not be written");
-    return kClassifyOutputFailed;
-  }
+  if (!mapOut.empty() && !WriteOut(con, mapOut, NamesMap(rows, resolver), "names map")) return kClassifyOutputFailed;
+  if (!WriteOut(con, opt.output, NamesList(rows, *ref, resolver), "output")) return kClassifyOutputFailed;
   if (tally.inputFailed) return kClassifyInputFailed;
-  return allResolved ? kClassifyOk : kClassifyInputFailed;
+  return allSure ? kClassifyOk : kClassifyInputFailed;
 }
 
 

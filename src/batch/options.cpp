@@ -191,8 +191,14 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->type_name("FILE")
       ->default_str("none");
   app.add_option("--habitats", habitats,
-                 "habitat columns, comma-separated: ukhab,annex1,priority,phase1,eunis,all")
+                 "habitat columns (and the classifications of --habitats-out), comma-separated: "
+                 "ukhab,annex1,priority,phase1,eunis,all")
       ->type_name("LIST")
+      ->default_str("none");
+  app.add_option("--habitats-out", opt.habitatsOut,
+                 "the habitat correspondences of each fit as tidy CSV, a row each (every classification "
+                 "unless --habitats)")
+      ->type_name("FILE")
       ->default_str("none");
   app.add_option("--pool-by", opt.poolBy,
                  "sample columns (e.g. Site,Year) whose quadrats are pooled into one frequency sample")
@@ -212,6 +218,10 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->type_name("N")
       ->check(CLI::Range(1, 256))
       ->default_str("the number of cores");
+  app.add_option("--names-map", opt.namesMap,
+                 "CSV of names as written and the names to use instead (as vegmatch names --map-out writes it)")
+      ->type_name("FILE")
+      ->default_str("none");
   app.add_flag("--strict", opt.strict, "a refused line or unknown name makes the exit status 1");
   app.add_flag("-q,--quiet", opt.quiet, "no progress and no summary");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");

@@ -29,11 +29,13 @@ struct ClassifyOptions {
   OutputFormat format;
   std::string output;         // empty or "-": standard output
   std::string speciesLists;   // empty: none
-  std::vector<std::string> habitats;  // classification keys, in the order asked
+  std::string habitatsOut;    // the habitats of the fits in long form; empty: none
+  std::vector<std::string> habitats;  // classification keys, in the order asked; empty: none asked
   std::vector<std::string> poolBy;      // identifying columns; empty: no pooling
   std::vector<std::string> sampleCols;  // the columns that name the samples; empty: found by name
   Layout layout;                        // kAuto: told by content
   std::string sheet;                    // a workbook's sheet; empty: the first
+  std::string namesMap;                 // names as written -> names to use; empty: none
   RankBy rankBy;  // tidy results; the classic formats always rank by fit
   int jobs;       // threads that score samples; 0: one per core
   bool strict;

@@ -1,5 +1,6 @@
 // What is said about the records of a run's inputs: problems counted by kind,
 // and what sample entry says about the records it takes, where they stand.
+#include <cassert>
 #include <cctype>
 
 #include "batch/batch.h"
@@ -71,50 +72,128 @@ void InputReporter::SayBeyond() {
 }
 
 void InputReporter::UnknownName(const SampleRecord& rec) {
-  std::string written(rec.written.empty() ? std::string_view(rec.key.c_str()) : rec.written);
-  auto it = unknownIndex_.find(std::make_pair(rec.where.file, written));
-  if (it == unknownIndex_.end() && unknown_.size() < static_cast<size_t>(ProblemCounter::kSaidPerKind)) {
-    it = unknownIndex_.emplace(std::make_pair(rec.where.file, written), unknown_.size()).first;
-    unknown_.push_back(Unknown{rec.where.file, written, {}});
+  // A genus alone is said as such (NotedName), not again as an unknown name.
+  if (rec.nameNote != 0 && StatusOfNote(rec.nameNote) == NameStatus::kGenusOnly) return;
+  Keep(names_[kUnknownNote], rec);
+  tally_.unknownNames = UnknownCount();
+}
+
+void InputReporter::NotedName(const SampleRecord& rec) {
+  assert(rec.nameNote != 0);
+  NamesOfKind& kind = names_[rec.nameNote];
+  const size_t before = kind.said.size() + kind.beyond.size();
+  Keep(kind, rec);
+  const NameStatus status = StatusOfNote(rec.nameNote);
+  // A name read by its short name alone, or as the first of two, is a guess.
+  if ((status == NameStatus::kShortName || status == NameStatus::kAmbiguous) &&
+      kind.said.size() + kind.beyond.size() > before) {
+    ++tally_.warnings;
   }
-  if (it == unknownIndex_.end()) {
-    beyond_.insert(std::hash<std::string>()(written) * 31 + static_cast<uint64_t>(rec.where.file));
-    ++beyondRecords_;
+  tally_.unknownNames = UnknownCount();
+}
+
+long InputReporter::UnknownCount() const {
+  long n = 0;
+  for (const uint8_t note : {kUnknownNote, NoteOfStatus(NameStatus::kGenusOnly)}) {
+    const auto it = names_.find(note);
+    if (it != names_.end()) n += static_cast<long>(it->second.said.size() + it->second.beyond.size());
+  }
+  return n;
+}
+
+void InputReporter::Keep(NamesOfKind& kind, const SampleRecord& rec) {
+  std::string written(rec.written.empty() ? std::string_view(rec.key.c_str()) : rec.written);
+  auto it = kind.index.find(std::make_pair(rec.where.file, written));
+  if (it == kind.index.end() && kind.said.size() < static_cast<size_t>(ProblemCounter::kSaidPerKind)) {
+    it = kind.index.emplace(std::make_pair(rec.where.file, written), kind.said.size()).first;
+    kind.said.push_back(NamePlaces{rec.where.file, written, {}});
+  }
+  if (it == kind.index.end()) {
+    kind.beyond.insert(std::hash<std::string>()(written) * 31 + static_cast<uint64_t>(rec.where.file));
+    ++kind.beyondRecords;
   } else {
-    Unknown& u = unknown_[it->second];
+    NamePlaces& u = kind.said[it->second];
     if (u.where.size() < kPlacesShown) u.where.push_back(rec.where);
     ++u.records;
   }
-  tally_.unknownNames = static_cast<long>(unknown_.size() + beyond_.size());
+}
+
+namespace {
+
+// What is said of a name of each kind, and of the names past the first ten.
+std::string NameSaid(NameStatus status, const NameMatch& m, const NameResolver& resolver) {
+  const std::string reached = m.row == 0 ? std::string() : resolver.CurrentName(m.row);
+  switch (status) {
+    case NameStatus::kShortName:
+      return "is no name of the dictionary; read by its short name as " + reached;
+    case NameStatus::kAggregate:
+      return "scored as " + reached + ", the entry that covers every name it gives";
+    case NameStatus::kAmbiguous: {
+      std::string which;
+      for (size_t k = 0; k < m.candidates.size(); ++k) {
+        which += (k == 0 ? "" : k + 1 == m.candidates.size() ? " or " : ", ") + resolver.CurrentName(m.candidates[k]);
+      }
+      return "is ambiguous (" + which + "); scored as " + reached;
+    }
+    case NameStatus::kGenusOnly:
+      return "names a genus alone, and the tables have no entry for it; scored as a species the tables do not hold";
+    case NameStatus::kNotTaxon: return "is no taxon; left out of scoring and the species counts";
+    default: return "";
+  }
+}
+
+const char* BeyondSaid(NameStatus status) {
+  switch (status) {
+    case NameStatus::kShortName: return "names read by their short name alone";
+    case NameStatus::kAggregate: return "names scored as the entry that covers them";
+    case NameStatus::kAmbiguous: return "ambiguous names, each scored as its first";
+    case NameStatus::kGenusOnly: return "genera alone without an entry, scored as species the tables do not hold";
+    case NameStatus::kNotTaxon: return "records of no taxon, left out,";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+std::string InputReporter::PlacesOf(const NamePlaces& u) const {
+  const InputFile& file = files_[static_cast<size_t>(u.file) - 1];
+  std::string where = WhereText(files_, SourcePos{u.file, 0});
+  std::string places;
+  for (const SourcePos& p : u.where) {
+    if (p.line <= 0) continue;
+    places += places.empty() ? "" : ",";
+    places += file.sheet.empty() ? std::to_string(p.line) : CellName(p.line, p.col < 0 ? 0 : p.col);
+  }
+  if (!places.empty()) where += ":" + (file.sheet.empty() ? std::string() : file.sheet + "!") + places;
+  return where;
 }
 
 void InputReporter::SayUnknownNames(const NameResolver& resolver) {
-  for (const Unknown& u : unknown_) {
-    const InputFile& file = files_[static_cast<size_t>(u.file) - 1];
-    std::string where = WhereText(files_, SourcePos{u.file, 0});
-    std::string places;
-    for (const SourcePos& p : u.where) {
-      if (p.line <= 0) continue;
-      places += places.empty() ? "" : ",";
-      places += file.sheet.empty() ? std::to_string(p.line) : CellName(p.line, p.col < 0 ? 0 : p.col);
+  for (const auto& [note, kind] : names_) {
+    const bool unknown = note == kUnknownNote;
+    const NameStatus status = unknown ? NameStatus::kUnknown : StatusOfNote(note);
+    for (const NamePlaces& u : kind.said) {
+      std::string what = unknown ? "unknown name \"" + u.written + "\"" : "\"" + u.written + "\"";
+      if (u.records > static_cast<long>(u.where.size())) {
+        what += Fmt(" (%ld records, the first %zu shown)", u.records, u.where.size());
+      }
+      if (unknown) {
+        what += DidYouMean(resolver.Suggest(u.written));
+      } else {
+        what += " " + NameSaid(status, resolver.Resolve(u.written), resolver);
+      }
+      Diagnose(con_.err, PlacesOf(u), what);
     }
-    if (!places.empty()) where += ":" + (file.sheet.empty() ? std::string() : file.sheet + "!") + places;
-    std::string what = "unknown name \"" + u.written + "\"";
-    if (u.records > static_cast<long>(u.where.size())) {
-      what += Fmt(" (%ld records, the first %zu shown)", u.records, u.where.size());
+    if (kind.beyond.empty()) continue;
+    if (unknown) {
+      Diagnose(con_.err, "",
+               Fmt("%zu more unknown names in %ld records, scored as species the tables do not hold; "
+                   "vegmatch names lists every name with what it may have meant",
+                   kind.beyond.size(), kind.beyondRecords));
+    } else {
+      Diagnose(con_.err, "",
+               Fmt("%zu more %s in %ld records; vegmatch names lists every name", kind.beyond.size(),
+                   BeyondSaid(status), kind.beyondRecords));
     }
-    const std::vector<std::string> close = resolver.Suggest(u.written);
-    for (size_t k = 0; k < close.size(); ++k) {
-      what += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
-      what += close[k];
-    }
-    if (!close.empty()) what += "?)";
-    Diagnose(con_.err, where, what);
-  }
-  if (!beyond_.empty()) {
-    Diagnose(con_.err, "",
-             Fmt("%zu more unknown names in %ld records, scored as species the tables do not hold; "
-                 "vegmatch names lists every name with what it may have meant",
-                 beyond_.size(), beyondRecords_));
   }
 }

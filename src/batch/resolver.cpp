@@ -1,65 +1,18 @@
-// Species names as surveys write them: folded to ASCII, stripped of authorities,
-// qualifiers, infraspecific parts and layer marks, then resolved through the
-// dictionary: by its full names (older names included), then by the lookup key
-// of the typed run. Unknown names get suggestions, never silent corrections.
+// Species names as surveys write them, resolved through the dictionary and the
+// other names of synonyms.csv: by full name first, then as "A/B", aggregates and
+// genera, and only last by the short name the typed run looks names up by, which
+// is said. Unknown names get suggestions, never silent corrections.
 #include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cstdint>
 #include <unordered_map>
 
 #include "batch/batch.h"
+#include "batch/csv.h"
 #include "batch/resolver.h"
 
 namespace {
-
-// ASCII for a Latin-1 code point (U+00C0..U+00FF), ligatures and the hybrid sign.
-std::string AsciiOf(unsigned cp) {
-  static const char* const kLatin1[64] = {
-      "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I", "I",   // C0
-      "D", "N", "O", "O", "O", "O", "O",  "x", "O", "U", "U", "U", "U", "Y", "TH", "ss", // D0
-      "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i", "i",   // E0
-      "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "y",  // F0
-  };
-  if (cp < 0x80) return std::string(1, static_cast<char>(cp));
-  if (cp >= 0xC0 && cp <= 0xFF) return kLatin1[cp - 0xC0];
-  switch (cp) {
-    case 0x152: return "OE";
-    case 0x153: return "oe";
-    case 0x160: return "S";
-    case 0x161: return "s";
-    case 0x17D: return "Z";
-    case 0x17E: return "z";
-    case 0x2018: case 0x2019: return "'";
-    case 0x201C: case 0x201D: return "\"";
-    case 0xA0: return " ";
-    default: return "";  // other symbols carry nothing a name lookup reads
-  }
-}
-
-// The words of a name that has been folded to ASCII, split at blanks; each word
-// keeps its punctuation for the rules below.
-std::vector<std::string> SplitWords(const std::string& s) {
-  std::vector<std::string> words;
-  size_t i = 0;
-  while (i < s.size()) {
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])) != 0) ++i;
-    const size_t start = i;
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])) == 0) ++i;
-    if (i > start) words.push_back(s.substr(start, i - start));
-  }
-  return words;
-}
-
-// Letters, digits and hyphens of a word, lower case.
-std::string Letters(const std::string& w) {
-  std::string out;
-  for (char c : w) {
-    if (std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-') {
-      out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-  }
-  return out;
-}
 
 // The lookup key of the typed run from two words: 4 + blank + 4, lower case.
 std::string KeyOf(const std::string& first, const std::string& second) {
@@ -69,130 +22,6 @@ std::string KeyOf(const std::string& first, const std::string& second) {
   return key;
 }
 
-// The words a name's reading gives a meaning of their own, each in one list.
-enum class WordKind { kPlain, kLayerMark, kQualifier, kRank, kGenusOnly, kAuthorLink };
-WordKind KindOf(const std::string& lowerWord) {
-  static const std::unordered_map<std::string, WordKind> kKinds = [] {
-    std::unordered_map<std::string, WordKind> kinds;
-    const auto add = [&kinds](WordKind kind, std::initializer_list<const char*> words) {
-      for (const char* w : words) kinds.emplace(w, kind);
-    };
-    add(WordKind::kLayerMark, {"(c)", "(s)", "(g)", "(f)", "(h)"});
-    add(WordKind::kQualifier, {"agg.", "agg", "s.l.", "s.l", "sl", "s.str.", "s.str", "s.s.", "cf.",
-                               "cf", "aff.", "aff", "sensu", "lato", "stricto", "sens.", "lat.", "str."});
-    add(WordKind::kRank, {"subsp.", "subsp", "ssp.", "ssp", "var.", "var", "f.", "forma", "cv."});
-    add(WordKind::kGenusOnly, {"sp.", "sp", "spp.", "spp"});
-    add(WordKind::kAuthorLink, {"ex", "&", "et", "in"});
-    return kinds;
-  }();
-  const auto it = kKinds.find(lowerWord);
-  return it == kKinds.end() ? WordKind::kPlain : it->second;
-}
-
-// The edit distance of a and b; or, once every entry of a row of the table
-// exceeds `within` (the rows' least entries never fall), some value above it.
-size_t EditDistance(const std::string& a, const std::string& b, size_t within = SIZE_MAX) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    size_t least = row[0];
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t up = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = up;
-      least = std::min(least, row[j]);
-    }
-    if (least > within) return least;
-  }
-  return row[b.size()];
-}
-
-}  // namespace
-
-std::string FoldToAscii(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {  // ASCII stands for itself
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    unsigned cp = c;
-    size_t len = 1;
-    // A well-formed UTF-8 sequence is one character; any other byte is Latin-1.
-    if (c >= 0xC2 && c <= 0xDF && i + 1 < text.size() && (text[i + 1] & 0xC0) == 0x80) {
-      cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
-      len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF && i + 2 < text.size() && (text[i + 1] & 0xC0) == 0x80 &&
-               (text[i + 2] & 0xC0) == 0x80) {
-      cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
-           (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
-      len = 3;
-    }
-    out += AsciiOf(cp);
-    i += len;
-  }
-  return out;
-}
-
-NormalisedName NormaliseName(std::string_view written) {
-  const std::vector<std::string> raw = SplitWords(FoldToAscii(written));
-  std::vector<std::string> words;
-  bool authority = false;  // after the epithet, capitalised words are an author
-  for (size_t i = 0; i < raw.size(); ++i) {
-    const std::string& w = raw[i];
-    const std::string lw = LowerAscii(w);
-    const std::string bare = Letters(w);
-    const WordKind kind = KindOf(lw);
-    // Layer marks and qualifiers.
-    if (kind == WordKind::kLayerMark || kind == WordKind::kQualifier) continue;
-    // Infraspecific ranks drop the name after them too.
-    if (kind == WordKind::kRank) {
-      ++i;
-      continue;
-    }
-    if (kind == WordKind::kGenusOnly) {
-      if (words.size() == 1) words.push_back("sp");
-      authority = true;
-      continue;
-    }
-    // The hybrid sign stays, so that a hybrid never reads as one of its parents.
-    if (lw == "x" || w == "\xC3\x97" || bare == "x") {
-      if (!words.empty()) words.push_back("x");
-      continue;
-    }
-    if (bare.empty()) continue;  // quotes, stray punctuation
-    if (kind == WordKind::kAuthorLink && words.size() >= 2) {
-      authority = true;
-      continue;
-    }
-    const bool capital = std::isupper(static_cast<unsigned char>(w[0])) != 0;
-    const bool parenthesis = w[0] == '(';
-    if (words.size() >= 2 && words.back() != "x" && (capital || parenthesis || authority)) {
-      authority = true;
-      continue;
-    }
-    if (words.size() == 1 && (parenthesis || (capital && w.back() == '.'))) {
-      // "Genus (Author)" or "Genus L.": nothing of the name follows.
-      authority = true;
-      continue;
-    }
-    if (authority) continue;
-    words.push_back(bare);
-  }
-  if (words.size() == 1) words.push_back("sp");  // a genus alone is the genus entry
-  NormalisedName n;
-  n.words = words;
-  for (const std::string& w : words) n.text += (n.text.empty() ? "" : " ") + w;
-  return n;
-}
-
-namespace {
-
 // The number at the start of the rest of a line, as atoi reads it from the line
 // alone: the blanks it skips first do not run on into the next line.
 int NumberInLine(std::string_view rest) {
@@ -201,27 +30,150 @@ int NumberInLine(std::string_view rest) {
   return k == rest.size() ? 0 : ReadInt(rest.data() + k);
 }
 
+// What a not-a-taxon word is known by: its words of letters, lower case, each
+// without a plural "s"; words in parentheses ("Bare ground (%)") left out.
+std::string NotTaxonKey(std::string_view written) {
+  const std::string folded = LowerAscii(FoldToAscii(written));
+  std::string key;
+  std::string word;
+  int depth = 0;
+  const auto flush = [&key, &word] {
+    if (word.size() > 3 && word.back() == 's' && word[word.size() - 2] != 's') word.pop_back();
+    if (!word.empty()) key += (key.empty() ? "" : " ") + word;
+    word.clear();
+  };
+  for (const char c : folded) {
+    if (c == '(' || c == ')') {
+      depth += c == '(' ? 1 : depth > 0 ? -1 : 0;
+      flush();
+    } else if (depth == 0 && std::isalpha(static_cast<unsigned char>(c)) != 0) {
+      word += c;
+    } else {
+      flush();
+    }
+  }
+  flush();
+  return key;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+  return out;
+}
+
 }  // namespace
+
+const char* NameStatusWord(NameStatus status) {
+  switch (status) {
+    case NameStatus::kExact: return "exact";
+    case NameStatus::kOlderName: return "older-name";
+    case NameStatus::kNormalised: return "normalised";
+    case NameStatus::kAggregate: return "aggregate";
+    case NameStatus::kShortName: return "short-name";
+    case NameStatus::kAmbiguous: return "ambiguous";
+    case NameStatus::kGenusOnly: return "genus-only";
+    case NameStatus::kNotTaxon: return "not-a-taxon";
+    case NameStatus::kUnknown: break;
+  }
+  return "unknown";
+}
+
+uint8_t NoteOfStatus(NameStatus status) {
+  switch (status) {
+    case NameStatus::kAggregate:
+    case NameStatus::kShortName:
+    case NameStatus::kAmbiguous:
+    case NameStatus::kGenusOnly:
+    case NameStatus::kNotTaxon: return static_cast<uint8_t>(static_cast<int>(status) + 1);
+    default: return 0;
+  }
+}
+
+NameStatus StatusOfNote(uint8_t note) {
+  assert(note > 0 && note <= static_cast<uint8_t>(NameStatus::kUnknown) + 1);
+  return static_cast<NameStatus>(note - 1);
+}
+
+std::string DidYouMean(const std::vector<std::string>& close) {
+  std::string said;
+  for (size_t k = 0; k < close.size(); ++k) {
+    said += k == 0 ? " (did you mean " : k + 1 == close.size() ? " or " : ", ";
+    said += close[k];
+  }
+  return close.empty() ? said : said + "?)";
+}
 
 NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_(ref), folder_(folder) {
   // Full names (and the "= B. x aurata" form of a hybrid) as they normalise.
   for (int row = 3; row <= ref.nSpeciesCount; ++row) {
     const std::string full = ref.arrSpecies[row].szFullName;
+    rowOfCode_.emplace(ref.arrSpecies[row].nSpeciesCode, row);
     const size_t eq = full.find(" = ");
     const std::string main = eq == std::string::npos ? full : full.substr(0, eq);
     const NormalisedName n = NormaliseName(main);
-    fullNames_.emplace(n.text, row);
+    const FullName entry{row, full, false};
+    fullNames_.emplace(n.text, entry);
     if (eq != std::string::npos) {
       // The full name as the dictionary writes it, "= B. x aurata" and all.
-      fullNames_.emplace(NormaliseName(full).text, row);
+      fullNames_.emplace(NormaliseName(full).text, entry);
       // "B. x aurata": the genus is the one of the main name.
       std::vector<std::string> alias = SplitWords(full.substr(eq + 3));
       if (!alias.empty() && !n.words.empty()) alias[0] = n.words[0];
-      std::string joined;
-      for (const std::string& a : alias) joined += (joined.empty() ? "" : " ") + a;
-      fullNames_.emplace(NormaliseName(joined).text, row);
+      fullNames_.emplace(NormaliseName(Joined(alias)).text, entry);
     }
     genusRows_[n.words.empty() ? std::string() : n.words[0]].push_back(row);
+  }
+  ReadSynonyms(folder);
+  ReadNotTaxa(folder);
+}
+
+// synonyms.csv: other names of the dictionary's species (name, code,
+// current_name). A name is read by its full name; where it normalises as a
+// dictionary name does, the dictionary's name is the one kept.
+void NameResolver::ReadSynonyms(const std::string& folder) {
+  std::string text;
+  CsvTable table;
+  std::string error;
+  if (!ReadFileText(PathIn(folder, "synonyms.csv"), text) || !ParseCsv(text, table, error)) return;
+  const auto column = [&table](const char* name) {
+    const auto it = std::find(table.header.begin(), table.header.end(), name);
+    return static_cast<size_t>(it - table.header.begin());
+  };
+  const size_t name = column("name");
+  const size_t code = column("code");
+  const size_t current = column("current_name");
+  for (const CsvRow& r : table.rows) {
+    if (std::max({name, code, current}) >= r.fields.size()) continue;
+    const int c = std::atoi(r.fields[code].c_str());
+    if (rowOfCode_.count(c) == 0) continue;  // no species of the dictionary
+    otherCurrentNames_.emplace(c, r.fields[current]);
+    // The row scored for the code is the one of its current name.
+    const auto cur = fullNames_.find(NormaliseName(r.fields[current]).text);
+    if (cur != fullNames_.end() && ref_.arrSpecies[cur->second.row].nSpeciesCode == c) {
+      rowOfCode_[c] = cur->second.row;
+    }
+  }
+  for (const CsvRow& r : table.rows) {
+    if (std::max({name, code, current}) >= r.fields.size()) continue;
+    const auto row = rowOfCode_.find(std::atoi(r.fields[code].c_str()));
+    if (row == rowOfCode_.end()) continue;
+    fullNames_.emplace(NormaliseName(r.fields[name]).text, FullName{row->second, r.fields[name], true});
+  }
+}
+
+// not-a-taxon.txt: a word or two a line ("bare ground"), # for a comment.
+void NameResolver::ReadNotTaxa(const std::string& folder) {
+  std::string text;
+  if (!ReadFileText(PathIn(folder, "not-a-taxon.txt"), text) &&
+      !ReadFileText(PathIn(BundledTablesFolder(), "not-a-taxon.txt"), text)) {
+    return;
+  }
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = TrimView(std::string_view(text).substr(at, end - at));
+    at = end + 1;
+    if (!line.empty() && line[0] != '#') notTaxa_.insert(NotTaxonKey(line));
   }
 }
 
@@ -255,6 +207,22 @@ void NameResolver::ReadCurrentNames() const {
   }
 }
 
+std::string NameResolver::CurrentName(int row) const {
+  assert(row >= 3 && row <= ref_.nSpeciesCount);
+  if (!currentNamesRead_) ReadCurrentNames();
+  const int code = ref_.arrSpecies[row].nSpeciesCode;
+  if (auto it = currentNames_.find(code); it != currentNames_.end()) return it->second;
+  if (auto it = otherCurrentNames_.find(code); it != otherCurrentNames_.end()) return it->second;
+  return ref_.arrSpecies[row].szFullName;
+}
+
+bool NameResolver::IsOlder(int row) const { return CurrentName(row) != ref_.arrSpecies[row].szFullName; }
+
+void NameResolver::SetNamesMap(std::map<std::string, std::string> map) {
+  namesMap_ = std::move(map);
+  cache_.clear();
+}
+
 const NameMatch& NameResolver::Resolve(std::string_view written) const {
   key_.assign(written);
   auto it = cache_.find(key_);
@@ -266,90 +234,75 @@ const NameMatch& NameResolver::Resolve(std::string_view written) const {
 }
 
 NameMatch NameResolver::ResolveUncached(std::string_view written) const {
-  NameMatch m = ResolveByWords(written);
-  // A hyphen lost on the way, as R's syntactic names lose it
-  // ("Hyacinthoides.non.scripta"): an unknown name of three words, no hybrid,
-  // is tried with its epithet joined by a hyphen.
-  if (m.row == 0) {
-    const std::vector<std::string> words = SplitWords(std::string(written));
-    if (words.size() == 3 && LowerAscii(words[1]) != "x" && LowerAscii(words[2]) != "x") {
-      NameMatch hyphened = ResolveByWords(words[0] + " " + words[1] + "-" + words[2]);
-      if (hyphened.row != 0) {
-        hyphened.status = NameStatus::kNormalised;
-        hyphened.normalised = m.normalised;
-        return hyphened;
-      }
-    }
-  }
-  // Some species share their short name with another (Rumex acetosella and
-  // Rumex acetosa are both "rume acet"): a full name of the dictionary names its
-  // own entry, whatever entry the short name finds first.
-  const auto full = fullNames_.find(m.normalised.text);
-  if (full == fullNames_.end() || full->second == m.row) return m;
-  const int row = full->second;
-  if (m.row != 0 && ref_.arrSpecies[m.row].nSpeciesCode == ref_.arrSpecies[row].nSpeciesCode) {
-    return m;
-  }
-  m.row = row;
-  m.lookupWords = SplitWords(ref_.arrSpecies[row].szShortName);
-  m.status = Trim(written) == ref_.arrSpecies[row].szFullName ? OlderOrExact(row)
-                                                                : NameStatus::kNormalised;
-  return m;
-}
-
-NameStatus NameResolver::OlderOrExact(int row) const {
-  if (!currentNamesRead_) ReadCurrentNames();
-  auto it = currentNames_.find(ref_.arrSpecies[row].nSpeciesCode);
-  return it != currentNames_.end() && it->second != ref_.arrSpecies[row].szFullName
-             ? NameStatus::kOlderName
-             : NameStatus::kExact;
-}
-
-NameMatch NameResolver::ResolveByWords(std::string_view written) const {
-  NameMatch m{NameStatus::kUnknown, 0, {}, NormaliseName(written)};
-  const std::vector<std::string> raw = SplitWords(std::string(written));
-  auto wordsOf = [&](int row) {
-    std::vector<std::string> w = SplitWords(ref_.arrSpecies[row].szShortName);
-    return w;
-  };
-  // As written, the way the typed run looks a name up.
-  if (!raw.empty()) {
-    const std::string second =
-        raw.size() > 1 && std::isdigit(static_cast<unsigned char>(raw[1][0])) == 0 ? raw[1] : "";
-    const NormalisedName& n = m.normalised;
-    // A hybrid formula or a name that normalises to a different pair of words is
-    // not taken from its first two written words.
-    const bool plain = n.words.size() >= 2 && n.words[1] != "x" &&
-                       std::find(n.words.begin(), n.words.end(), "x") == n.words.end();
-    const int row = DictionaryRowOfName(ref_, KeyOf(raw[0], second).c_str());
-    if (row >= 3 && row <= ref_.nSpeciesCount && plain &&
-        KeyOf(n.words[0], n.words[1]) == KeyOf(raw[0], second)) {
-      m.status = OlderOrExact(row);
-      m.row = row;
-      m.lookupWords = wordsOf(row);
+  if (!namesMap_.empty()) {
+    const auto mapped = namesMap_.find(Trim(written));
+    if (mapped != namesMap_.end()) {
+      NameMatch m = ResolveOne(mapped->second, true);
+      m.mappedTo = mapped->second;
       return m;
     }
   }
-  // By full name, then by the key of the normalised words.
-  const NormalisedName& n = m.normalised;
-  auto full = fullNames_.find(n.text);
-  int row = full != fullNames_.end() ? full->second : 0;
-  if (row == 0 && n.words.size() >= 2) {
-    const bool hybridSpecies = n.words[1] == "x" && n.words.size() >= 3;  // Genus x epithet
-    const bool formula = std::find(n.words.begin() + 1, n.words.end(), "x") != n.words.end();
-    if (hybridSpecies) {
-      row = DictionaryRowOfName(ref_, KeyOf(n.words[0], n.words[2]).c_str());
-    } else if (!formula) {
-      row = DictionaryRowOfName(ref_, KeyOf(n.words[0], n.words[1]).c_str());
-    }
-    if (row > ref_.nSpeciesCount) row = 0;  // a name typed earlier in the run is no match
-  }
-  if (row >= 3) {
-    m.status = NameStatus::kNormalised;
-    m.row = row;
-    m.lookupWords = wordsOf(row);
+  return ResolveOne(written, true);
+}
+
+void NameResolver::Reach(NameMatch& m, int row, NameStatus status) const {
+  m.row = row;
+  m.status = status;
+  m.lookupWords = SplitWords(ref_.arrSpecies[row].szShortName);
+}
+
+bool NameResolver::IsNotTaxon(std::string_view written) const {
+  return !notTaxa_.empty() && notTaxa_.count(NotTaxonKey(written)) != 0;
+}
+
+int NameResolver::GenusRow(const std::string& genus) const {
+  const auto it = fullNames_.find(genus + " sp");
+  return it == fullNames_.end() ? 0 : it->second.row;
+}
+
+NameMatch NameResolver::ResolveOne(std::string_view written, bool alternatives) const {
+  NameMatch m{NameStatus::kUnknown, 0, {}, NormaliseName(written), {}, {}};
+  if (IsNotTaxon(written)) {
+    m.status = NameStatus::kNotTaxon;
     return m;
   }
+  // "A/B" is a full name only where a list writes it so (normalising drops "/ Q. petraea").
+  const bool slash = alternatives && written.find('/') != std::string_view::npos;
+  if (ByFullName(written, m.normalised.text, m)) {
+    if (!slash || fullNames_.at(m.normalised.text).written.find('/') != std::string::npos) return m;
+    m.row = 0;
+    m.status = NameStatus::kUnknown;
+    m.lookupWords.clear();
+  }
+  if (slash && ByAlternatives(written, m)) return m;
+  // A hyphen lost on the way, as R's syntactic names lose it
+  // ("Hyacinthoides.non.scripta"): a name of three words, no hybrid, is tried
+  // with its epithet joined by a hyphen.
+  const std::vector<std::string> words = SplitWords(std::string(written));
+  if (words.size() == 3 && LowerAscii(words[1]) != "x" && LowerAscii(words[2]) != "x") {
+    const std::string hyphened = words[0] + " " + words[1] + "-" + words[2];
+    if (ByFullName(hyphened, NormaliseName(hyphened).text, m)) {
+      if (m.status == NameStatus::kExact) m.status = NameStatus::kNormalised;
+      return m;
+    }
+  }
+  const NormalisedName& n = m.normalised;
+  const bool genusAlone = n.words.size() == 2 && n.words[1] == "sp";
+  if (genusAlone) {
+    // The genus has no entry (its entry is a full name): a new species, said.
+    if (genusRows_.count(n.words[0]) != 0) m.status = NameStatus::kGenusOnly;
+    m.lookupWords = n.words;
+    return m;
+  }
+  if (n.aggregate && n.words.size() >= 2) {
+    // An aggregate the dictionary does not name: its genus covers it.
+    const int genus = GenusRow(n.words[0]);
+    if (genus != 0) {
+      Reach(m, genus, NameStatus::kAggregate);
+      return m;
+    }
+  }
+  if (ByShortName(m)) return m;
   // Unknown: two words that stay distinct, a hybrid formula included.
   if (!n.words.empty()) {
     m.lookupWords.push_back(n.words[0]);
@@ -365,31 +318,125 @@ NameMatch NameResolver::ResolveByWords(std::string_view written) const {
   return m;
 }
 
+bool NameResolver::ByFullName(std::string_view written, const std::string& normalised, NameMatch& m) const {
+  const auto it = fullNames_.find(normalised);
+  if (it == fullNames_.end()) return false;
+  const FullName& f = it->second;
+  if (f.other || IsOlder(f.row)) {
+    Reach(m, f.row, NameStatus::kOlderName);
+  } else {
+    Reach(m, f.row, Trim(written) == f.written ? NameStatus::kExact : NameStatus::kNormalised);
+  }
+  return true;
+}
+
+// "Genus a/b", "Genus a / G. b", "Genus a/Genus b": each name is resolved; the
+// entry they all reach, or their genus's entry, covers them; else the first is
+// taken and the name is ambiguous.
+bool NameResolver::ByAlternatives(std::string_view written, NameMatch& m) const {
+  std::vector<std::string> names;
+  std::string genus;
+  for (size_t at = 0; at <= written.size();) {
+    const size_t end = std::min(written.find('/', at), written.size());
+    std::vector<std::string> w = SplitWords(std::string(written.substr(at, end - at)));
+    at = end + 1;
+    if (w.empty()) continue;
+    if (names.empty()) {
+      genus = w[0];
+    } else if (std::isupper(static_cast<unsigned char>(w[0][0])) == 0) {
+      w.insert(w.begin(), genus);  // an epithet alone
+    } else if (w[0].size() <= 2 || w[0].back() == '.') {
+      w[0] = genus;  // "Q. petraea"
+    }
+    names.push_back(Joined(w));
+  }
+  if (names.size() < 2) return false;
+  std::vector<int> codes;
+  bool allReached = true;
+  bool oneGenus = true;
+  const std::string firstGenus = NormaliseName(names[0]).words.empty() ? "" : NormaliseName(names[0]).words[0];
+  for (const std::string& name : names) {
+    const NameMatch a = ResolveOne(name, false);
+    oneGenus = oneGenus && !a.normalised.words.empty() && a.normalised.words[0] == firstGenus;
+    if (a.row == 0) {
+      allReached = false;
+      continue;
+    }
+    const int code = ref_.arrSpecies[a.row].nSpeciesCode;
+    if (std::none_of(m.candidates.begin(), m.candidates.end(),
+                     [&](int r) { return ref_.arrSpecies[r].nSpeciesCode == code; })) {
+      m.candidates.push_back(a.row);
+      codes.push_back(code);
+    }
+  }
+  if (m.candidates.empty()) return false;
+  if (allReached && m.candidates.size() == 1) {
+    Reach(m, m.candidates[0], NameStatus::kNormalised);
+    m.candidates.clear();
+    return true;
+  }
+  const int genusRow = oneGenus ? GenusRow(firstGenus) : 0;
+  if (genusRow != 0) {
+    Reach(m, genusRow, NameStatus::kAggregate);
+    m.candidates.clear();
+    return true;
+  }
+  Reach(m, m.candidates[0], NameStatus::kAmbiguous);
+  return true;
+}
+
+bool NameResolver::ByShortName(NameMatch& m) const {
+  const NormalisedName& n = m.normalised;
+  if (n.words.size() < 2) return false;
+  const bool hybridSpecies = n.words[1] == "x" && n.words.size() >= 3;  // Genus x epithet
+  const bool formula = std::find(n.words.begin() + 1, n.words.end(), "x") != n.words.end();
+  int row = 0;
+  if (hybridSpecies) {
+    row = DictionaryRowOfName(ref_, KeyOf(n.words[0], n.words[2]).c_str());
+  } else if (!formula) {
+    row = DictionaryRowOfName(ref_, KeyOf(n.words[0], n.words[1]).c_str());
+  }
+  // A name typed earlier in the run is no match.
+  if (row < 3 || row > ref_.nSpeciesCount) return false;
+  Reach(m, row, NameStatus::kShortName);
+  return true;
+}
+
 std::vector<std::string> NameResolver::Suggest(std::string_view written, size_t most) const {
   const NormalisedName n = NormaliseName(written);
   if (n.text.empty()) return {};
-  std::vector<std::pair<size_t, int>> scored;
+  struct Scored {
+    size_t distance;
+    int row;
+    std::string shown;
+    bool operator<(const Scored& o) const {
+      return distance != o.distance ? distance < o.distance : row != o.row ? row < o.row : shown < o.shown;
+    }
+  };
+  const auto shownAs = [this](const std::string& name, int row, bool other) {
+    return other || name != CurrentName(row) ? name + " (older name of " + CurrentName(row) + ")" : name;
+  };
+  std::vector<Scored> scored;
   const size_t limit = std::max<size_t>(2, n.text.size() / 4);
-  for (const auto& [name, row] : fullNames_) {
+  for (const auto& [name, f] : fullNames_) {
     // The lengths alone put most names out of reach.
     const size_t gap = name.size() > n.text.size() ? name.size() - n.text.size() : n.text.size() - name.size();
     if (gap > limit) continue;
     const size_t d = EditDistance(n.text, name, limit);
-    if (d <= limit) scored.push_back({d, row});
+    if (d <= limit) scored.push_back({d, f.row, shownAs(f.written, f.row, f.other)});
   }
   // Names of the same genus, after the close ones.
   auto genus = genusRows_.find(n.words.empty() ? std::string() : n.words[0]);
   if (genus != genusRows_.end()) {
     for (int row : genus->second) {
       const std::string full = ref_.arrSpecies[row].szFullName;
-      scored.push_back({limit + 1 + EditDistance(n.text, NormaliseName(full).text), row});
+      scored.push_back({limit + 1 + EditDistance(n.text, NormaliseName(full).text), row, shownAs(full, row, false)});
     }
   }
   std::sort(scored.begin(), scored.end());
   std::vector<std::string> out;
-  for (const auto& [d, row] : scored) {
-    std::string full = ref_.arrSpecies[row].szFullName;
-    if (std::find(out.begin(), out.end(), full) == out.end()) out.push_back(full);
+  for (const Scored& s : scored) {
+    if (std::find(out.begin(), out.end(), s.shown) == out.end()) out.push_back(s.shown);
     if (out.size() == most) break;
   }
   return out;

@@ -1,7 +1,10 @@
-// Species names as surveys write them, resolved through the dictionary.
+// Species names as surveys write them, resolved through the dictionary and the
+// other names the tables' sources use.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,50 +22,125 @@ std::string FoldToAscii(std::string_view text);
 // alone give "genus sp"; a hybrid sign stays as "x".
 struct NormalisedName {
   std::vector<std::string> words;
-  std::string text;  // the words joined by blanks
+  std::string text;        // the words joined by blanks
+  bool aggregate = false;  // written as an aggregate (agg., s.l., sensu lato ...)
 };
 NormalisedName NormaliseName(std::string_view written);
 
-enum class NameStatus { kExact, kOlderName, kNormalised, kUnknown };
+// The words of a text, split at white space.
+std::vector<std::string> SplitWords(const std::string& s);
+// The edit distance of a and b; or, once it must exceed `within`, some value above it.
+size_t EditDistance(const std::string& a, const std::string& b, size_t within = SIZE_MAX);
+
+// How a written name was found, from the surest to none:
+//  exact       its full name, as written, is a current name of the dictionary;
+//  older-name  it is an older or other name of a dictionary entry (the dictionary's
+//              own older names, and those of synonyms.csv);
+//  normalised  its full name, authorities, qualifiers and layer marks left out,
+//              is a dictionary name;
+//  aggregate   "A/B" or "A agg.": the entry that covers every name it gives;
+//  short-name  its short name alone (4 + 4 letters) matches a dictionary entry
+//              whose full name differs: a misspelling or another taxon;
+//  ambiguous   "A/B" whose names reach different entries and none covers both:
+//              scored as the first;
+//  genus-only  a genus alone, which the tables hold no entry for;
+//  not-a-taxon bare ground, litter, rock and the like: left out;
+//  unknown     no entry: scored as a species the tables do not hold.
+enum class NameStatus {
+  kExact,
+  kOlderName,
+  kNormalised,
+  kAggregate,
+  kShortName,
+  kAmbiguous,
+  kGenusOnly,
+  kNotTaxon,
+  kUnknown
+};
+const char* NameStatusWord(NameStatus status);
+// The statuses a classification says (with the records' places): the sample
+// records carry them as a note (0: nothing to say).
+uint8_t NoteOfStatus(NameStatus status);
+NameStatus StatusOfNote(uint8_t note);
+
 struct NameMatch {
   NameStatus status;
-  int row;  // the dictionary row, 0 when unknown
+  int row;  // the dictionary row, 0 when none is reached
   std::vector<std::string> lookupWords;  // the words a block line names it by
   NormalisedName normalised;
+  std::vector<int> candidates;  // ambiguous: the rows the names of "A/B" reach, in order
+  std::string mappedTo;         // the name the names map gave instead (empty: none)
 };
 
-// Resolves written names through the dictionary: as written (the typed run's
-// lookup), else by normalised full name (older names and the "= B. x aurata" form
-// of hybrids included), else by the lookup key of the normalised words.
+// Resolves written names: through a names map the user gives first, then
+// as not-a-taxon words, by full name (the dictionary's and synonyms.csv's,
+// as written or normalised), as "A/B" or an aggregate, as a genus alone, and
+// last by the short name (the typed run's lookup key).
 class NameResolver {
  public:
   // The folder of the reference files: the association table names the current
-  // name of every code it uses, which tells older names apart.
+  // name of every code it uses; synonyms.csv and not-a-taxon.txt are read from
+  // it (not-a-taxon.txt from the bundled tables when the folder has none).
   NameResolver(const RefData& ref, const std::string& folder);
   // The match is kept by the resolver (surveys repeat their names): the
   // reference holds while fewer than kCachedNames other names are resolved
   // (the matches kept are then let go, so that endless names are not held).
   static constexpr size_t kCachedNames = 1 << 18;
   const NameMatch& Resolve(std::string_view written) const;
-  // Up to `most` dictionary names close to an unknown name (edit distance on the
-  // normalised full name), then names of the same genus.
+  // Up to `most` names close to a written name (edit distance on the normalised
+  // full name): dictionary names, and other names written "X (older name of Y)";
+  // then names of the same genus.
   std::vector<std::string> Suggest(std::string_view written, size_t most = 3) const;
+  // The current name of the species of a dictionary row.
+  std::string CurrentName(int row) const;
+  // The names map: each name as written (trimmed) is resolved as its name to use.
+  void SetNamesMap(std::map<std::string, std::string> map);
 
  private:
+  // A full name a written name may equal once normalised: its row, and the
+  // name as the list writes it.
+  struct FullName {
+    int row;
+    std::string written;
+    bool other;  // from synonyms.csv
+  };
   NameMatch ResolveUncached(std::string_view written) const;
-  NameMatch ResolveByWords(std::string_view written) const;
-  // kOlderName when the association table names the row's code otherwise, else kExact.
-  NameStatus OlderOrExact(int row) const;
+  // Every step but the names map; "A/B" too with `alternatives`.
+  NameMatch ResolveOne(std::string_view written, bool alternatives) const;
+  bool ByFullName(std::string_view written, const std::string& normalised, NameMatch& m) const;
+  bool ByAlternatives(std::string_view written, NameMatch& m) const;
+  bool ByShortName(NameMatch& m) const;
+  void Reach(NameMatch& m, int row, NameStatus status) const;
+  bool IsNotTaxon(std::string_view written) const;
+  bool IsOlder(int row) const;
+  int GenusRow(const std::string& genus) const;
   void ReadCurrentNames() const;
+  void ReadSynonyms(const std::string& folder);
+  void ReadNotTaxa(const std::string& folder);
   const RefData& ref_;
   std::string folder_;
   // Surveys repeat their names: each written name is resolved once.
   mutable std::unordered_map<std::string, NameMatch> cache_;
   mutable std::string key_;  // the name looked up, without a string made per lookup
-  std::map<std::string, int> fullNames_;
+  std::map<std::string, FullName> fullNames_;  // by normalised text
   std::map<std::string, std::vector<int>> genusRows_;
+  std::map<int, int> rowOfCode_;                   // the row of the current name of each code
+  std::map<int, std::string> otherCurrentNames_;   // synonyms.csv's current name of a code
+  std::set<std::string> notTaxa_;                  // as NotTaxonKey writes them
+  std::map<std::string, std::string> namesMap_;
   // The name the association table gives each code it uses, read at the first
   // status asked for.
   mutable std::map<int, std::string> currentNames_;
   mutable bool currentNamesRead_ = false;
 };
+
+// " (did you mean A, B or C?)" for the names close to a name; empty for none.
+std::string DidYouMean(const std::vector<std::string>& close);
+
+// A names map: a CSV file whose first column is a name as written and whose
+// second the name to use instead (a header "name,..." and rows with no name to
+// use are passed over; other columns are ignored). Each name to use must reach
+// a dictionary entry by its full name, or be a not-a-taxon word: every row that
+// does not is said as FILE:LINE, and the map refused (false).
+bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::map<std::string, std::string>& map,
+                  std::ostream& err);

@@ -1,4 +1,5 @@
-// The tidy results of a scored sample, and where results go.
+// The tidy results of a scored sample (its rows, species lists and habitats),
+// and where results go.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +72,25 @@ int Matched(const RefData& ref, const CodeBits& sampleCodes, CodeBits& counted, 
   return found;
 }
 
+// The full name of a unit's EUNIS code as habitats.csv gives it; the
+// reference file's text (cut short) when habitats.csv does not hold the code.
+std::string EunisName(const UnitInfo& info, const NVCUnit& u) {
+  auto it = info.eunisNames.find(Compact(u.szEunisCode));
+  return it != info.eunisNames.end() ? it->second : TrimBlanks(u.szEunisName);
+}
+
+// A habitat column: the unit's items of one --habitats key, each once.
+std::string HabitatItems(const std::vector<HabitatLink>& links, const std::string& key) {
+  std::vector<std::string> items;
+  for (const HabitatLink& link : links) {
+    if (link.key == nullptr || key != link.key->key) continue;
+    std::string item = HabitatItem(link);
+    if (std::find(items.begin(), items.end(), item) == items.end()) items.push_back(std::move(item));
+  }
+  std::string column;
+  for (const std::string& item : items) column += (column.empty() ? "" : kHabitatItemSeparator) + item;
+  return column;
+}
 
 // A name beside `path` to write it under, created empty (mode as a new file of
 // the user's), or empty when it cannot be made.
@@ -128,6 +148,7 @@ const char kResultColumns[] =
     "rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
     "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
 const char kListColumns[] = "rank,nvc_code,list,species_code,short_name,full_name";
+const char kHabitatColumns[] = "rank,nvc_code,classification,habitat_code,habitat_name,relationship,inherited";
 
 // "sample" and the identifying columns; one that has the name of a column of
 // the results is written with "input_" before it.
@@ -146,6 +167,10 @@ std::string IdentityHeader(const std::vector<std::string>& idHeaders, const std:
 }  // namespace
 
 std::string TidyWriter::ListsHeader() const { return IdentityHeader(idHeaders, kListColumns) + kListColumns + "\n"; }
+
+std::string TidyWriter::HabitatsHeader() const {
+  return IdentityHeader(idHeaders, kHabitatColumns) + kHabitatColumns + "\n";
+}
 
 std::string TidyWriter::Header() const {
   std::string h = IdentityHeader(idHeaders, kResultColumns) + kResultColumns;
@@ -217,25 +242,16 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
     line += ',';
     AppendCsvField(line, real ? Compact(u.szEunisCode) : std::string());
     line += ',';
-    AppendCsvField(line, real ? TrimBlanks(u.szEunisName) : std::string());
+    AppendCsvField(line, real ? EunisName(info, u) : std::string());
     field(std::to_string(codes.size()));
     field(std::to_string(real ? Matched(ref, sampleCodes, counted, unit) : 0));
     field(tie);
     field(OneDecimal(real ? fit.dCzekanowski : 0.0));
     field(OneDecimal(real ? fit.dConsensus : 0.0));
+    auto links = real ? info.habitats.find(code) : info.habitats.end();
     for (const std::string& key : opt.habitats) {
-      std::string items;
-      if (real) {
-        auto unitIt = info.habitats.find(code);
-        if (unitIt != info.habitats.end()) {
-          auto keyIt = unitIt->second.find(key);
-          if (keyIt != unitIt->second.end()) {
-            for (const std::string& item : keyIt->second) items += (items.empty() ? "" : "; ") + item;
-          }
-        }
-      }
       line += ',';
-      AppendCsvField(line, items);
+      if (links != info.habitats.end()) AppendCsvField(line, HabitatItems(links->second, key));
     }
     line += '\n';
     out += line;
@@ -266,6 +282,26 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
     for (const MatchedSpecies& m : matched.both) row("both", m.nSpeciesCode, m.nSpeciesIndex);
     for (const MatchedSpecies& m : matched.sampleOnly) row("sample_only", m.nSpeciesCode, m.nSpeciesIndex);
     for (const MatchedSpecies& m : matched.unitOnly) row("unit_only", m.nSpeciesCode, m.nSpeciesIndex);
+  }
+}
+
+void TidyWriter::Habitats(const std::string& identity, const ScoringState& sc, std::string& out) const {
+  for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+    const int unit = sc.arrTopFits[r].nNVCIndex;
+    // As in the results, a place that names no unit has no habitats.
+    if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
+    const std::string code = Compact(ref.arrNVCData[unit].szNVCType);
+    auto links = info.habitats.find(code);
+    if (links == info.habitats.end()) continue;
+    for (const HabitatLink& link : links->second) {
+      if (!HabitatAsked(link, opt.habitats)) continue;
+      std::string line = identity;
+      line += "," + std::to_string(r) + ",";
+      AppendCsvField(line, code);
+      line += ',';
+      AppendHabitatFields(line, link);
+      out += line + "\n";
+    }
   }
 }
 

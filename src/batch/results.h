@@ -1,6 +1,6 @@
-// The results of `vegmatch classify`: the tidy rows of a scored sample and its
-// species lists, and where results go (a file or standard output) through a
-// writer that never leaves half a sample.
+// The results of `vegmatch classify`: the tidy rows of a scored sample, its
+// species lists and its habitats, and where results go (a file or standard
+// output) through a writer that never leaves half a sample.
 #pragma once
 
 #include <sys/types.h>
@@ -26,9 +26,10 @@ struct TidyWriter {
   std::vector<std::string> idHeaders;  // the identifying columns of the inputs
   bool fileColumn = false;             // the first of them is the input's name
 
-  // The header line of the results, and of the species lists.
+  // The header line of the results, of the species lists and of the habitats.
   std::string Header() const;
   std::string ListsHeader() const;
+  std::string HabitatsHeader() const;
   // The first fields of a sample's rows: its name in full and its identifying fields.
   std::string Identity(const SampleState& sample, const SampleInput& input) const;
   // The rows of a scored sample, appended to out.
@@ -37,6 +38,9 @@ struct TidyWriter {
   // The matching analysis of every rank: one row per species and list.
   void SpeciesLists(const SampleState& sample, const std::string& identity, const ScoringState& sc,
                     std::string& out) const;
+  // The habitat correspondences of every rank that names a unit, one row each:
+  // those of the classifications of --habitats, or all when it is not given.
+  void Habitats(const std::string& identity, const ScoringState& sc, std::string& out) const;
 };
 
 // Where results go: a file, or standard output (the process's own when the

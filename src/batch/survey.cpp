@@ -67,17 +67,21 @@ std::string HeaderName(const std::string& label) {
 
 }  // namespace
 
-std::string LookupWords(const BlockRules& rules, std::string_view written, int* row) {
+std::string LookupWords(const BlockRules& rules, std::string_view written, int* row, uint8_t* note) {
   std::string line;
   const auto add = [&line](const std::string& word) {
     if (!line.empty()) line += ' ';
     line.append(word, 0, kWordKept);
   };
-  if (rules.resolver != nullptr) {
-    const NameMatch& m = rules.resolver->Resolve(written);
-    for (const std::string& w : m.lookupWords) add(w);
-    if (row != nullptr) *row = m.row;
+  if (note != nullptr) *note = 0;
+  const NameMatch* m = rules.resolver != nullptr ? &rules.resolver->Resolve(written) : nullptr;
+  if (m != nullptr && m->status != NameStatus::kNotTaxon) {
+    for (const std::string& w : m->lookupWords) add(w);
+    if (row != nullptr) *row = m->row;
+    if (note != nullptr) *note = NoteOfStatus(m->status);
   } else {
+    // A record left out (no taxon) is read as written, so that its line reads whole.
+    if (m != nullptr && note != nullptr) *note = NoteOfStatus(m->status);
     const std::vector<std::string> words = NameWords(std::string(written));
     for (size_t i = 0; i < words.size() && i < 2; ++i) add(words[i]);
   }
@@ -190,7 +194,8 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
     in.records.reserve(kept.size());
     for (const SurveyRecord* r : kept) {
       int row = 0;
-      line = LookupWords(rules, r->species, &row);
+      uint8_t note = 0;
+      line = LookupWords(rules, r->species, &row, &note);
       const std::string freq = NumberToken(r->frequency);
       if (s.maxFreq > 0) line += " " + (freq.empty() ? std::string("1") : freq);
       const std::string cover = NumberToken(r->cover);
@@ -207,6 +212,8 @@ void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRul
       rec.written = store.Keep(r->species);
       rec.key = parsed.key;
       rec.row = row;
+      rec.nameNote = note;
+      rec.leftOut = IsLeftOut(note);
       rec.nFreq = parsed.nFreq;
       rec.dCover = parsed.dCover;
       rec.ok = parsed.ok;
@@ -232,7 +239,7 @@ void SayRepeatedSpecies(const std::vector<SampleInput>& samples, size_t from, bo
     seen.clear();
     bool repeated = false;
     for (const SampleRecord& r : in.records) {
-      if (!r.ok || r.nul || r.key.c_str()[0] == '\0') continue;
+      if (!r.ok || r.nul || r.leftOut || r.key.c_str()[0] == '\0') continue;
       const auto same = [&r](const Seen& s) {
         const SampleRecord& f = *s.first;
         if (f.markers != r.markers || (f.row > 0) != (r.row > 0)) return false;

@@ -21,12 +21,42 @@ struct HabitatKey {
 };
 const std::vector<HabitatKey>& HabitatKeys();
 
+// One correspondence of a unit with a habitat, as a line of habitats.csv gives
+// it. A sub-community holds, beside its own, those of its community in every
+// classification of which it has none (`inheritedFrom` names the community).
+struct HabitatLink {
+  std::string classification;     // as habitats.csv writes it
+  const HabitatKey* key = nullptr;  // the --habitats key it belongs to, if any
+  std::string code;               // may be empty (priority habitats, NPMS)
+  std::string name;
+  std::string relationship;
+  std::string inheritedFrom;  // empty: the unit's own
+};
+// The separator of the items of a habitat column; no code, name or
+// relationship holds it (habitats.csv is refused otherwise).
+inline constexpr const char kHabitatItemSeparator[] = " | ";
+// An item of a habitat column: "CODE NAME (RELATIONSHIP, inherited from CG3)".
+std::string HabitatItem(const HabitatLink& link);
+// The relationship as the long habitat tables write it: "RELATIONSHIP (inherited
+// from CG3)" for an inherited one.
+std::string HabitatRelationship(const HabitatLink& link);
+// The fields classification,habitat_code,habitat_name,relationship,inherited of
+// the long habitat tables, appended to a CSV line.
+void AppendHabitatFields(std::string& line, const HabitatLink& link);
+// Whether a correspondence belongs to the classifications asked for (keys of
+// --habitats; none asked: every classification).
+bool HabitatAsked(const HabitatLink& link, const std::vector<std::string>& keys);
+
 // The full names of units and their habitat correspondences, from units.csv and
 // habitats.csv beside the reference files (missing files leave them empty).
 struct UnitInfo {
   std::map<std::string, UnitNames> names;
-  // unit code -> key -> "code name" items
-  std::map<std::string, std::map<std::string, std::vector<std::string>>> habitats;
+  // unit code -> its correspondences, grouped by classification (in the order
+  // of their names, as habitats.csv lists a unit's), each group in the order of
+  // its lines
+  std::map<std::string, std::vector<HabitatLink>> habitats;
+  // EUNIS code -> its full name (the lines of the EUNIS classification)
+  std::map<std::string, std::string> eunisNames;
 };
 bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error);
 

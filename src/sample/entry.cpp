@@ -230,6 +230,7 @@ LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleR
   t.record = &rec;
   const char* key = rec.key.c_str();
   const double cover = rec.dCover;
+  if (rec.leftOut) return LineOutcome::kIgnored;
   if (rec.nul) {
     t.Problem(kNulLine, true);
     return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "", false);

@@ -93,6 +93,8 @@ struct SampleRecord {
   bool ok = true;    // false: a bad line, left out
   bool nul = false;  // the line holds a NUL byte: refused, already said
   bool nameGuessed = false;  // `written` is the line's first words, not a name the input gave
+  bool leftOut = false;      // the input's reading left it out of the sample (said there)
+  uint8_t nameNote = 0;      // what the input's reading has to say of the name (0: nothing)
 };
 
 // A species line parsed into a record: the markers ("*") in `line` are blanked

@@ -100,6 +100,67 @@ TEST_F(BundledNames, WrittenNamesReachTheirEntries) {
   for (const auto& c : cases) EXPECT_EQ(Entry(c.written), c.entry) << c.written;
 }
 
+// How each written name is found, and the code it is scored as (0: none, a
+// species of its own or left out).
+TEST_F(BundledNames, WrittenNamesReachTheirStatusAndCode) {
+  using S = NameStatus;
+  const struct {
+    const char* written;
+    NameStatus status;
+    int code;
+  } cases[] = {
+      {"Festuca ovina", S::kExact, 403},
+      {"Festuca ovina L.", S::kNormalised, 403},
+      {"Festuca ovinna", S::kShortName, 403},  // a misspelling the short name hides
+      {"Festuca ovina agg.", S::kNormalised, 403},
+      {"Deschampsia flexuosa", S::kOlderName, 100},
+      {"Deschampsia flexuosa (L.) Trin.", S::kOlderName, 100},
+      {"Asplenium trichomanes-ramosum", S::kOlderName, 88},  // an other name only synonyms.csv knows
+      {"Festuca ovina/rubra (vegetative)", S::kOlderName, 402},
+      {"Cetraria hiascens/delisei", S::kOlderName, 4012},
+      {"Quercus robur/petraea", S::kAggregate, 805},
+      {"Quercus robur / Q. petraea", S::kAggregate, 805},
+      {"Quercus robur/Quercus petraea", S::kAggregate, 805},
+      {"Taraxacum officinale agg.", S::kAggregate, 1000},
+      {"Viola riviniana/reichenbachiana", S::kAmbiguous, 1103},
+      {"Viola riviniana / V. reichenbachiana", S::kAmbiguous, 1103},
+      {"Quercus", S::kExact, 805},
+      {"Cladonia sp.", S::kNormalised, 4017},
+      {"Poa", S::kGenusOnly, 0},
+      {"Poa sp.", S::kGenusOnly, 0},
+      {"Viola spp.", S::kGenusOnly, 0},
+      {"Dryopteris", S::kGenusOnly, 0},
+      {"Dactylorhiza", S::kGenusOnly, 0},
+      {"Rhytidiadelphus", S::kGenusOnly, 0},
+      {"Brachythecium", S::kGenusOnly, 0},
+      {"Bare ground", S::kNotTaxon, 0},
+      {"bare soil", S::kNotTaxon, 0},
+      {"Bare Ground (%)", S::kNotTaxon, 0},
+      {"LITTER", S::kNotTaxon, 0},
+      {"Stones", S::kNotTaxon, 0},
+      {"Rock", S::kNotTaxon, 0},
+      {"Open water", S::kNotTaxon, 0},
+      {"Dung", S::kNotTaxon, 0},
+      {"Dead wood", S::kNotTaxon, 0},
+      {"Qurecus robur", S::kUnknown, 0},
+      {"Grass", S::kUnknown, 0},  // a word that is no genus of the dictionary
+  };
+  for (const auto& c : cases) {
+    const NameMatch m = resolver_->Resolve(c.written);
+    EXPECT_STREQ(NameStatusWord(m.status), NameStatusWord(c.status)) << c.written;
+    EXPECT_EQ(m.row == 0 ? 0 : ref_->arrSpecies[m.row].nSpeciesCode, c.code) << c.written;
+  }
+  // The name shown for a code is its current name, however it was reached.
+  EXPECT_EQ(resolver_->CurrentName(resolver_->Resolve("Deschampsia flexuosa").row), "Avenella flexuosa");
+  EXPECT_EQ(resolver_->CurrentName(resolver_->Resolve("Asplenium trichomanes-ramosum").row), "Asplenium viride");
+  // An ambiguous name keeps what it may be, the one scored first.
+  const NameMatch& viola = resolver_->Resolve("Viola riviniana/reichenbachiana");
+  ASSERT_EQ(viola.candidates.size(), 2u);
+  EXPECT_EQ(resolver_->CurrentName(viola.candidates[1]), "Viola reichenbachiana");
+  // A genus alone is scored under words of its own, never a species of the genus.
+  EXPECT_EQ(resolver_->Resolve("Poa").lookupWords, (std::vector<std::string>{"poa", "sp"}));
+}
+
 TEST_F(BundledNames, EveryFullNameOfTheDictionaryIsKnownAsWritten) {
   // Hybrids among them are written "Quercus petraea x robur = Q. x rosacea".
   int hybrids = 0;
@@ -170,7 +231,9 @@ TEST_F(BundledNames, SuggestionsNameCloseDictionaryNames) {
   } cases[] = {{"Festuca rubar", "Festuca rubra"},
                {"Caluna vulgaris", "Calluna vulgaris"},
                {"Hollcus lanatus", "Holcus lanatus"},
-               {"Qurecus robur", "Quercus robur"}};
+               {"Qurecus robur", "Quercus robur"},
+               {"Descampsia flexuosa", "Deschampsia flexuosa (older name of Avenella flexuosa)"},
+               {"Asplenium trichomanes-ramosun", "Asplenium trichomanes-ramosum (older name of Asplenium viride)"}};
   for (const auto& c : cases) {
     const std::vector<std::string> s = resolver_->Suggest(c.written);
     ASSERT_FALSE(s.empty()) << c.written;
@@ -204,7 +267,7 @@ TEST(NamesCommand, EveryStatusAndTheExitStatus) {
   EXPECT_EQ(dir.Read("out.csv"),
             "name,records,status,code,dictionary_name,suggestions\n"
             "Avenella flexuosa,2,exact,100,Avenella flexuosa,\n"
-            "Deschampsia flexuosa,1,older-name,100,Deschampsia flexuosa,\n"
+            "Deschampsia flexuosa,1,older-name,100,Avenella flexuosa,\n"
             "G\xC3\xA9ranium robertianum,1,normalised,440,Geranium robertianum,\n"
             "Festuca rubar,1,unknown,,,\"Festuca rubra; Festuca ovina; Festuca\"\n");
   dir.Write("clean.csv", "plot,species\nA,Avenella flexuosa\n");

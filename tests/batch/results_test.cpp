@@ -142,17 +142,19 @@ TEST(TidyResults, HabitatColumnsJoinTheItemsOfHabitatsCsv) {
   const batchtest::Table t = ReadRfc4180(r.out);
   ASSERT_TRUE(t.ok);
   // From the lines of W10 in data/nvc/habitats.csv: UKHab levels 2 to 5 (code
-  // and name), the priority habitats (names only, no code), Phase 1 (names
-  // holding commas).
+  // and name, one name holding "; "), the priority habitats (names only, no
+  // code), Phase 1 (names holding commas); each with its relationship.
   const std::string ukhab =
-      "w Woodland and forest; w1 Broadleaved mixed and yew woodland; w1f Lowland mixed deciduous "
-      "woodland; w1g Other woodland; broadleaved; w1f6 Oak-hornbeam forests (H9160); w1f7 Other "
-      "Lowland mixed deciduous woodland; w1g7 Other broadleaved woodland types";
+      "w Woodland and forest (associated with) | w1 Broadleaved mixed and yew woodland (associated with) | "
+      "w1f Lowland mixed deciduous woodland (associated with) | w1g Other woodland; broadleaved (associated "
+      "with) | w1f6 Oak-hornbeam forests (H9160) (associated with) | w1f7 Other Lowland mixed deciduous "
+      "woodland (associated with) | w1g7 Other broadleaved woodland types (associated with)";
   const std::string priority =
-      "Lowland beech and yew woodland; Lowland mixed deciduous woodland; Lowland wood-pasture and parkland";
+      "Lowland beech and yew woodland (overlaps with) | Lowland mixed deciduous woodland (overlaps with) | "
+      "Lowland wood-pasture and parkland (overlaps with)";
   const std::string phase1 =
-      "A111 Woodland: broadleaved, semi-natural; A112 Woodland: broadleaved, plantation; A131 "
-      "Woodland: mixed, semi-natural";
+      "A111 Woodland: broadleaved, semi-natural (overlaps with) | A112 Woodland: broadleaved, plantation "
+      "(overlaps with) | A131 Woodland: mixed, semi-natural (overlaps with)";
   // The three habitat columns are the last ones.
   const size_t n = t.rows.at(0).size();
   ASSERT_GE(n, 19u);

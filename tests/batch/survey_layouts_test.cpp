@@ -331,7 +331,8 @@ TEST(SurveyLayouts, ResultsAsAWorkbookHoldTheResultsListsAndHabitatsSheets) {
   std::string error;
   ASSERT_TRUE(ReadWorkbook(bytes, "habitats", habitats, error)) << error;
   ASSERT_GT(habitats.rows.size(), 1u);
-  EXPECT_EQ(habitats.rows[0].cells, (std::vector<std::string>{"nvc_code", "classification", "habitat"}));
+  EXPECT_EQ(habitats.rows[0].cells, (std::vector<std::string>{"nvc_code", "classification", "habitat_code",
+                                                              "habitat_name", "relationship", "inherited"}));
 }
 
 }  // namespace
