@@ -328,7 +328,7 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
       [&](int lane) { return std::make_unique<Lane>(con.dir, *e.scoring, lane == 0 ? nullptr : e.scoring.get()); },
       [&](Job& job, Lane& lane) {
         ScoreAndRank(*e.ref, job.sample, rs.nAnalysisType, rs.nFitsToOutput, lane.scoring,
-                     classic ? RankBy::kFit : opt.rankBy);
+                     RankingOf(opt));
         if (classic) {
           RunSettings report = ReportSettings(rs);
           report.nCoverScale = job.nCoverScale;

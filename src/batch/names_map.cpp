@@ -33,10 +33,14 @@ bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::ma
     if (written.empty() || use.empty()) continue;  // nothing to use instead
     const std::string where = Fmt("%s:%ld", path.c_str(), row.line);
     const auto [seen, added] = lineOf.emplace(written, row.line);
-    if (!added && map[written] != use) {
-      Diagnose(err, where,
-               Fmt("\"%s\" is mapped again, to another name (line %ld gives \"%s\")", written.c_str(), seen->second,
-                   map[written].c_str()));
+    const auto before = map.find(written);
+    if (!added && (before == map.end() || before->second != use)) {
+      // Said once a name has two names to use (the first may have been refused).
+      if (before != map.end()) {
+        Diagnose(err, where,
+                 Fmt("\"%s\" is mapped again, to another name (line %ld gives \"%s\")", written.c_str(),
+                     seen->second, before->second.c_str()));
+      }
       ok = false;
       continue;
     }

@@ -55,6 +55,19 @@ const std::map<std::string, RankBy> kRankings = {{"fit", RankBy::kFit},
                                                  {"consensus", RankBy::kConsensus},
                                                  {"czekanowski", RankBy::kCzekanowski}};
 
+}  // namespace
+
+RankBy RankingOf(const ClassifyOptions& opt) { return opt.format == OutputFormat::kCsv ? opt.rankBy : RankBy::kFit; }
+
+const char* RankingWord(RankBy by) {
+  for (const auto& [word, ranking] : kRankings) {
+    if (ranking == by) return word.c_str();
+  }
+  return "fit";
+}
+
+namespace {
+
 template <typename T>
 std::string Choices(const std::map<std::string, T>& m) {
   std::string s;
@@ -135,7 +148,7 @@ ClassifyOptions DefaultClassifyOptions() {
   o.nSpeciesGroupLimit = kAllSpecies;
   o.nFitsToOutput = 5;
   o.format = OutputFormat::kCsv;
-  o.rankBy = RankBy::kFit;
+  o.rankBy = RankBy::kConsensus;
   o.layout = Layout::kAuto;
   o.jobs = 0;
   o.strict = false;
@@ -159,7 +172,7 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   std::string format = "csv";
   std::string habitats;
   int fits = opt.nFitsToOutput;
-  std::string rankBy = "fit";
+  std::string rankBy = RankingWord(opt.rankBy);
 
   AddTablesAndInputOptions(app, opt.tables, input,
                            "by content: a header with sample and species columns is csv");
@@ -209,8 +222,8 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   std::string layout = "auto";
   AddSurveyOptions(app, opt, layout);
   app.add_option("--rank-by", rankBy,
-                 "ranking of the tidy results: fit, consensus (mean fit x Czekanowski) or "
-                 "czekanowski")
+                 "ranking of the tidy outputs (the classic formats rank by fit): consensus (mean fit x "
+                 "Czekanowski), fit or czekanowski")
       ->type_name("RANKING")
       ->check(CLI::IsMember(kRankings))
       ->capture_default_str();

@@ -36,13 +36,18 @@ struct ClassifyOptions {
   Layout layout;                        // kAuto: told by content
   std::string sheet;                    // a workbook's sheet; empty: the first
   std::string namesMap;                 // names as written -> names to use; empty: none
-  RankBy rankBy;  // tidy results; the classic formats always rank by fit
+  RankBy rankBy;  // the tidy outputs (RankingOf); the classic formats always rank by fit
   int jobs;       // threads that score samples; 0: one per core
   bool strict;
   bool quiet;
   std::vector<std::string> files;  // empty or "-": standard input
 };
 ClassifyOptions DefaultClassifyOptions();
+// The ranking the results are ordered by: --rank-by (consensus by default) for
+// the tidy outputs; the classic formats always rank by fit, as the typed run does.
+RankBy RankingOf(const ClassifyOptions& opt);
+// "fit", "consensus" or "czekanowski".
+const char* RankingWord(RankBy by);
 
 // Exit statuses of `vegmatch classify`.
 enum ClassifyStatus {

@@ -146,9 +146,9 @@ namespace {
 
 const char kResultColumns[] =
     "rank,nvc_code,community,sub_community,mean_fit,fit_1,fit_2,fit_3,fit_4,fit_class,"
-    "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus";
-const char kListColumns[] = "rank,nvc_code,list,species_code,short_name,full_name";
-const char kHabitatColumns[] = "rank,nvc_code,classification,habitat_code,habitat_name,relationship,inherited";
+    "eunis_code,eunis_name,species,species_matched,tie,czekanowski,consensus,ranked_by";
+const char kListColumns[] = "rank,nvc_code,list,species_code,short_name,full_name,ranked_by";
+const char kHabitatColumns[] = "rank,nvc_code,classification,habitat_code,habitat_name,relationship,inherited,ranked_by";
 
 // "sample" and the identifying columns; one that has the name of a column of
 // the results is written with "input_" before it.
@@ -248,6 +248,7 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
     field(tie);
     field(OneDecimal(real ? fit.dCzekanowski : 0.0));
     field(OneDecimal(real ? fit.dConsensus : 0.0));
+    field(RankingWord(RankingOf(opt)));
     auto links = real ? info.habitats.find(code) : info.habitats.end();
     for (const std::string& key : opt.habitats) {
       line += ',';
@@ -276,7 +277,7 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
       AppendCsvField(line, ref.arrSpecies[speciesRow].szShortName);
       line += ",";
       AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
-      out += line + "\n";
+      out += line + "," + RankingWord(RankingOf(opt)) + "\n";
     };
     MatchUnitSpecies(ref, sample, codes, unit, static_cast<uint32_t>(r), matched);
     for (const MatchedSpecies& m : matched.both) row("both", m.nSpeciesCode, m.nSpeciesIndex);
@@ -300,7 +301,7 @@ void TidyWriter::Habitats(const std::string& identity, const ScoringState& sc, s
       AppendCsvField(line, code);
       line += ',';
       AppendHabitatFields(line, link);
-      out += line + "\n";
+      out += line + "," + RankingWord(RankingOf(opt)) + "\n";
     }
   }
 }

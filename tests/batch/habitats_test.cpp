@@ -86,7 +86,7 @@ TEST(Habitats, WideColumnsLongFileAndEunisNamesAgreeWithHabitatsCsv) {
   const CsvTable h = ReadCsvFile(dir.File("h.csv"));
   ASSERT_EQ(h.header, (std::vector<std::string>{"sample", "Site", "Year", "Group", "Quadrat", "rank", "nvc_code",
                                                 "classification", "habitat_code", "habitat_name", "relationship",
-                                                "inherited"}));
+                                                "inherited", "ranked_by"}));
   // Every long row is a line of habitats.csv, of the unit or of the community
   // it is inherited from; as a wide item it reads "CODE NAME (RELATIONSHIP, inherited from C)".
   const std::regex inherited("(.*) \\(inherited from (.*)\\)");

@@ -519,7 +519,7 @@ TEST(SharedShortNames, AFullNameIsScoredAsItsOwnEntry) {
     const std::string lists = dir.Read("lists.csv");
     EXPECT_NE(lists.find("S1,1,U1,both,855,rume acet,Rumex acetosella"), std::string::npos)
         << input << "\n" << lists;
-    EXPECT_NE(lists.find("S2,1,MG1,both,854,rume acet,Rumex acetosa\n"), std::string::npos)
+    EXPECT_NE(lists.find("S2,1,MG1,both,854,rume acet,Rumex acetosa,consensus\n"), std::string::npos)
         << input << "\n" << lists;
   }
 }

@@ -194,7 +194,7 @@ TEST_P(TidyAgainstClassicTest, SameRanksAndFitsAsTheClassicResults) {
   dir.CopyIn(ProjectDir() + "/data/SAMP.txt", "SAMP.txt");
   const std::vector<std::string> common = {"--tables", DemoTables(), "-q", "--fits", "8", "--analysis", analysis};
   std::vector<std::string> tidyArgs = common;
-  tidyArgs.push_back("SAMP.txt");
+  for (const char* a : {"--rank-by", "fit", "SAMP.txt"}) tidyArgs.push_back(a);
   std::vector<std::string> classicArgs = common;
   for (const char* a : {"--format", "classic-csv", "-o", "classic.csv", "SAMP.txt"}) classicArgs.push_back(a);
   const batchtest::Run tidy = Classify(dir.path(), tidyArgs);
