@@ -20,6 +20,7 @@
 #include "batch/inputs.h"
 #include "batch/options.h"
 #include "batch/results.h"
+#include "batch/summary.h"
 #include "batch/units.h"
 #include "batch/workbook.h"
 #include "common/pipeline.h"
@@ -48,7 +49,7 @@ struct Engine {
 bool LoadEngine(Console& con, Console& quiet, const ClassifyOptions& opt, Engine& e) {
   std::string infoError;
   std::future<bool> infoRead;
-  if (opt.format == OutputFormat::kCsv || !opt.habitatsOut.empty()) {
+  if (opt.format == OutputFormat::kCsv || !opt.habitatsOut.empty() || !opt.report.empty()) {
     infoRead = std::async(std::launch::async, [&e, &infoError, &opt] {
       return LoadUnitInfo(TablesFolder(opt.tables), e.info, infoError);
     });
@@ -130,6 +131,8 @@ struct Outputs {
   Sink lists;
   Sink habitats;
   Sink book;  // the workbook, when the results go to one (results and lists then in memory)
+  Sink synoptic;
+  Sink report;
   std::optional<RowWriter> resultRows;
   std::optional<RowWriter> listRows;
   std::optional<RowWriter> habitatRows;
@@ -153,6 +156,14 @@ struct Outputs {
       Diagnose(con.err, opt.habitatsOut, "cannot create the habitats file: " + SystemReason());
       return false;
     }
+    if (!opt.synoptic.empty() && !OpenSink(con, opt.synoptic, synoptic)) {
+      Diagnose(con.err, opt.synoptic, "cannot create the synoptic tables file: " + SystemReason());
+      return false;
+    }
+    if (!opt.report.empty() && !OpenSink(con, opt.report, report)) {
+      Diagnose(con.err, opt.report, "cannot create the report file: " + SystemReason());
+      return false;
+    }
     resultRows.emplace(results.file);
     listRows.emplace(lists.file);
     habitatRows.emplace(habitats.file);
@@ -160,6 +171,11 @@ struct Outputs {
     if (lists.file) listRows->Add(writer.ListsHeader());
     if (habitats.file) habitatRows->Add(writer.HabitatsHeader());
     return true;
+  }
+  // The synoptic tables and the report, written whole once the run is over.
+  void WriteSurvey(const ClassifyOptions& opt, const std::string& synopticCsv, const std::string& html) {
+    if (synoptic.file && !WriteAll(synoptic.file.get(), synopticCsv)) Fail(opt.synoptic, "synoptic tables");
+    if (report.file && !WriteAll(report.file.get(), html)) Fail(opt.report, "report");
   }
   // False when some of it could not be written (SayFailed names what).
   bool Finish(const ClassifyOptions& opt) {
@@ -176,6 +192,8 @@ struct Outputs {
     if (!CloseSink(con, results, keep)) Fail(opt.output, kResults);
     if (!CloseSink(con, lists, keep)) FailLists(opt);
     if (!CloseSink(con, habitats, keep)) Fail(opt.habitatsOut, kHabitats);
+    if (!CloseSink(con, synoptic, keep)) Fail(opt.synoptic, "synoptic tables");
+    if (!CloseSink(con, report, keep)) Fail(opt.report, "report");
     return failed_.empty();
   }
   // Says which files could not be written, each once.
@@ -184,6 +202,9 @@ struct Outputs {
   }
 
  private:
+  static bool WriteAll(std::FILE* fp, const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), fp) == text.size() && std::fflush(fp) == 0;
+  }
   static constexpr const char* kResults = "results";
   static constexpr const char* kHabitats = "habitats";
   // The species lists go to their own file, or to a sheet of the workbook.
@@ -296,6 +317,7 @@ struct Job {
   std::string rows;  // what entry wrote, then the report
   std::string lists;
   std::string habitats;
+  SampleSummary summary;
 };
 // What one scoring thread scores and reports with.
 struct Lane {
@@ -318,7 +340,8 @@ struct Lane {
 // reach the file, in order.
 void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const ClassifyOptions& opt, Engine& e,
                    const TidyWriter& writer, InputStream& stream, const BlockRules& rules, Outputs& out,
-                   InputReporter& reporter, Tally& tally, CoversSeen& covers, std::vector<long>& samplesOfFile) {
+                   InputReporter& reporter, Tally& tally, CoversSeen& covers, std::vector<long>& samplesOfFile,
+                   SurveySummary& summary) {
   const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
   const bool classic = opt.format != OutputFormat::kCsv;
   RunSettings rs = SettingsOf(opt);
@@ -336,11 +359,13 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
         }
         const bool identified = !classic || out.lists.file || out.habitats.file;
         const std::string identity = identified ? writer.Identity(job.sample, *job.input) : std::string();
-        if (!classic) writer.Rows(job.sample, identity, lane.scoring, rs.nAnalysisType, job.rows);
+        if (!classic || summary.Grouping()) summary.Summarise(job.sample, *job.input, lane.scoring, job.summary);
+        if (!classic) writer.Rows(job.sample, identity, lane.scoring, rs.nAnalysisType, job.summary, job.rows);
         if (out.lists.file) writer.SpeciesLists(job.sample, identity, lane.scoring, job.lists);
         if (out.habitats.file) writer.Habitats(identity, lane.scoring, job.habitats);
       },
       [&](Job& job, Lane&) {
+        summary.Add(*job.input, job.sample, job.summary);
         out.resultRows->Add(job.rows);
         out.listRows->Add(job.lists);
         out.habitatRows->Add(job.habitats);
@@ -388,6 +413,7 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
   }
   pipeline.Finish();
   out.resultRows->Add(entered);  // what entry wrote after the last sample
+  if (summary.Grouping()) summary.ClassifyGroups(quiet, *e.ref, rs, *e.scoring);
   if (showProgress && SecondsSince(start) >= 1.0) con.err << "\n";
   classicNames.Say(con);
 }
@@ -396,12 +422,8 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
 
 namespace {
 
-int RunClassify(int argc, const char* const* argv, Console& con) {
-  const Clock::time_point start = Clock::now();
-  ClassifyOptions opt;
-  const int parsed = ParseClassifyOptions(argc, argv, con, opt);
-  if (parsed >= 0) return parsed;
-
+// The run with its options; `tee` (with a report) keeps what is said for it.
+int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point start, const MessageTee* tee) {
   // Loading and entry show nothing and ask nothing; what they say goes to the
   // error stream as it is said.
   std::istringstream noInput;
@@ -418,13 +440,16 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
   const BlockRules& rules = *opened;
   const RunInputs& inputs = stream.Inputs();
   Outputs out;
-  const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn};
+  SurveySummary summary(opt, *engine.ref, engine.info);
+  if (!summary.Open(con, engine.folder, inputs)) return kClassifyUsage;
+  const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn, &summary.Indicators()};
   if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
 
   InputReporter reporter(con, inputs.files, tally);
   CoversSeen covers;
   std::vector<long> samplesOfFile(inputs.files.size() + 1, 0);
-  EnterAndScore(con, quiet, start, opt, engine, writer, stream, rules, out, reporter, tally, covers, samplesOfFile);
+  EnterAndScore(con, quiet, start, opt, engine, writer, stream, rules, out, reporter, tally, covers, samplesOfFile,
+                summary);
 
   reporter.SayUnknownNames(*engine.resolver);
   reporter.SayBeyond();
@@ -435,8 +460,13 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
       tally.inputFailed = true;
     }
   }
-  const bool written = out.Finish(opt);
   covers.SayIfUniform(con, opt, tally);
+  if (summary.Grouping()) {
+    out.WriteSurvey(opt, opt.synoptic.empty() ? std::string() : summary.SynopticCsv(),
+                    tee == nullptr ? std::string()
+                                   : summary.ReportHtml(engine.folder, inputs, samplesOfFile, tee->Said()));
+  }
+  const bool written = out.Finish(opt);
   // --strict: anything refused, unknown or warned about fails the run.
   const bool refusedAny = tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0;
   const bool failed = !written || tally.inputFailed || (opt.strict && refusedAny);
@@ -452,7 +482,7 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
     return kClassifyOutputFailed;
   }
   if (failed) {
-    for (const std::string& path : {opt.output, opt.speciesLists, opt.habitatsOut}) {
+    for (const std::string& path : {opt.output, opt.speciesLists, opt.habitatsOut, opt.synoptic, opt.report}) {
       if (!path.empty() && path != "-") {
         Diagnose(con.err, path, "not written, as the run failed; an earlier file of that name is left as it was");
       }
@@ -460,6 +490,19 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
   }
   if (tally.inputFailed) return kClassifyInputFailed;
   return opt.strict && refusedAny ? kClassifyInputFailed : kClassifyOk;
+}
+
+int RunClassify(int argc, const char* const* argv, Console& con) {
+  const Clock::time_point start = Clock::now();
+  ClassifyOptions opt;
+  const int parsed = ParseClassifyOptions(argc, argv, con, opt);
+  if (parsed >= 0) return parsed;
+  if (opt.report.empty()) return ClassifyWith(con, opt, start, nullptr);
+  // The report lists what the run says, as it is said.
+  MessageTee tee(con.err);
+  std::ostream err(&tee);
+  Console said(con.in, con.out, err, con.dir);
+  return ClassifyWith(said, opt, start, &tee);
 }
 
 }  // namespace

@@ -149,6 +149,7 @@ ClassifyOptions DefaultClassifyOptions() {
   o.nFitsToOutput = 5;
   o.format = OutputFormat::kCsv;
   o.rankBy = RankBy::kConsensus;
+  o.indicators = false;
   o.layout = Layout::kAuto;
   o.jobs = 0;
   o.strict = false;
@@ -231,6 +232,22 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->type_name("N")
       ->check(CLI::Range(1, 256))
       ->default_str("the number of cores");
+  app.add_option("--group-by", opt.groupBy,
+                 "sample columns (e.g. Site,Year) whose samples form a group of the synoptic tables and the "
+                 "report, each group also classified as one pooled sample")
+      ->type_name("COLUMNS")
+      ->allow_extra_args(false)
+      ->delimiter(',')
+      ->default_str("the whole input is one group");
+  app.add_option("--synoptic", opt.synoptic,
+                 "the synoptic table of each group beside its unit's table, as tidy CSV")
+      ->type_name("FILE")
+      ->default_str("none");
+  app.add_flag("--indicators", opt.indicators,
+               "indicator values (Ellenberg F, L, N, R, S) of each sample beside its unit's, in the tidy results");
+  app.add_option("--report", opt.report, "a self-contained HTML report of the survey")
+      ->type_name("FILE")
+      ->default_str("none");
   app.add_option("--names-map", opt.namesMap,
                  "CSV of names as written and the names to use instead (as vegmatch names --map-out writes it)")
       ->type_name("FILE")

@@ -36,6 +36,10 @@ struct ClassifyOptions {
   Layout layout;                        // kAuto: told by content
   std::string sheet;                    // a workbook's sheet; empty: the first
   std::string namesMap;                 // names as written -> names to use; empty: none
+  std::vector<std::string> groupBy;     // identifying columns that group the samples; empty: one group
+  std::string synoptic;                 // the groups' synoptic tables (CSV); empty: none
+  std::string report;                   // the HTML report; empty: none
+  bool indicators;                      // indicator values in the tidy results
   RankBy rankBy;  // the tidy outputs (RankingOf); the classic formats always rank by fit
   int jobs;       // threads that score samples; 0: one per core
   bool strict;

@@ -14,8 +14,6 @@
 #include "batch/results.h"
 #include "report/report.h"
 
-namespace {
-
 std::string Compact(const char* s) {
   std::string t;
   for (; *s != '\0'; ++s) {
@@ -23,6 +21,8 @@ std::string Compact(const char* s) {
   }
   return t;
 }
+
+namespace {
 
 // A fraction as a percentage to one decimal, as printf's "%.1f" writes it: both
 // give the correctly rounded decimal of the double, and to_chars without the
@@ -174,16 +174,18 @@ std::string TidyWriter::HabitatsHeader() const {
 
 std::string TidyWriter::Header() const {
   std::string h = IdentityHeader(idHeaders, kResultColumns) + kResultColumns;
+  AppendConfidenceHeader(h);
   for (const std::string& key : opt.habitats) {
     for (const HabitatKey& k : HabitatKeys()) {
       if (key == k.key) h += std::string(",") + k.column;
     }
   }
+  if (opt.indicators) AppendIndicatorHeader(h);
   return h + "\n";
 }
 
 void TidyWriter::Rows(const SampleState& sample, const std::string& identity, const ScoringState& sc,
-                      int16_t nAnalysisType, std::string& out) const {
+                      int16_t nAnalysisType, const SampleSummary& summary, std::string& out) const {
   std::vector<int> codes;
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     if (sample.arrSample[i].nSpeciesCode >= 0) codes.push_back(sample.arrSample[i].nSpeciesCode);
@@ -249,10 +251,15 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
     field(OneDecimal(real ? fit.dCzekanowski : 0.0));
     field(OneDecimal(real ? fit.dConsensus : 0.0));
     field(RankingWord(RankingOf(opt)));
+    AppendConfidenceFields(line, summary.confidence);
     auto links = real ? info.habitats.find(code) : info.habitats.end();
     for (const std::string& key : opt.habitats) {
       line += ',';
       if (links != info.habitats.end()) AppendCsvField(line, HabitatItems(links->second, key));
+    }
+    if (opt.indicators) {
+      AppendIndicatorFields(line, summary.indicators,
+                            real && indicators != nullptr ? indicators->OfUnit(code) : nullptr);
     }
     line += '\n';
     out += line;

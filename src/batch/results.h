@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "batch/options.h"
+#include "batch/summary.h"
 #include "batch/units.h"
 #include "common/common.h"
 #include "console/console.h"
 #include "refdata/refdata.h"
 #include "sample/sample.h"
 #include "scoring/scoring.h"
+
+// A code of the tables without its blanks ("CG3a").
+std::string Compact(const char* s);
 
 // The tidy results: one row per sample and rank, every row the same columns.
 // Each row starts with the sample's name in full and its identifying fields
@@ -25,6 +29,7 @@ struct TidyWriter {
   const UnitInfo& info;
   std::vector<std::string> idHeaders;  // the identifying columns of the inputs
   bool fileColumn = false;             // the first of them is the input's name
+  const IndicatorTables* indicators = nullptr;  // the units' indicator values (--indicators)
 
   // The header line of the results, of the species lists and of the habitats.
   std::string Header() const;
@@ -33,8 +38,10 @@ struct TidyWriter {
   // The first fields of a sample's rows: its name in full and its identifying fields.
   std::string Identity(const SampleState& sample, const SampleInput& input) const;
   // The rows of a scored sample, appended to out.
+  // `summary`: the confidence of the first place (and the indicator values,
+  // with --indicators) that every row of the sample carries.
   void Rows(const SampleState& sample, const std::string& identity, const ScoringState& sc, int16_t nAnalysisType,
-            std::string& out) const;
+            const SampleSummary& summary, std::string& out) const;
   // The matching analysis of every rank: one row per species and list.
   void SpeciesLists(const SampleState& sample, const std::string& identity, const ScoringState& sc,
                     std::string& out) const;

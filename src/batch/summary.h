@@ -1,0 +1,101 @@
+// What a run gathers beside its rows for the survey outputs: the confidence of
+// each sample's first place and its indicator values, the groups of samples
+// (--group-by; without it the whole run is one group) with their synoptic
+// tables, each group classified as one pooled sample, and the report.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "batch/confidence.h"
+#include "batch/indicators.h"
+#include "batch/inputs.h"
+#include "batch/options.h"
+#include "batch/survey_report.h"
+#include "batch/synoptic.h"
+#include "batch/units.h"
+#include "console/console.h"
+#include "refdata/refdata.h"
+#include "scoring/scoring.h"
+
+// What the scoring of one sample gives the survey outputs, worked out on the
+// scoring thread that scored it.
+struct SampleSummary {
+  Confidence confidence{};
+  IndicatorMeans indicators;
+  ReportSample report;  // filled when a report is written
+};
+
+// What is said on an error stream, kept as well for the report.
+class MessageTee : public std::streambuf {
+ public:
+  explicit MessageTee(std::ostream& to) : to_(*to.rdbuf()) {}
+  const std::string& Said() const { return said_; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    said_ += traits_type::to_char_type(c);
+    return to_.sputc(traits_type::to_char_type(c));
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    said_.append(s, static_cast<size_t>(n));
+    return to_.sputn(s, n);
+  }
+  int sync() override { return to_.pubsync(); }
+
+ private:
+  std::streambuf& to_;
+  std::string said_;
+};
+
+class SurveySummary {
+ public:
+  SurveySummary(const ClassifyOptions& opt, const RefData& ref, const UnitInfo& info);
+  // The tables the outputs read (the units' floristic tables, indicator values)
+  // and the columns that group the samples; false when they cannot be had (said).
+  bool Open(Console& con, const std::string& folder, const RunInputs& inputs);
+  // Whether the samples are gathered into groups (a synoptic table or a report).
+  bool Grouping() const { return grouping_; }
+  const IndicatorTables& Indicators() const { return indicators_; }
+
+  // On a scoring thread, after the sample is scored.
+  void Summarise(const SampleState& sample, const SampleInput& input, const ScoringState& sc,
+                 SampleSummary& out) const;
+  // In input order: the sample into its group, and its part of the report.
+  void Add(const SampleInput& input, const SampleState& sample, SampleSummary& s);
+  // After the last sample: each group entered as one pooled frequency sample
+  // and scored; its first unit is the group's unit.
+  void ClassifyGroups(Console& quiet, RefData& ref, RunSettings& rs, ScoringState& sc);
+
+  // The synoptic tables of every group beside its unit, as tidy CSV.
+  std::string SynopticCsv() const;
+  // The report: the run's inputs with the samples each gave, and what the run
+  // said (`said`, "vegmatch: WHERE: WHAT" lines).
+  std::string ReportHtml(const std::string& folder, const RunInputs& inputs, const std::vector<long>& samplesOfFile,
+                         const std::string& said);
+
+ private:
+  struct Group {
+    std::vector<std::string> values;  // of the group columns
+    std::unique_ptr<GroupTally> tally;
+    std::string unit;  // its unit, once classified
+  };
+  std::string GroupName(const std::vector<std::string>& values) const;
+  const ClassifyOptions& opt_;
+  const RefData& ref_;
+  const UnitInfo& info_;
+  bool grouping_ = false;
+  bool report_wanted_ = false;
+  UnitTables units_;
+  IndicatorTables indicators_;
+  std::vector<size_t> groupColumns_;      // in the run's identifying columns
+  std::vector<std::string> groupHeaders_;
+  std::vector<Group> groups_;
+  std::map<std::vector<std::string>, size_t> groupIndex_;
+  SurveyReport report_;
+};

@@ -1,0 +1,359 @@
+// Synoptic tables: the association file read by unit, a group's quadrats
+// tallied species by species, the group pooled into one frequency sample, and
+// the rows that set a group beside a unit.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "batch/csv.h"
+#include "batch/inputs.h"
+#include "batch/synoptic.h"
+
+// ---- the units' floristic tables ------------------------------------------------------
+
+const std::vector<UnitSpecies>* UnitTables::Of(std::string_view unit) const {
+  auto it = units.find(unit);
+  return it == units.end() ? nullptr : &it->second;
+}
+
+const std::string* UnitTables::NameOf(int code) const {
+  auto it = names.find(code);
+  return it == names.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+// The first fields of a line parted at tabs (the rest are left in the last).
+constexpr size_t kUnitFields = 6;
+size_t TabFields(std::string_view line, std::string_view (&fields)[kUnitFields]) {
+  size_t n = 0;
+  for (size_t a = 0; n < kUnitFields;) {
+    const size_t e = n + 1 == kUnitFields ? std::string_view::npos : line.find('\t', a);
+    fields[n++] = line.substr(a, e == std::string_view::npos ? std::string_view::npos : e - a);
+    if (e == std::string_view::npos) break;
+    a = e + 1;
+  }
+  return n;
+}
+
+// A field as the reference loader reads a number: whole, blanks around allowed.
+WholeNumber NumberOf(std::string_view field) {
+  char buf[24];
+  if (field.size() >= sizeof buf) return WholeNumber{false, 0};
+  field.copy(buf, field.size());
+  buf[field.size()] = '\0';
+  return ReadWholeNumber(buf);
+}
+
+// The class a constancy field names (I..V), or 0.
+int ClassOfText(std::string_view text) {
+  const std::string_view t = TrimView(text);
+  for (int c = 1; c <= kConstancyClasses; ++c) {
+    if (t == ConstancyText(c)) return c;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool LoadUnitTables(const std::string& folder, UnitTables& tables, std::string& error) {
+  tables = UnitTables{};
+  const std::string path = PathIn(folder, kAssociationFile);
+  std::string text;
+  if (!ReadFileText(path, text)) {
+    error = path + ": " + SystemReason();
+    return false;
+  }
+  std::vector<UnitSpecies>* current = nullptr;
+  std::string_view currentCode;
+  std::string_view f[kUnitFields];
+  for (size_t a = 0; a < text.size();) {
+    size_t e = text.find('\n', a);
+    if (e == std::string::npos) e = text.size();
+    std::string_view line(text.data() + a, e - a);
+    a = e + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const size_t n = TabFields(line, f);
+    if (n < 3) continue;
+    const std::string_view unit = TrimView(f[0]);
+    const WholeNumber code = NumberOf(f[1]);
+    const WholeNumber quant = NumberOf(f[2]);
+    if (unit.empty() || !code.whole || code.value < 1 || code.value > kMaxDictionaryCode || !quant.whole ||
+        !IsValidQuant(static_cast<int>(quant.value))) {
+      continue;
+    }
+    UnitSpecies sp;
+    sp.code = static_cast<int>(code.value);
+    sp.name = n > 3 ? Trim(f[3]) : std::string();
+    sp.constancy = n > 4 ? ClassOfText(f[4]) : 0;
+    if (sp.constancy == 0) sp.constancy = static_cast<int>((quant.value - 1) / 10 + 1);
+    sp.domin = n > 5 ? Trim(f[5]) : std::string();
+    if (!sp.name.empty()) tables.names.try_emplace(sp.code, sp.name);
+    if (current == nullptr || unit != currentCode) {
+      current = &tables.units[std::string(unit)];
+      currentCode = unit;
+    }
+    current->push_back(std::move(sp));
+  }
+  return true;
+}
+
+// ---- constancy ------------------------------------------------------------------------
+
+int ConstancyClass(int quadrats, int total) {
+  if (quadrats <= 0 || total <= 0) return 0;
+  // The least class c with 100 q / n <= 20 c, that is 5 q <= c n.
+  const long c = (5L * quadrats + total - 1) / total;
+  return static_cast<int>(std::min<long>(c, kConstancyClasses));
+}
+
+const char* ConstancyText(int constancyClass) {
+  static const char* const kText[] = {"", "I", "II", "III", "IV", "V"};
+  return constancyClass >= 1 && constancyClass <= kConstancyClasses ? kText[constancyClass] : "";
+}
+
+// ---- a group's tally ---------------------------------------------------------------------
+
+GroupTally::GroupTally(const RefData& ref, const UnitTables* tables, std::string name, bool presence)
+    : ref_(ref), tables_(tables), name_(std::move(name)), presence_(presence) {}
+
+void GroupTally::Add(const SampleInput& input, const SampleEntries& sample) {
+  ++quadrats_;
+  // The tally's species a row stands for (its code, or its short name for a
+  // species the tables do not hold); SIZE_MAX when not yet tallied.
+  const auto find = [this](int row) {
+    const SpeciesEntry& s = ref_.arrSpecies[static_cast<size_t>(row)];
+    if (s.nSpeciesCode < kFirstNewSpeciesCode) {
+      auto it = byCode_.find(s.nSpeciesCode);
+      return it == byCode_.end() ? SIZE_MAX : it->second;
+    }
+    auto it = byName_.find(s.szShortName);
+    return it == byName_.end() ? SIZE_MAX : it->second;
+  };
+
+  // This quadrat's species (each entry is one species code) and the cover
+  // written for each: the largest of its records (-1: none yet).
+  std::map<size_t, double> here;
+  for (int i = 1; i <= sample.nSampleEntries; ++i) {
+    const SampleEntry& e = sample.arrSample[i];
+    size_t k = find(e.nSpeciesIndex);
+    if (k == SIZE_MAX) {
+      const SpeciesEntry& s = ref_.arrSpecies[static_cast<size_t>(e.nSpeciesIndex)];
+      GroupSpecies sp;
+      sp.shortName = s.szShortName;
+      if (s.nSpeciesCode < kFirstNewSpeciesCode) {
+        sp.code = s.nSpeciesCode;
+        sp.row = e.nSpeciesIndex;
+        const std::string* named = tables_ != nullptr ? tables_->NameOf(sp.code) : nullptr;
+        sp.name = named != nullptr ? *named : Trim(s.szFullName);
+        byCode_.emplace(sp.code, species_.size());
+      } else {
+        sp.name = Trim(sp.shortName);  // until a record gives the name as written
+        byName_.emplace(sp.shortName, species_.size());
+      }
+      k = species_.size();
+      species_.push_back(std::move(sp));
+      recorded_.push_back(false);
+    }
+    GroupSpecies& sp = species_[k];
+    if (here.emplace(k, -1.0).second) {
+      ++sp.quadrats;
+      sp.percentSum += e.nCover;
+    }
+  }
+
+  for (const SampleRecord& r : input.records) {
+    if (!r.ok || r.nul || r.leftOut || r.key.c_str()[0] == '\0') continue;
+    // The row entry took the record under (FindSpeciesRow, or the row the
+    // input resolved it to when that row has the key's short name).
+    int row = FindSpeciesRow(ref_, r.key.c_str());
+    if (r.row >= 3 && r.row <= ref_.nSpeciesCount &&
+        CompareShortName(r.key.c_str(), ref_.arrSpecies[static_cast<size_t>(r.row)].szShortName) == 0) {
+      row = r.row;
+    }
+    if (row == 0) continue;
+    const size_t k = find(row);
+    auto it = k == SIZE_MAX ? here.end() : here.find(k);
+    if (it == here.end()) continue;  // not in the completed sample
+    GroupSpecies& sp = species_[k];
+    if (!recorded_[k]) {  // its first record
+      recorded_[k] = true;
+      sp.where = r.where;
+      if (sp.code == 0 && !r.written.empty()) sp.name = Trim(r.written);
+    }
+    it->second = std::max(it->second, r.dCover);
+  }
+
+  if (presence_) return;
+  for (const auto& [k, cover] : here) {
+    if (cover < 0) continue;  // no record of it was found
+    GroupSpecies& sp = species_[k];
+    sp.coverMin = sp.covers == 0 ? cover : std::min(sp.coverMin, cover);
+    sp.coverMax = sp.covers == 0 ? cover : std::max(sp.coverMax, cover);
+    sp.coverSum += cover;
+    ++sp.covers;
+  }
+}
+
+SampleInput GroupAsSample(const GroupTally& group, TextStore& store) {
+  SampleInput in;
+  const int n = group.Quadrats();
+  // The header's name as a survey's pooled sample has it: 30 columns, "+" for
+  // "*" (which starts a maximum frequency), no control bytes.
+  std::string name = group.Name().substr(0, kSampleNameWidth);
+  for (char& c : name) {
+    if (c == '*') c = '+';
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  std::memcpy(in.header.szName, name.c_str(), name.size() + 1);
+  in.header.nMaxFreq = static_cast<int16_t>(std::min(n, kMaxFrequency));
+  in.label = group.Name();
+  const double presenceCover = std::strtod(kPresenceCover, nullptr);
+  for (const GroupSpecies& sp : group.Species()) {
+    if (in.records.empty()) in.where = sp.where;
+    SampleRecord& rec = in.records.emplace_back();
+    rec.where = sp.where;
+    rec.written = store.Keep(sp.name);
+    rec.row = sp.code > 0 ? sp.row : 0;
+    CopyField(rec.key.text, sp.shortName.c_str(), kShortNameWidth);
+    // Above kMaxFrequency quadrats, frequencies keep their share on that scale;
+    // a species present stays present.
+    rec.nFreq = static_cast<int16_t>(
+        n > kMaxFrequency ? std::max(1L, std::lround(kMaxFrequency * static_cast<double>(sp.quadrats) / n))
+                          : sp.quadrats);
+    rec.dCover = presenceCover;
+    if (!group.Presence() && sp.covers > 0) {
+      char buf[32];  // the mean as PoolSamples writes it, read back
+      std::snprintf(buf, sizeof buf, "%.1f", sp.coverSum / sp.covers);
+      rec.dCover = std::strtod(buf, nullptr);
+    }
+  }
+  return in;
+}
+
+// ---- the group beside a unit --------------------------------------------------------------
+
+std::vector<SynopticRow> SynopticTable(const GroupTally& group, const UnitTables& tables, std::string_view unit) {
+  const std::vector<UnitSpecies>* table = unit.empty() ? nullptr : tables.Of(unit);
+  std::map<int, const UnitSpecies*> inUnit;  // the first line of each code
+  if (table != nullptr) {
+    for (const UnitSpecies& u : *table) inUnit.emplace(u.code, &u);
+  }
+  const int n = group.Quadrats();
+  std::vector<SynopticRow> rows;
+  std::set<int> inGroup;
+  for (const GroupSpecies& sp : group.Species()) {
+    SynopticRow r;
+    r.species = sp.name;
+    r.code = sp.code;
+    r.groupQuadrats = sp.quadrats;
+    r.groupFrequency = n > 0 ? 100.0 * sp.quadrats / n : 0.0;
+    r.groupConstancy = ConstancyClass(sp.quadrats, n);
+    r.hasCover = !group.Presence() && sp.covers > 0;
+    r.coverMin = sp.coverMin;
+    r.coverMax = sp.coverMax;
+    auto u = sp.code > 0 ? inUnit.find(sp.code) : inUnit.end();
+    if (u != inUnit.end()) {
+      r.unitConstancy = u->second->constancy;
+      r.unitDomin = u->second->domin;
+    } else if (table != nullptr && r.groupConstancy >= 4) {
+      r.note = kGroupConstantNotInUnit;
+    }
+    if (sp.code > 0) inGroup.insert(sp.code);
+    rows.push_back(std::move(r));
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const SynopticRow& a, const SynopticRow& b) {
+    if (a.groupQuadrats != b.groupQuadrats) return a.groupQuadrats > b.groupQuadrats;
+    return a.species < b.species;
+  });
+  const size_t groupRows = rows.size();
+  for (const auto& [code, u] : inUnit) {
+    if (inGroup.count(code) != 0) continue;
+    SynopticRow r;
+    r.species = u->name;
+    r.code = code;
+    r.unitConstancy = u->constancy;
+    r.unitDomin = u->domin;
+    if (u->constancy >= 4) r.note = kUnitConstantMissing;
+    rows.push_back(std::move(r));
+  }
+  std::stable_sort(rows.begin() + static_cast<std::ptrdiff_t>(groupRows), rows.end(),
+                   [](const SynopticRow& a, const SynopticRow& b) {
+                     if (a.unitConstancy != b.unitConstancy) return a.unitConstancy > b.unitConstancy;
+                     return a.species < b.species;
+                   });
+  return rows;
+}
+
+std::string SynopticHeader(const std::string& prefixHeader) {
+  return prefixHeader + (prefixHeader.empty() ? "" : ",") + kSynopticColumns + "\n";
+}
+
+namespace {
+
+// A cover as short as it reads back ("0.5", "3", "25").
+std::string ShortNumber(double v) {
+  char buf[64];
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string OneDecimal(double v) {
+  char buf[320];  // room for any double in fixed notation
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
+  return std::string(buf, r.ptr);
+}
+
+}  // namespace
+
+void AppendSynopticRows(std::string& out, const std::string& prefix, const GroupTally& group,
+                        const UnitTables& tables, std::string_view unit) {
+  std::string start = prefix;
+  if (!prefix.empty()) start += ',';
+  AppendCsvField(start, group.Name());
+  start += ',' + std::to_string(group.Quadrats()) + ',';
+  AppendCsvField(start, unit);
+  for (const SynopticRow& r : SynopticTable(group, tables, unit)) {
+    std::string line = start;
+    line += ',';
+    AppendCsvField(line, r.species);
+    line += ',' + (r.code > 0 ? std::to_string(r.code) : std::string());
+    line += ',' + std::to_string(r.groupQuadrats);
+    line += ',' + OneDecimal(r.groupFrequency);
+    line += std::string(",") + ConstancyText(r.groupConstancy);
+    line += ',' + (r.hasCover ? ShortNumber(r.coverMin) : std::string());
+    line += ',' + (r.hasCover ? ShortNumber(r.coverMax) : std::string());
+    line += std::string(",") + ConstancyText(r.unitConstancy) + ',';
+    AppendCsvField(line, r.unitDomin);
+    line += ',';
+    AppendCsvField(line, r.note);
+    out += line + '\n';
+  }
+}
+
+UnitConstantsOfSample UnitConstants(const UnitTables& tables, std::string_view unit,
+                                    const std::vector<int>& sampleCodes) {
+  UnitConstantsOfSample result;
+  const std::vector<UnitSpecies>* table = tables.Of(unit);
+  if (table == nullptr) return result;
+  std::vector<const UnitSpecies*> constants;
+  for (const UnitSpecies& u : *table) {
+    if (u.constancy >= 4) constants.push_back(&u);
+  }
+  std::stable_sort(constants.begin(), constants.end(), [](const UnitSpecies* a, const UnitSpecies* b) {
+    if (a->constancy != b->constancy) return a->constancy > b->constancy;
+    return a->name < b->name;
+  });
+  const std::set<int> held(sampleCodes.begin(), sampleCodes.end());
+  std::set<int> said;
+  for (const UnitSpecies* u : constants) {
+    if (!said.insert(u->code).second) continue;
+    (held.count(u->code) != 0 ? result.present : result.missing).push_back(u->name);
+  }
+  return result;
+}
