@@ -177,6 +177,23 @@ BENCHMARK(BM_ClassifyClassicCsv)->Unit(benchmark::kMillisecond)->Iterations(3)->
 void BM_ClassifyTidy(benchmark::State& state) { RunClassify(state, {}, "tidy.csv"); }
 BENCHMARK(BM_ClassifyTidy)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The tidy run with what a survey report adds: the synoptic table of the whole
+// run beside its unit and the indicator values of every sample; then the
+// report itself (its size as MB_report).
+void BM_ClassifyTidySynopticIndicators(benchmark::State& state) {
+  static const std::string synoptic = Folder().dir + "/synoptic.csv";
+  RunClassify(state, {"--synoptic", synoptic.c_str(), "--indicators"}, "tidy.csv");
+}
+BENCHMARK(BM_ClassifyTidySynopticIndicators)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_ClassifyReport(benchmark::State& state) {
+  static const std::string report = Folder().dir + "/report.html";
+  RunClassify(state, {"--report", report.c_str()}, "tidy.csv");
+  std::error_code error;
+  state.counters["MB_report"] = static_cast<double>(fs::file_size(report, error)) / 1e6;
+}
+BENCHMARK(BM_ClassifyReport)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
 // The data file read into samples of records, as classify reads a block file
 // before entry starts.
 void BM_ReadBlockFile(benchmark::State& state) {

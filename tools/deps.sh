@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing (Debian packages): the
-# compiler and CMake, GoogleTest, Google Benchmark, CLI11, and libzip, expat and
-# libxlsxwriter for workbooks.
+# compiler and CMake, GoogleTest, Google Benchmark, CLI11, libzip, expat and
+# libxlsxwriter for workbooks, and Chromium, in which the tests open the survey
+# report (headless).
 set -euo pipefail
 need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
@@ -15,6 +16,7 @@ command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
 [ -f /usr/include/zip.h ] || need+=(libzip-dev)
 [ -f /usr/include/expat.h ] || need+=(libexpat1-dev)
 [ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
+command -v chromium >/dev/null 2>&1 || need+=(chromium)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"

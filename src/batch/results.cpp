@@ -252,7 +252,7 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
     field(OneDecimal(real ? fit.dConsensus : 0.0));
     field(RankingWord(RankingOf(opt)));
     AppendConfidenceFields(line, summary.confidence);
-    auto links = real ? info.habitats.find(code) : info.habitats.end();
+    auto links = real && !opt.habitats.empty() ? info.habitats.find(code) : info.habitats.end();
     for (const std::string& key : opt.habitats) {
       line += ',';
       if (links != info.habitats.end()) AppendCsvField(line, HabitatItems(links->second, key));

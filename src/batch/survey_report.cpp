@@ -43,7 +43,7 @@ rect.high{fill:var(--hi)}rect.medium{fill:var(--me)}rect.low{fill:var(--lo)}rect
 .grid{stroke:#e2e2e2}.wh{stroke:#666;stroke-width:3}.mn{stroke:#111;stroke-width:2}.dot{fill:var(--fit)}.dot.out{fill:var(--lo)}
 .controls{margin:.6em 0}.controls input{font:inherit;padding:3px 6px;width:22em}
 div.s{content-visibility:auto;contain-intrinsic-size:auto 1.6em;cursor:pointer;padding:3px 0 3px 1.2em;text-indent:-1.2em;border-bottom:1px solid #e6e6e6;color:#555}div.s b{color:#222;margin-right:.7em}
-div.s::before{content:"\25b8";display:inline-block;width:1.2em;text-indent:0;color:#888}div.s.open::before{content:"\25be"}
+div.s:focus{outline:1px dotted #777}div.s::before{content:"\25b8";display:inline-block;width:1.2em;text-indent:0;color:#888}div.s.open::before{content:"\25be"}
 div.s::after{margin-left:.9em;padding:0 7px;border-radius:8px;color:#fff}div.sb{padding:2px 0 10px 1.2em;border-bottom:1px solid #e6e6e6}
 .s.high::after{content:"high";background:var(--hi)}.s.medium::after{content:"medium";background:var(--me)}.s.low::after{content:"low";background:var(--lo)}
 td.b{padding-left:104px;white-space:nowrap;background:linear-gradient(var(--fit),var(--fit)) 6px 50% no-repeat,linear-gradient(#e8e8e8,#e8e8e8) 6px 50% no-repeat}
@@ -102,7 +102,7 @@ constexpr int kBarTrack = 90;
 std::string WidthStyles() {
   std::string css;
   for (int w = 0; w <= 100; ++w) {
-    css += ".w" + std::to_string(w) + "{background-size:" + Fixed(w * kBarTrack / 100.0, 1) + "px 9px," +
+    css += "td.w" + std::to_string(w) + "{background-size:" + Fixed(w * kBarTrack / 100.0, 1) + "px 9px," +
            std::to_string(kBarTrack) + "px 9px}";
   }
   return css;

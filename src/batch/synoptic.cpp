@@ -128,8 +128,8 @@ void GroupTally::Add(const SampleInput& input, const SampleEntries& sample) {
   const auto find = [this](int row) {
     const SpeciesEntry& s = ref_.arrSpecies[static_cast<size_t>(row)];
     if (s.nSpeciesCode < kFirstNewSpeciesCode) {
-      auto it = byCode_.find(s.nSpeciesCode);
-      return it == byCode_.end() ? SIZE_MAX : it->second;
+      const size_t code = static_cast<size_t>(s.nSpeciesCode);
+      return code < byCode_.size() && byCode_[code] > 0 ? static_cast<size_t>(byCode_[code] - 1) : SIZE_MAX;
     }
     auto it = byName_.find(s.szShortName);
     return it == byName_.end() ? SIZE_MAX : it->second;
@@ -137,7 +137,7 @@ void GroupTally::Add(const SampleInput& input, const SampleEntries& sample) {
 
   // This quadrat's species (each entry is one species code) and the cover
   // written for each: the largest of its records (-1: none yet).
-  std::map<size_t, double> here;
+  here_.clear();
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     const SampleEntry& e = sample.arrSample[i];
     size_t k = find(e.nSpeciesIndex);
@@ -150,7 +150,8 @@ void GroupTally::Add(const SampleInput& input, const SampleEntries& sample) {
         sp.row = e.nSpeciesIndex;
         const std::string* named = tables_ != nullptr ? tables_->NameOf(sp.code) : nullptr;
         sp.name = named != nullptr ? *named : Trim(s.szFullName);
-        byCode_.emplace(sp.code, species_.size());
+        if (byCode_.size() <= static_cast<size_t>(sp.code)) byCode_.resize(static_cast<size_t>(sp.code) + 1, 0);
+        byCode_[static_cast<size_t>(sp.code)] = static_cast<int32_t>(species_.size() + 1);
       } else {
         sp.name = Trim(sp.shortName);  // until a record gives the name as written
         byName_.emplace(sp.shortName, species_.size());
@@ -158,9 +159,14 @@ void GroupTally::Add(const SampleInput& input, const SampleEntries& sample) {
       k = species_.size();
       species_.push_back(std::move(sp));
       recorded_.push_back(false);
+      markedIn_.push_back(0);
+      coverHere_.push_back(-1.0);
     }
     GroupSpecies& sp = species_[k];
-    if (here.emplace(k, -1.0).second) {
+    if (markedIn_[k] != quadrats_) {
+      markedIn_[k] = quadrats_;
+      coverHere_[k] = -1.0;
+      here_.push_back(k);
       ++sp.quadrats;
       sp.percentSum += e.nCover;
     }
@@ -168,28 +174,26 @@ void GroupTally::Add(const SampleInput& input, const SampleEntries& sample) {
 
   for (const SampleRecord& r : input.records) {
     if (!r.ok || r.nul || r.leftOut || r.key.c_str()[0] == '\0') continue;
-    // The row entry took the record under (FindSpeciesRow, or the row the
-    // input resolved it to when that row has the key's short name).
-    int row = FindSpeciesRow(ref_, r.key.c_str());
-    if (r.row >= 3 && r.row <= ref_.nSpeciesCount &&
-        CompareShortName(r.key.c_str(), ref_.arrSpecies[static_cast<size_t>(r.row)].szShortName) == 0) {
-      row = r.row;
-    }
+    // The row entry took the record under (the row the input resolved it to
+    // when that row has the key's short name, else FindSpeciesRow).
+    const bool resolved = r.row >= 3 && r.row <= ref_.nSpeciesCount &&
+                          CompareShortName(r.key.c_str(), ref_.arrSpecies[static_cast<size_t>(r.row)].szShortName) == 0;
+    const int row = resolved ? r.row : FindSpeciesRow(ref_, r.key.c_str());
     if (row == 0) continue;
     const size_t k = find(row);
-    auto it = k == SIZE_MAX ? here.end() : here.find(k);
-    if (it == here.end()) continue;  // not in the completed sample
+    if (k == SIZE_MAX || markedIn_[k] != quadrats_) continue;  // not in the completed sample
     GroupSpecies& sp = species_[k];
     if (!recorded_[k]) {  // its first record
       recorded_[k] = true;
       sp.where = r.where;
       if (sp.code == 0 && !r.written.empty()) sp.name = Trim(r.written);
     }
-    it->second = std::max(it->second, r.dCover);
+    coverHere_[k] = std::max(coverHere_[k], r.dCover);
   }
 
   if (presence_) return;
-  for (const auto& [k, cover] : here) {
+  for (const size_t k : here_) {
+    const double cover = coverHere_[k];
     if (cover < 0) continue;  // no record of it was found
     GroupSpecies& sp = species_[k];
     sp.coverMin = sp.covers == 0 ? cover : std::min(sp.coverMin, cover);

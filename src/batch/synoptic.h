@@ -109,8 +109,13 @@ class GroupTally {
   int quadrats_ = 0;
   std::vector<GroupSpecies> species_;
   std::vector<bool> recorded_;  // by species: a record of it was met
-  std::map<int, size_t> byCode_;
+  // Every sample of a survey passes here, in the one thread that writes: the
+  // species of a code are found by index, and a quadrat's own by a mark.
+  std::vector<int32_t> byCode_;  // code -> species + 1 (0: none yet)
   std::map<std::string, size_t> byName_;
+  std::vector<int32_t> markedIn_;   // by species: the quadrat that last held it
+  std::vector<double> coverHere_;   // by species: its cover written in that quadrat (-1: none)
+  std::vector<size_t> here_;        // the species of the quadrat being added
 };
 
 // The group as one frequency sample, as PoolSamples pools a survey: the
