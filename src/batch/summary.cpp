@@ -117,11 +117,11 @@ void SurveySummary::Summarise(const SampleState& sample, const SampleInput& inpu
     if (fit.dMeanGoF < kNoFit) break;
     const NVCUnit& u = ref_.arrNVCData[static_cast<size_t>(unit)];
     r.fits.push_back(ReportFit{Compact(u.szNVCType), UnitName(info_, u), FitClass(PercentFit(fit.dMeanGoF)),
-                               fit.dMeanGoF * 100.0, fit.dConsensus * 100.0, fit.dCzekanowski * 100.0});
+                               fit.dMeanGoF, fit.dConsensus, fit.dCzekanowski});
   }
   r.agreement = AgreementWord(out.confidence.places.agreement);
   r.confidence = ConfidenceWord(out.confidence.level);
-  r.margin = out.confidence.places.margin;
+  r.margin = out.confidence.places.margin / 100.0;  // a fraction, as the report shows its numbers
   r.pCorrect = out.confidence.pCorrect;
   if (!r.fits.empty()) {
     const UnitConstantsOfSample constants = UnitConstants(units_, r.fits[0].unit, codes);

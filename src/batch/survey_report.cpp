@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cassert>
 #include <map>
-#include <set>
 
 #include "batch/survey_report.h"
 #include "report/html.h"
