@@ -431,6 +431,8 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   std::ostream screen(&nullBuffer);
   Console quiet(noInput, screen, con.err, con.dir);
   Engine engine;
+  SurveySummary summary(opt, *engine.ref, engine.info);
+  summary.StartLoading(TablesFolder(opt.tables));
   if (!LoadEngine(con, quiet, opt, engine)) return kClassifyTablesFailed;
 
   Tally tally;
@@ -440,7 +442,6 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   const BlockRules& rules = *opened;
   const RunInputs& inputs = stream.Inputs();
   Outputs out;
-  SurveySummary summary(opt, *engine.ref, engine.info);
   if (!summary.Open(con, engine.folder, inputs)) return kClassifyUsage;
   const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn, &summary.Indicators()};
   if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;

@@ -64,13 +64,19 @@ SurveySummary::SurveySummary(const ClassifyOptions& opt, const RefData& ref, con
   grouping_ = report_wanted_ || !opt.synoptic.empty();
 }
 
+void SurveySummary::StartLoading(const std::string& folder) {
+  loaded_ = std::async(std::launch::async, [this, folder] {
+    std::string error;
+    if (grouping_ && !LoadUnitTables(folder, units_, error)) return error;
+    if ((opt_.indicators || report_wanted_) && !LoadIndicators(folder, indicators_, error)) return error;
+    return std::string();
+  });
+}
+
 bool SurveySummary::Open(Console& con, const std::string& folder, const RunInputs& inputs) {
-  std::string error;
-  if (grouping_ && !LoadUnitTables(folder, units_, error)) {
-    Diagnose(con.err, folder, error);
-    return false;
-  }
-  if ((opt_.indicators || report_wanted_) && !LoadIndicators(folder, indicators_, error)) {
+  if (!loaded_.valid()) StartLoading(folder);
+  const std::string error = loaded_.get();
+  if (!error.empty()) {
     Diagnose(con.err, folder, error);
     return false;
   }

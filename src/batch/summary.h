@@ -4,6 +4,7 @@
 // tables, each group classified as one pooled sample, and the report.
 #pragma once
 
+#include <future>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -56,8 +57,11 @@ class MessageTee : public std::streambuf {
 class SurveySummary {
  public:
   SurveySummary(const ClassifyOptions& opt, const RefData& ref, const UnitInfo& info);
-  // The tables the outputs read (the units' floristic tables, indicator values)
-  // and the columns that group the samples; false when they cannot be had (said).
+  // Starts reading the tables the outputs read (the units' floristic tables,
+  // indicator values) on a thread of their own, while the run loads the rest.
+  void StartLoading(const std::string& folder);
+  // The tables read and the columns that group the samples; false when they
+  // cannot be had (said).
   bool Open(Console& con, const std::string& folder, const RunInputs& inputs);
   // Whether the samples are gathered into groups (a synoptic table or a report).
   bool Grouping() const { return grouping_; }
@@ -98,4 +102,5 @@ class SurveySummary {
   std::vector<Group> groups_;
   std::map<std::vector<std::string>, size_t> groupIndex_;
   SurveyReport report_;
+  std::future<std::string> loaded_;  // the error of the tables' reading; empty: read
 };
