@@ -4,7 +4,6 @@
 #include "batch/summary.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "batch/batch.h"
@@ -16,13 +15,6 @@ namespace {
 
 constexpr int kReportFits = 5;  // fits a sample's block of the report shows
 constexpr const char* kWholeRun = "all samples";
-
-// A number as short as it reads back ("0.5", "3", "25").
-std::string ShortNumber(double v) {
-  char buf[64];
-  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 
 // The unit's indicator values beside a mean of the sample's or group's.
 std::vector<ReportIndicator> ReportIndicators(const IndicatorMeans& means, const UnitIndicators* unit) {

@@ -300,13 +300,6 @@ std::string SynopticHeader(const std::string& prefixHeader) {
 
 namespace {
 
-// A cover as short as it reads back ("0.5", "3", "25").
-std::string ShortNumber(double v) {
-  char buf[64];
-  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 std::string OneDecimal(double v) {
   char buf[320];  // room for any double in fixed notation
   const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
@@ -360,4 +353,10 @@ UnitConstantsOfSample UnitConstants(const UnitTables& tables, std::string_view u
     (held.count(u->code) != 0 ? result.present : result.missing).push_back(u->name);
   }
   return result;
+}
+
+std::string ShortNumber(double v) {
+  char buf[64];
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
 }

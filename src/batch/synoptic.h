@@ -159,6 +159,9 @@ inline constexpr const char kSynopticColumns[] =
 // A unit constant (IV-V) absent from the group is noted, and so is a group
 // constant (IV-V) the unit's table lacks. A unit the file does not hold (or
 // none, "") gives the group's rows alone, with no unit fields and no notes.
+// A cover as short as it reads back ("0.5", "3", "25").
+std::string ShortNumber(double v);
+
 std::vector<SynopticRow> SynopticTable(const GroupTally& group, const UnitTables& tables, std::string_view unit);
 
 // The header line: `prefixHeader` (the caller's identifying columns; empty:
