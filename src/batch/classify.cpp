@@ -446,7 +446,7 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn, &summary.Indicators()};
   if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
 
-  InputReporter reporter(con, inputs.files, tally);
+  InputReporter reporter(con, inputs.files, tally, opt.allProblems);
   CoversSeen covers;
   std::vector<long> samplesOfFile(inputs.files.size() + 1, 0);
   EnterAndScore(con, quiet, start, opt, engine, writer, stream, rules, out, reporter, tally, covers, samplesOfFile,

@@ -5,6 +5,8 @@
 // frequency and cover, and the file and line they stand on.
 #pragma once
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <future>
@@ -207,6 +209,8 @@ class InputStream {
 class ProblemCounter {
  public:
   static constexpr long kSaidPerKind = 10;
+  // `limit`: how many of each kind are said (--all-problems: every one).
+  explicit ProblemCounter(long limit = kSaidPerKind) : limit_(limit) {}
   // True when this message is to be said; `kind` null: the text without its
   // numbers and quoted parts.
   bool Take(const std::string& what, const char* kind = nullptr);
@@ -218,6 +222,7 @@ class ProblemCounter {
     std::string first;
     long count;
   };
+  long limit_;
   std::vector<Kind> kinds_;
   std::map<std::string, size_t> index_;
 };
@@ -228,8 +233,15 @@ class ProblemCounter {
 class InputReporter : public EntryObserver {
  public:
   static constexpr size_t kPlacesShown = 100;
-  InputReporter(Console& con, const std::vector<InputFile>& files, Tally& tally)
-      : con_(con), files_(files), tally_(tally) {}
+  // `all` (--all-problems): every problem and every unknown name said, each with
+  // all its lines.
+  InputReporter(Console& con, const std::vector<InputFile>& files, Tally& tally, bool all = false)
+      : counter_(all ? LONG_MAX : ProblemCounter::kSaidPerKind),
+        namesSaid_(all ? SIZE_MAX : static_cast<size_t>(ProblemCounter::kSaidPerKind)),
+        placesShown_(all ? SIZE_MAX : kPlacesShown),
+        con_(con),
+        files_(files),
+        tally_(tally) {}
   void LineProblem(const SourcePos& where, const SampleRecord* rec, const std::string& what, bool refused,
                    bool quoteLine) override;
   void UnknownName(const SampleRecord& rec) override;
@@ -263,6 +275,8 @@ class InputReporter : public EntryObserver {
   long UnknownCount() const;
   std::string PlacesOf(const NamePlaces& u) const;
   ProblemCounter counter_;
+  size_t namesSaid_;
+  size_t placesShown_;
   Console& con_;
   const std::vector<InputFile>& files_;
   Tally& tally_;

@@ -154,6 +154,7 @@ ClassifyOptions DefaultClassifyOptions() {
   o.jobs = 0;
   o.strict = false;
   o.quiet = false;
+  o.allProblems = false;
   return o;
 }
 
@@ -254,6 +255,8 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
       ->default_str("none");
   app.add_flag("--strict", opt.strict, "a refused line or unknown name makes the exit status 1");
   app.add_flag("-q,--quiet", opt.quiet, "no progress and no summary");
+  app.add_flag("--all-problems", opt.allProblems,
+               "every problem said, each unknown name with all its lines (by default the first ten of each kind)");
   app.add_option("FILE", opt.files, "inputs; - or none: standard input");
 
   const int parsed = ParseCommand(app, argc, argv, con, "classify");

@@ -44,6 +44,7 @@ struct ClassifyOptions {
   int jobs;       // threads that score samples; 0: one per core
   bool strict;
   bool quiet;
+  bool allProblems;  // every problem said, not the first ten of each kind
   std::vector<std::string> files;  // empty or "-": standard input
 };
 ClassifyOptions DefaultClassifyOptions();

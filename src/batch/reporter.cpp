@@ -41,14 +41,14 @@ bool ProblemCounter::Take(const std::string& what, const char* kind) {
   }
   auto [it, fresh] = index_.emplace(key, kinds_.size());
   if (fresh) kinds_.push_back(Kind{what, 0});
-  return ++kinds_[it->second].count <= kSaidPerKind;
+  return ++kinds_[it->second].count <= limit_;
 }
 
 std::vector<std::string> ProblemCounter::Beyond() const {
   std::vector<std::string> lines;
   for (const Kind& k : kinds_) {
-    if (k.count > kSaidPerKind) {
-      lines.push_back(Fmt("%ld more like the first ten of this kind (%ld in all): ", k.count - kSaidPerKind, k.count) +
+    if (k.count > limit_) {
+      lines.push_back(Fmt("%ld more like the first ten of this kind (%ld in all): ", k.count - limit_, k.count) +
                       k.first);
     }
   }
@@ -104,7 +104,7 @@ long InputReporter::UnknownCount() const {
 void InputReporter::Keep(NamesOfKind& kind, const SampleRecord& rec) {
   std::string written(rec.written.empty() ? std::string_view(rec.key.c_str()) : rec.written);
   auto it = kind.index.find(std::make_pair(rec.where.file, written));
-  if (it == kind.index.end() && kind.said.size() < static_cast<size_t>(ProblemCounter::kSaidPerKind)) {
+  if (it == kind.index.end() && kind.said.size() < namesSaid_) {
     it = kind.index.emplace(std::make_pair(rec.where.file, written), kind.said.size()).first;
     kind.said.push_back(NamePlaces{rec.where.file, written, {}});
   }
@@ -113,7 +113,7 @@ void InputReporter::Keep(NamesOfKind& kind, const SampleRecord& rec) {
     ++kind.beyondRecords;
   } else {
     NamePlaces& u = kind.said[it->second];
-    if (u.where.size() < kPlacesShown) u.where.push_back(rec.where);
+    if (u.where.size() < placesShown_) u.where.push_back(rec.where);
     ++u.records;
   }
 }

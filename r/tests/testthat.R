@@ -1,0 +1,4 @@
+library(testthat)
+library(vegmatch)
+
+test_check("vegmatch")

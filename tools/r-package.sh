@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Assembles the R package from r/ (its R code, help pages, tests and the glue
+# to the engine), the engine's sources in src/ and the tables in data/nvc, and
+# builds its source tarball: no second copy of the sources is kept in the
+# repository.
+#
+#   tools/r-package.sh            assemble and build build/r/vegmatch_*.tar.gz
+#   tools/r-package.sh --check    ... then R CMD check --no-manual it (its tests
+#                                 run there); an ERROR or WARNING fails
+#   tools/r-package.sh --install  ... then install it into build/r/library
+#
+# The tests compare the package with the command line: the results the command
+# line gives on the bundled and test surveys are made here, with build/vegmatch
+# (built when missing), and go into the package's tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=${VM_R_BUILD:-$root/build/r}
+pkg=$out/vegmatch
+cli=${VEGMATCH_CLI:-$root/build/vegmatch}
+export MAKEFLAGS=${MAKEFLAGS:--j2}
+
+if [ ! -x "$cli" ]; then
+  cmake -S . -B build >/dev/null
+  cmake --build build -j2 --target vegmatch >/dev/null
+  cli=$root/build/vegmatch
+fi
+
+rm -rf "$pkg"
+mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc" "$pkg/tests/testthat/cli"
+cp -R r/DESCRIPTION r/NAMESPACE r/LICENSE r/R r/man r/tests "$pkg/"
+cp r/src/*.cpp "$pkg/src/"
+
+# The engine: every library the batch commands stand on, as the folders lay it out.
+objects="glue.o RcppExports.o"
+for dir in common console refdata scoring sample report batch; do
+  mkdir -p "$pkg/src/$dir"
+  cp src/$dir/*.h src/$dir/*.cpp "$pkg/src/$dir/"
+  cp src/$dir/*.inc "$pkg/src/$dir/" 2>/dev/null || true
+  for f in src/$dir/*.cpp; do objects="$objects $dir/$(basename "${f%.cpp}").o"; done
+done
+{
+  echo "# Made by tools/r-package.sh: the engine's objects, built as the project builds them."
+  echo "CXX_STD = CXX17"
+  echo "PKG_CPPFLAGS = -I."
+  echo "# The fits round each product and sum on their own, as the command line's do."
+  echo "PKG_CXXFLAGS = -ffp-contract=off -pthread"
+  echo "PKG_LIBS = -pthread -lzip -lexpat -lxlsxwriter"
+  echo "OBJECTS = $objects"
+} >"$pkg/src/Makevars"
+
+cp data/nvc/* "$pkg/inst/extdata/nvc/"
+cp data/samples/example_real.txt "$pkg/inst/extdata/"
+cp tests/data/survey_long.csv tests/data/survey_matrix.csv "$pkg/tests/testthat/"
+
+# What the command line gives, for the tests to compare with.
+vm() { "$cli" classify --quiet --tables "$root/data/nvc" "$@" 2>/dev/null || [ $? -eq 1 ]; }
+vm data/samples/example_real.txt -o "$pkg/tests/testthat/cli/example.csv"
+vm data/samples/example_real.txt --rank-by fit --fits 3 --habitats all --indicators -o "$pkg/tests/testthat/cli/example_fit.csv"
+vm tests/data/survey_long.csv --habitats all --indicators -o "$pkg/tests/testthat/cli/survey.csv"
+
+Rscript -e 'Rcpp::compileAttributes(commandArgs(TRUE)[1])' "$pkg" >/dev/null
+(cd "$out" && rm -f vegmatch_*.tar.gz && R CMD build --no-manual vegmatch >build.log 2>&1) || {
+  cat "$out/build.log"
+  exit 1
+}
+tarball=$(ls "$out"/vegmatch_*.tar.gz)
+echo "built $tarball"
+
+case "${1:-}" in
+  --check)
+    (cd "$out" && R CMD check --no-manual "$tarball" >check.log 2>&1) || true
+    cat "$out/check.log"
+    if grep -qE '^Status:.*(ERROR|WARNING)' "$out/check.log" || ! grep -q '^Status:' "$out/check.log"; then
+      echo "R CMD check: an ERROR or a WARNING (see above)" >&2
+      exit 1
+    fi
+    ;;
+  --install)
+    mkdir -p "$out/library"
+    R CMD INSTALL --library="$out/library" "$tarball"
+    ;;
+  "") ;;
+  *)
+    echo "usage: tools/r-package.sh [--check|--install]" >&2
+    exit 2
+    ;;
+esac
