@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs when it is missing (Debian packages): the
 # compiler and CMake, GoogleTest, Google Benchmark, CLI11, libzip, expat and
-# libxlsxwriter for workbooks, and Chromium, in which the tests open the survey
-# report (headless).
+# libxlsxwriter for workbooks, Chromium, in which the tests open the survey
+# report (headless), and R with Rcpp and testthat for the R package.
 set -euo pipefail
 need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
@@ -17,6 +17,9 @@ command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
 [ -f /usr/include/expat.h ] || need+=(libexpat1-dev)
 [ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
 command -v chromium >/dev/null 2>&1 || need+=(chromium)
+command -v R >/dev/null 2>&1 || need+=(r-base-core)
+[ -f /usr/lib/R/site-library/Rcpp/include/Rcpp.h ] || need+=(r-cran-rcpp)
+[ -d /usr/lib/R/site-library/testthat ] || need+=(r-cran-testthat)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -43,10 +43,17 @@ done
   echo "# Made by tools/r-package.sh: the engine's objects, built as the project builds them."
   echo "CXX_STD = CXX17"
   echo "PKG_CPPFLAGS = -I."
-  echo "# The fits round each product and sum on their own, as the command line's do."
-  echo "PKG_CXXFLAGS = -ffp-contract=off -pthread"
+  echo "PKG_CXXFLAGS = -pthread"
   echo "PKG_LIBS = -pthread -lzip -lexpat -lxlsxwriter"
   echo "OBJECTS = $objects"
+  echo
+  echo "# The fits round each product and sum on their own, as the command line's do:"
+  echo "# no fused multiply-add. (The library first: make builds the first target.)"
+  echo 'all: $(SHLIB)'
+  for f in src/scoring/*.cpp; do
+    o=scoring/$(basename "${f%.cpp}")
+    printf '%s.o: %s.cpp\n\t$(CXX) $(ALL_CPPFLAGS) $(ALL_CXXFLAGS) -ffp-contract=off -c %s.cpp -o %s.o\n' "$o" "$o" "$o" "$o"
+  done
 } >"$pkg/src/Makevars"
 
 cp data/nvc/* "$pkg/inst/extdata/nvc/"

@@ -99,7 +99,9 @@
   }
   if (!is.null(sample)) args <- c(args, "--sample-cols", paste(sample, collapse = ","))
   file <- tempfile("data", tmpdir = dir, fileext = ".csv")
-  lines <- .vm_write_csv(unname(as.list(data[keep])), header, file)
+  # Factors by their levels; dates and other classes as they print.
+  cells <- lapply(data[keep], function(x) if (is.factor(x) || is.null(oldClass(x))) x else as.character(x))
+  lines <- .vm_write_csv(unname(cells), header, file)
   idCols <- header[.vm_column_roles(header) %in% c("site", "year", "group", "quadrat") | header %in% sample]
   given <- data[keep]
   names(given) <- header
@@ -186,18 +188,15 @@
 # The CSV the engine wrote as a data frame: numbers as numbers, the identifying
 # columns with the types they had in the data.
 .vm_frame <- function(path, ids = NULL) {
-  cols <- .vm_read_csv(path)
+  cols <- .vm_read_csv(path, c(.vm_text, names(ids)))
   for (n in names(cols)) {
     x <- cols[[n]]
     if (!is.null(ids) && n %in% names(ids)) {
       cols[[n]] <- .vm_as_given(x, ids[[n]])
-    } else if (n %in% .vm_whole && all(grepl("^-?[0-9]*$", x))) {
-      cols[[n]] <- as.integer(ifelse(x == "", NA, x))
+    } else if (n %in% .vm_whole && is.double(x) && all(is.na(x) | x == trunc(x))) {
+      cols[[n]] <- as.integer(x)
     } else if (grepl(.vm_logical, n)) {
       cols[[n]] <- ifelse(x == "", NA, x == "TRUE")
-    } else if (!(n %in% .vm_text) && !(n %in% .vm_whole)) {
-      number <- suppressWarnings(as.numeric(x))
-      if (all(is.na(number) == (x == ""))) cols[[n]] <- number
     }
   }
   attr(cols, "row.names") <- .set_row_names(length(cols[[1L]]))

@@ -74,14 +74,13 @@ vm_indicators <- function(data, sample = NULL, species = NULL, cover = NULL, sca
 }
 
 vm_report <- function(data, file, group = NULL, sample = NULL, species = NULL, cover = NULL, scale = "percent",
-                      rank_by = "consensus", fits = 5, habitats = NULL, names_map = NULL, tables = NULL,
-                      strict = FALSE) {
+                      rank_by = "consensus", fits = 5, names_map = NULL, tables = NULL, strict = FALSE) {
   if (!is.character(file) || length(file) != 1L || is.na(file)) stop("vegmatch: file: one file is needed", call. = FALSE)
   file <- file.path(normalizePath(dirname(file), mustWork = TRUE), basename(file))
   extra <- c("--report", file)
   if (!is.null(group)) extra <- c(extra, "--group-by", paste(group, collapse = ","))
-  x <- .vm_classify_run(data, sample, species, cover, scale, rank_by, fits, NULL, habitats, TRUE, names_map,
-                        tables, strict, extra)[[1]]
+  x <- .vm_classify_run(data, sample, species, cover, scale, rank_by, fits, NULL, NULL, TRUE, names_map, tables,
+                        strict, extra)[[1]]
   invisible(.vm_with_problems(file, attr(x, "problems")))
 }
 

@@ -6,54 +6,134 @@
 // that command's.
 #include <Rcpp.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "batch/batch.h"
 #include "batch/csv.h"
 #include "batch/layouts.h"
+#include "batch/reader.h"
 #include "batch/units.h"
 
 namespace {
 
-// A cell of a column as the CSV holds it: empty for NA; numbers as R prints
-// them to 15 significant digits; a factor by its level.
-std::string CellText(SEXP column, R_xlen_t row) {
+// Appends a cell of a column as the CSV holds it: nothing for NA; numbers as R
+// prints them, to 15 significant digits; a factor by its level.
+void AppendCell(std::string& line, SEXP column, R_xlen_t row) {
   char buf[64];
   switch (TYPEOF(column)) {
     case STRSXP: {
       SEXP s = STRING_ELT(column, row);
-      return s == NA_STRING ? std::string() : std::string(Rf_translateCharUTF8(s));
+      if (s != NA_STRING) AppendCsvField(line, Rf_translateCharUTF8(s));
+      return;
     }
     case LGLSXP: {
       const int v = LOGICAL(column)[row];
-      return v == NA_LOGICAL ? std::string() : (v != 0 ? "TRUE" : "FALSE");
+      if (v != NA_LOGICAL) line += v != 0 ? "TRUE" : "FALSE";
+      return;
     }
     case INTSXP: {
       const int v = INTEGER(column)[row];
-      if (v == NA_INTEGER) return std::string();
+      if (v == NA_INTEGER) return;
       if (Rf_isFactor(column)) {
         SEXP levels = Rf_getAttrib(column, R_LevelsSymbol);
-        if (v < 1 || v > Rf_length(levels)) return std::string();
-        return Rf_translateCharUTF8(STRING_ELT(levels, v - 1));
+        if (v >= 1 && v <= Rf_length(levels)) AppendCsvField(line, Rf_translateCharUTF8(STRING_ELT(levels, v - 1)));
+        return;
       }
-      std::snprintf(buf, sizeof buf, "%d", v);
-      return buf;
+      line.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+      return;
     }
     case REALSXP: {
       const double v = REAL(column)[row];
-      if (ISNAN(v)) return std::string();
-      std::snprintf(buf, sizeof buf, "%.15g", v);
-      return buf;
+      if (ISNAN(v)) return;
+      line.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr);
+      return;
     }
     default:
       Rcpp::stop("a column of a type that cannot be written (%s)", Rf_type2char(TYPEOF(column)));
   }
 }
+
+// Line ends as the engine's reader counts them: LF, CR LF or a lone CR.
+long LineEnds(std::string_view text) {
+  long n = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++n;
+  }
+  return n;
+}
+
+// A CSV file the engine wrote, read a record at a time into its fields.
+class CsvRecords {
+ public:
+  explicit CsvRecords(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "rb")) {
+    if (file_ == nullptr) Rcpp::stop("%s: cannot be read", path);
+    reader_ = std::make_unique<RecordReader>(file_, RecordReader::Kind::kCsv);
+  }
+  ~CsvRecords() { std::fclose(file_); }
+  CsvRecords(const CsvRecords&) = delete;
+  CsvRecords& operator=(const CsvRecords&) = delete;
+  // The next record's fields; false at the end.
+  bool Next(std::vector<std::string>& fields) {
+    std::string_view record;
+    long line = 0;
+    while (reader_->Next(record, line)) {
+      if (ParseCsvRecord(record, ',', fields)) return true;
+    }
+    if (reader_->ReadFailed() || reader_->UnclosedQuote() != 0 || !reader_->TakeLong().empty()) {
+      Rcpp::stop("%s: could not be read whole", path_);
+    }
+    return false;
+  }
+
+ private:
+  std::string path_;
+  std::FILE* file_;
+  std::unique_ptr<RecordReader> reader_;
+};
+
+// A number as the engine writes one: digits with a point, a sign, an exponent;
+// no "inf", "nan" or hexadecimal words. Empty: no value.
+bool LooksNumeric(const std::string& f) {
+  size_t i = f[0] == '-' ? 1 : 0;
+  bool digits = false;
+  for (; i < f.size(); ++i) {
+    const char c = f[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c != '.' && c != 'e' && c != 'E' && !((c == '-' || c == '+') && (f[i - 1] == 'e' || f[i - 1] == 'E'))) {
+      return false;
+    }
+  }
+  return digits;
+}
+
+// The value of a field LooksNumeric took (NA for an empty one).
+double NumberOf(const std::string& f) {
+  if (f.empty()) return NA_REAL;
+  double value = NA_REAL;
+  const char* begin = f.data() + (f[0] == '+' ? 1 : 0);
+  const std::from_chars_result r = std::from_chars(begin, f.data() + f.size(), value);
+  return r.ec == std::errc() && r.ptr == f.data() + f.size() ? value : NA_REAL;
+}
+
+// Whether an R string holds the text of a field.
+bool Same(SEXP s, const std::string& f) {
+  return static_cast<size_t>(LENGTH(s)) == f.size() && std::memcmp(CHAR(s), f.data(), f.size()) == 0;
+}
+
+// The strings of a text column kept to be used again.
+constexpr size_t kStringsKept = 4096;
 
 }  // namespace
 
@@ -77,15 +157,6 @@ Rcpp::List VmRun(std::string command, std::vector<std::string> args) {
   }
   return Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("out") = out.str(),
                             Rcpp::Named("err") = err.str());
-}
-
-// Line ends as the engine's reader counts them: LF, CR LF or a lone CR.
-static long LineEnds(std::string_view text) {
-  long n = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) ++n;
-  }
-  return n;
 }
 
 // Writes the columns (atomic vectors of one length) as CSV with a header of
@@ -112,7 +183,7 @@ Rcpp::IntegerVector VmWriteCsv(Rcpp::List columns, std::vector<std::string> name
     const size_t begin = line.size();
     for (R_xlen_t c = 0; c < columns.size(); ++c) {
       if (c > 0) line += ',';
-      AppendCsvField(line, CellText(columns[c], r));
+      AppendCell(line, columns[c], r);
     }
     starts[r] = static_cast<int>(lineNo);
     lineNo += 1 + LineEnds(std::string_view(line).substr(begin));
@@ -128,31 +199,82 @@ Rcpp::IntegerVector VmWriteCsv(Rcpp::List columns, std::vector<std::string> name
   return starts;
 }
 
-// Reads a CSV file the engine wrote: a named list of character columns.
+// Reads a CSV file the engine wrote: a named list of columns, each as numbers
+// where every field is one (an empty field NA), else, and for the columns
+// named in `text`, as text.
 // [[Rcpp::export(.vm_read_csv)]]
-Rcpp::List VmReadCsv(std::string path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) Rcpp::stop("%s: cannot be read", path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  CsvTable table;
-  std::string error;
-  if (!ParseCsv(text.str(), table, error)) Rcpp::stop("%s: %s", path, error);
-  const size_t cols = table.header.size();
-  Rcpp::List out(cols);
-  for (size_t c = 0; c < cols; ++c) {
-    Rcpp::CharacterVector column(table.rows.size());
-    for (size_t r = 0; r < table.rows.size(); ++r) {
-      const std::vector<std::string>& f = table.rows[r].fields;
-      const std::string& cell = c < f.size() ? f[c] : std::string();
-      SET_STRING_ELT(column, static_cast<R_xlen_t>(r), Rf_mkCharLenCE(cell.data(), static_cast<int>(cell.size()), CE_UTF8));
+Rcpp::List VmReadCsv(std::string path, std::vector<std::string> text) {
+  // At most as many rows as line ends.
+  R_xlen_t most = 0;
+  {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) Rcpp::stop("%s: cannot be read", path);
+    char buf[1 << 16];
+    while (file.read(buf, sizeof buf) || file.gcount() > 0) {
+      most += std::count(buf, buf + file.gcount(), '\n');
     }
-    out[static_cast<R_xlen_t>(c)] = column;
   }
-  Rcpp::CharacterVector header(cols);
-  for (size_t c = 0; c < cols; ++c) header[static_cast<R_xlen_t>(c)] = Rcpp::String(table.header[c], CE_UTF8);
-  out.attr("names") = header;
-  return out;
+  std::vector<std::string> header;
+  std::vector<std::string> fields;
+  std::vector<bool> numeric;
+  for (;;) {
+    CsvRecords in(path);
+    if (!in.Next(header)) Rcpp::stop("%s: empty", path);
+    const size_t cols = header.size();
+    if (numeric.empty()) {
+      for (const std::string& h : header) numeric.push_back(std::find(text.begin(), text.end(), h) == text.end());
+    }
+    Rcpp::List out(cols);
+    std::vector<double*> numbers(cols, nullptr);
+    std::vector<SEXP> texts(cols, R_NilValue);
+    for (size_t c = 0; c < cols; ++c) {
+      if (numeric[c]) {
+        Rcpp::NumericVector v(most);
+        numbers[c] = v.begin();
+        out[static_cast<R_xlen_t>(c)] = v;
+      } else {
+        Rcpp::CharacterVector v(most);
+        texts[c] = v;
+        out[static_cast<R_xlen_t>(c)] = v;
+      }
+    }
+    // A text seen before in its column (a sample's ranks, a unit's names)
+    // takes the same string: R's own lookup of a string costs more.
+    std::vector<std::unordered_map<std::string, SEXP>> seen(cols);
+    R_xlen_t rows = 0;
+    bool retyped = false;
+    for (; !retyped && rows < most && in.Next(fields); ++rows) {
+      fields.resize(std::max(fields.size(), cols));
+      for (size_t c = 0; c < cols; ++c) {
+        const std::string& f = fields[c];
+        if (numbers[c] != nullptr) {
+          if (!f.empty() && !LooksNumeric(f)) {
+            // Read again with this column as text (its fields so far are lost).
+            numeric[c] = false;
+            retyped = true;
+          }
+          numbers[c][rows] = NumberOf(f);
+        } else if (rows > 0 && Same(STRING_ELT(texts[c], rows - 1), f)) {
+          SET_STRING_ELT(texts[c], rows, STRING_ELT(texts[c], rows - 1));
+        } else {
+          const auto it = seen[c].find(f);
+          SEXP s = it != seen[c].end() ? it->second : Rf_mkCharLenCE(f.data(), static_cast<int>(f.size()), CE_UTF8);
+          SET_STRING_ELT(texts[c], rows, s);  // held by the column from here
+          if (it == seen[c].end() && seen[c].size() < kStringsKept) seen[c].emplace(f, s);
+        }
+      }
+    }
+    if (retyped) continue;
+    if (rows < most) {
+      for (size_t c = 0; c < cols; ++c) {
+        out[static_cast<R_xlen_t>(c)] = Rf_xlengthgets(out[static_cast<R_xlen_t>(c)], rows);
+      }
+    }
+    Rcpp::CharacterVector names(cols);
+    for (size_t c = 0; c < cols; ++c) names[static_cast<R_xlen_t>(c)] = Rcpp::String(header[c], CE_UTF8);
+    out.attr("names") = names;
+    return out;
+  }
 }
 
 // What each column name says its column holds, as the survey reader takes it:

@@ -137,6 +137,44 @@ TEST(ClassifyAtAnySize, LinesLongerThanAnyRecordAreSaidOnceEachTenAtMost) {
   }
 }
 
+TEST(ClassifyAtAnySize, AllProblemsSaysEveryProblemAndEveryLineOfAName) {
+  // A name on 105 lines, then twelve covers given as ranges and twelve more
+  // unknown names: by default ten of each kind are said (the first name and
+  // nine others), a name with its first 100 lines; --all-problems says every
+  // one, each name with all its lines.
+  std::string csv = "Quadrat,Species,Cover\n";
+  for (int q = 13; q <= 117; ++q) csv += std::to_string(q) + ",Qeurcus robur,20\n";
+  for (int q = 1; q <= 12; ++q) {
+    csv += std::to_string(q) + ",Achillea millefolium,5-10\n";
+    csv += std::to_string(q) + ",Nonesuch species" + std::string(static_cast<size_t>(q), 'a') + ",5\n";
+  }
+  TempDir dir;
+  dir.Write("survey.csv", csv);
+  struct Case {
+    std::vector<std::string> extra;
+    size_t ranges;
+    size_t names;
+    bool beyond;     // "N more like the first ten" said
+    size_t places;   // lines of the name on 105 lines said
+  };
+  for (const Case& c : {Case{{}, 10, 9, true, 100}, Case{{"--all-problems"}, 12, 12, false, 105}}) {
+    std::vector<std::string> args{"--tables", batchtest::DemoTables(), "--fits", "1", "survey.csv"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    const batchtest::Run r = Classify(dir.path(), args);
+    const std::string label = c.extra.empty() ? "default" : c.extra[0];
+    EXPECT_EQ(r.status, 0) << label;
+    EXPECT_EQ(CountOf(r.err, "is a range; read as its midpoint"), c.ranges + (c.beyond ? 1 : 0)) << label;
+    EXPECT_EQ(CountOf(r.err, "\"Nonesuch species"), c.names) << label << "\n" << r.err;
+    EXPECT_EQ(r.err.find("more like the first ten") != std::string::npos, c.beyond) << label;
+    const size_t at = r.err.find("\"Qeurcus robur\"");
+    ASSERT_NE(at, std::string::npos) << label;
+    const size_t start = r.err.rfind("survey.csv:", at);
+    const std::string places = r.err.substr(start + 11, r.err.find(':', start + 11) - start - 11);
+    EXPECT_EQ(CountOf(places, ",") + 1, c.places) << label;
+    EXPECT_EQ(places.substr(0, 4), "2,3,") << label;
+  }
+}
+
 TEST(ClassifyAtAnySize, ASurveyReadInPartsGivesWhatItGivesReadWhole) {
   // 1300 quadrats of three sites, more than two parts of samples: grouped by
   // quadrat, with the second half of every quadrat's rows moved to the end of
