@@ -53,3 +53,16 @@ test_that("names are checked as classify reads them", {
   expect_identical(n$dictionary_name[c(1, 5)], c("Festuca ovina", "Festuca ovina"))
   expect_type(n$code, "integer")
 })
+
+test_that("problems name the rows of the data frame, whatever its fields hold", {
+  d <- quadrats(3, 5)
+  d$Date <- as.Date("1994-06-01") + rep(0:2, each = 2)
+  d$Species[2] <- "Nonesuch\nspecies"
+  d$Cover[5] <- "5-10"
+  x <- suppressWarnings(vm_classify(d, sample = c("Site", "Quadrat", "Date"), fits = 1))
+  p <- attr(x, "problems")
+  expect_identical(p$rows[grepl("is a range", p$message)], "5")
+  expect_identical(p$rows[grepl("Nonesuch", p$message)], "2")
+  expect_s3_class(x$Date, "Date")
+  expect_identical(x$Date, as.Date("1994-06-01") + 0:2)
+})
