@@ -109,11 +109,20 @@
        lines = lines, ids = given[intersect(idCols, names(given))])
 }
 
+# The options of the command line as the arguments of the R functions name them.
+.vm_arguments <- c("--scale" = "scale", "--rank-by" = "rank_by", "--fits" = "fits", "--pool-by" = "pool_by",
+                   "--habitats" = "habitats", "--names-map" = "names_map", "--sample-cols" = "sample",
+                   "--group-by" = "group", "--tables" = "tables")
+
 # One message of the engine: where (a file shown as the R user knows it, and
-# the rows of the data it stands on) and what.
-.vm_messages <- function(err, files) {
+# the rows of the data it stands on, "header" for its header) and what. What
+# the engine says of the run's own files in `dir` is no problem of the data;
+# a usage error is said without the usage that follows it.
+.vm_messages <- function(err, files, dir = NULL) {
   lines <- strsplit(err, "\n", fixed = TRUE)[[1]]
   lines <- lines[nzchar(lines)]
+  usage <- grepl("^vegmatch: (classify|names): ", lines)
+  if (any(usage)) lines <- lines[usage]
   if (length(lines) == 0L) {
     return(data.frame(input = character(), rows = character(), message = character(), kind = character(),
                       stringsAsFactors = FALSE))
@@ -123,6 +132,11 @@
   if (!start[1]) start[1] <- TRUE
   text <- vapply(split(lines, cumsum(start)), paste, "", collapse = "\n")
   text <- sub("^vegmatch: ", "", text)
+  if (!is.null(dir)) {
+    own <- startsWith(text, dir)
+    for (f in files) own <- own & !startsWith(text, f$file)
+    text <- text[!own]
+  }
   input <- rep("", length(text))
   rows <- rep("", length(text))
   what <- text
@@ -136,13 +150,15 @@
     input[hit] <- f
     rows[hit] <- vapply(lineText, function(l) {
       if (!nzchar(l)) return("")
-      at <- match(as.integer(strsplit(l, ",", fixed = TRUE)[[1]]), files[[f]]$lines)
-      paste(at, collapse = ",")
+      at <- as.integer(strsplit(l, ",", fixed = TRUE)[[1]])
+      paste(ifelse(at == 1L, "header", match(at, files[[f]]$lines)), collapse = ",")
     }, "")
     what[hit] <- ifelse(atLines, sub("^[0-9][0-9,]*: ", "", rest), sub("^ ", "", rest))
   }
   # The options of the command line said as the arguments of the R functions.
   what <- gsub("--scale ([a-z-]+)", "scale = \"\\1\"", what)
+  what <- sub("^(classify|names): ", "", what)
+  for (o in names(.vm_arguments)) what <- gsub(paste0(o, "\\b"), .vm_arguments[[o]], what)
   kind <- gsub("[0-9]", "", gsub("\"[^\"]*\"", "", what))
   data.frame(input = input, rows = rows, message = what, kind = kind, stringsAsFactors = FALSE)
 }
@@ -151,15 +167,16 @@
 .vm_said <- function(p) {
   where <- ifelse(p$input == "", "",
                   ifelse(p$rows == "", paste0(p$input, ": "),
-                         paste0(p$input, ifelse(grepl(",", p$rows, fixed = TRUE), " rows ", " row "),
-                                gsub(",", ", ", p$rows, fixed = TRUE), ": ")))
+                         ifelse(p$rows == "header", paste0(p$input, " header: "),
+                                paste0(p$input, ifelse(grepl(",", p$rows, fixed = TRUE), " rows ", " row "),
+                                       gsub(",", ", ", p$rows, fixed = TRUE), ": "))))
   paste0(where, p$message)
 }
 
 # The run's problems as warnings, one per kind with its count; with `strict`,
 # or when the run failed, as one error.
-.vm_problems <- function(run, files, strict) {
-  p <- .vm_messages(run$err, files)
+.vm_problems <- function(run, files, strict, dir = NULL) {
+  p <- .vm_messages(run$err, files, dir)
   said <- .vm_said(p)
   if (run$status != 0L || (strict && nrow(p) > 0L)) {
     shown <- utils::head(said, 20L)

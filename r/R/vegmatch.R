@@ -15,7 +15,7 @@
   extra <- gsub("@DIR@", dir, extra, fixed = TRUE)
   run <- .vm_call("classify", c(input$file, input$args, opts$args, "-o", results, extra))
   files <- c(list(data = input), opts$files)
-  problems <- .vm_problems(run, files, strict)
+  problems <- .vm_problems(run, files, strict, dir)
   lapply(stats::setNames(read, read), function(f) .vm_with_problems(.vm_frame(file.path(dir, f), input$ids), problems))
 }
 
@@ -52,7 +52,7 @@ vm_names <- function(x, names_map = NULL, tables = NULL) {
   # What it read is no problem.
   said <- strsplit(run$err, "\n", fixed = TRUE)[[1]]
   run$err <- paste(said[!grepl(": [0-9]+ samples read \\(", said)], collapse = "\n")
-  problems <- .vm_problems(run, c(list(data = input), opts$files), FALSE)
+  problems <- .vm_problems(run, c(list(data = input), opts$files), FALSE, dir)
   .vm_with_problems(.vm_frame(out), problems)
 }
 
