@@ -155,8 +155,8 @@ Rcpp::List VmRun(std::string command, std::vector<std::string> args) {
   } else {
     Rcpp::stop("no such command: %s", command);
   }
-  return Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("out") = out.str(),
-                            Rcpp::Named("err") = err.str());
+  return Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("out") = Rcpp::String(out.str(), CE_UTF8),
+                            Rcpp::Named("err") = Rcpp::String(err.str(), CE_UTF8));
 }
 
 // Writes the columns (atomic vectors of one length) as CSV with a header of
