@@ -14,13 +14,15 @@
 }
 
 # Runs a command of the engine; what it says comes back as the run's messages.
-.vm_call <- function(command, args) {
+# With `results`, the CSV it writes on its output comes back as columns (those
+# named in `text` as text).
+.vm_call <- function(command, args, results = FALSE, text = character()) {
   old <- Sys.getenv("VEGMATCH_TABLES", unset = NA)
   # Files that go with the tables (the words that name no taxon) are looked for
   # beside the bundled tables when a folder of tables lacks them.
   Sys.setenv(VEGMATCH_TABLES = system.file("extdata", "nvc", package = "vegmatch"))
   on.exit(if (is.na(old)) Sys.unsetenv("VEGMATCH_TABLES") else Sys.setenv(VEGMATCH_TABLES = old))
-  .vm_run(command, args)
+  .vm_run(command, args, results, text)
 }
 
 .vm_check_columns <- function(given, cols, arg) {
@@ -202,10 +204,9 @@
               "tie", "ranked_by", "agreement", "confidence", "name", "dictionary_name", "suggestions", "status",
               "use", "group", "unit", "group_constancy", "unit_constancy", "unit_domin", "note", "file")
 
-# The CSV the engine wrote as a data frame: numbers as numbers, the identifying
-# columns with the types they had in the data.
-.vm_frame <- function(path, ids = NULL) {
-  cols <- .vm_read_csv(path, c(.vm_text, names(ids)))
+# The columns of a CSV the engine wrote (.vm_read_csv) as a data frame: numbers
+# as numbers, the identifying columns with the types they had in the data.
+.vm_frame <- function(cols, ids = NULL) {
   for (n in names(cols)) {
     x <- cols[[n]]
     if (!is.null(ids) && n %in% names(ids)) {

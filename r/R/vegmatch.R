@@ -2,21 +2,22 @@
 
 # Classifies `data` with the options given; `extra` are further options of the
 # command line (@DIR@ stands for the run's own folder), `read` the CSV files it
-# writes there to read back (the results first). Returns them as data frames,
-# with the run's problems in their attribute.
+# writes there to read back. Returns the results and those files as data
+# frames, with the run's problems in their attribute.
 .vm_classify_run <- function(data, sample, species, cover, scale, rank_by, fits, pool_by, habitats,
-                             indicators, names_map, tables, strict, extra = character(), read = "results.csv") {
+                             indicators, names_map, tables, strict, extra = character(), read = character()) {
   dir <- tempfile("vegmatch")
   dir.create(dir)
   on.exit(unlink(dir, recursive = TRUE), add = TRUE)
   input <- .vm_input(data, sample, species, cover, dir)
   opts <- .vm_options(scale, rank_by, fits, pool_by, habitats, indicators, names_map, tables, strict, dir)
-  results <- file.path(dir, "results.csv")
   extra <- gsub("@DIR@", dir, extra, fixed = TRUE)
-  run <- .vm_call("classify", c(input$file, input$args, opts$args, "-o", results, extra))
-  files <- c(list(data = input), opts$files)
-  problems <- .vm_problems(run, files, strict, dir)
-  lapply(stats::setNames(read, read), function(f) .vm_with_problems(.vm_frame(file.path(dir, f), input$ids), problems))
+  text <- c(.vm_text, names(input$ids))
+  run <- .vm_call("classify", c(input$file, input$args, opts$args, "-o", "-", extra), results = TRUE, text = text)
+  problems <- .vm_problems(run, c(list(data = input), opts$files), strict, dir)
+  frames <- list(results = .vm_frame(run$results, input$ids))
+  for (f in read) frames[[f]] <- .vm_frame(.vm_read_csv(file.path(dir, f), text), input$ids)
+  lapply(frames, .vm_with_problems, problems)
 }
 
 .vm_with_problems <- function(x, problems) {
@@ -28,7 +29,7 @@ vm_classify <- function(data, sample = NULL, species = NULL, cover = NULL, scale
                         rank_by = "consensus", fits = 5, pool_by = NULL, habitats = NULL, indicators = FALSE,
                         names_map = NULL, tables = NULL, strict = FALSE) {
   .vm_classify_run(data, sample, species, cover, scale, rank_by, fits, pool_by, habitats, indicators, names_map,
-                   tables, strict)[[1]]
+                   tables, strict)$results
 }
 
 vm_names <- function(x, names_map = NULL, tables = NULL) {
@@ -53,7 +54,7 @@ vm_names <- function(x, names_map = NULL, tables = NULL) {
   said <- strsplit(run$err, "\n", fixed = TRUE)[[1]]
   run$err <- paste(said[!grepl(": [0-9]+ samples read \\(", said)], collapse = "\n")
   problems <- .vm_problems(run, c(list(data = input), opts$files), FALSE, dir)
-  .vm_with_problems(.vm_frame(out), problems)
+  .vm_with_problems(.vm_frame(.vm_read_csv(out, .vm_text)), problems)
 }
 
 vm_synoptic <- function(data, group = NULL, sample = NULL, species = NULL, cover = NULL, scale = "percent",
@@ -61,13 +62,13 @@ vm_synoptic <- function(data, group = NULL, sample = NULL, species = NULL, cover
   extra <- c("--synoptic", "@DIR@/synoptic.csv")
   if (!is.null(group)) extra <- c(extra, "--group-by", paste(group, collapse = ","))
   .vm_classify_run(data, sample, species, cover, scale, rank_by, 1, NULL, NULL, FALSE, names_map, tables, strict,
-                   extra, read = "synoptic.csv")[[1]]
+                   extra, read = "synoptic.csv")[["synoptic.csv"]]
 }
 
 vm_indicators <- function(data, sample = NULL, species = NULL, cover = NULL, scale = "percent",
                           rank_by = "consensus", names_map = NULL, tables = NULL, strict = FALSE) {
   x <- .vm_classify_run(data, sample, species, cover, scale, rank_by, 1, NULL, NULL, TRUE, names_map, tables,
-                        strict)[[1]]
+                        strict)$results
   first <- which(names(x) == "indicator_share")
   keep <- c(names(x)[seq_len(which(names(x) == "rank") - 1L)], "nvc_code", names(x)[first:ncol(x)])
   .vm_with_problems(x[keep], attr(x, "problems"))
@@ -80,7 +81,7 @@ vm_report <- function(data, file, group = NULL, sample = NULL, species = NULL, c
   extra <- c("--report", file)
   if (!is.null(group)) extra <- c(extra, "--group-by", paste(group, collapse = ","))
   x <- .vm_classify_run(data, sample, species, cover, scale, rank_by, fits, NULL, NULL, TRUE, names_map, tables,
-                        strict, extra)[[1]]
+                        strict, extra)$results
   invisible(.vm_with_problems(file, attr(x, "problems")))
 }
 

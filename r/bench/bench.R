@@ -45,6 +45,11 @@ if (file.exists(cli)) {
   c <- timeOf(function() system2(cli, c("classify", "-q", "--tables", nvc, csv, "-o", out), stderr = FALSE))
   cat(sprintf("vegmatch classify:  %.2f s (best of 3)\n", c))
   cat(sprintf("ratio:              %.2f\n", r / c))
+  x <- suppressWarnings(vm_classify(data))
+  y <- utils::read.csv(out, stringsAsFactors = FALSE)
+  cat("same results as the command line (unit, mean fit, p_correct):",
+      identical(x$nvc_code, y$nvc_code) && identical(x$mean_fit, y$mean_fit) && identical(x$p_correct, y$p_correct),
+      "\n")
 } else {
   cat("no command line at", cli, "\n")
 }

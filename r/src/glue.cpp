@@ -73,74 +73,146 @@ long LineEnds(std::string_view text) {
   return n;
 }
 
-// A CSV file the engine wrote, read a record at a time into its fields.
+// A CSV text the engine wrote, read a record at a time into its fields: views
+// of the text itself where a record holds no quote (nearly all do not), else of
+// the fields as RFC 4180 reads them.
 class CsvRecords {
  public:
-  explicit CsvRecords(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "rb")) {
-    if (file_ == nullptr) Rcpp::stop("%s: cannot be read", path);
-    reader_ = std::make_unique<RecordReader>(file_, RecordReader::Kind::kCsv);
-  }
-  ~CsvRecords() { std::fclose(file_); }
-  CsvRecords(const CsvRecords&) = delete;
-  CsvRecords& operator=(const CsvRecords&) = delete;
-  // The next record's fields; false at the end.
-  bool Next(std::vector<std::string>& fields) {
+  CsvRecords(std::string_view csv, const std::string& name) : name_(name), reader_(csv, RecordReader::Kind::kCsv) {}
+  // The next record's fields, valid until the next call; false at the end.
+  bool Next(std::vector<std::string_view>& fields) {
     std::string_view record;
     long line = 0;
-    while (reader_->Next(record, line)) {
-      if (ParseCsvRecord(record, ',', fields)) return true;
+    while (reader_.Next(record, line)) {
+      if (record.empty()) continue;
+      fields.clear();
+      if (record.find('"') == std::string_view::npos) {
+        for (size_t at = 0;;) {
+          const size_t comma = record.find(',', at);
+          fields.push_back(record.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at));
+          if (comma == std::string_view::npos) break;
+          at = comma + 1;
+        }
+        return true;
+      }
+      if (ParseCsvRecord(record, ',', quoted_)) {
+        fields.assign(quoted_.begin(), quoted_.end());
+        return true;
+      }
     }
-    if (reader_->ReadFailed() || reader_->UnclosedQuote() != 0 || !reader_->TakeLong().empty()) {
-      Rcpp::stop("%s: could not be read whole", path_);
-    }
+    if (reader_.UnclosedQuote() != 0 || !reader_.TakeLong().empty()) Rcpp::stop("%s: could not be read whole", name_);
     return false;
   }
 
  private:
-  std::string path_;
-  std::FILE* file_;
-  std::unique_ptr<RecordReader> reader_;
+  std::string name_;
+  RecordReader reader_;
+  std::vector<std::string> quoted_;
 };
 
-// A number as the engine writes one: digits with a point, a sign, an exponent;
-// no "inf", "nan" or hexadecimal words. Empty: no value.
-bool LooksNumeric(const std::string& f) {
-  size_t i = f[0] == '-' ? 1 : 0;
-  bool digits = false;
-  for (; i < f.size(); ++i) {
-    const char c = f[i];
-    if (c >= '0' && c <= '9') {
-      digits = true;
-    } else if (c != '.' && c != 'e' && c != 'E' && !((c == '-' || c == '+') && (f[i - 1] == 'e' || f[i - 1] == 'E'))) {
-      return false;
-    }
-  }
-  return digits;
-}
-
-// The value of a field LooksNumeric took (NA for an empty one).
-double NumberOf(const std::string& f) {
-  if (f.empty()) return NA_REAL;
-  double value = NA_REAL;
-  const char* begin = f.data() + (f[0] == '+' ? 1 : 0);
-  const std::from_chars_result r = std::from_chars(begin, f.data() + f.size(), value);
-  return r.ec == std::errc() && r.ptr == f.data() + f.size() ? value : NA_REAL;
+// The value of a field as the engine writes a number (digits with a point, a
+// sign, an exponent; no "inf", "nan" or hexadecimal words): false when it is
+// none. An empty field is NA.
+bool NumberOf(std::string_view f, double& value) {
+  value = NA_REAL;
+  if (f.empty()) return true;
+  const size_t start = f[0] == '-' ? 1 : 0;
+  if (start == f.size() || ((f[start] < '0' || f[start] > '9') && f[start] != '.')) return false;
+  const std::from_chars_result r = std::from_chars(f.data(), f.data() + f.size(), value, std::chars_format::general);
+  return r.ec == std::errc() && r.ptr == f.data() + f.size();
 }
 
 // Whether an R string holds the text of a field.
-bool Same(SEXP s, const std::string& f) {
+bool Same(SEXP s, std::string_view f) {
   return static_cast<size_t>(LENGTH(s)) == f.size() && std::memcmp(CHAR(s), f.data(), f.size()) == 0;
 }
 
 // The strings of a text column kept to be used again.
 constexpr size_t kStringsKept = 4096;
 
+// A CSV text the engine wrote (`name` in messages) as a named list of columns,
+// each as numbers where every field is one (an empty field NA), else, and for
+// the columns named in `text`, as text.
+Rcpp::List ColumnsOf(std::string_view csv, const std::string& name, const std::vector<std::string>& text) {
+  // As many rows as lines after the header, unless a quoted field holds a line end.
+  R_xlen_t lines = csv.empty() || csv.back() == '\n' ? 0 : 1;
+  for (const char* p = csv.data(); (p = static_cast<const char*>(std::memchr(p, '\n', csv.data() + csv.size() - p)));
+       ++p) {
+    ++lines;
+  }
+  const R_xlen_t most = std::max<R_xlen_t>(lines - 1, 0);
+  std::vector<std::string_view> fields;
+  std::vector<bool> numeric;
+  for (;;) {
+    CsvRecords in(csv, name);
+    if (!in.Next(fields)) Rcpp::stop("%s: empty", name);
+    const std::vector<std::string> header(fields.begin(), fields.end());
+    const size_t cols = header.size();
+    if (numeric.empty()) {
+      for (const std::string& h : header) numeric.push_back(std::find(text.begin(), text.end(), h) == text.end());
+    }
+    Rcpp::List out(cols);
+    std::vector<double*> numbers(cols, nullptr);
+    std::vector<SEXP> texts(cols, R_NilValue);
+    for (size_t c = 0; c < cols; ++c) {
+      if (numeric[c]) {
+        Rcpp::NumericVector v(most);
+        numbers[c] = v.begin();
+        out[static_cast<R_xlen_t>(c)] = v;
+      } else {
+        Rcpp::CharacterVector v(most);
+        texts[c] = v;
+        out[static_cast<R_xlen_t>(c)] = v;
+      }
+    }
+    // A text seen before in its column (a sample's ranks, a unit's names)
+    // takes the same string: R's own lookup of a string costs more. The keys
+    // are the strings' own characters, held by the column.
+    std::vector<std::unordered_map<std::string_view, SEXP>> seen(cols);
+    R_xlen_t rows = 0;
+    bool retyped = false;
+    for (; !retyped && rows < most && in.Next(fields); ++rows) {
+      fields.resize(std::max(fields.size(), cols));
+      for (size_t c = 0; c < cols; ++c) {
+        const std::string_view f = fields[c];
+        if (numbers[c] != nullptr) {
+          if (!NumberOf(f, numbers[c][rows])) {
+            // Read again with this column as text (its fields so far are lost).
+            numeric[c] = false;
+            retyped = true;
+          }
+        } else if (rows > 0 && Same(STRING_ELT(texts[c], rows - 1), f)) {
+          SET_STRING_ELT(texts[c], rows, STRING_ELT(texts[c], rows - 1));
+        } else {
+          const auto it = seen[c].find(f);
+          SEXP s = it != seen[c].end() ? it->second : Rf_mkCharLenCE(f.data(), static_cast<int>(f.size()), CE_UTF8);
+          SET_STRING_ELT(texts[c], rows, s);  // held by the column from here
+          if (it == seen[c].end() && seen[c].size() < kStringsKept) {
+            seen[c].emplace(std::string_view(CHAR(s), static_cast<size_t>(LENGTH(s))), s);
+          }
+        }
+      }
+    }
+    if (retyped) continue;
+    if (rows < most) {
+      for (size_t c = 0; c < cols; ++c) {
+        out[static_cast<R_xlen_t>(c)] = Rf_xlengthgets(out[static_cast<R_xlen_t>(c)], rows);
+      }
+    }
+    Rcpp::CharacterVector names(cols);
+    for (size_t c = 0; c < cols; ++c) names[static_cast<R_xlen_t>(c)] = Rcpp::String(header[c], CE_UTF8);
+    out.attr("names") = names;
+    return out;
+  }
+}
+
 }  // namespace
 
 // Runs `vegmatch COMMAND ARGS...` in this process: its exit status, and what it
-// wrote on its output and error streams.
+// wrote on its output and error streams; with `results`, what it wrote on its
+// output (the results, -o -) is CSV, read as ColumnsOf reads it.
 // [[Rcpp::export(.vm_run)]]
-Rcpp::List VmRun(std::string command, std::vector<std::string> args) {
+Rcpp::List VmRun(std::string command, std::vector<std::string> args, bool results, std::vector<std::string> text) {
   std::vector<const char*> argv{command.c_str()};  // as the command line hands it on: its name first
   for (const std::string& a : args) argv.push_back(a.c_str());
   std::istringstream in;
@@ -155,8 +227,13 @@ Rcpp::List VmRun(std::string command, std::vector<std::string> args) {
   } else {
     Rcpp::stop("no such command: %s", command);
   }
-  return Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("out") = Rcpp::String(out.str(), CE_UTF8),
-                            Rcpp::Named("err") = Rcpp::String(err.str(), CE_UTF8));
+  Rcpp::List run = Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("err") = Rcpp::String(err.str(), CE_UTF8));
+  if (!results) {
+    run["out"] = Rcpp::String(out.str(), CE_UTF8);
+  } else if (status == 0) {
+    run["results"] = ColumnsOf(out.str(), "the results", text);
+  }
+  return run;
 }
 
 // Writes the columns (atomic vectors of one length) as CSV with a header of
@@ -199,82 +276,15 @@ Rcpp::IntegerVector VmWriteCsv(Rcpp::List columns, std::vector<std::string> name
   return starts;
 }
 
-// Reads a CSV file the engine wrote: a named list of columns, each as numbers
-// where every field is one (an empty field NA), else, and for the columns
-// named in `text`, as text.
+// Reads a CSV file the engine wrote (ColumnsOf).
 // [[Rcpp::export(.vm_read_csv)]]
 Rcpp::List VmReadCsv(std::string path, std::vector<std::string> text) {
-  // At most as many rows as line ends.
-  R_xlen_t most = 0;
-  {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) Rcpp::stop("%s: cannot be read", path);
-    char buf[1 << 16];
-    while (file.read(buf, sizeof buf) || file.gcount() > 0) {
-      most += std::count(buf, buf + file.gcount(), '\n');
-    }
-  }
-  std::vector<std::string> header;
-  std::vector<std::string> fields;
-  std::vector<bool> numeric;
-  for (;;) {
-    CsvRecords in(path);
-    if (!in.Next(header)) Rcpp::stop("%s: empty", path);
-    const size_t cols = header.size();
-    if (numeric.empty()) {
-      for (const std::string& h : header) numeric.push_back(std::find(text.begin(), text.end(), h) == text.end());
-    }
-    Rcpp::List out(cols);
-    std::vector<double*> numbers(cols, nullptr);
-    std::vector<SEXP> texts(cols, R_NilValue);
-    for (size_t c = 0; c < cols; ++c) {
-      if (numeric[c]) {
-        Rcpp::NumericVector v(most);
-        numbers[c] = v.begin();
-        out[static_cast<R_xlen_t>(c)] = v;
-      } else {
-        Rcpp::CharacterVector v(most);
-        texts[c] = v;
-        out[static_cast<R_xlen_t>(c)] = v;
-      }
-    }
-    // A text seen before in its column (a sample's ranks, a unit's names)
-    // takes the same string: R's own lookup of a string costs more.
-    std::vector<std::unordered_map<std::string, SEXP>> seen(cols);
-    R_xlen_t rows = 0;
-    bool retyped = false;
-    for (; !retyped && rows < most && in.Next(fields); ++rows) {
-      fields.resize(std::max(fields.size(), cols));
-      for (size_t c = 0; c < cols; ++c) {
-        const std::string& f = fields[c];
-        if (numbers[c] != nullptr) {
-          if (!f.empty() && !LooksNumeric(f)) {
-            // Read again with this column as text (its fields so far are lost).
-            numeric[c] = false;
-            retyped = true;
-          }
-          numbers[c][rows] = NumberOf(f);
-        } else if (rows > 0 && Same(STRING_ELT(texts[c], rows - 1), f)) {
-          SET_STRING_ELT(texts[c], rows, STRING_ELT(texts[c], rows - 1));
-        } else {
-          const auto it = seen[c].find(f);
-          SEXP s = it != seen[c].end() ? it->second : Rf_mkCharLenCE(f.data(), static_cast<int>(f.size()), CE_UTF8);
-          SET_STRING_ELT(texts[c], rows, s);  // held by the column from here
-          if (it == seen[c].end() && seen[c].size() < kStringsKept) seen[c].emplace(f, s);
-        }
-      }
-    }
-    if (retyped) continue;
-    if (rows < most) {
-      for (size_t c = 0; c < cols; ++c) {
-        out[static_cast<R_xlen_t>(c)] = Rf_xlengthgets(out[static_cast<R_xlen_t>(c)], rows);
-      }
-    }
-    Rcpp::CharacterVector names(cols);
-    for (size_t c = 0; c < cols; ++c) names[static_cast<R_xlen_t>(c)] = Rcpp::String(header[c], CE_UTF8);
-    out.attr("names") = names;
-    return out;
-  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) Rcpp::stop("%s: cannot be read", path);
+  std::ostringstream csv;
+  csv << file.rdbuf();
+  if (!file && !file.eof()) Rcpp::stop("%s: could not be read", path);
+  return ColumnsOf(csv.str(), path, text);
 }
 
 // What each column name says its column holds, as the survey reader takes it:

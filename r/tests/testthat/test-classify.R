@@ -51,3 +51,16 @@ test_that("columns named by the arguments are read as those roles", {
   expect_identical(x$nvc_code, y$nvc_code)
   expect_identical(x$Plot, y$sample)
 })
+
+test_that("a column read back as numbers turns to text when a later field is no number", {
+  path <- tempfile(fileext = ".csv")
+  writeLines(c("a,b,c", "1,x,\"2,5\"", "2.5,y,", "-3e2,\"z\"\"\",7", "x,w,8"), path)
+  cols <- vegmatch:::.vm_read_csv(path, "b")
+  expect_identical(cols$a, c("1", "2.5", "-3e2", "x"))
+  expect_identical(cols$b, c("x", "y", "z\"", "w"))
+  expect_identical(cols$c, c("2,5", "", "7", "8"))
+  writeLines(c("a,b", "1,", "-0.5,inf", ".5,nan"), path)
+  cols <- vegmatch:::.vm_read_csv(path, character())
+  expect_identical(cols$a, c(1, -0.5, 0.5))
+  expect_identical(cols$b, c("", "inf", "nan"))
+})
