@@ -35,15 +35,15 @@ csv <- tempfile(fileext = ".csv")
 utils::write.csv(data, csv, row.names = FALSE)
 timeOf <- function(f) {
   best <- Inf
-  for (k in 1:3) best <- min(best, system.time(f())[["elapsed"]])
+  for (k in 1:5) best <- min(best, system.time(f())[["elapsed"]])
   best
 }
 r <- timeOf(function() invisible(suppressWarnings(vm_classify(data))))
-cat(sprintf("vm_classify:        %.2f s (best of 3)\n", r))
+cat(sprintf("vm_classify:        %.2f s (best of 5)\n", r))
 if (file.exists(cli)) {
   out <- tempfile(fileext = ".csv")
   c <- timeOf(function() system2(cli, c("classify", "-q", "--tables", nvc, csv, "-o", out), stderr = FALSE))
-  cat(sprintf("vegmatch classify:  %.2f s (best of 3)\n", c))
+  cat(sprintf("vegmatch classify:  %.2f s (best of 5)\n", c))
   cat(sprintf("ratio:              %.2f\n", r / c))
   x <- suppressWarnings(vm_classify(data))
   y <- utils::read.csv(out, stringsAsFactors = FALSE)
