@@ -82,6 +82,36 @@ bool ReadSpeciesValues(const std::string& path, const CsvTable& table, Indicator
   return true;
 }
 
+// Two decimals; empty for none.
+void AppendNumber(std::string& line, double v) {
+  line += ',';
+  if (std::isnan(v)) return;
+  char buf[320];  // room for any double in fixed notation
+  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+  line.append(buf, r.ptr);
+}
+
+// The text of the means' fields (IndicatorMeans::text).
+std::array<std::string, kIndicators + 1> TextOf(const IndicatorMeans& means) {
+  std::array<std::string, kIndicators + 1> text;
+  AppendNumber(text[0], means.Share());
+  for (size_t i = 0; i < kIndicators; ++i) {
+    AppendNumber(text[i + 1], means.mean[i]);
+    AppendNumber(text[i + 1], means.weighted[i]);
+  }
+  return text;
+}
+
+// The text of a unit's fields (UnitIndicators::text).
+std::array<std::string, kIndicators> TextOf(const UnitIndicators& unit) {
+  std::array<std::string, kIndicators> text;
+  for (size_t i = 0; i < kIndicators; ++i) {
+    AppendNumber(text[i], unit.mean[i]);
+    AppendNumber(text[i], unit.sd[i]);
+  }
+  return text;
+}
+
 bool ReadUnitValues(const std::string& path, const CsvTable& table, IndicatorTables& tables, std::string& error) {
   std::vector<std::string> names{"nvc_code"};
   for (const char* x : kIndicatorNames) {
@@ -103,6 +133,7 @@ bool ReadUnitValues(const std::string& path, const CsvTable& table, IndicatorTab
         return false;
       }
     }
+    u.text = TextOf(u);
     tables.units.emplace(unit, u);
   }
   return true;
@@ -134,13 +165,9 @@ IndicatorMeans MeansOf(const IndicatorTables& tables, const std::vector<std::pai
   return m;
 }
 
-// Two decimals; empty for none.
-void AppendNumber(std::string& line, double v) {
-  line += ',';
-  if (std::isnan(v)) return;
-  char buf[320];  // room for any double in fixed notation
-  const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-  line.append(buf, r.ptr);
+IndicatorMeans WithText(IndicatorMeans means) {
+  means.text = TextOf(means);
+  return means;
 }
 
 }  // namespace
@@ -180,13 +207,13 @@ IndicatorMeans SampleIndicators(const IndicatorTables& tables, const SampleEntri
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     species.emplace_back(sample.arrSample[i].nSpeciesCode, sample.arrSample[i].nCover);
   }
-  return MeansOf(tables, species);
+  return WithText(MeansOf(tables, species));
 }
 
 IndicatorMeans GroupIndicators(const IndicatorTables& tables, const GroupTally& group) {
   std::vector<std::pair<int, double>> species;
   for (const GroupSpecies& sp : group.Species()) species.emplace_back(sp.code, sp.percentSum);
-  return MeansOf(tables, species);
+  return WithText(MeansOf(tables, species));
 }
 
 std::optional<bool> OutsideUnit(double mean, double unitMean, double unitSd) {
@@ -203,14 +230,21 @@ void AppendIndicatorHeader(std::string& line) {
 }
 
 void AppendIndicatorFields(std::string& line, const IndicatorMeans& means, const UnitIndicators* unit) {
-  AppendNumber(line, means.Share());
+  std::array<std::string, kIndicators + 1> made;
+  if (means.text[0].empty()) made = TextOf(means);
+  const std::array<std::string, kIndicators + 1>& text = means.text[0].empty() ? made : means.text;
+  line += text[0];
   for (size_t i = 0; i < kIndicators; ++i) {
     const double unitMean = unit != nullptr ? unit->mean[i] : kNone;
     const double unitSd = unit != nullptr ? unit->sd[i] : kNone;
-    AppendNumber(line, means.mean[i]);
-    AppendNumber(line, means.weighted[i]);
-    AppendNumber(line, unitMean);
-    AppendNumber(line, unitSd);
+    line += text[i + 1];
+    if (unit == nullptr) {
+      line += ",,";
+    } else if (unit->text[i].empty()) {
+      line += TextOf(*unit)[i];
+    } else {
+      line += unit->text[i];
+    }
     const std::optional<bool> outside = OutsideUnit(means.mean[i], unitMean, unitSd);
     line += ',';
     if (outside) line += *outside ? "TRUE" : "FALSE";

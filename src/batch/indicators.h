@@ -32,6 +32,10 @@ inline constexpr IndicatorSet kNoIndicatorValues = {kNoIndicatorValue, kNoIndica
 struct UnitIndicators {
   IndicatorSet mean;
   IndicatorSet sd;
+  // ",X_unit,X_unit_sd" of each indicator as the tidy columns write them, made
+  // by LoadIndicators once for every row that names the unit; empty: made
+  // when written.
+  std::array<std::string, kIndicators> text;
 };
 
 struct IndicatorTables {
@@ -60,6 +64,11 @@ struct IndicatorMeans {
   IndicatorSet weighted = kNoIndicatorValues;  // weighted as said below; NaN: none has it, or weights all 0
   // The share of the species with values, 0..1; NaN for no species.
   double Share() const;
+  // ",indicator_share", then ",X,X_weighted" of each indicator, as the tidy
+  // columns write them: made by SampleIndicators and GroupIndicators (on the
+  // threads that score) once for all the ranks of a sample; empty: made when
+  // written.
+  std::array<std::string, kIndicators + 1> text;
 };
 
 // A completed sample: the cover-weighted mean weighs each species by its
