@@ -61,7 +61,8 @@ cp data/samples/example_real.txt "$pkg/inst/extdata/"
 cp tests/data/survey_long.csv tests/data/survey_matrix.csv "$pkg/tests/testthat/"
 
 # What the command line gives, for the tests to compare with.
-vm() { "$cli" classify --quiet --tables "$root/data/nvc" "$@" 2>/dev/null || [ $? -eq 1 ]; }
+vm() { "$cli" classify --quiet --tables "$root/data/nvc" "$@" 2>>"$out/cli.log"; }
+rm -f "$out/cli.log"
 vm data/samples/example_real.txt -o "$pkg/tests/testthat/cli/example.csv"
 vm data/samples/example_real.txt --rank-by fit --fits 3 --habitats all --indicators -o "$pkg/tests/testthat/cli/example_fit.csv"
 vm tests/data/survey_long.csv --habitats all --indicators -o "$pkg/tests/testthat/cli/survey.csv"

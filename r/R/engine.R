@@ -246,19 +246,24 @@
   if (!is.null(habitats)) args <- c(args, "--habitats", paste(habitats, collapse = ","))
   if (isTRUE(indicators)) args <- c(args, "--indicators")
   if (isTRUE(strict)) args <- c(args, "--strict")
+  map <- .vm_names_map(names_map, dir)
+  list(args = c(args, map$args), files = map$files)
+}
+
+# A names map as the commands take it (--names-map), written to `dir` when it
+# is a data frame; `files` holds it then, for its messages to name its rows.
+.vm_names_map <- function(names_map, dir) {
+  if (is.null(names_map)) return(list(args = character(), files = list()))
   files <- list()
-  if (!is.null(names_map)) {
-    if (is.data.frame(names_map)) {
-      if (ncol(names_map) < 2L) stop("vegmatch: names_map: two columns are needed (name, use)", call. = FALSE)
-      file <- tempfile("names_map", tmpdir = dir, fileext = ".csv")
-      lines <- .vm_write_csv(lapply(names_map[1:2], as.character), c("name", "use"), file)
-      files$names_map <- list(file = file, lines = lines)
-    } else if (is.character(names_map) && length(names_map) == 1L) {
-      file <- names_map
-    } else {
-      stop("vegmatch: names_map: a data frame or a file is needed", call. = FALSE)
-    }
-    args <- c(args, "--names-map", file)
+  if (is.data.frame(names_map)) {
+    if (ncol(names_map) < 2L) stop("vegmatch: names_map: two columns are needed (name, use)", call. = FALSE)
+    file <- tempfile("names_map", tmpdir = dir, fileext = ".csv")
+    lines <- .vm_write_csv(lapply(names_map[1:2], as.character), c("name", "use"), file)
+    files$names_map <- list(file = file, lines = lines)
+  } else if (is.character(names_map) && length(names_map) == 1L) {
+    file <- names_map
+  } else {
+    stop("vegmatch: names_map: a data frame or a file is needed", call. = FALSE)
   }
-  list(args = args, files = files)
+  list(args = c("--names-map", file), files = files)
 }

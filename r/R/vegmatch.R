@@ -1,22 +1,22 @@
 
 
 # Classifies `data` with the options given; `extra` are further options of the
-# command line (@DIR@ stands for the run's own folder), `read` the CSV files it
-# writes there to read back. Returns the results and those files as data
-# frames, with the run's problems in their attribute.
+# command line, `outputs` CSV files it writes (option = file name) to read back.
+# Returns the results and those files as data frames, with the run's problems
+# in their attribute.
 .vm_classify_run <- function(data, sample, species, cover, scale, rank_by, fits, pool_by, habitats,
-                             indicators, names_map, tables, strict, extra = character(), read = character()) {
+                             indicators, names_map, tables, strict, extra = character(), outputs = character()) {
   dir <- tempfile("vegmatch")
   dir.create(dir)
   on.exit(unlink(dir, recursive = TRUE), add = TRUE)
   input <- .vm_input(data, sample, species, cover, dir)
   opts <- .vm_options(scale, rank_by, fits, pool_by, habitats, indicators, names_map, tables, strict, dir)
-  extra <- gsub("@DIR@", dir, extra, fixed = TRUE)
+  for (o in names(outputs)) extra <- c(extra, o, file.path(dir, outputs[[o]]))
   text <- c(.vm_text, names(input$ids))
   run <- .vm_call("classify", c(input$file, input$args, opts$args, "-o", "-", extra), results = TRUE, text = text)
   problems <- .vm_problems(run, c(list(data = input), opts$files), strict, dir)
   frames <- list(results = .vm_frame(run$results, input$ids))
-  for (f in read) frames[[f]] <- .vm_frame(.vm_read_csv(file.path(dir, f), text), input$ids)
+  for (f in outputs) frames[[f]] <- .vm_frame(.vm_read_csv(file.path(dir, f), text), input$ids)
   lapply(frames, .vm_with_problems, problems)
 }
 
@@ -42,27 +42,24 @@ vm_names <- function(x, names_map = NULL, tables = NULL) {
     x <- data.frame(sample = "names", species = x, stringsAsFactors = FALSE)
   }
   input <- .vm_input(x, dir = dir)
-  opts <- .vm_options("percent", "consensus", 1, NULL, NULL, FALSE, names_map, tables, FALSE, dir)
-  args <- opts$args[opts$args %in% c("--tables", "--names-map") | c(FALSE, opts$args[-length(opts$args)] %in%
-                                                                       c("--tables", "--names-map"))]
+  map <- .vm_names_map(names_map, dir)
   out <- file.path(dir, "names.csv")
-  run <- .vm_call("names", c(input$file, input$args, args, "-o", out))
+  run <- .vm_call("names", c(input$file, input$args, "--tables", .vm_tables(tables), map$args, "-o", out))
   # The names command fails (status 1) when a name reached nothing; that is
   # what its table says, not a failure of the run.
   if (run$status == 1L && file.exists(out)) run$status <- 0L
   # What it read is no problem.
   said <- strsplit(run$err, "\n", fixed = TRUE)[[1]]
   run$err <- paste(said[!grepl(": [0-9]+ samples read \\(", said)], collapse = "\n")
-  problems <- .vm_problems(run, c(list(data = input), opts$files), FALSE, dir)
+  problems <- .vm_problems(run, c(list(data = input), map$files), FALSE, dir)
   .vm_with_problems(.vm_frame(.vm_read_csv(out, .vm_text)), problems)
 }
 
 vm_synoptic <- function(data, group = NULL, sample = NULL, species = NULL, cover = NULL, scale = "percent",
                         rank_by = "consensus", names_map = NULL, tables = NULL, strict = FALSE) {
-  extra <- c("--synoptic", "@DIR@/synoptic.csv")
-  if (!is.null(group)) extra <- c(extra, "--group-by", paste(group, collapse = ","))
+  extra <- if (is.null(group)) character() else c("--group-by", paste(group, collapse = ","))
   .vm_classify_run(data, sample, species, cover, scale, rank_by, 1, NULL, NULL, FALSE, names_map, tables, strict,
-                   extra, read = "synoptic.csv")[["synoptic.csv"]]
+                   extra, outputs = c("--synoptic" = "synoptic.csv"))[["synoptic.csv"]]
 }
 
 vm_indicators <- function(data, sample = NULL, species = NULL, cover = NULL, scale = "percent",

@@ -9,10 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -24,6 +21,7 @@
 #include "batch/layouts.h"
 #include "batch/reader.h"
 #include "batch/units.h"
+#include "common/common.h"
 
 namespace {
 
@@ -246,8 +244,9 @@ Rcpp::IntegerVector VmWriteCsv(Rcpp::List columns, std::vector<std::string> name
   for (R_xlen_t c = 0; c < columns.size(); ++c) {
     if (Rf_xlength(columns[c]) != rows) Rcpp::stop("columns of different lengths");
   }
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) Rcpp::stop("%s: cannot be written", path);
+  File file(std::fopen(path.c_str(), "wb"));
+  if (!file) Rcpp::stop("%s: cannot be written: %s", path, SystemReason());
+  const auto put = [&file](const std::string& text) { std::fwrite(text.data(), 1, text.size(), file.get()); };
   std::string line;
   for (size_t c = 0; c < names.size(); ++c) {
     if (c > 0) line += ',';
@@ -266,25 +265,21 @@ Rcpp::IntegerVector VmWriteCsv(Rcpp::List columns, std::vector<std::string> name
     lineNo += 1 + LineEnds(std::string_view(line).substr(begin));
     line += '\n';
     if (line.size() > (1u << 20)) {
-      file << line;
+      put(line);
       line.clear();
     }
   }
-  file << line;
-  file.close();
-  if (!file) Rcpp::stop("%s: could not be written", path);
+  put(line);
+  if (!file.Close()) Rcpp::stop("%s: could not be written: %s", path, SystemReason());
   return starts;
 }
 
 // Reads a CSV file the engine wrote (ColumnsOf).
 // [[Rcpp::export(.vm_read_csv)]]
 Rcpp::List VmReadCsv(std::string path, std::vector<std::string> text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) Rcpp::stop("%s: cannot be read", path);
-  std::ostringstream csv;
-  csv << file.rdbuf();
-  if (!file && !file.eof()) Rcpp::stop("%s: could not be read", path);
-  return ColumnsOf(csv.str(), path, text);
+  std::string csv;
+  if (!ReadFileText(path, csv)) Rcpp::stop("%s: cannot be read", path);
+  return ColumnsOf(csv, path, text);
 }
 
 // What each column name says its column holds, as the survey reader takes it:

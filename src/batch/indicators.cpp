@@ -91,27 +91,6 @@ void AppendNumber(std::string& line, double v) {
   line.append(buf, r.ptr);
 }
 
-// The text of the means' fields (IndicatorMeans::text).
-std::array<std::string, kIndicators + 1> TextOf(const IndicatorMeans& means) {
-  std::array<std::string, kIndicators + 1> text;
-  AppendNumber(text[0], means.Share());
-  for (size_t i = 0; i < kIndicators; ++i) {
-    AppendNumber(text[i + 1], means.mean[i]);
-    AppendNumber(text[i + 1], means.weighted[i]);
-  }
-  return text;
-}
-
-// The text of a unit's fields (UnitIndicators::text).
-std::array<std::string, kIndicators> TextOf(const UnitIndicators& unit) {
-  std::array<std::string, kIndicators> text;
-  for (size_t i = 0; i < kIndicators; ++i) {
-    AppendNumber(text[i], unit.mean[i]);
-    AppendNumber(text[i], unit.sd[i]);
-  }
-  return text;
-}
-
 bool ReadUnitValues(const std::string& path, const CsvTable& table, IndicatorTables& tables, std::string& error) {
   std::vector<std::string> names{"nvc_code"};
   for (const char* x : kIndicatorNames) {
@@ -132,8 +111,9 @@ bool ReadUnitValues(const std::string& path, const CsvTable& table, IndicatorTab
         error = At(path, row.line) + ": the " + kIndicatorNames[i] + " mean or sd is no number";
         return false;
       }
+      AppendNumber(u.text[i], u.mean[i]);
+      AppendNumber(u.text[i], u.sd[i]);
     }
-    u.text = TextOf(u);
     tables.units.emplace(unit, u);
   }
   return true;
@@ -163,11 +143,6 @@ IndicatorMeans MeansOf(const IndicatorTables& tables, const std::vector<std::pai
     m.weighted[i] = weights[i] > 0 ? wsum[i] / weights[i] : kNone;
   }
   return m;
-}
-
-IndicatorMeans WithText(IndicatorMeans means) {
-  means.text = TextOf(means);
-  return means;
 }
 
 }  // namespace
@@ -207,13 +182,13 @@ IndicatorMeans SampleIndicators(const IndicatorTables& tables, const SampleEntri
   for (int i = 1; i <= sample.nSampleEntries; ++i) {
     species.emplace_back(sample.arrSample[i].nSpeciesCode, sample.arrSample[i].nCover);
   }
-  return WithText(MeansOf(tables, species));
+  return MeansOf(tables, species);
 }
 
 IndicatorMeans GroupIndicators(const IndicatorTables& tables, const GroupTally& group) {
   std::vector<std::pair<int, double>> species;
   for (const GroupSpecies& sp : group.Species()) species.emplace_back(sp.code, sp.percentSum);
-  return WithText(MeansOf(tables, species));
+  return MeansOf(tables, species);
 }
 
 std::optional<bool> OutsideUnit(double mean, double unitMean, double unitSd) {
@@ -229,23 +204,22 @@ void AppendIndicatorHeader(std::string& line) {
   }
 }
 
-void AppendIndicatorFields(std::string& line, const IndicatorMeans& means, const UnitIndicators* unit) {
-  std::array<std::string, kIndicators + 1> made;
-  if (means.text[0].empty()) made = TextOf(means);
-  const std::array<std::string, kIndicators + 1>& text = means.text[0].empty() ? made : means.text;
-  line += text[0];
+IndicatorFields::IndicatorFields(const IndicatorMeans& means) : mean(means.mean) {
+  AppendNumber(text[0], means.Share());
+  for (size_t i = 0; i < kIndicators; ++i) {
+    AppendNumber(text[i + 1], means.mean[i]);
+    AppendNumber(text[i + 1], means.weighted[i]);
+  }
+}
+
+void AppendIndicatorFields(std::string& line, const IndicatorFields& sample, const UnitIndicators* unit) {
+  line += sample.text[0];
   for (size_t i = 0; i < kIndicators; ++i) {
     const double unitMean = unit != nullptr ? unit->mean[i] : kNone;
     const double unitSd = unit != nullptr ? unit->sd[i] : kNone;
-    line += text[i + 1];
-    if (unit == nullptr) {
-      line += ",,";
-    } else if (unit->text[i].empty()) {
-      line += TextOf(*unit)[i];
-    } else {
-      line += unit->text[i];
-    }
-    const std::optional<bool> outside = OutsideUnit(means.mean[i], unitMean, unitSd);
+    line += sample.text[i + 1];
+    line += unit != nullptr ? std::string_view(unit->text[i]) : std::string_view(",,");
+    const std::optional<bool> outside = OutsideUnit(sample.mean[i], unitMean, unitSd);
     line += ',';
     if (outside) line += *outside ? "TRUE" : "FALSE";
   }

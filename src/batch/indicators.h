@@ -33,8 +33,7 @@ struct UnitIndicators {
   IndicatorSet mean;
   IndicatorSet sd;
   // ",X_unit,X_unit_sd" of each indicator as the tidy columns write them, made
-  // by LoadIndicators once for every row that names the unit; empty: made
-  // when written.
+  // by LoadIndicators once for every row that names the unit.
   std::array<std::string, kIndicators> text;
 };
 
@@ -64,11 +63,6 @@ struct IndicatorMeans {
   IndicatorSet weighted = kNoIndicatorValues;  // weighted as said below; NaN: none has it, or weights all 0
   // The share of the species with values, 0..1; NaN for no species.
   double Share() const;
-  // ",indicator_share", then ",X,X_weighted" of each indicator, as the tidy
-  // columns write them: made by SampleIndicators and GroupIndicators (on the
-  // threads that score) once for all the ranks of a sample; empty: made when
-  // written.
-  std::array<std::string, kIndicators + 1> text;
 };
 
 // A completed sample: the cover-weighted mean weighs each species by its
@@ -89,8 +83,16 @@ std::optional<bool> OutsideUnit(double mean, double unitMean, double unitSd);
 // one): indicator_share, then for each X of F,L,N,R,S: X, X_weighted, X_unit,
 // X_unit_sd, X_outside.
 void AppendIndicatorHeader(std::string& line);
-// Their fields: the share as a fraction 0..1, the values, to two decimals and
-// empty when missing; X_outside TRUE or FALSE when the unweighted mean lies
-// outside the unit's mean +- sd or not, empty where either is missing. `unit`
-// null: the unit's fields are empty.
-void AppendIndicatorFields(std::string& line, const IndicatorMeans& means, const UnitIndicators* unit);
+// The fields of a sample's means as the tidy columns write them, made once for
+// all the rows of its ranks: ",indicator_share", then ",X,X_weighted" of each
+// indicator (the share as a fraction 0..1, the values to two decimals, empty
+// when missing).
+struct IndicatorFields {
+  IndicatorFields(const IndicatorMeans& means);  // NOLINT: a sample's means stand for their fields
+  IndicatorSet mean;
+  std::array<std::string, kIndicators + 1> text;
+};
+// Their fields, each X with the unit's X_unit and X_unit_sd, and X_outside TRUE
+// or FALSE when the unweighted mean lies outside the unit's mean +- sd or not,
+// empty where either is missing. `unit` null: the unit's fields are empty.
+void AppendIndicatorFields(std::string& line, const IndicatorFields& sample, const UnitIndicators* unit);

@@ -114,7 +114,7 @@ void InputStream::Open() {
     run_.files[k].name = names[k];
     sources_.push_back(std::make_unique<Source>());
     sources_.back()->index = k;
-    if (opt_.allProblems) sources_.back()->counter = ProblemCounter(LONG_MAX);
+    sources_.back()->counter = ProblemCounter(opt_.allProblems);
     if (!OpenSource(*sources_.back())) {
       sources_.back()->kind = Source::Kind::kRefused;
       run_.files[k].noSample = true;

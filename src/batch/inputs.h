@@ -209,8 +209,10 @@ class InputStream {
 class ProblemCounter {
  public:
   static constexpr long kSaidPerKind = 10;
-  // `limit`: how many of each kind are said (--all-problems: every one).
-  explicit ProblemCounter(long limit = kSaidPerKind) : limit_(limit) {}
+  // `all` (--all-problems): every one of each kind is said.
+  explicit ProblemCounter(bool all = false) : limit_(all ? LONG_MAX : kSaidPerKind) {}
+  // How many of each kind are said.
+  long Limit() const { return limit_; }
   // True when this message is to be said; `kind` null: the text without its
   // numbers and quoted parts.
   bool Take(const std::string& what, const char* kind = nullptr);
@@ -236,8 +238,7 @@ class InputReporter : public EntryObserver {
   // `all` (--all-problems): every problem and every unknown name said, each with
   // all its lines.
   InputReporter(Console& con, const std::vector<InputFile>& files, Tally& tally, bool all = false)
-      : counter_(all ? LONG_MAX : ProblemCounter::kSaidPerKind),
-        namesSaid_(all ? SIZE_MAX : static_cast<size_t>(ProblemCounter::kSaidPerKind)),
+      : counter_(all),
         placesShown_(all ? SIZE_MAX : kPlacesShown),
         con_(con),
         files_(files),
@@ -274,8 +275,7 @@ class InputReporter : public EntryObserver {
   void Keep(NamesOfKind& kind, const SampleRecord& rec);
   long UnknownCount() const;
   std::string PlacesOf(const NamePlaces& u) const;
-  ProblemCounter counter_;
-  size_t namesSaid_;
+  ProblemCounter counter_;  // also how many names of each kind are said
   size_t placesShown_;
   Console& con_;
   const std::vector<InputFile>& files_;

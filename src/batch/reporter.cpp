@@ -104,7 +104,7 @@ long InputReporter::UnknownCount() const {
 void InputReporter::Keep(NamesOfKind& kind, const SampleRecord& rec) {
   std::string written(rec.written.empty() ? std::string_view(rec.key.c_str()) : rec.written);
   auto it = kind.index.find(std::make_pair(rec.where.file, written));
-  if (it == kind.index.end() && kind.said.size() < namesSaid_) {
+  if (it == kind.index.end() && kind.said.size() < static_cast<size_t>(counter_.Limit())) {
     it = kind.index.emplace(std::make_pair(rec.where.file, written), kind.said.size()).first;
     kind.said.push_back(NamePlaces{rec.where.file, written, {}});
   }

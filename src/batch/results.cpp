@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "batch/csv.h"
 #include "batch/results.h"
@@ -198,6 +199,8 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
   std::string previousKey;
   int tieRank = 0;
   std::string line;
+  const std::optional<IndicatorFields> sampleIndicators =
+      opt.indicators ? std::optional<IndicatorFields>(summary.indicators) : std::nullopt;
   for (int r = 1; r <= opt.nFitsToOutput; ++r) {
     const int unit = sc.arrTopFits[r].nNVCIndex;
     const NVCFit& fit = sc.arrNVCFit[unit];
@@ -257,9 +260,8 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
       line += ',';
       if (links != info.habitats.end()) AppendCsvField(line, HabitatItems(links->second, key));
     }
-    if (opt.indicators) {
-      AppendIndicatorFields(line, summary.indicators,
-                            real && indicators != nullptr ? indicators->OfUnit(code) : nullptr);
+    if (sampleIndicators) {
+      AppendIndicatorFields(line, *sampleIndicators, real && indicators != nullptr ? indicators->OfUnit(code) : nullptr);
     }
     line += '\n';
     out += line;
