@@ -81,8 +81,22 @@ TEST(SurveyOutputs, EveryRowSaysItsRankingAndTheConfidenceOfTheFirstPlace) {
     ASSERT_EQ(run.status, 0) << run.err;
     const CsvTable r = ReadCsv(dir.Read("r.csv"));
     std::map<std::string, std::string> confidenceOf;
+    // The indicator fields of a sample are the same on each of its rows, those
+    // of a unit the same on each row that names it.
+    std::map<std::string, std::string> sampleValues;
+    std::map<std::string, std::string> unitValues;
+    std::set<std::string> distinctSampleValues;
     for (const CsvRow& row : r.rows) {
       const auto at = [&](const char* c) { return row.fields[Col(r.header, c)]; };
+      std::string ofSample = at("indicator_share");
+      std::string ofUnit;
+      for (const std::string x : {"F", "L", "N", "R", "S"}) {
+        ofSample += "," + at(x.c_str()) + "," + at((x + "_weighted").c_str());
+        ofUnit += "," + at((x + "_unit").c_str()) + "," + at((x + "_unit_sd").c_str());
+      }
+      EXPECT_EQ(sampleValues.emplace(row.fields[0], ofSample).first->second, ofSample) << row.fields[0];
+      EXPECT_EQ(unitValues.emplace(at("nvc_code"), ofUnit).first->second, ofUnit) << at("nvc_code");
+      distinctSampleValues.insert(ofSample);
       EXPECT_EQ(at("ranked_by"), ranking);
       EXPECT_TRUE(at("agreement") == "all" || at("agreement") == "two" || at("agreement") == "none");
       const double p = std::stod(at("p_correct"));
@@ -96,6 +110,8 @@ TEST(SurveyOutputs, EveryRowSaysItsRankingAndTheConfidenceOfTheFirstPlace) {
       EXPECT_TRUE(at("F_outside") == "TRUE" || at("F_outside") == "FALSE");
     }
     EXPECT_EQ(confidenceOf.size(), 24u);
+    EXPECT_GT(distinctSampleValues.size(), 12u);
+    EXPECT_GT(unitValues.size(), 24u);
   }
 }
 
