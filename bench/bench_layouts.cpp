@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "batch/covers.h"
-#include "batch/csv.h"
-#include "batch/grid.h"
-#include "batch/inputs.h"
-#include "batch/layouts.h"
-#include "batch/workbook.h"
+#include "survey/covers.h"
+#include "tables/csv.h"
+#include "tables/grid.h"
+#include "survey/inputs.h"
+#include "survey/layouts.h"
+#include "tables/workbook.h"
+#include "outputs/workbook.h"
 #include "console/console.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/survey_report.h"
+#include "outputs/survey_report.h"
 
 namespace {
 

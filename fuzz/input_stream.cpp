@@ -17,12 +17,12 @@
 namespace {
 
 // The samples of a table read whole, as classify read tables before parts.
-std::vector<SampleInput> ReadWhole(std::string_view text, const ClassifyOptions& opt, TextStore& store) {
+std::vector<SampleInput> ReadWhole(std::string_view text, const InputRules& opt, TextStore& store) {
   std::vector<SampleInput> out;
   CsvTable csv;
   std::string error;
   if (!ParseCsv(text, csv, error)) return out;
-  const SurveyReading how{opt.layout, opt.sampleCols, opt.poolBy, opt.scale == ScaleKind::kPresence};
+  const SurveyReading how{opt.layout, opt.sampleCols, opt.poolBy, opt.presence};
   SurveyTable table;
   std::vector<InputProblem> problems;
   if (!ReadSurvey(GridOf(std::move(csv)), how, table, problems, error)) return out;
@@ -36,9 +36,9 @@ std::vector<SampleInput> ReadWhole(std::string_view text, const ClassifyOptions&
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Split in = TakeSelector(data, size);
-  ClassifyOptions opt = DefaultClassifyOptions();
+  InputRules opt = InputRulesOf(DefaultClassifyOptions());
   opt.input = static_cast<InputKind>(in.selector % 3);
-  if ((in.selector & 4) != 0) opt.scale = ScaleKind::kPresence;
+  if ((in.selector & 4) != 0) opt.presence = true;
   if ((in.selector & 8) != 0) opt.poolBy = {"site"};
   if ((in.selector & 16) != 0) opt.layout = Layout::kLong;
   opt.quiet = true;
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   long previous = 0;
   bool table = stream.AnyTable();
   BlockRules rules;
-  rules.presence = opt.scale == ScaleKind::kPresence;
+  rules.presence = opt.presence;
   while (std::shared_ptr<SampleBatch> batch = stream.Next(rules)) {
     FUZZ_CHECK(!batch->samples.empty());
     for (const SampleInput& s : batch->samples) {

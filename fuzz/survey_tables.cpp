@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "batch/indicators.h"
-#include "batch/synoptic.h"
+#include "analyses/indicators.h"
+#include "analyses/synoptic.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

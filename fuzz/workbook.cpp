@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/workbook.h"
+#include "tables/workbook.h"
 #include "fuzz_support.h"
 
 namespace {

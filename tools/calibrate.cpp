@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "batch/confidence.h"
-#include "batch/units.h"
+#include "analyses/confidence.h"
+#include "outputs/units.h"
 #include "console/console.h"
 
 namespace {

@@ -20,6 +20,7 @@ command -v chromium >/dev/null 2>&1 || need+=(chromium)
 command -v R >/dev/null 2>&1 || need+=(r-base-core)
 [ -f /usr/lib/R/site-library/Rcpp/include/Rcpp.h ] || need+=(r-cran-rcpp)
 [ -d /usr/lib/R/site-library/testthat ] || need+=(r-cran-testthat)
+[ -d /usr/lib/R/site-library/roxygen2 ] || need+=(r-cran-roxygen2)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"

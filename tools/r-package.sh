@@ -33,7 +33,7 @@ cp r/src/*.cpp "$pkg/src/"
 
 # The engine: every library the batch commands stand on, as the folders lay it out.
 objects="glue.o RcppExports.o"
-for dir in common console refdata scoring sample report batch; do
+for dir in common console refdata scoring sample report tables names survey analyses outputs batch; do
   mkdir -p "$pkg/src/$dir"
   cp src/$dir/*.h src/$dir/*.cpp "$pkg/src/$dir/"
   cp src/$dir/*.inc "$pkg/src/$dir/" 2>/dev/null || true

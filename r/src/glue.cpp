@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/layouts.h"
-#include "batch/reader.h"
-#include "batch/units.h"
+#include "tables/csv.h"
+#include "survey/layouts.h"
+#include "tables/reader.h"
+#include "outputs/units.h"
 #include "common/common.h"
 
 namespace {

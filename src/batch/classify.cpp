@@ -17,12 +17,12 @@
 #include <sstream>
 
 #include "batch/batch.h"
-#include "batch/inputs.h"
+#include "survey/inputs.h"
 #include "batch/options.h"
-#include "batch/results.h"
+#include "outputs/results.h"
 #include "batch/summary.h"
-#include "batch/units.h"
-#include "batch/workbook.h"
+#include "outputs/units.h"
+#include "outputs/workbook.h"
 #include "common/pipeline.h"
 #include "report/report.h"
 
@@ -79,7 +79,7 @@ std::optional<BlockRules> OpenInputs(Console& con, const ClassifyOptions& opt, E
   }
   const bool classic = opt.format != OutputFormat::kCsv;
   BlockRules rules;
-  rules.presence = opt.scale == ScaleKind::kPresence;
+  rules.presence = opt.Presence();
   rules.resolver = !classic || stream.AnyTable() ? &*e.resolver : nullptr;
   rules.rewriteBlockNames = !classic;
   rules.strict = opt.strict;
@@ -296,7 +296,7 @@ class CoversSeen {
     }
   }
   void SayIfUniform(Console& con, const ClassifyOptions& opt, Tally& tally) const {
-    if (distinct_ != 1 || opt.scale == ScaleKind::kPresence || opt.nAnalysisType == kTopFewAnalysis) return;
+    if (distinct_ != 1 || opt.Presence() || opt.nAnalysisType == kTopFewAnalysis) return;
     Diagnose(con.err, "",
              Fmt("every cover in the input is %d%%; if the data are presence only, use --scale presence", some_));
     ++tally.warnings;
@@ -436,14 +436,15 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   if (!LoadEngine(con, quiet, opt, engine)) return kClassifyTablesFailed;
 
   Tally tally;
-  InputStream stream(con, opt, tally);
+  const InputRules inputRules = InputRulesOf(opt);
+  InputStream stream(con, inputRules, tally);
   const std::optional<BlockRules> opened = OpenInputs(con, opt, engine, stream);
   if (!opened) return kClassifyInputFailed;
   const BlockRules& rules = *opened;
   const RunInputs& inputs = stream.Inputs();
   Outputs out;
   if (!summary.Open(con, engine.folder, inputs)) return kClassifyUsage;
-  const TidyWriter writer{opt, *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn, &summary.Indicators()};
+  const TidyWriter writer{TidyColumnsOf(opt), *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn, &summary.Indicators()};
   if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
 
   InputReporter reporter(con, inputs.files, tally, opt.allProblems);

@@ -7,10 +7,10 @@
 #include <CLI/CLI.hpp>
 
 #include "batch/batch.h"
-#include "batch/inputs.h"
+#include "survey/inputs.h"
 #include "batch/options.h"
-#include "batch/results.h"
-#include "batch/units.h"
+#include "outputs/results.h"
+#include "outputs/units.h"
 
 namespace {
 
@@ -142,7 +142,8 @@ int RunNames(int argc, const char* const* argv, Console& con) {
   rules.checkCovers = false;
   rules.sayRepeats = false;
   Tally tally;
-  InputStream stream(con, opt, tally);
+  const InputRules inputRules = InputRulesOf(opt);
+  InputStream stream(con, inputRules, tally);
   stream.Open();
 
   // Distinct names as written, in order of first appearance.

@@ -7,9 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "batch/batch.h"
 #include "batch/options.h"
-#include "batch/units.h"
+#include "outputs/units.h"
 
 namespace {
 
@@ -59,11 +58,24 @@ const std::map<std::string, RankBy> kRankings = {{"fit", RankBy::kFit},
 
 RankBy RankingOf(const ClassifyOptions& opt) { return opt.format == OutputFormat::kCsv ? opt.rankBy : RankBy::kFit; }
 
-const char* RankingWord(RankBy by) {
-  for (const auto& [word, ranking] : kRankings) {
-    if (ranking == by) return word.c_str();
-  }
-  return "fit";
+InputRules InputRulesOf(const ClassifyOptions& opt) {
+  InputRules r;
+  r.files = opt.files;
+  r.input = opt.input;
+  r.layout = opt.layout;
+  r.sampleCols = opt.sampleCols;
+  r.poolBy = opt.poolBy;
+  r.sheet = opt.sheet;
+  r.nCoverScale = opt.nCoverScale;
+  r.presence = opt.Presence();
+  r.strict = opt.strict;
+  r.allProblems = opt.allProblems;
+  r.quiet = opt.quiet;
+  return r;
+}
+
+TidyColumns TidyColumnsOf(const ClassifyOptions& opt) {
+  return TidyColumns{opt.habitats, opt.indicators, opt.nFitsToOutput, RankingOf(opt)};
 }
 
 namespace {
@@ -267,7 +279,7 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
   opt.nCoverScale = kScales.at(scale).nCoverScale;
   opt.scale = kScales.at(scale).scale;
   opt.nAnalysisType = analysis.empty()
-                          ? (opt.scale == ScaleKind::kPresence ? kCompositionAnalysis : kMixedAnalysis)
+                          ? (opt.Presence() ? kCompositionAnalysis : kMixedAnalysis)
                           : kAnalyses.at(analysis);
   opt.nSpeciesGroupLimit = kGroups.at(group);
   opt.nFitsToOutput = static_cast<int16_t>(fits);

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "batch/layouts.h"
+#include "outputs/results.h"
+#include "survey/inputs.h"
 #include "console/console.h"
 #include "scoring/scoring.h"
 
-enum class InputKind { kAuto, kBlocks, kCsv };
 // What the cover field of the inputs holds: covers on the cover scale, or nothing
 // that counts (presence data: the names alone are scored).
 enum class ScaleKind { kCover, kPresence };
@@ -46,13 +46,17 @@ struct ClassifyOptions {
   bool quiet;
   bool allProblems;  // every problem said, not the first ten of each kind
   std::vector<std::string> files;  // empty or "-": standard input
+
+  bool Presence() const { return scale == ScaleKind::kPresence; }
 };
 ClassifyOptions DefaultClassifyOptions();
+// What the parts of a run are told of the options: how the inputs are read, and
+// the columns of the tidy results.
+InputRules InputRulesOf(const ClassifyOptions& opt);
+TidyColumns TidyColumnsOf(const ClassifyOptions& opt);
 // The ranking the results are ordered by: --rank-by (consensus by default) for
 // the tidy outputs; the classic formats always rank by fit, as the typed run does.
 RankBy RankingOf(const ClassifyOptions& opt);
-// "fit", "consensus" or "czekanowski".
-const char* RankingWord(RankBy by);
 
 // Exit statuses of `vegmatch classify`.
 enum ClassifyStatus {

@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/results.h"
+#include "tables/csv.h"
+#include "outputs/results.h"
 #include "report/report.h"
 
 namespace {
@@ -137,7 +136,7 @@ void SurveySummary::Add(const SampleInput& input, const SampleState& sample, Sam
   if (fresh) {
     Group g;
     g.values = values;
-    g.tally = std::make_unique<GroupTally>(ref_, &units_, GroupName(values), opt_.scale == ScaleKind::kPresence);
+    g.tally = std::make_unique<GroupTally>(ref_, &units_, GroupName(values), opt_.Presence());
     groups_.push_back(std::move(g));
   }
   Group& g = groups_[it->second];
@@ -229,7 +228,7 @@ std::string SurveySummary::ReportHtml(const std::string& folder, const RunInputs
     for (const std::string& s : v) out += (out.empty() ? "" : ",") + s;
     return out;
   };
-  run.settings = {{"scale", opt_.scale == ScaleKind::kPresence ? "presence" : CoverScaleOf(opt_.nCoverScale).word},
+  run.settings = {{"scale", opt_.Presence() ? "presence" : CoverScaleOf(opt_.nCoverScale).word},
                   {"analysis", AnalysisTypeOf(opt_.nAnalysisType).word},
                   {"species", SpeciesGroupOf(opt_.nSpeciesGroupLimit).word},
                   {"fits", std::to_string(opt_.nFitsToOutput)},

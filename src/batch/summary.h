@@ -12,24 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "batch/confidence.h"
-#include "batch/indicators.h"
-#include "batch/inputs.h"
+#include "analyses/confidence.h"
+#include "analyses/indicators.h"
+#include "survey/inputs.h"
 #include "batch/options.h"
-#include "batch/survey_report.h"
-#include "batch/synoptic.h"
-#include "batch/units.h"
+#include "outputs/survey_report.h"
+#include "analyses/synoptic.h"
+#include "outputs/units.h"
 #include "console/console.h"
 #include "refdata/refdata.h"
 #include "scoring/scoring.h"
-
-// What the scoring of one sample gives the survey outputs, worked out on the
-// scoring thread that scored it.
-struct SampleSummary {
-  Confidence confidence{};
-  IndicatorMeans indicators;
-  ReportSample report;  // filled when a report is written
-};
 
 // What is said on an error stream, kept as well for the report.
 class MessageTee : public std::streambuf {

@@ -39,3 +39,12 @@ void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc, Ra
     case RankBy::kCzekanowski: RankAll<RankBy::kCzekanowski>(nUnits, fits, n, sc.arrTopFits); break;
   }
 }
+
+const char* RankingWord(RankBy by) {
+  switch (by) {
+    case RankBy::kConsensus: return "consensus";
+    case RankBy::kCzekanowski: return "czekanowski";
+    case RankBy::kFit: break;
+  }
+  return "fit";
+}

@@ -205,6 +205,8 @@ void ScoreSample(const RefData& ref, const SampleEntries& sample, int16_t nAnaly
 // The best communities, best first, by the mean fit (the typed run's ranking), by
 // the consensus, or by Czekanowski's coefficient; ties go to the lower unit index.
 enum class RankBy { kFit, kConsensus, kCzekanowski };
+// "fit", "consensus" or "czekanowski".
+const char* RankingWord(RankBy by);
 void RankTopFits(const RefData& ref, int16_t nFitsToOutput, ScoringState& sc,
                  RankBy by = RankBy::kFit);
 // ScoreSample, then RankTopFits: the same fits and the same places. Where the

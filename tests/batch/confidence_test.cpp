@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/confidence.h"
+#include "analyses/confidence.h"
 #include "batch_kit.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "batch/batch.h"
-#include "batch/covers.h"
-#include "batch/csv.h"
-#include "batch/inputs.h"
+#include "survey/covers.h"
+#include "tables/csv.h"
+#include "survey/inputs.h"
 #include "batch/options.h"
-#include "batch/results.h"
-#include "batch/units.h"
+#include "outputs/results.h"
+#include "outputs/units.h"
 
 namespace {
 

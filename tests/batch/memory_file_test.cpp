@@ -4,11 +4,11 @@
 #include <string>
 
 #include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/inputs.h"
+#include "tables/csv.h"
+#include "survey/inputs.h"
 #include "batch/options.h"
-#include "batch/results.h"
-#include "batch/units.h"
+#include "outputs/results.h"
+#include "outputs/units.h"
 
 // The memory stream is opened once and reused: each use hands out what that use
 // wrote and nothing of the uses before (a shorter text after a longer one

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "batch/csv.h"
+#include "tables/csv.h"
 #include "support/testkit.h"
 
 namespace {

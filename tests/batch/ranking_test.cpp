@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/inputs.h"
+#include "tables/csv.h"
+#include "survey/inputs.h"
 #include "batch/options.h"
-#include "batch/results.h"
-#include "batch/units.h"
+#include "outputs/results.h"
+#include "outputs/units.h"
 #include "support/testkit.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/reader.h"
+#include "tables/reader.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/inputs.h"
+#include "survey/inputs.h"
 
 namespace {
 

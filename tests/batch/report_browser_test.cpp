@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/survey_report.h"
+#include "outputs/survey_report.h"
 #include "support/testkit.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/reader.h"
+#include "tables/reader.h"
 #include "batch_kit.h"
 
 using batchtest::Classify;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/workbook.h"
+#include "tables/workbook.h"
 #include "batch_kit.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/indicators.h"
-#include "batch/synoptic.h"
+#include "analyses/indicators.h"
+#include "analyses/synoptic.h"
 #include "batch_kit.h"
 
 namespace {

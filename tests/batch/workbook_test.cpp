@@ -9,8 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "batch/csv.h"
-#include "batch/workbook.h"
+#include "tables/csv.h"
+#include "tables/workbook.h"
+#include "outputs/workbook.h"
 #include "support/testkit.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <map>
 
-#include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/layouts.h"
-#include "batch/resolver.h"
+#include "common/common.h"
+#include "tables/csv.h"
+#include "survey/layouts.h"
+#include "names/resolver.h"
 
 const char kLayoutsText[] =
     "long (one row per species record: sample columns, species, cover), wide (one row per species, one "

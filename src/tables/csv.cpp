@@ -6,9 +6,9 @@
 // library would take as much code as the reader itself.
 #include <algorithm>
 
-#include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/reader.h"
+#include "common/common.h"
+#include "tables/csv.h"
+#include "tables/reader.h"
 
 char DetectDelimiter(std::string_view headerLine) {
   int comma = 0;

@@ -17,7 +17,7 @@
 #include <memory>
 #include <new>
 
-#include "batch/workbook.h"
+#include "tables/workbook.h"
 
 namespace {
 

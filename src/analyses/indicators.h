@@ -14,7 +14,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "batch/synoptic.h"
+#include "analyses/synoptic.h"
 #include "scoring/scoring.h"
 
 constexpr const char* kIndicatorsFile = "indicators.csv";

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/options.h"
-#include "batch/summary.h"
-#include "batch/units.h"
+#include "analyses/confidence.h"
+#include "analyses/indicators.h"
+#include "outputs/survey_report.h"
+#include "outputs/units.h"
 #include "common/common.h"
 #include "console/console.h"
 #include "refdata/refdata.h"
@@ -20,11 +21,27 @@
 // A code of the tables without its blanks ("CG3a").
 std::string Compact(const char* s);
 
+// What the scoring of one sample gives the survey outputs, worked out on the
+// scoring thread that scored it.
+struct SampleSummary {
+  Confidence confidence{};
+  IndicatorMeans indicators;
+  ReportSample report;  // filled when a report is written
+};
+
+// The columns of the tidy results and what their rows hold.
+struct TidyColumns {
+  std::vector<std::string> habitats;  // classification keys, in the order asked; empty: none
+  bool indicators = false;            // indicator values beside the unit's
+  int16_t fits = 5;                   // ranks written per sample
+  RankBy rankBy = RankBy::kConsensus;  // the ranking the rows are in
+};
+
 // The tidy results: one row per sample and rank, every row the same columns.
 // Each row starts with the sample's name in full and its identifying fields
 // (one column per column that names the samples of the inputs).
 struct TidyWriter {
-  const ClassifyOptions& opt;
+  TidyColumns opt;
   const RefData& ref;
   const UnitInfo& info;
   std::vector<std::string> idHeaders;  // the identifying columns of the inputs

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/grid.h"
+#include "tables/grid.h"
 
 // A table read from CSV text: the header's names, and every row with the line it
 // starts on (a quoted field may hold line ends).

@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
-#include "batch/batch.h"
-#include "batch/inputs.h"
+#include "common/common.h"
+#include "survey/inputs.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Cell names as a spreadsheet shows them.
-#include "batch/grid.h"
+#include "tables/grid.h"
 
 std::string CellName(long row, int column) {
   // Column letters are bijective base 26: A..Z, AA..AZ, ..., XFD.

@@ -9,12 +9,11 @@
 #include <deque>
 #include <unordered_map>
 
-#include "batch/batch.h"
-#include "batch/covers.h"
-#include "batch/inputs.h"
-#include "batch/options.h"
-#include "batch/reader.h"
-#include "batch/workbook.h"
+#include "common/common.h"
+#include "survey/covers.h"
+#include "survey/inputs.h"
+#include "tables/reader.h"
+#include "tables/workbook.h"
 
 namespace {
 
@@ -94,7 +93,7 @@ bool Blank(std::string_view line) { return std::all_of(line.begin(), line.end(),
 }  // namespace
 
 
-InputStream::InputStream(Console& con, const ClassifyOptions& opt, Tally& tally)
+InputStream::InputStream(Console& con, const InputRules& opt, Tally& tally)
     : con_(con), opt_(opt), tally_(tally) {}
 
 InputStream::~InputStream() = default;

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <unordered_map>
 
-#include "batch/batch.h"
-#include "batch/resolver.h"
+#include "common/common.h"
+#include "names/resolver.h"
 
 namespace {
 

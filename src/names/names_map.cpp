@@ -1,9 +1,9 @@
 // A names map the user edits: names as written, and the name to use instead.
 #include <ostream>
 
-#include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/resolver.h"
+#include "common/common.h"
+#include "tables/csv.h"
+#include "names/resolver.h"
 
 bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::map<std::string, std::string>& map,
                   std::ostream& err) {

@@ -11,8 +11,8 @@
 #include <iostream>
 #include <optional>
 
-#include "batch/csv.h"
-#include "batch/results.h"
+#include "tables/csv.h"
+#include "outputs/results.h"
 #include "report/report.h"
 
 std::string Compact(const char* s) {
@@ -201,7 +201,7 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
   std::string line;
   const std::optional<IndicatorFields> sampleIndicators =
       opt.indicators ? std::optional<IndicatorFields>(summary.indicators) : std::nullopt;
-  for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+  for (int r = 1; r <= opt.fits; ++r) {
     const int unit = sc.arrTopFits[r].nNVCIndex;
     const NVCFit& fit = sc.arrNVCFit[unit];
     // Places beyond the number of units, and units that only fill a place, name nothing.
@@ -253,7 +253,7 @@ void TidyWriter::Rows(const SampleState& sample, const std::string& identity, co
     field(tie);
     field(OneDecimal(real ? fit.dCzekanowski : 0.0));
     field(OneDecimal(real ? fit.dConsensus : 0.0));
-    field(RankingWord(RankingOf(opt)));
+    field(RankingWord(opt.rankBy));
     AppendConfidenceFields(line, summary.confidence);
     auto links = real && !opt.habitats.empty() ? info.habitats.find(code) : info.habitats.end();
     for (const std::string& key : opt.habitats) {
@@ -273,7 +273,7 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
                               std::string& out) const {
   SampleCodes codes(sample);
   MatchingLists matched;
-  for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+  for (int r = 1; r <= opt.fits; ++r) {
     const int unit = sc.arrTopFits[r].nNVCIndex;
     // As in the results, a place that names no unit has no lists.
     if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
@@ -286,7 +286,7 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
       AppendCsvField(line, ref.arrSpecies[speciesRow].szShortName);
       line += ",";
       AppendCsvField(line, ref.arrSpecies[speciesRow].szFullName);
-      out += line + "," + RankingWord(RankingOf(opt)) + "\n";
+      out += line + "," + RankingWord(opt.rankBy) + "\n";
     };
     MatchUnitSpecies(ref, sample, codes, unit, static_cast<uint32_t>(r), matched);
     for (const MatchedSpecies& m : matched.both) row("both", m.nSpeciesCode, m.nSpeciesIndex);
@@ -296,7 +296,7 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
 }
 
 void TidyWriter::Habitats(const std::string& identity, const ScoringState& sc, std::string& out) const {
-  for (int r = 1; r <= opt.nFitsToOutput; ++r) {
+  for (int r = 1; r <= opt.fits; ++r) {
     const int unit = sc.arrTopFits[r].nNVCIndex;
     // As in the results, a place that names no unit has no habitats.
     if (r > ref.nNVCCount || sc.arrNVCFit[unit].dMeanGoF < kNoFit) continue;
@@ -310,7 +310,7 @@ void TidyWriter::Habitats(const std::string& identity, const ScoringState& sc, s
       AppendCsvField(line, code);
       line += ',';
       AppendHabitatFields(line, link);
-      out += line + "," + RankingWord(RankingOf(opt)) + "\n";
+      out += line + "," + RankingWord(opt.rankBy) + "\n";
     }
   }
 }

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <set>
 
-#include "batch/csv.h"
-#include "batch/units.h"
-#include "batch/batch.h"
+#include "common/common.h"
+#include "tables/csv.h"
+#include "outputs/units.h"
 
 namespace {
 

@@ -7,11 +7,10 @@
 #include <cstring>
 #include <future>
 
-#include "batch/batch.h"
-#include "batch/covers.h"
-#include "batch/inputs.h"
-#include "batch/options.h"
-#include "batch/reader.h"
+#include "common/common.h"
+#include "survey/covers.h"
+#include "survey/inputs.h"
+#include "tables/reader.h"
 
 namespace {
 
@@ -58,12 +57,12 @@ std::string LayoutText(const SurveyTable& t) {
   return std::string(LayoutName(t.layout)) + " layout, samples named by " + JoinList(t.idHeaders);
 }
 
-SurveyReading ReadingOf(const ClassifyOptions& opt, Layout layout) {
-  return SurveyReading{layout, opt.sampleCols, opt.poolBy, opt.scale == ScaleKind::kPresence};
+SurveyReading ReadingOf(const InputRules& opt, Layout layout) {
+  return SurveyReading{layout, opt.sampleCols, opt.poolBy, opt.presence};
 }
 
-CoverRules CoverRulesOf(const ClassifyOptions& opt) {
-  return CoverRules{opt.nCoverScale, opt.scale == ScaleKind::kPresence, opt.strict};
+CoverRules CoverRulesOf(const InputRules& opt) {
+  return CoverRules{opt.nCoverScale, opt.presence, opt.strict};
 }
 
 }  // namespace
@@ -199,7 +198,7 @@ void SayPooledTooMany(const SurveyTable& table, std::vector<InputProblem>& probl
   }
 }
 
-TablePart ReadPart(Grid grid, const ClassifyOptions& opt, Layout found, bool firstPart, BlockRules rules, int file,
+TablePart ReadPart(Grid grid, const InputRules& opt, Layout found, bool firstPart, BlockRules rules, int file,
                   std::vector<InputProblem> problems) {
   TablePart r;
   r.grid = std::move(grid);

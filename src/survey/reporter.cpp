@@ -3,8 +3,8 @@
 #include <cassert>
 #include <cctype>
 
-#include "batch/batch.h"
-#include "batch/inputs.h"
+#include "common/common.h"
+#include "survey/inputs.h"
 
 namespace {
 

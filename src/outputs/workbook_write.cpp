@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "batch/csv.h"
-#include "batch/workbook.h"
+#include "tables/csv.h"
+#include "outputs/workbook.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
-// Excel workbooks (.xlsx): one sheet read into a grid of text cells, and tidy
-// CSV results written as the sheets of a new workbook.
+// Excel workbooks (.xlsx) read: one sheet into a grid of text cells.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "batch/grid.h"
+#include "tables/grid.h"
 
 // True when the bytes start as a zip container (an .xlsx workbook) or as an OLE
 // compound file (an encrypted workbook, or an old .xls one).
@@ -20,13 +19,3 @@ bool LooksLikeWorkbook(std::string_view bytes);
 // (a damaged container, an encrypted workbook, no such sheet - naming those it
 // has), when it cannot be read.
 bool ReadWorkbook(std::string_view bytes, const std::string& sheetName, Grid& grid, std::string& error);
-
-// A sheet to write: its name and its rows as CSV text with a header line.
-struct WorkbookSheet {
-  std::string name;
-  std::string csv;
-};
-// Writes the sheets into a new workbook at `path`: the header row bold and
-// frozen, fields that are numbers as numbers, everything else as text. False,
-// with the reason in `error`, when it cannot be written.
-bool WriteWorkbook(const std::string& path, const std::vector<WorkbookSheet>& sheets, std::string& error);

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <set>
 
-#include "batch/csv.h"
-#include "batch/inputs.h"
-#include "batch/synoptic.h"
+#include "tables/csv.h"
+#include "survey/inputs.h"
+#include "analyses/synoptic.h"
 
 // ---- the units' floristic tables ------------------------------------------------------
 

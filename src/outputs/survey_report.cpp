@@ -14,7 +14,7 @@
 #include <cassert>
 #include <map>
 
-#include "batch/survey_report.h"
+#include "outputs/survey_report.h"
 #include "report/html.h"
 
 namespace {

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <functional>
 
-#include "batch/inputs.h"
+#include "common/common.h"
+#include "survey/inputs.h"
 
 namespace {
 

@@ -6,8 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "batch/batch.h"
-#include "batch/covers.h"
+#include "survey/covers.h"
 #include "console/console.h"
 
 namespace {

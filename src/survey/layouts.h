@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/grid.h"
+#include "tables/grid.h"
 
 enum class Layout { kAuto, kLong, kWide, kMatrix };
 const char* LayoutName(Layout layout);

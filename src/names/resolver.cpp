@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <unordered_map>
 
-#include "batch/batch.h"
-#include "batch/csv.h"
-#include "batch/resolver.h"
+#include "common/common.h"
+#include "tables/csv.h"
+#include "names/resolver.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // Per sample the work is one pass over the units' fits (the first of each of the
 // three rankings and the second of the ranking used) and a look-up in a table of
 // a few dozen rows: it runs on the scoring threads beside ScoreAndRank.
-#include "batch/confidence.h"
+#include "analyses/confidence.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +16,7 @@
 
 namespace {
 
-#include "batch/confidence_table.inc"
+#include "analyses/confidence_table.inc"
 
 // The first two places of one ranking, taken as OfferPlace takes them: units
 // in index order, a key only strictly above a place's takes it, so of equal

@@ -18,12 +18,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "batch/covers.h"
-#include "batch/csv.h"
-#include "batch/grid.h"
-#include "batch/layouts.h"
-#include "batch/reader.h"
-#include "batch/resolver.h"
+#include "survey/covers.h"
+#include "tables/csv.h"
+#include "tables/grid.h"
+#include "survey/layouts.h"
+#include "tables/reader.h"
+#include "names/resolver.h"
 #include "sample/sample.h"
 
 // How inputs become records.
@@ -95,7 +95,23 @@ std::string LookupWords(const BlockRules& rules, std::string_view written, int* 
 inline bool IsLeftOut(uint8_t note) { return note != 0 && StatusOfNote(note) == NameStatus::kNotTaxon; }
 
 // ---- the inputs of a run ------------------------------------------------------------------
-struct ClassifyOptions;
+// How the kind of an input is told: by content, or given.
+enum class InputKind { kAuto, kBlocks, kCsv };
+
+// How the inputs of a run are read and what is said of them.
+struct InputRules {
+  std::vector<std::string> files;  // empty or "-": standard input
+  InputKind input = InputKind::kAuto;
+  Layout layout = Layout::kAuto;        // kAuto: told by content
+  std::vector<std::string> sampleCols;  // the columns that name the samples; empty: found by name
+  std::vector<std::string> poolBy;      // identifying columns pooled into one sample; empty: none
+  std::string sheet;                    // a workbook's sheet; empty: the first
+  int16_t nCoverScale = 0;              // a code of the cover-scale table (CoverScales)
+  bool presence = false;                // the cover fields hold nothing that counts
+  bool strict = false;                  // a cover that is no number refuses its record
+  bool allProblems = false;             // every problem said, not the first ten of each kind
+  bool quiet = false;                   // no count of what each input held
+};
 
 // An input as given, and what is known of it once opened.
 struct InputFile {
@@ -155,7 +171,7 @@ constexpr size_t kPartRows = 1 << 14;
 
 class InputStream {
  public:
-  InputStream(Console& con, const ClassifyOptions& opt, Tally& tally);
+  InputStream(Console& con, const InputRules& rules, Tally& tally);
   ~InputStream();
   InputStream(const InputStream&) = delete;
   InputStream& operator=(const InputStream&) = delete;
@@ -194,7 +210,7 @@ class InputStream {
   std::string Where(const Source& src, long line, int col = -1) const;
 
   Console& con_;
-  const ClassifyOptions& opt_;
+  const InputRules& opt_;
   Tally& tally_;
   RunInputs run_;
   // The resolver the parts of tables are read with, on their thread: before

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "batch/csv.h"
-#include "batch/indicators.h"
+#include "tables/csv.h"
+#include "analyses/indicators.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/layouts.h"
+#include "survey/layouts.h"
 
 enum class CoverCode {
   kNumber,
