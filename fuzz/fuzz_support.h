@@ -18,7 +18,7 @@
 #include "tables/csv.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
 #include "outputs/units.h"
 #include "refdata/refdata.h"
 #include "sample/sample.h"

@@ -140,17 +140,30 @@ const char* ConfidenceWord(ConfidenceClass c) {
   return "low";
 }
 
-void AppendConfidenceHeader(std::string& line) { line += ",agreement,margin,confidence,p_correct"; }
+const char* ConfidenceColumnName(size_t column) {
+  static const char* const kNames[kConfidenceColumns] = {"agreement", "margin", "confidence", "p_correct"};
+  assert(column < kConfidenceColumns);
+  return kNames[column];
+}
+
+void AppendConfidenceField(std::string& line, const Confidence& c, size_t column) {
+  switch (column) {
+    case 0: line += AgreementWord(c.places.agreement); break;
+    case 1: AppendFixed(line, c.places.margin, 1); break;
+    case 2: line += ConfidenceWord(c.level); break;
+    default: AppendFixed(line, c.pCorrect, 2);
+  }
+}
+
+void AppendConfidenceHeader(std::string& line) {
+  for (size_t c = 0; c < kConfidenceColumns; ++c) line += std::string(",") + ConfidenceColumnName(c);
+}
 
 void AppendConfidenceFields(std::string& line, const Confidence& c) {
-  line += ',';
-  line += AgreementWord(c.places.agreement);
-  line += ',';
-  AppendFixed(line, c.places.margin, 1);
-  line += ',';
-  line += ConfidenceWord(c.level);
-  line += ',';
-  AppendFixed(line, c.pCorrect, 2);
+  for (size_t k = 0; k < kConfidenceColumns; ++k) {
+    line += ',';
+    AppendConfidenceField(line, c, k);
+  }
 }
 
 // ---- samples drawn from the tables -----------------------------------------------

@@ -84,6 +84,12 @@ const char* ConfidenceWord(ConfidenceClass c);
 
 // The columns of the tidy results: ",agreement,margin,confidence,p_correct",
 // and a sample's fields (margin to one decimal, p_correct to two).
+// The confidence's columns of the tidy results (agreement, margin, confidence,
+// p_correct) and the field of each.
+constexpr size_t kConfidenceColumns = 4;
+const char* ConfidenceColumnName(size_t column);
+void AppendConfidenceField(std::string& line, const Confidence& c, size_t column);
+// Their names, and their fields, each after a comma.
 void AppendConfidenceHeader(std::string& line);
 void AppendConfidenceFields(std::string& line, const Confidence& c);
 

@@ -1,7 +1,9 @@
 // Ellenberg indicator values: the two tables read, the means of a sample and
 // of a group, and their tidy columns beside the unit's.
+#include <cassert>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <cstdlib>
 #include <vector>
 
@@ -84,7 +86,6 @@ bool ReadSpeciesValues(const std::string& path, const CsvTable& table, Indicator
 
 // Two decimals; empty for none.
 void AppendNumber(std::string& line, double v) {
-  line += ',';
   if (std::isnan(v)) return;
   char buf[320];  // room for any double in fixed notation
   const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
@@ -111,8 +112,8 @@ bool ReadUnitValues(const std::string& path, const CsvTable& table, IndicatorTab
         error = At(path, row.line) + ": the " + kIndicatorNames[i] + " mean or sd is no number";
         return false;
       }
-      AppendNumber(u.text[i], u.mean[i]);
-      AppendNumber(u.text[i], u.sd[i]);
+      AppendNumber(u.meanText[i], u.mean[i]);
+      AppendNumber(u.sdText[i], u.sd[i]);
     }
     tables.units.emplace(unit, u);
   }
@@ -196,31 +197,51 @@ std::optional<bool> OutsideUnit(double mean, double unitMean, double unitSd) {
   return mean < unitMean - unitSd || mean > unitMean + unitSd;
 }
 
+std::string IndicatorColumnName(size_t column) {
+  assert(column < kIndicatorColumns);
+  if (column == 0) return "indicator_share";
+  static const char* const kSuffixes[] = {"", "_weighted", "_unit", "_unit_sd", "_outside"};
+  return std::string(kIndicatorNames[(column - 1) / 5]) + kSuffixes[(column - 1) % 5];
+}
+
+bool IndicatorColumnIsLogical(size_t column) { return column > 0 && (column - 1) % 5 == 4; }
+
 void AppendIndicatorHeader(std::string& line) {
-  line += ",indicator_share";
-  for (const char* x : kIndicatorNames) {
-    const std::string s(x);
-    line += "," + s + "," + s + "_weighted," + s + "_unit," + s + "_unit_sd," + s + "_outside";
-  }
+  for (size_t c = 0; c < kIndicatorColumns; ++c) line += "," + IndicatorColumnName(c);
 }
 
 IndicatorFields::IndicatorFields(const IndicatorMeans& means) : mean(means.mean) {
   AppendNumber(text[0], means.Share());
   for (size_t i = 0; i < kIndicators; ++i) {
-    AppendNumber(text[i + 1], means.mean[i]);
-    AppendNumber(text[i + 1], means.weighted[i]);
+    AppendNumber(text[1 + 2 * i], means.mean[i]);
+    AppendNumber(text[2 + 2 * i], means.weighted[i]);
+  }
+}
+
+void AppendIndicatorField(std::string& line, const IndicatorFields& sample, const UnitIndicators* unit,
+                          size_t column) {
+  assert(column < kIndicatorColumns);
+  if (column == 0) {
+    line += sample.text[0];
+    return;
+  }
+  const size_t i = (column - 1) / 5;
+  switch ((column - 1) % 5) {
+    case 0: line += sample.text[1 + 2 * i]; break;
+    case 1: line += sample.text[2 + 2 * i]; break;
+    case 2: if (unit != nullptr) line += unit->meanText[i]; break;
+    case 3: if (unit != nullptr) line += unit->sdText[i]; break;
+    default: {
+      const std::optional<bool> outside =
+          OutsideUnit(sample.mean[i], unit != nullptr ? unit->mean[i] : kNone, unit != nullptr ? unit->sd[i] : kNone);
+      if (outside) line += *outside ? "TRUE" : "FALSE";
+    }
   }
 }
 
 void AppendIndicatorFields(std::string& line, const IndicatorFields& sample, const UnitIndicators* unit) {
-  line += sample.text[0];
-  for (size_t i = 0; i < kIndicators; ++i) {
-    const double unitMean = unit != nullptr ? unit->mean[i] : kNone;
-    const double unitSd = unit != nullptr ? unit->sd[i] : kNone;
-    line += sample.text[i + 1];
-    line += unit != nullptr ? std::string_view(unit->text[i]) : std::string_view(",,");
-    const std::optional<bool> outside = OutsideUnit(sample.mean[i], unitMean, unitSd);
+  for (size_t c = 0; c < kIndicatorColumns; ++c) {
     line += ',';
-    if (outside) line += *outside ? "TRUE" : "FALSE";
+    AppendIndicatorField(line, sample, unit, c);
   }
 }

@@ -32,9 +32,10 @@ inline constexpr IndicatorSet kNoIndicatorValues = {kNoIndicatorValue, kNoIndica
 struct UnitIndicators {
   IndicatorSet mean;
   IndicatorSet sd;
-  // ",X_unit,X_unit_sd" of each indicator as the tidy columns write them, made
-  // by LoadIndicators once for every row that names the unit.
-  std::array<std::string, kIndicators> text;
+  // X_unit and X_unit_sd of each indicator as the tidy columns write them,
+  // made by LoadIndicators once for every row that names the unit.
+  std::array<std::string, kIndicators> meanText;
+  std::array<std::string, kIndicators> sdText;
 };
 
 struct IndicatorTables {
@@ -90,9 +91,18 @@ void AppendIndicatorHeader(std::string& line);
 struct IndicatorFields {
   IndicatorFields(const IndicatorMeans& means);  // NOLINT: a sample's means stand for their fields
   IndicatorSet mean;
-  std::array<std::string, kIndicators + 1> text;
+  // indicator_share, then X and X_weighted of each indicator.
+  std::array<std::string, 2 * kIndicators + 1> text;
 };
-// Their fields, each X with the unit's X_unit and X_unit_sd, and X_outside TRUE
-// or FALSE when the unweighted mean lies outside the unit's mean +- sd or not,
-// empty where either is missing. `unit` null: the unit's fields are empty.
+// The indicator columns of the tidy results: indicator_share, then of each
+// indicator X: X and X_weighted (the sample's means), X_unit and X_unit_sd (the
+// unit's), and X_outside: TRUE or FALSE when the unweighted mean lies outside
+// the unit's mean +- sd or not, empty where either is missing.
+constexpr size_t kIndicatorColumns = 1 + 5 * kIndicators;
+std::string IndicatorColumnName(size_t column);
+bool IndicatorColumnIsLogical(size_t column);
+// The field of one of those columns; `unit` null: the unit's fields are empty.
+void AppendIndicatorField(std::string& line, const IndicatorFields& sample, const UnitIndicators* unit,
+                          size_t column);
+// Every one of them, each after a comma.
 void AppendIndicatorFields(std::string& line, const IndicatorFields& sample, const UnitIndicators* unit);

@@ -131,7 +131,7 @@ int RunVegmatch(Console& con, AppState& st, const std::string& bundledTables) {
   PromptInteger(con, rs.nFitsToOutput, 1, static_cast<int16_t>(kMaxFits));
 
   if (!LoadReferenceData(con, st.ref, *tables)) {
-    Diagnose(con.err, "", "the reference tables could not be loaded (see above); the run stops");
+    Diagnose(con, "", "the reference tables could not be loaded (see above); the run stops");
     CloseRunFiles(con, rs);
     con.out.flush();
     return 1;

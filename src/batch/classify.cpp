@@ -19,7 +19,8 @@
 #include "batch/batch.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
+#include "outputs/sink.h"
 #include "batch/summary.h"
 #include "outputs/units.h"
 #include "outputs/workbook.h"
@@ -55,7 +56,7 @@ bool LoadEngine(Console& con, Console& quiet, const ClassifyOptions& opt, Engine
     });
   }
   const bool loaded = LoadBatchTables(con, quiet, opt.tables, e.folder, *e.ref);
-  if (infoRead.valid() && !infoRead.get() && loaded) Diagnose(con.err, e.folder, infoError);
+  if (infoRead.valid() && !infoRead.get() && loaded) Diagnose(con, e.folder, infoError);
   if (!loaded) return false;
   BuildQuantTables(*e.scoring);
   BuildNVCTotals(*e.ref, *e.scoring);
@@ -141,27 +142,27 @@ struct Outputs {
     const bool workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
     if (!(workbook ? OpenSink(con, opt.output, book) && OpenMemorySink(results)
                    : OpenSink(con, opt.output, results))) {
-      Diagnose(con.err, opt.output, "cannot create the results file: " + SystemReason());
+      Diagnose(con, opt.output, "cannot create the results file: " + SystemReason());
       return false;
     }
     if (!opt.speciesLists.empty() && !OpenSink(con, opt.speciesLists, lists)) {
-      Diagnose(con.err, opt.speciesLists, "cannot create the species lists file: " + SystemReason());
+      Diagnose(con, opt.speciesLists, "cannot create the species lists file: " + SystemReason());
       return false;
     }
     if (workbook && opt.speciesLists.empty() && !OpenMemorySink(lists)) {
-      Diagnose(con.err, opt.output, "cannot create a temporary file: " + SystemReason());
+      Diagnose(con, opt.output, "cannot create a temporary file: " + SystemReason());
       return false;
     }
     if (!opt.habitatsOut.empty() && !OpenSink(con, opt.habitatsOut, habitats)) {
-      Diagnose(con.err, opt.habitatsOut, "cannot create the habitats file: " + SystemReason());
+      Diagnose(con, opt.habitatsOut, "cannot create the habitats file: " + SystemReason());
       return false;
     }
     if (!opt.synoptic.empty() && !OpenSink(con, opt.synoptic, synoptic)) {
-      Diagnose(con.err, opt.synoptic, "cannot create the synoptic tables file: " + SystemReason());
+      Diagnose(con, opt.synoptic, "cannot create the synoptic tables file: " + SystemReason());
       return false;
     }
     if (!opt.report.empty() && !OpenSink(con, opt.report, report)) {
-      Diagnose(con.err, opt.report, "cannot create the report file: " + SystemReason());
+      Diagnose(con, opt.report, "cannot create the report file: " + SystemReason());
       return false;
     }
     resultRows.emplace(results.file);
@@ -198,7 +199,7 @@ struct Outputs {
   }
   // Says which files could not be written, each once.
   void SayFailed(Console& con) const {
-    for (const auto& [path, what] : failed_) Diagnose(con.err, path, std::string("the ") + what + " could not be written");
+    for (const auto& [path, what] : failed_) Diagnose(con, path, std::string("the ") + what + " could not be written");
   }
 
  private:
@@ -235,7 +236,7 @@ struct Outputs {
     sheets[2].csv = HabitatRows(sheets[0].csv, info, opt.habitats);
     std::string error;
     if (!WriteWorkbook(book.temp.empty() ? book.path : book.temp, sheets, error)) {
-      Diagnose(con.err, opt.output, error);
+      Diagnose(con, opt.output, error);
       return false;
     }
     return true;
@@ -256,7 +257,7 @@ class ClassicNames {
   }
   void Say(Console& con) const {
     if (shared_ == 0) return;
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              Fmt("%ld samples print the same 30-character name as an earlier one in the classic results (", shared_) +
                  example_ + "); the tidy results (--format csv) name them in full");
   }
@@ -297,7 +298,7 @@ class CoversSeen {
   }
   void SayIfUniform(Console& con, const ClassifyOptions& opt, Tally& tally) const {
     if (distinct_ != 1 || opt.Presence() || opt.nAnalysisType == kTopFewAnalysis) return;
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              Fmt("every cover in the input is %d%%; if the data are presence only, use --scale presence", some_));
     ++tally.warnings;
   }
@@ -422,14 +423,15 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
 
 namespace {
 
-// The run with its options; `tee` (with a report) keeps what is said for it.
-int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point start, const MessageTee* tee) {
+// The run with its options; its console keeps what is said in a log when a
+// report is written, for the report to list.
+int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point start) {
   // Loading and entry show nothing and ask nothing; what they say goes to the
   // error stream as it is said.
   std::istringstream noInput;
   NullBuffer nullBuffer;
   std::ostream screen(&nullBuffer);
-  Console quiet(noInput, screen, con.err, con.dir);
+  Console quiet(noInput, screen, con.err, con.dir, con.log);
   Engine engine;
   SurveySummary summary(opt, *engine.ref, engine.info);
   summary.StartLoading(TablesFolder(opt.tables));
@@ -457,7 +459,7 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   reporter.SayBeyond();
   for (size_t f = 0; f < inputs.files.size(); ++f) {
     if (samplesOfFile[f + 1] == 0 && !inputs.files[f].noSample) {
-      Diagnose(con.err, WhereText(inputs.files, SourcePos{static_cast<int>(f) + 1, 0}),
+      Diagnose(con, WhereText(inputs.files, SourcePos{static_cast<int>(f) + 1, 0}),
                "holds no sample that could be scored");
       tally.inputFailed = true;
     }
@@ -465,8 +467,8 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   covers.SayIfUniform(con, opt, tally);
   if (summary.Grouping()) {
     out.WriteSurvey(opt, opt.synoptic.empty() ? std::string() : summary.SynopticCsv(),
-                    tee == nullptr ? std::string()
-                                   : summary.ReportHtml(engine.folder, inputs, samplesOfFile, tee->Said()));
+                    opt.report.empty() ? std::string()
+                                       : summary.ReportHtml(engine.folder, inputs, samplesOfFile, con.log->All()));
   }
   const bool written = out.Finish(opt);
   // --strict: anything refused, unknown or warned about fails the run.
@@ -475,7 +477,7 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   // The results take the place of an earlier file only when the run ends well.
   const bool closed = out.Close(con, opt, engine.info, !failed);
   if (!opt.quiet) {
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              Fmt("%ld samples, %ld species records, %ld unknown names, %ld refused lines, %.1f s", tally.samples,
                  tally.records, tally.unknownNames, tally.refused, SecondsSince(start)));
   }
@@ -486,7 +488,7 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   if (failed) {
     for (const std::string& path : {opt.output, opt.speciesLists, opt.habitatsOut, opt.synoptic, opt.report}) {
       if (!path.empty() && path != "-") {
-        Diagnose(con.err, path, "not written, as the run failed; an earlier file of that name is left as it was");
+        Diagnose(con, path, "not written, as the run failed; an earlier file of that name is left as it was");
       }
     }
   }
@@ -499,12 +501,11 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
   ClassifyOptions opt;
   const int parsed = ParseClassifyOptions(argc, argv, con, opt);
   if (parsed >= 0) return parsed;
-  if (opt.report.empty()) return ClassifyWith(con, opt, start, nullptr);
-  // The report lists what the run says, as it is said.
-  MessageTee tee(con.err);
-  std::ostream err(&tee);
-  Console said(con.in, con.out, err, con.dir);
-  return ClassifyWith(said, opt, start, &tee);
+  if (opt.report.empty() || con.log != nullptr) return ClassifyWith(con, opt, start);
+  // The report lists what the run says.
+  MessageLog log;
+  Console said(con.in, con.out, con.err, con.dir, &log);
+  return ClassifyWith(said, opt, start);
 }
 
 }  // namespace

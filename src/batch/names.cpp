@@ -9,7 +9,8 @@
 #include "batch/batch.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
+#include "outputs/sink.h"
 #include "outputs/units.h"
 
 namespace {
@@ -80,12 +81,12 @@ std::string NamesMap(const std::vector<NameRow>& rows, const NameResolver& resol
 bool WriteOut(Console& con, const std::string& path, const std::string& text, const char* what) {
   Sink sink;
   if (!OpenSink(con, path, sink)) {
-    Diagnose(con.err, path, std::string("cannot create the ") + what + " file: " + SystemReason());
+    Diagnose(con, path, std::string("cannot create the ") + what + " file: " + SystemReason());
     return false;
   }
   FileSay(sink.file.get(), "%s", text.c_str());
   if (!CloseSink(con, sink)) {
-    Diagnose(con.err, path.empty() ? "-" : path, std::string("the ") + what + " could not be written");
+    Diagnose(con, path.empty() ? "-" : path, std::string("the ") + what + " could not be written");
     return false;
   }
   return true;

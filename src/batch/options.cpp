@@ -99,7 +99,7 @@ int ParseCommand(CLI::App& app, int argc, const char* const* argv, Console& con,
     con.out << app.help();
     return kClassifyOk;
   } catch (const CLI::ParseError& e) {
-    Diagnose(con.err, command, e.what());
+    Diagnose(con, command, e.what());
     con.err << app.help();
     return kClassifyUsage;
   }
@@ -292,7 +292,7 @@ int ParseClassifyOptions(int argc, const char* const* argv, Console& con, Classi
     bool known = key == "all";
     for (const HabitatKey& h : HabitatKeys()) known = known || key == h.key;
     if (!known) {
-      Diagnose(con.err, "classify", "--habitats: unknown classification " + key);
+      Diagnose(con, "classify", "--habitats: unknown classification " + key);
       con.err << app.help();
       return kClassifyUsage;
     }
@@ -315,9 +315,9 @@ int StopsCleanly(Console& con, const std::function<int()>& run) {
   try {
     return run();
   } catch (const std::bad_alloc&) {
-    Diagnose(con.err, "", "out of memory: the input cannot be held (a table read whole, or a sample or line too large)");
+    Diagnose(con, "", "out of memory: the input cannot be held (a table read whole, or a sample or line too large)");
   } catch (const std::exception& e) {
-    Diagnose(con.err, "", std::string("stopped: ") + e.what());
+    Diagnose(con, "", std::string("stopped: ") + e.what());
   }
   return kClassifyInputFailed;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "outputs/results.h"
+#include "outputs/tidy.h"
 #include "survey/inputs.h"
 #include "console/console.h"
 #include "scoring/scoring.h"

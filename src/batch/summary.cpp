@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "tables/csv.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
 #include "report/report.h"
 
 namespace {
@@ -68,7 +68,7 @@ bool SurveySummary::Open(Console& con, const std::string& folder, const RunInput
   if (!loaded_.valid()) StartLoading(folder);
   const std::string error = loaded_.get();
   if (!error.empty()) {
-    Diagnose(con.err, folder, error);
+    Diagnose(con, folder, error);
     return false;
   }
   for (const std::string& g : opt_.groupBy) {
@@ -77,7 +77,7 @@ bool SurveySummary::Open(Console& con, const std::string& folder, const RunInput
     if (k == inputs.idHeaders.size()) {
       std::string known;
       for (const std::string& h : inputs.idHeaders) known += (known.empty() ? "" : ", ") + h;
-      Diagnose(con.err, "classify",
+      Diagnose(con, "classify",
                "--group-by: no sample column " + g + "; the samples are named by " + (known.empty() ? "none" : known));
       return false;
     }
@@ -215,7 +215,8 @@ std::string SurveySummary::SynopticCsv() const {
 }
 
 std::string SurveySummary::ReportHtml(const std::string& folder, const RunInputs& inputs,
-                                      const std::vector<long>& samplesOfFile, const std::string& said) {
+                                      const std::vector<long>& samplesOfFile,
+                                      const std::vector<Message>& said) {
   ReportRun& run = report_.run;
   run.tables = folder;
   run.ranking = RankingWord(RankingOf(opt_));
@@ -235,18 +236,6 @@ std::string SurveySummary::ReportHtml(const std::string& folder, const RunInputs
                   {"group by", opt_.groupBy.empty() ? "the whole input" : join(opt_.groupBy)}};
   if (!opt_.poolBy.empty()) run.settings.emplace_back("pool by", join(opt_.poolBy));
   if (!opt_.namesMap.empty()) run.settings.emplace_back("names map", opt_.namesMap);
-  // "vegmatch: WHERE: WHAT", or "vegmatch: WHAT" for a message of no place.
-  const std::string prefix = "vegmatch: ";
-  for (size_t at = 0; at < said.size();) {
-    const size_t end = std::min(said.find('\n', at), said.size());
-    std::string line = said.substr(at, end - at);
-    at = end + 1;
-    if (line.rfind(prefix, 0) != 0) continue;
-    line.erase(0, prefix.size());
-    const size_t colon = line.find(": ");
-    const bool placed = colon != std::string::npos && line.substr(0, colon).find(' ') == std::string::npos;
-    run.messages.push_back(placed ? ReportMessage{line.substr(0, colon), line.substr(colon + 2)}
-                                  : ReportMessage{"", line});
-  }
+  for (const Message& m : said) run.messages.push_back(ReportMessage{m.where, m.what});
   return SurveyReportHtml(report_);
 }

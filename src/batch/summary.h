@@ -7,8 +7,6 @@
 #include <future>
 #include <map>
 #include <memory>
-#include <ostream>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -22,29 +20,6 @@
 #include "console/console.h"
 #include "refdata/refdata.h"
 #include "scoring/scoring.h"
-
-// What is said on an error stream, kept as well for the report.
-class MessageTee : public std::streambuf {
- public:
-  explicit MessageTee(std::ostream& to) : to_(*to.rdbuf()) {}
-  const std::string& Said() const { return said_; }
-
- protected:
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    said_ += traits_type::to_char_type(c);
-    return to_.sputc(traits_type::to_char_type(c));
-  }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    said_.append(s, static_cast<size_t>(n));
-    return to_.sputn(s, n);
-  }
-  int sync() override { return to_.pubsync(); }
-
- private:
-  std::streambuf& to_;
-  std::string said_;
-};
 
 class SurveySummary {
  public:
@@ -71,9 +46,9 @@ class SurveySummary {
   // The synoptic tables of every group beside its unit, as tidy CSV.
   std::string SynopticCsv() const;
   // The report: the run's inputs with the samples each gave, and what the run
-  // said (`said`, "vegmatch: WHERE: WHAT" lines).
+  // said so far.
   std::string ReportHtml(const std::string& folder, const RunInputs& inputs, const std::vector<long>& samplesOfFile,
-                         const std::string& said);
+                         const std::vector<Message>& said);
 
  private:
   struct Group {

@@ -11,20 +11,60 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/common.h"
 
+// ---- messages ------------------------------------------------------------------
+// One message of a run, as it is said and kept: where it stands, as said
+// ("FILE:LINE", "FILE" or nothing), and what happened; for a message on an
+// input, that input as named and the lines it stands on there (none: the input
+// as a whole); and the kind it is counted as (the text without its numbers and
+// quoted parts, unless the sayer names one).
+struct Message {
+  std::string where;
+  std::string what;
+  std::string file;
+  std::vector<long> lines;
+  std::string kind;
+};
+// The kind of a message of no kind of its own: its text without numbers and
+// quoted parts.
+std::string KindOfText(std::string_view what);
+
+// The messages of a run kept as records, in the order they were said: the
+// report and the R package read them; nothing reads the text on the error
+// stream back.
+class MessageLog {
+ public:
+  void Add(Message m) { messages_.push_back(std::move(m)); }
+  const std::vector<Message>& All() const { return messages_; }
+
+ private:
+  std::vector<Message> messages_;
+};
+
 // All console traffic goes through these streams, and every file is opened in
-// `dir` (empty: the working directory).
+// `dir` (empty: the working directory). Messages said through the console
+// (Diagnose, SayMessages) are also kept in `log` when there is one.
 struct Console {
   std::istream& in;
   std::ostream& out;  // the program's own texts only
   std::ostream& err;  // diagnostics (skipped lines, capacity warnings, I/O failures)
   std::string dir;
+  MessageLog* log = nullptr;
 
-  Console(std::istream& i, std::ostream& o, std::ostream& e, std::string d = std::string())
-      : in(i), out(o), err(e), dir(std::move(d)) {}
+  Console(std::istream& i, std::ostream& o, std::ostream& e, std::string d = std::string(),
+          MessageLog* l = nullptr)
+      : in(i), out(o), err(e), dir(std::move(d)), log(l) {}
 };
+
+// Says "vegmatch: WHERE: WHAT" (or "vegmatch: WHAT") on the console's error
+// stream and keeps the message in its log.
+void Diagnose(Console& con, std::string_view where, std::string_view what);
+// Says the messages in one write, and keeps them.
+void SayMessages(Console& con, std::vector<Message> messages);
 
 // A stream buffer that swallows what is written to it.
 class NullBuffer : public std::streambuf {

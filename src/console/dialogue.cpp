@@ -35,7 +35,7 @@ File OpenReadable(Console& con, const char* name) {
 }
 
 void InputEnded(Console& con, const char* what) {
-  Diagnose(con.err, "",
+  Diagnose(con, "",
            Fmt("the console input ended before the %s file could be opened; the run ends", what));
 }
 
@@ -46,7 +46,7 @@ File OpenDefaultFile(Console& con, const char* defaultName, const char* what) {
   CopyField(name, defaultName, kFileNameSize - 1);
   File fp = OpenNextFreeFile(con, name, kFileNameSize);
   if (!fp) {
-    Diagnose(con.err, defaultName,
+    Diagnose(con, defaultName,
              Fmt("cannot create the %s file or a free numbered name for it; type another name",
                  what));
   }

@@ -95,7 +95,7 @@ File OpenNextFreeFile(Console& con, char* name, int nameSize) {
     // A numbered name that no longer fits the buffer would be cut back to a name
     // already tried, and the search would never end.
     if (len < 0 || len >= nameSize) {
-      Diagnose(con.err, std::string(base) + "." + ext,
+      Diagnose(con, std::string(base) + "." + ext,
                Fmt("no free numbered name fits in %d characters", nameSize - 1));
       return File();
     }
@@ -196,12 +196,12 @@ namespace {
 
 void CheckWrites(Console& con, const File& fp, bool flush, bool& reported, const char* what) {
   if (reported || !fp.WriteFailed(flush)) return;
-  Diagnose(con.err, "", Fmt("error writing the %s file", what));
+  Diagnose(con, "", Fmt("error writing the %s file", what));
   reported = true;
 }
 
 void CloseOne(Console& con, File& fp, bool reported, const char* what) {
-  if (!fp.Close() && !reported) Diagnose(con.err, "", Fmt("error writing or closing the %s file", what));
+  if (!fp.Close() && !reported) Diagnose(con, "", Fmt("error writing or closing the %s file", what));
 }
 
 }  // namespace

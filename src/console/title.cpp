@@ -98,5 +98,5 @@ void ShowHelpFile(Console& con, int pageLength) {
     WaitKey(con);
     WaitKey(con);
   }
-  if (!help.Close()) Diagnose(con.err, kHelpFile, "error reading the file");
+  if (!help.Close()) Diagnose(con, kHelpFile, "error reading the file");
 }

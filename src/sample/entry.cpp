@@ -109,7 +109,7 @@ DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
   const long lineNo = static_cast<long>(rs.nDataFileLine) + 1;
   const int n = ReadFilePiece(fp, buf, kLineSize);
   if (n < 0) {
-    if (fp != nullptr && std::ferror(fp)) Diagnose(con.err, "", "error reading the data file");
+    if (fp != nullptr && std::ferror(fp)) Diagnose(con, "", "error reading the data file");
     return DataLine::kEnded;
   }
   bool ended = buf[n - 1] == '\n';
@@ -133,7 +133,7 @@ DataLine ReadDataLine(Console& con, RunSettings& rs, char* buf) {
   StripLineEnd(buf);
   if (nul) {
     const char* name = rs.szDataFileName[0] != '\0' ? rs.szDataFileName : "data file";
-    Diagnose(con.err, At(name, lineNo), kNulLine);
+    Diagnose(con, At(name, lineNo), kNulLine);
     return DataLine::kRefused;
   }
   return DataLine::kLine;
@@ -161,7 +161,7 @@ void ReportUnreadSamples(Console& con, RunSettings& rs) {
     }
   }
   if (more) {
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              Fmt("%ld samples read, the limit of a run; the rest of the data file was not "
                  "processed",
                  static_cast<long>(rs.nSampleCounter) - 1));

@@ -11,7 +11,7 @@
 #include "tables/csv.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
 #include "outputs/units.h"
 #include "batch_kit.h"
 

@@ -7,7 +7,7 @@
 #include "tables/csv.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
 #include "outputs/units.h"
 
 // The memory stream is opened once and reused: each use hands out what that use

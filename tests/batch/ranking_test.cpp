@@ -10,7 +10,7 @@
 #include "tables/csv.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
-#include "outputs/results.h"
+#include "outputs/tidy.h"
 #include "outputs/units.h"
 #include "support/testkit.h"
 

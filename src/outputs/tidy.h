@@ -1,6 +1,7 @@
-// The results of `vegmatch classify`: the tidy rows of a scored sample, its
-// species lists and its habitats, and where results go (a file or standard
-// output) through a writer that never leaves half a sample.
+// The tidy results of `vegmatch classify`: the rows of a scored sample, its
+// species lists and its habitats. Each column of the results is one entry of
+// one table (TidyColumns): its name, the type of its fields and how a field is
+// written.
 #pragma once
 
 #include <sys/types.h>
@@ -37,16 +38,48 @@ struct TidyColumns {
   RankBy rankBy = RankBy::kConsensus;  // the ranking the rows are in
 };
 
+// The type of a column's fields, as a reader of the results takes them: text,
+// a number, a whole number or TRUE/FALSE (an empty field is missing in each).
+enum class FieldType { kText, kNumber, kWhole, kLogical };
+const char* FieldTypeWord(FieldType type);  // "text", "number", "whole", "logical"
+// A column's name and type.
+struct ColumnSpec {
+  std::string name;
+  FieldType type;
+};
+
+struct TidyRow;
+// One column of the results: its name, the type of its fields and how the
+// field of a row is written (appended to the line, after its comma); `arg`:
+// which habitat key or indicator it is of.
+struct TidyColumn {
+  std::string name;
+  FieldType type;
+  void (*write)(const TidyRow& row, size_t arg, std::string& line);
+  size_t arg = 0;
+};
+// The columns of the results for these options, in order, after the
+// sample's identity.
+std::vector<TidyColumn> ResultColumns(const TidyColumns& cols);
+// The columns of the species lists and of the habitats.
+const std::vector<ColumnSpec>& ListColumns();
+const std::vector<ColumnSpec>& HabitatColumns();
+
 // The tidy results: one row per sample and rank, every row the same columns.
 // Each row starts with the sample's name in full and its identifying fields
 // (one column per column that names the samples of the inputs).
 struct TidyWriter {
+  TidyWriter(const TidyColumns& cols, const RefData& r, const UnitInfo& i, std::vector<std::string> ids,
+             bool withFile, const IndicatorTables* ind)
+      : opt(cols), ref(r), info(i), idHeaders(std::move(ids)), fileColumn(withFile), indicators(ind),
+        columns(ResultColumns(cols)) {}
   TidyColumns opt;
   const RefData& ref;
   const UnitInfo& info;
   std::vector<std::string> idHeaders;  // the identifying columns of the inputs
   bool fileColumn = false;             // the first of them is the input's name
   const IndicatorTables* indicators = nullptr;  // the units' indicator values (--indicators)
+  std::vector<TidyColumn> columns;     // of the results, after the identity
 
   // The header line of the results, of the species lists and of the habitats.
   std::string Header() const;
@@ -65,50 +98,4 @@ struct TidyWriter {
   // The habitat correspondences of every rank that names a unit, one row each:
   // those of the classifications of --habitats, or all when it is not given.
   void Habitats(const std::string& identity, const ScoringState& sc, std::string& out) const;
-};
-
-// Where results go: a file, or standard output (the process's own when the
-// console is the process's, else the console's stream, through a temporary
-// file). A file is written beside its final name and renamed into place when
-// the run ends well: a failed or killed run leaves an earlier file untouched.
-struct Sink {
-  Sink() = default;
-  Sink(const Sink&) = delete;
-  Sink& operator=(const Sink&) = delete;
-  // A sink never closed (a run stopped by an error) leaves nothing beside its final name.
-  ~Sink();
-  File file;
-  bool toConsole = false;
-  bool toMemory = false;  // a temporary file read back at the end (workbooks)
-  std::string path;       // the final name
-  std::string temp;       // the name written, beside it
-};
-bool OpenSink(Console& con, const std::string& path, Sink& sink);
-// A temporary file whose text is read back at the end.
-bool OpenMemorySink(Sink& sink);
-// The text written to a memory sink.
-bool ReadSinkText(Sink& sink, std::string& text);
-// Closes the sink: copies a temporary file to the console, or renames the file
-// written into place (`keep`) or removes it. False when writing failed.
-bool CloseSink(Console& con, Sink& sink, bool keep = true);
-
-// The rows of each sample, written through a large buffer. When writing fails,
-// the file is cut back to the end of the last sample it holds whole, so the
-// results never end inside a row.
-class RowWriter {
- public:
-  explicit RowWriter(File& file);
-  RowWriter(const RowWriter&) = delete;
-  RowWriter& operator=(const RowWriter&) = delete;
-  void Add(const std::string& rows);
-  // Writes what is left; false when some rows could not be written.
-  bool Finish();
-
- private:
-  static constexpr size_t kBufferSize = 1 << 20;
-  void Fail();
-  std::FILE* fp_;
-  off_t given_ = 0;
-  std::vector<off_t> ends_;
-  bool failed_ = false;
 };
