@@ -9,25 +9,18 @@
 #                                 run there); an ERROR or WARNING fails
 #   tools/r-package.sh --install  ... then install it into build/r/library
 #
-# The tests compare the package with the command line: the results the command
-# line gives on the bundled and test surveys are made here, with build/vegmatch
-# (built when missing), and go into the package's tests.
+# The tests compare the package with the command line: they run the engine's
+# classify in the R process on the bundled and test surveys' files, as the
+# command line does, so nothing but the package is needed for them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=${VM_R_BUILD:-$root/build/r}
 pkg=$out/vegmatch
-cli=${VEGMATCH_CLI:-$root/build/vegmatch}
 export MAKEFLAGS=${MAKEFLAGS:--j2}
 
-if [ ! -x "$cli" ]; then
-  cmake -S . -B build >/dev/null
-  cmake --build build -j2 --target vegmatch >/dev/null
-  cli=$root/build/vegmatch
-fi
-
 rm -rf "$pkg"
-mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc" "$pkg/tests/testthat/cli"
+mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc"
 cp -R r/DESCRIPTION r/NAMESPACE r/LICENSE r/R r/man r/tests "$pkg/"
 cp r/src/*.cpp "$pkg/src/"
 
@@ -59,13 +52,6 @@ done
 cp data/nvc/* "$pkg/inst/extdata/nvc/"
 cp data/samples/example_real.txt "$pkg/inst/extdata/"
 cp tests/data/survey_long.csv tests/data/survey_matrix.csv "$pkg/tests/testthat/"
-
-# What the command line gives, for the tests to compare with.
-vm() { "$cli" classify --quiet --tables "$root/data/nvc" "$@" 2>>"$out/cli.log"; }
-rm -f "$out/cli.log"
-vm data/samples/example_real.txt -o "$pkg/tests/testthat/cli/example.csv"
-vm data/samples/example_real.txt --rank-by fit --fits 3 --habitats all --indicators -o "$pkg/tests/testthat/cli/example_fit.csv"
-vm tests/data/survey_long.csv --habitats all --indicators -o "$pkg/tests/testthat/cli/survey.csv"
 
 Rscript -e 'Rcpp::compileAttributes(commandArgs(TRUE)[1])' "$pkg" >/dev/null
 (cd "$out" && rm -f vegmatch_*.tar.gz && R CMD build --no-manual vegmatch >build.log 2>&1) || {
