@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Assembles the R package from r/ (its R code, help pages, tests and the glue
-# to the engine), the engine's sources in src/ and the tables in data/nvc, and
-# builds its source tarball: no second copy of the sources is kept in the
-# repository.
+# Assembles the R package from r/ (its R code with the roxygen comments that
+# make its help pages and NAMESPACE, its tests and the glue to the engine), the
+# engine's sources in src/ and the tables in data/nvc, and builds its source
+# tarball: no second copy of the sources is kept in the repository.
 #
 #   tools/r-package.sh            assemble and build build/r/vegmatch_*.tar.gz
 #   tools/r-package.sh --check    ... then R CMD check --no-manual it (its tests
@@ -21,7 +21,7 @@ export MAKEFLAGS=${MAKEFLAGS:--j2}
 
 rm -rf "$pkg"
 mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc"
-cp -R r/DESCRIPTION r/NAMESPACE r/LICENSE r/R r/man r/tests "$pkg/"
+cp -R r/DESCRIPTION r/LICENSE r/R r/tests "$pkg/"
 cp r/src/*.cpp "$pkg/src/"
 
 # The engine: every library the batch commands stand on, as the folders lay it out.
@@ -53,6 +53,19 @@ cp data/nvc/* "$pkg/inst/extdata/nvc/"
 cp data/samples/example_real.txt "$pkg/inst/extdata/"
 cp tests/data/survey_long.csv tests/data/survey_matrix.csv "$pkg/tests/testthat/"
 
+# The help pages and NAMESPACE from the roxygen comments of the R code, read
+# from its source (nothing compiled, nothing fetched); then the R side of the
+# glue's exports, registered as that NAMESPACE asks.
+Rscript -e 'roxygen2::roxygenise(commandArgs(TRUE)[1], roclets = c("rd", "namespace"),
+                                 load_code = roxygen2::load_source)' "$pkg" >"$out/roxygen.log" 2>&1 || {
+  cat "$out/roxygen.log"
+  exit 1
+}
+if grep -qi 'warning' "$out/roxygen.log"; then
+  cat "$out/roxygen.log"
+  echo "roxygen2: a warning (see above)" >&2
+  exit 1
+fi
 Rscript -e 'Rcpp::compileAttributes(commandArgs(TRUE)[1])' "$pkg" >/dev/null
 (cd "$out" && rm -f vegmatch_*.tar.gz && R CMD build --no-manual vegmatch >build.log 2>&1) || {
   cat "$out/build.log"
