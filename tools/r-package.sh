@@ -21,7 +21,7 @@ export MAKEFLAGS=${MAKEFLAGS:--j2}
 
 rm -rf "$pkg"
 mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc"
-cp -R r/DESCRIPTION r/LICENSE r/R r/tests "$pkg/"
+cp -R r/DESCRIPTION r/LICENSE r/R r/inst r/tests "$pkg/"
 cp r/src/*.cpp "$pkg/src/"
 
 # The engine: every library the batch commands stand on, as the folders lay it out.

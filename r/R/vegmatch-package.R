@@ -45,7 +45,8 @@
 #' Communities, 1991-2000) with taxon names updated to the UK Species Inventory,
 #' the JNCC habitat correspondences, and the indicator values of the British
 #' flora. Those tables are distributed under the GNU Lesser General Public License
-#' version 3.0; the file \file{LICENSE} of the package says so in full.
+#' version 3.0; the file \file{COPYRIGHTS} of the package says so in full. The
+#' package's own code is under the MIT licence (the file \file{LICENSE}).
 #'
 #' @examples
 #' x <- suppressWarnings(vm_classify(vm_example(), scale = "presence"))
