@@ -1,34 +1,27 @@
 #!/usr/bin/env bash
-# Assembles the R package from r/ (its R code, help pages, tests and the glue
-# to the engine), the engine's sources in src/ and the tables in data/nvc, and
-# builds its source tarball: no second copy of the sources is kept in the
-# repository.
+# Assembles the R package from r/ (its R code with the roxygen comments that
+# make its help pages and NAMESPACE, its tests and the glue to the engine), the
+# engine's sources in src/ and the tables in data/nvc, and builds its source
+# tarball: no second copy of the sources is kept in the repository.
 #
 #   tools/r-package.sh            assemble and build build/r/vegmatch_*.tar.gz
 #   tools/r-package.sh --check    ... then R CMD check --no-manual it (its tests
 #                                 run there); an ERROR or WARNING fails
 #   tools/r-package.sh --install  ... then install it into build/r/library
 #
-# The tests compare the package with the command line: the results the command
-# line gives on the bundled and test surveys are made here, with build/vegmatch
-# (built when missing), and go into the package's tests.
+# The tests compare the package with the command line: they run the engine's
+# classify in the R process on the bundled and test surveys' files, as the
+# command line does, so nothing but the package is needed for them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 out=${VM_R_BUILD:-$root/build/r}
 pkg=$out/vegmatch
-cli=${VEGMATCH_CLI:-$root/build/vegmatch}
 export MAKEFLAGS=${MAKEFLAGS:--j2}
 
-if [ ! -x "$cli" ]; then
-  cmake -S . -B build >/dev/null
-  cmake --build build -j2 --target vegmatch >/dev/null
-  cli=$root/build/vegmatch
-fi
-
 rm -rf "$pkg"
-mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc" "$pkg/tests/testthat/cli"
-cp -R r/DESCRIPTION r/NAMESPACE r/LICENSE r/R r/man r/tests "$pkg/"
+mkdir -p "$pkg/src" "$pkg/inst/extdata/nvc"
+cp -R r/DESCRIPTION r/LICENSE r/R r/inst r/tests "$pkg/"
 cp r/src/*.cpp "$pkg/src/"
 
 # The engine: every library the batch commands stand on, as the folders lay it out.
@@ -60,13 +53,19 @@ cp data/nvc/* "$pkg/inst/extdata/nvc/"
 cp data/samples/example_real.txt "$pkg/inst/extdata/"
 cp tests/data/survey_long.csv tests/data/survey_matrix.csv "$pkg/tests/testthat/"
 
-# What the command line gives, for the tests to compare with.
-vm() { "$cli" classify --quiet --tables "$root/data/nvc" "$@" 2>>"$out/cli.log"; }
-rm -f "$out/cli.log"
-vm data/samples/example_real.txt -o "$pkg/tests/testthat/cli/example.csv"
-vm data/samples/example_real.txt --rank-by fit --fits 3 --habitats all --indicators -o "$pkg/tests/testthat/cli/example_fit.csv"
-vm tests/data/survey_long.csv --habitats all --indicators -o "$pkg/tests/testthat/cli/survey.csv"
-
+# The help pages and NAMESPACE from the roxygen comments of the R code, read
+# from its source (nothing compiled, nothing fetched); then the R side of the
+# glue's exports, registered as that NAMESPACE asks.
+Rscript -e 'roxygen2::roxygenise(commandArgs(TRUE)[1], roclets = c("rd", "namespace"),
+                                 load_code = roxygen2::load_source)' "$pkg" >"$out/roxygen.log" 2>&1 || {
+  cat "$out/roxygen.log"
+  exit 1
+}
+if grep -qi 'warning' "$out/roxygen.log"; then
+  cat "$out/roxygen.log"
+  echo "roxygen2: a warning (see above)" >&2
+  exit 1
+fi
 Rscript -e 'Rcpp::compileAttributes(commandArgs(TRUE)[1])' "$pkg" >/dev/null
 (cd "$out" && rm -f vegmatch_*.tar.gz && R CMD build --no-manual vegmatch >build.log 2>&1) || {
   cat "$out/build.log"

@@ -2,19 +2,20 @@ test_that("the bundled survey gets the command line's results, every column", {
   said <- capture_warnings(x <- vm_classify(vm_example()))
   expect_match(said, "every cover in the input is 5%", all = FALSE)
   expect_match(said, "data rows 243, 445, 494, 535, 568: \"Dactylorhiza sp\" names a genus alone", all = FALSE)
-  expect_same_as_cli(x, "example.csv")
+  expect_same_as_cli(x, example_file())
   expect_type(x$mean_fit, "double")
   expect_type(x$rank, "integer")
 
   y <- suppressWarnings(vm_classify(vm_example(), rank_by = "fit", fits = 3, habitats = "all", indicators = TRUE))
-  expect_same_as_cli(y, "example_fit.csv")
+  expect_same_as_cli(y, example_file(), "--rank-by", "fit", "--fits", "3", "--habitats", "all",
+                     "--indicators")
   expect_type(y$F_outside, "logical")
 })
 
 test_that("a survey as R writes it keeps its identifying columns and their types", {
   s <- survey_long()
   x <- suppressWarnings(vm_classify(s, habitats = "all", indicators = TRUE))
-  expect_same_as_cli(x, "survey.csv")
+  expect_same_as_cli(x, test_path("survey_long.csv"), "--habitats", "all", "--indicators")
   expect_type(x$Year, "integer")
   expect_type(x$Site, "character")
   s$Group <- factor(s$Group, levels = c("B", "A"))
