@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <unordered_set>
 
 #include "batch/batch.h"
 #include "survey/inputs.h"
@@ -93,22 +94,12 @@ bool ToWorkbook(const std::string& path) {
   return path.size() > 5 && path.compare(path.size() - 5, 5, ".xlsx") == 0;
 }
 
-// The habitats of the units the results name: one row per unit and
-// correspondence, of the classifications asked for (all when none are).
-std::string HabitatRows(const std::string& results, const UnitInfo& info, const std::vector<std::string>& keys) {
+// The habitats of the units the results name (in order of their first row):
+// one row per unit and correspondence, of the classifications asked for (all
+// when none are).
+std::string HabitatRows(const std::vector<std::string>& codes, const UnitInfo& info,
+                        const std::vector<std::string>& keys) {
   std::string out = "nvc_code,classification,habitat_code,habitat_name,relationship,inherited\n";
-  CsvTable t;
-  std::string error;
-  if (!ParseCsv(results, t, error)) return out;
-  const auto col = std::find(t.header.begin(), t.header.end(), "nvc_code") - t.header.begin();
-  std::vector<std::string> codes;
-  for (const CsvRow& row : t.rows) {
-    const size_t c = static_cast<size_t>(col);
-    if (c < row.fields.size() && !row.fields[c].empty() &&
-        std::find(codes.begin(), codes.end(), row.fields[c]) == codes.end()) {
-      codes.push_back(row.fields[c]);
-    }
-  }
   for (const std::string& code : codes) {
     auto unit = info.habitats.find(code);
     if (unit == info.habitats.end()) continue;
@@ -124,6 +115,21 @@ std::string HabitatRows(const std::string& results, const UnitInfo& info, const 
   return out;
 }
 
+// The units the results name, each once, in order of their first row.
+class NamedUnits {
+ public:
+  void Add(const std::vector<std::string>& codes) {
+    for (const std::string& c : codes) {
+      if (seen_.insert(c).second) order_.push_back(c);
+    }
+  }
+  const std::vector<std::string>& InOrder() const { return order_; }
+
+ private:
+  std::unordered_set<std::string> seen_;
+  std::vector<std::string> order_;
+};
+
 // The results file, the species lists and the habitats, each written a whole
 // sample at a time, beside their final names; or, for a workbook, into
 // temporary files whose text becomes its sheets at the end.
@@ -137,6 +143,7 @@ struct Outputs {
   std::optional<RowWriter> resultRows;
   std::optional<RowWriter> listRows;
   std::optional<RowWriter> habitatRows;
+  NamedUnits named;  // for the workbook's habitats sheet
 
   bool Open(Console& con, const ClassifyOptions& opt, const TidyWriter& writer) {
     const bool workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
@@ -233,7 +240,7 @@ struct Outputs {
     sheets[1].name = "species lists";
     sheets[2].name = "habitats";
     if (!ReadSinkText(results, sheets[0].csv) || !ReadSinkText(lists, sheets[1].csv)) return false;
-    sheets[2].csv = HabitatRows(sheets[0].csv, info, opt.habitats);
+    sheets[2].csv = HabitatRows(named.InOrder(), info, opt.habitats);
     std::string error;
     if (!WriteWorkbook(book.temp.empty() ? book.path : book.temp, sheets, error)) {
       Diagnose(con, opt.output, error);
@@ -318,6 +325,7 @@ struct Job {
   std::string rows;  // what entry wrote, then the report
   std::string lists;
   std::string habitats;
+  std::vector<std::string> units;  // the units its places name (for a workbook)
   SampleSummary summary;
 };
 // What one scoring thread scores and reports with.
@@ -364,12 +372,14 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
         if (!classic) writer.Rows(job.sample, identity, lane.scoring, rs.nAnalysisType, job.summary, job.rows);
         if (out.lists.file) writer.SpeciesLists(job.sample, identity, lane.scoring, job.lists);
         if (out.habitats.file) writer.Habitats(identity, lane.scoring, job.habitats);
+        if (out.book.file) writer.UnitCodes(lane.scoring, job.units);
       },
       [&](Job& job, Lane&) {
         summary.Add(*job.input, job.sample, job.summary);
         out.resultRows->Add(job.rows);
         out.listRows->Add(job.lists);
         out.habitatRows->Add(job.habitats);
+        out.named.Add(job.units);
       },
       con.err);
   MemoryFile entryOut;
@@ -406,6 +416,7 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
       entered.clear();
       job.lists.clear();
       job.habitats.clear();
+      job.units.clear();
       if (showProgress && tally.samples % 1000 == 0 && SecondsSince(start) >= 1.0) {
         con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", tally.samples, tally.samples / SecondsSince(start))
                 << std::flush;

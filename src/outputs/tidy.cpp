@@ -229,6 +229,15 @@ void TidyWriter::SpeciesLists(const SampleState& sample, const std::string& iden
   }
 }
 
+void TidyWriter::UnitCodes(const ScoringState& sc, std::vector<std::string>& codes) const {
+  for (int r = 1; r <= opt.fits; ++r) {
+    const int unit = sc.arrTopFits[r].nNVCIndex;
+    if (r <= ref.nNVCCount && sc.arrNVCFit[unit].dMeanGoF >= kNoFit) {
+      codes.push_back(Compact(ref.arrNVCData[unit].szNVCType));
+    }
+  }
+}
+
 void TidyWriter::Habitats(const std::string& identity, const ScoringState& sc, std::string& out) const {
   for (int r = 1; r <= opt.fits; ++r) {
     const int unit = sc.arrTopFits[r].nNVCIndex;

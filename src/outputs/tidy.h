@@ -95,6 +95,9 @@ struct TidyWriter {
   // The matching analysis of every rank: one row per species and list.
   void SpeciesLists(const SampleState& sample, const std::string& identity, const ScoringState& sc,
                     std::string& out) const;
+  // The codes of the units the places of a scored sample name, in rank order
+  // (as the results' nvc_code column holds them), appended to `codes`.
+  void UnitCodes(const ScoringState& sc, std::vector<std::string>& codes) const;
   // The habitat correspondences of every rank that names a unit, one row each:
   // those of the classifications of --habitats, or all when it is not given.
   void Habitats(const std::string& identity, const ScoringState& sc, std::string& out) const;
