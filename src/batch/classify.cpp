@@ -24,7 +24,7 @@
 #include "outputs/sink.h"
 #include "batch/summary.h"
 #include "outputs/units.h"
-#include "outputs/workbook.h"
+#include "batch/run_files.h"
 #include "common/pipeline.h"
 #include "report/report.h"
 
@@ -88,167 +88,6 @@ std::optional<BlockRules> OpenInputs(Console& con, const ClassifyOptions& opt, E
   rules.sumRepeats = !classic;
   return rules;
 }
-
-// True when results go to a workbook.
-bool ToWorkbook(const std::string& path) {
-  return path.size() > 5 && path.compare(path.size() - 5, 5, ".xlsx") == 0;
-}
-
-// The habitats of the units the results name (in order of their first row):
-// one row per unit and correspondence, of the classifications asked for (all
-// when none are).
-std::string HabitatRows(const std::vector<std::string>& codes, const UnitInfo& info,
-                        const std::vector<std::string>& keys) {
-  std::string out = "nvc_code,classification,habitat_code,habitat_name,relationship,inherited\n";
-  for (const std::string& code : codes) {
-    auto unit = info.habitats.find(code);
-    if (unit == info.habitats.end()) continue;
-    for (const HabitatLink& link : unit->second) {
-      if (!HabitatAsked(link, keys)) continue;
-      std::string line;
-      AppendCsvField(line, code);
-      line += ',';
-      AppendHabitatFields(line, link);
-      out += line + "\n";
-    }
-  }
-  return out;
-}
-
-// The units the results name, each once, in order of their first row.
-class NamedUnits {
- public:
-  void Add(const std::vector<std::string>& codes) {
-    for (const std::string& c : codes) {
-      if (seen_.insert(c).second) order_.push_back(c);
-    }
-  }
-  const std::vector<std::string>& InOrder() const { return order_; }
-
- private:
-  std::unordered_set<std::string> seen_;
-  std::vector<std::string> order_;
-};
-
-// The results file, the species lists and the habitats, each written a whole
-// sample at a time, beside their final names; or, for a workbook, into
-// temporary files whose text becomes its sheets at the end.
-struct Outputs {
-  Sink results;
-  Sink lists;
-  Sink habitats;
-  Sink book;  // the workbook, when the results go to one (results and lists then in memory)
-  Sink synoptic;
-  Sink report;
-  std::optional<RowWriter> resultRows;
-  std::optional<RowWriter> listRows;
-  std::optional<RowWriter> habitatRows;
-  NamedUnits named;  // for the workbook's habitats sheet
-
-  bool Open(Console& con, const ClassifyOptions& opt, const TidyWriter& writer) {
-    const bool workbook = opt.format == OutputFormat::kCsv && ToWorkbook(opt.output);
-    if (!(workbook ? OpenSink(con, opt.output, book) && OpenMemorySink(results)
-                   : OpenSink(con, opt.output, results))) {
-      Diagnose(con, opt.output, "cannot create the results file: " + SystemReason());
-      return false;
-    }
-    if (!opt.speciesLists.empty() && !OpenSink(con, opt.speciesLists, lists)) {
-      Diagnose(con, opt.speciesLists, "cannot create the species lists file: " + SystemReason());
-      return false;
-    }
-    if (workbook && opt.speciesLists.empty() && !OpenMemorySink(lists)) {
-      Diagnose(con, opt.output, "cannot create a temporary file: " + SystemReason());
-      return false;
-    }
-    if (!opt.habitatsOut.empty() && !OpenSink(con, opt.habitatsOut, habitats)) {
-      Diagnose(con, opt.habitatsOut, "cannot create the habitats file: " + SystemReason());
-      return false;
-    }
-    if (!opt.synoptic.empty() && !OpenSink(con, opt.synoptic, synoptic)) {
-      Diagnose(con, opt.synoptic, "cannot create the synoptic tables file: " + SystemReason());
-      return false;
-    }
-    if (!opt.report.empty() && !OpenSink(con, opt.report, report)) {
-      Diagnose(con, opt.report, "cannot create the report file: " + SystemReason());
-      return false;
-    }
-    resultRows.emplace(results.file);
-    listRows.emplace(lists.file);
-    habitatRows.emplace(habitats.file);
-    if (opt.format == OutputFormat::kCsv) resultRows->Add(writer.Header());
-    if (lists.file) listRows->Add(writer.ListsHeader());
-    if (habitats.file) habitatRows->Add(writer.HabitatsHeader());
-    return true;
-  }
-  // The synoptic tables and the report, written whole once the run is over.
-  void WriteSurvey(const ClassifyOptions& opt, const std::string& synopticCsv, const std::string& html) {
-    if (synoptic.file && !WriteAll(synoptic.file.get(), synopticCsv)) Fail(opt.synoptic, "synoptic tables");
-    if (report.file && !WriteAll(report.file.get(), html)) Fail(opt.report, "report");
-  }
-  // False when some of it could not be written (SayFailed names what).
-  bool Finish(const ClassifyOptions& opt) {
-    if (!resultRows->Finish()) Fail(opt.output, kResults);
-    if (!listRows->Finish()) FailLists(opt);
-    if (!habitatRows->Finish()) Fail(opt.habitatsOut, kHabitats);
-    return failed_.empty();
-  }
-  // Puts the files in place (`keep`) or removes what was written; false when
-  // something could not be written.
-  bool Close(Console& con, const ClassifyOptions& opt, const UnitInfo& info, bool keep) {
-    const bool sheets = !book.file || !keep || WriteResultsWorkbook(con, opt, info);
-    if (!CloseSink(con, book, keep && sheets) || !sheets) Fail(opt.output, kResults);
-    if (!CloseSink(con, results, keep)) Fail(opt.output, kResults);
-    if (!CloseSink(con, lists, keep)) FailLists(opt);
-    if (!CloseSink(con, habitats, keep)) Fail(opt.habitatsOut, kHabitats);
-    if (!CloseSink(con, synoptic, keep)) Fail(opt.synoptic, "synoptic tables");
-    if (!CloseSink(con, report, keep)) Fail(opt.report, "report");
-    return failed_.empty();
-  }
-  // Says which files could not be written, each once.
-  void SayFailed(Console& con) const {
-    for (const auto& [path, what] : failed_) Diagnose(con, path, std::string("the ") + what + " could not be written");
-  }
-
- private:
-  static bool WriteAll(std::FILE* fp, const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), fp) == text.size() && std::fflush(fp) == 0;
-  }
-  static constexpr const char* kResults = "results";
-  static constexpr const char* kHabitats = "habitats";
-  // The species lists go to their own file, or to a sheet of the workbook.
-  void FailLists(const ClassifyOptions& opt) {
-    if (opt.speciesLists.empty()) {
-      Fail(opt.output, kResults);
-    } else {
-      Fail(opt.speciesLists, "species lists");
-    }
-  }
-  void Fail(const std::string& path, const char* what) {
-    const std::string shown = path.empty() ? "-" : path;
-    for (const auto& f : failed_) {
-      if (f.first == shown) return;
-    }
-    failed_.emplace_back(shown, what);
-  }
-  std::vector<std::pair<std::string, const char*>> failed_;
-
-  // The results, species lists and habitats as the sheets of the workbook,
-  // written under the name its sink puts in place.
-  bool WriteResultsWorkbook(Console& con, const ClassifyOptions& opt, const UnitInfo& info) {
-    std::vector<WorkbookSheet> sheets(3);
-    sheets[0].name = "results";
-    sheets[1].name = "species lists";
-    sheets[2].name = "habitats";
-    if (!ReadSinkText(results, sheets[0].csv) || !ReadSinkText(lists, sheets[1].csv)) return false;
-    sheets[2].csv = HabitatRows(named.InOrder(), info, opt.habitats);
-    std::string error;
-    if (!WriteWorkbook(book.temp.empty() ? book.path : book.temp, sheets, error)) {
-      Diagnose(con, opt.output, error);
-      return false;
-    }
-    return true;
-  }
-};
 
 // The classic results name a sample by 30 characters: says once when two
 // different samples would print the same name there.
@@ -342,52 +181,92 @@ struct Lane {
   QuietConsole quiet;  // what it says is said after its batch is written
 };
 
-// Enters the samples one after another (entry may add new species to the
-// tables) and hands them to the pipeline, which scores and writes them up on
-// every core and writes them in input order. The classic report also writes
-// while a sample is entered; that goes into memory, so that only whole samples
-// reach the file, in order.
-void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const ClassifyOptions& opt, Engine& e,
-                   const TidyWriter& writer, InputStream& stream, const BlockRules& rules, Outputs& out,
-                   InputReporter& reporter, Tally& tally, CoversSeen& covers, std::vector<long>& samplesOfFile,
-                   SurveySummary& summary) {
-  const bool showProgress = !opt.quiet && &con.err == &std::cerr && isatty(STDERR_FILENO) != 0;
-  const bool classic = opt.format != OutputFormat::kCsv;
-  RunSettings rs = SettingsOf(opt);
-  auto sample = std::make_unique<SampleState>();
+// One run of `vegmatch classify` with its options, from the tables loaded to
+// the exit status.
+class ClassifyRun {
+ public:
+  ClassifyRun(Console& con, const ClassifyOptions& opt, Clock::time_point start)
+      : con_(con),
+        opt_(opt),
+        start_(start),
+        quiet_(noInput_, screen_, con.err, con.dir, con.log),
+        summary_(opt, *engine_.ref, engine_.info),
+        inputRules_(InputRulesOf(opt)),
+        stream_(con, inputRules_, tally_) {}
+  int Run();
+
+ private:
+  // Enters the samples one after another (entry may add new species to the
+  // tables) and hands them to the pipeline, which scores and writes them up on
+  // every core and writes them in input order. The classic report also writes
+  // while a sample is entered; that goes into memory, so that only whole
+  // samples reach the file, in order.
+  void EnterAndScore(const TidyWriter& writer, const BlockRules& rules, InputReporter& reporter);
+  // A sample entered: handed to the pipeline, and the run's counts.
+  void HandOn(OrderedPipeline<Job, Lane>& pipeline, const SampleInput& input,
+              const std::shared_ptr<SampleBatch>& batch, const RunSettings& rs, std::string& entered);
+  // What is said once every sample is scored: names, inputs without a sample, covers.
+  void SayWhatIsLeft(InputReporter& reporter);
+  // The files put in place or removed, what failed said; the exit status.
+  int Finish();
+  bool ShowProgress() const { return !opt_.quiet && &con_.err == &std::cerr && isatty(STDERR_FILENO) != 0; }
+
+  Console& con_;
+  const ClassifyOptions& opt_;
+  Clock::time_point start_;
+  // Loading and entry show nothing and ask nothing; what they say goes to the
+  // error stream as it is said.
+  std::istringstream noInput_;
+  NullBuffer nullBuffer_;
+  std::ostream screen_{&nullBuffer_};
+  Console quiet_;
+  Engine engine_;
+  SurveySummary summary_;
+  Tally tally_;
+  InputRules inputRules_;
+  InputStream stream_;
+  RunFiles out_;
+  CoversSeen covers_;
+  std::unique_ptr<SampleState> sample_ = std::make_unique<SampleState>();
+  std::vector<long> samplesOfFile_;
+};
+
+void ClassifyRun::EnterAndScore(const TidyWriter& writer, const BlockRules& rules, InputReporter& reporter) {
+  const bool classic = opt_.format != OutputFormat::kCsv;
+  RunSettings rs = SettingsOf(opt_);
+  Engine& e = engine_;
   OrderedPipeline<Job, Lane> pipeline(
-      opt.jobs,
-      [&](int lane) { return std::make_unique<Lane>(con.dir, *e.scoring, lane == 0 ? nullptr : e.scoring.get()); },
+      opt_.jobs,
+      [&](int lane) { return std::make_unique<Lane>(con_.dir, *e.scoring, lane == 0 ? nullptr : e.scoring.get()); },
       [&](Job& job, Lane& lane) {
-        ScoreAndRank(*e.ref, job.sample, rs.nAnalysisType, rs.nFitsToOutput, lane.scoring,
-                     RankingOf(opt));
+        ScoreAndRank(*e.ref, job.sample, rs.nAnalysisType, rs.nFitsToOutput, lane.scoring, RankingOf(opt_));
         if (classic) {
           RunSettings report = ReportSettings(rs);
           report.nCoverScale = job.nCoverScale;
           ReportInto(*e.ref, job.sample, lane.scoring, report, lane.quiet, lane.memory, job.rows);
         }
-        const bool identified = !classic || out.lists.file || out.habitats.file;
+        const bool identified = !classic || out_.lists.file || out_.habitats.file;
         const std::string identity = identified ? writer.Identity(job.sample, *job.input) : std::string();
-        if (!classic || summary.Grouping()) summary.Summarise(job.sample, *job.input, lane.scoring, job.summary);
+        if (!classic || summary_.Grouping()) summary_.Summarise(job.sample, *job.input, lane.scoring, job.summary);
         if (!classic) writer.Rows(job.sample, identity, lane.scoring, rs.nAnalysisType, job.summary, job.rows);
-        if (out.lists.file) writer.SpeciesLists(job.sample, identity, lane.scoring, job.lists);
-        if (out.habitats.file) writer.Habitats(identity, lane.scoring, job.habitats);
-        if (out.book.file) writer.UnitCodes(lane.scoring, job.units);
+        if (out_.lists.file) writer.SpeciesLists(job.sample, identity, lane.scoring, job.lists);
+        if (out_.habitats.file) writer.Habitats(identity, lane.scoring, job.habitats);
+        if (out_.book.file) writer.UnitCodes(lane.scoring, job.units);
       },
       [&](Job& job, Lane&) {
-        summary.Add(*job.input, job.sample, job.summary);
-        out.resultRows->Add(job.rows);
-        out.listRows->Add(job.lists);
-        out.habitatRows->Add(job.habitats);
-        out.named.Add(job.units);
+        summary_.Add(*job.input, job.sample, job.summary);
+        out_.resultRows->Add(job.rows);
+        out_.listRows->Add(job.lists);
+        out_.habitatRows->Add(job.habitats);
+        out_.named.Add(job.units);
       },
-      con.err);
+      con_.err);
   MemoryFile entryOut;
   std::string entered;  // what entry wrote since the last sample handed on
   ClassicNames classicNames;
-  while (std::shared_ptr<SampleBatch> batch = stream.Next(rules)) {
+  while (std::shared_ptr<SampleBatch> batch = stream_.Next(rules)) {
     for (const SampleInput& input : batch->samples) {
-      if (classic) classicNames.Add(input, stream.Inputs().fileColumn);
+      if (classic) classicNames.Add(input, stream_.Inputs().fileColumn);
       // Names not in the tables are scored as species of their own whatever
       // their number: once the codes for new names run short, the samples
       // that use them are written and the codes used again.
@@ -399,112 +278,104 @@ void EnterAndScore(Console& con, Console& quiet, Clock::time_point start, const 
         if (r.nameNote != 0) reporter.NotedName(r);
       }
       if (classic) rs.fpResults = entryOut.Open();
-      const bool ready = EnterRecords(quiet, *e.ref, *sample, rs, input, &reporter) == RecordsResult::kSampleReady;
+      const bool ready = EnterRecords(quiet_, *e.ref, *sample_, rs, input, &reporter) == RecordsResult::kSampleReady;
       if (classic) entryOut.TakeInto(rs.fpResults, entered);
       if (!ready) continue;
       ++rs.nSampleCounter;
-      ++tally.samples;
-      ++samplesOfFile[static_cast<size_t>(input.where.file)];
-      tally.records += sample->nSampleEntries;
-      covers.Add(*sample);
-      Job& job = pipeline.Add();
-      CopySample(*sample, job.sample);
-      job.batch = batch;
-      job.input = &input;
-      job.nCoverScale = rs.nCoverScale;
-      job.rows.assign(entered);  // the job's text keeps its room from batch to batch
-      entered.clear();
-      job.lists.clear();
-      job.habitats.clear();
-      job.units.clear();
-      if (showProgress && tally.samples % 1000 == 0 && SecondsSince(start) >= 1.0) {
-        con.err << Fmt("\rvegmatch: %ld samples, %.0f per second", tally.samples, tally.samples / SecondsSince(start))
-                << std::flush;
-      }
+      HandOn(pipeline, input, batch, rs, entered);
     }
   }
   pipeline.Finish();
-  out.resultRows->Add(entered);  // what entry wrote after the last sample
-  if (summary.Grouping()) summary.ClassifyGroups(quiet, *e.ref, rs, *e.scoring);
-  if (showProgress && SecondsSince(start) >= 1.0) con.err << "\n";
-  classicNames.Say(con);
+  out_.resultRows->Add(entered);  // what entry wrote after the last sample
+  if (summary_.Grouping()) summary_.ClassifyGroups(quiet_, *e.ref, rs, *e.scoring);
+  if (ShowProgress() && SecondsSince(start_) >= 1.0) con_.err << "\n";
+  classicNames.Say(con_);
 }
 
-}  // namespace
+void ClassifyRun::HandOn(OrderedPipeline<Job, Lane>& pipeline, const SampleInput& input,
+                         const std::shared_ptr<SampleBatch>& batch, const RunSettings& rs, std::string& entered) {
+  ++tally_.samples;
+  ++samplesOfFile_[static_cast<size_t>(input.where.file)];
+  tally_.records += sample_->nSampleEntries;
+  covers_.Add(*sample_);
+  Job& job = pipeline.Add();
+  CopySample(*sample_, job.sample);
+  job.batch = batch;
+  job.input = &input;
+  job.nCoverScale = rs.nCoverScale;
+  job.rows.assign(entered);  // the job's text keeps its room from batch to batch
+  entered.clear();
+  job.lists.clear();
+  job.habitats.clear();
+  job.units.clear();
+  if (ShowProgress() && tally_.samples % 1000 == 0 && SecondsSince(start_) >= 1.0) {
+    con_.err << Fmt("\rvegmatch: %ld samples, %.0f per second", tally_.samples, tally_.samples / SecondsSince(start_))
+             << std::flush;
+  }
+}
 
-namespace {
-
-// The run with its options; its console keeps what is said in a log when a
-// report is written, for the report to list.
-int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point start) {
-  // Loading and entry show nothing and ask nothing; what they say goes to the
-  // error stream as it is said.
-  std::istringstream noInput;
-  NullBuffer nullBuffer;
-  std::ostream screen(&nullBuffer);
-  Console quiet(noInput, screen, con.err, con.dir, con.log);
-  Engine engine;
-  SurveySummary summary(opt, *engine.ref, engine.info);
-  summary.StartLoading(TablesFolder(opt.tables));
-  if (!LoadEngine(con, quiet, opt, engine)) return kClassifyTablesFailed;
-
-  Tally tally;
-  const InputRules inputRules = InputRulesOf(opt);
-  InputStream stream(con, inputRules, tally);
-  const std::optional<BlockRules> opened = OpenInputs(con, opt, engine, stream);
-  if (!opened) return kClassifyInputFailed;
-  const BlockRules& rules = *opened;
-  const RunInputs& inputs = stream.Inputs();
-  Outputs out;
-  if (!summary.Open(con, engine.folder, inputs)) return kClassifyUsage;
-  const TidyWriter writer{TidyColumnsOf(opt), *engine.ref, engine.info, inputs.idHeaders, inputs.fileColumn, &summary.Indicators()};
-  if (!out.Open(con, opt, writer)) return kClassifyOutputFailed;
-
-  InputReporter reporter(con, inputs.files, tally, opt.allProblems);
-  CoversSeen covers;
-  std::vector<long> samplesOfFile(inputs.files.size() + 1, 0);
-  EnterAndScore(con, quiet, start, opt, engine, writer, stream, rules, out, reporter, tally, covers, samplesOfFile,
-                summary);
-
-  reporter.SayUnknownNames(*engine.resolver);
+void ClassifyRun::SayWhatIsLeft(InputReporter& reporter) {
+  reporter.SayUnknownNames(*engine_.resolver);
   reporter.SayBeyond();
+  const RunInputs& inputs = stream_.Inputs();
   for (size_t f = 0; f < inputs.files.size(); ++f) {
-    if (samplesOfFile[f + 1] == 0 && !inputs.files[f].noSample) {
-      Diagnose(con, WhereText(inputs.files, SourcePos{static_cast<int>(f) + 1, 0}),
+    if (samplesOfFile_[f + 1] == 0 && !inputs.files[f].noSample) {
+      Diagnose(con_, WhereText(inputs.files, SourcePos{static_cast<int>(f) + 1, 0}),
                "holds no sample that could be scored");
-      tally.inputFailed = true;
+      tally_.inputFailed = true;
     }
   }
-  covers.SayIfUniform(con, opt, tally);
-  if (summary.Grouping()) {
-    out.WriteSurvey(opt, opt.synoptic.empty() ? std::string() : summary.SynopticCsv(),
-                    opt.report.empty() ? std::string()
-                                       : summary.ReportHtml(engine.folder, inputs, samplesOfFile, con.log->All()));
+  covers_.SayIfUniform(con_, opt_, tally_);
+}
+
+int ClassifyRun::Run() {
+  summary_.StartLoading(TablesFolder(opt_.tables));
+  if (!LoadEngine(con_, quiet_, opt_, engine_)) return kClassifyTablesFailed;
+  const std::optional<BlockRules> opened = OpenInputs(con_, opt_, engine_, stream_);
+  if (!opened) return kClassifyInputFailed;
+  const RunInputs& inputs = stream_.Inputs();
+  if (!summary_.Open(con_, engine_.folder, inputs)) return kClassifyUsage;
+  const TidyWriter writer{TidyColumnsOf(opt_), *engine_.ref, engine_.info, inputs.idHeaders, inputs.fileColumn,
+                          &summary_.Indicators()};
+  if (!out_.Open(con_, opt_, writer)) return kClassifyOutputFailed;
+  InputReporter reporter(con_, inputs.files, tally_, opt_.allProblems);
+  samplesOfFile_.assign(inputs.files.size() + 1, 0);
+  EnterAndScore(writer, *opened, reporter);
+  SayWhatIsLeft(reporter);
+  if (summary_.Grouping()) {
+    out_.WriteSurvey(opt_, opt_.synoptic.empty() ? std::string() : summary_.SynopticCsv(),
+                     opt_.report.empty()
+                         ? std::string()
+                         : summary_.ReportHtml(engine_.folder, inputs, samplesOfFile_, con_.log->All()));
   }
-  const bool written = out.Finish(opt);
+  return Finish();
+}
+
+int ClassifyRun::Finish() {
+  const bool written = out_.Finish(opt_);
   // --strict: anything refused, unknown or warned about fails the run.
-  const bool refusedAny = tally.refused > 0 || tally.unknownNames > 0 || tally.warnings > 0;
-  const bool failed = !written || tally.inputFailed || (opt.strict && refusedAny);
+  const bool refusedAny = tally_.refused > 0 || tally_.unknownNames > 0 || tally_.warnings > 0;
+  const bool failed = !written || tally_.inputFailed || (opt_.strict && refusedAny);
   // The results take the place of an earlier file only when the run ends well.
-  const bool closed = out.Close(con, opt, engine.info, !failed);
-  if (!opt.quiet) {
-    Diagnose(con, "",
-             Fmt("%ld samples, %ld species records, %ld unknown names, %ld refused lines, %.1f s", tally.samples,
-                 tally.records, tally.unknownNames, tally.refused, SecondsSince(start)));
+  const bool closed = out_.Close(con_, opt_, engine_.info, !failed);
+  if (!opt_.quiet) {
+    Diagnose(con_, "",
+             Fmt("%ld samples, %ld species records, %ld unknown names, %ld refused lines, %.1f s", tally_.samples,
+                 tally_.records, tally_.unknownNames, tally_.refused, SecondsSince(start_)));
   }
   if (!written || !closed) {
-    out.SayFailed(con);
+    out_.SayFailed(con_);
     return kClassifyOutputFailed;
   }
   if (failed) {
-    for (const std::string& path : {opt.output, opt.speciesLists, opt.habitatsOut, opt.synoptic, opt.report}) {
+    for (const std::string& path : {opt_.output, opt_.speciesLists, opt_.habitatsOut, opt_.synoptic, opt_.report}) {
       if (!path.empty() && path != "-") {
-        Diagnose(con, path, "not written, as the run failed; an earlier file of that name is left as it was");
+        Diagnose(con_, path, "not written, as the run failed; an earlier file of that name is left as it was");
       }
     }
   }
-  if (tally.inputFailed) return kClassifyInputFailed;
-  return opt.strict && refusedAny ? kClassifyInputFailed : kClassifyOk;
+  if (tally_.inputFailed) return kClassifyInputFailed;
+  return opt_.strict && refusedAny ? kClassifyInputFailed : kClassifyOk;
 }
 
 int RunClassify(int argc, const char* const* argv, Console& con) {
@@ -512,11 +383,11 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
   ClassifyOptions opt;
   const int parsed = ParseClassifyOptions(argc, argv, con, opt);
   if (parsed >= 0) return parsed;
-  if (opt.report.empty() || con.log != nullptr) return ClassifyWith(con, opt, start);
+  if (opt.report.empty() || con.log != nullptr) return ClassifyRun(con, opt, start).Run();
   // The report lists what the run says.
   MessageLog log;
   Console said(con.in, con.out, con.err, con.dir, &log);
-  return ClassifyWith(said, opt, start);
+  return ClassifyRun(said, opt, start).Run();
 }
 
 }  // namespace
