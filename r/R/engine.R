@@ -116,53 +116,37 @@
                    "--habitats" = "habitats", "--names-map" = "names_map", "--sample-cols" = "sample",
                    "--group-by" = "group", "--tables" = "tables")
 
-# One message of the engine: where (a file shown as the R user knows it, and
-# the rows of the data it stands on, "header" for its header) and what. What
-# the engine says of the run's own files in `dir` is no problem of the data;
-# a usage error is said without the usage that follows it.
-.vm_messages <- function(err, files, dir = NULL) {
-  lines <- strsplit(err, "\n", fixed = TRUE)[[1]]
-  lines <- lines[nzchar(lines)]
-  usage <- grepl("^vegmatch: (classify|names): ", lines)
-  if (any(usage)) lines <- lines[usage]
-  if (length(lines) == 0L) {
-    return(data.frame(input = character(), rows = character(), message = character(), kind = character(),
-                      stringsAsFactors = FALSE))
-  }
-  # A line that does not start with the program's name goes on the one before.
-  start <- startsWith(lines, "vegmatch: ")
-  if (!start[1]) start[1] <- TRUE
-  text <- vapply(split(lines, cumsum(start)), paste, "", collapse = "\n")
-  text <- sub("^vegmatch: ", "", text)
+# The engine's messages (records: where, what, the input and lines they stand
+# on, their kind) as the R user reads them: where is a file shown as the R user
+# knows it, with the rows of the data it stands on ("header" for its header).
+# What the engine says of the run's own files in `dir` is no problem of the
+# data; when the command line was used wrongly, only that is said.
+.vm_messages <- function(m, files, dir = NULL) {
+  usage <- m$where %in% c("classify", "names")
+  if (any(usage)) m <- m[usage, , drop = FALSE]
   if (!is.null(dir)) {
-    own <- startsWith(text, dir)
-    for (f in files) own <- own & !startsWith(text, f$file)
-    text <- text[!own]
+    given <- vapply(files, function(f) f$file, "")
+    m <- m[!(startsWith(m$where, dir) & !(m$file %in% given | m$where %in% given)), , drop = FALSE]
   }
-  input <- rep("", length(text))
-  rows <- rep("", length(text))
-  what <- text
+  input <- rep("", nrow(m))
+  rows <- rep("", nrow(m))
   for (f in names(files)) {
     path <- files[[f]]$file
-    hit <- startsWith(text, paste0(path, ":"))
+    hit <- m$file == path | m$where == path
     if (!any(hit)) next
-    rest <- substring(text[hit], nchar(path) + 2L)
-    atLines <- grepl("^[0-9][0-9,]*: ", rest)
-    lineText <- ifelse(atLines, sub(":.*$", "", rest), "")
     input[hit] <- f
-    rows[hit] <- vapply(lineText, function(l) {
+    rows[hit] <- vapply(m$lines[hit], function(l) {
       if (!nzchar(l)) return("")
       at <- as.integer(strsplit(l, ",", fixed = TRUE)[[1]])
       paste(ifelse(at == 1L, "header", match(at, files[[f]]$lines)), collapse = ",")
     }, "")
-    what[hit] <- ifelse(atLines, sub("^[0-9][0-9,]*: ", "", rest), sub("^ ", "", rest))
   }
+  placed <- input == "" & nzchar(m$where) & !(m$where %in% c("classify", "names"))
+  what <- ifelse(placed, paste0(m$where, ": ", m$what), m$what)
   # The options of the command line said as the arguments of the R functions.
   what <- gsub("--scale ([a-z-]+)", "scale = \"\\1\"", what)
-  what <- sub("^(classify|names): ", "", what)
   for (o in names(.vm_arguments)) what <- gsub(paste0(o, "\\b"), .vm_arguments[[o]], what)
-  kind <- gsub("[0-9]", "", gsub("\"[^\"]*\"", "", what))
-  data.frame(input = input, rows = rows, message = what, kind = kind, stringsAsFactors = FALSE)
+  data.frame(input = input, rows = rows, message = what, kind = m$kind, stringsAsFactors = FALSE)
 }
 
 # A message as the R user reads it: "data row 12: what".
@@ -178,7 +162,7 @@
 # The run's problems as warnings, one per kind with its count; with `strict`,
 # or when the run failed, as one error.
 .vm_problems <- function(run, files, strict, dir = NULL) {
-  p <- .vm_messages(run$err, files, dir)
+  p <- .vm_messages(run$messages, files, dir)
   said <- .vm_said(p)
   if (run$status != 0L || (strict && nrow(p) > 0L)) {
     shown <- utils::head(said, 20L)
@@ -197,23 +181,25 @@
   p
 }
 
-# Columns of the engine's CSV that hold numbers, whole numbers and truth values.
-.vm_whole <- c("rank", "species", "species_matched", "code", "records", "quadrats", "group_quadrats")
-.vm_logical <- "_outside$"
-.vm_text <- c("sample", "nvc_code", "community", "sub_community", "fit_class", "eunis_code", "eunis_name",
-              "tie", "ranked_by", "agreement", "confidence", "name", "dictionary_name", "suggestions", "status",
-              "use", "group", "unit", "group_constancy", "unit_constancy", "unit_domin", "note", "file")
+# The types of the columns of a CSV the engine writes ("results", "lists",
+# "habitats", "synoptic", "names", "map"), as the engine gives them: a named
+# vector of "text", "number", "whole" or "logical".
+.vm_types <- function(what) .vm_columns(what)
+
+# The columns of `types` read as text.
+.vm_text_of <- function(types) names(types)[types == "text"]
 
 # The columns of a CSV the engine wrote (.vm_read_csv) as a data frame: numbers
 # as numbers, the identifying columns with the types they had in the data.
-.vm_frame <- function(cols, ids = NULL) {
+.vm_frame <- function(cols, types, ids = NULL) {
   for (n in names(cols)) {
     x <- cols[[n]]
+    type <- if (n %in% names(types)) types[[n]] else ""
     if (!is.null(ids) && n %in% names(ids)) {
       cols[[n]] <- .vm_as_given(x, ids[[n]])
-    } else if (n %in% .vm_whole && is.double(x) && all(is.na(x) | x == trunc(x))) {
+    } else if (type == "whole" && is.double(x) && all(is.na(x) | x == trunc(x))) {
       cols[[n]] <- as.integer(x)
-    } else if (grepl(.vm_logical, n)) {
+    } else if (type == "logical") {
       cols[[n]] <- ifelse(x == "", NA, x == "TRUE")
     }
   }

@@ -15,11 +15,18 @@
   input <- .vm_input(data, sample, species, cover, dir)
   opts <- .vm_options(scale, rank_by, fits, pool_by, habitats, indicators, names_map, tables, strict, dir)
   for (o in names(outputs)) extra <- c(extra, o, file.path(dir, outputs[[o]]))
-  text <- c(.vm_text, names(input$ids))
-  run <- .vm_call("classify", c(input$file, input$args, opts$args, "-o", "-", extra), results = TRUE, text = text)
+  types <- .vm_types("results")
+  run <- .vm_call("classify", c(input$file, input$args, opts$args, "-o", "-", extra), results = TRUE,
+                  text = c(.vm_text_of(types), names(input$ids)))
   problems <- .vm_problems(run, c(list(data = input), opts$files), strict, dir)
-  frames <- list(results = .vm_frame(run$results, input$ids))
-  for (f in outputs) frames[[f]] <- .vm_frame(.vm_read_csv(file.path(dir, f), text), input$ids)
+  frames <- list(results = .vm_frame(run$results, types, input$ids))
+  # Each file the options write, read with the types of its columns.
+  kinds <- c("--synoptic" = "synoptic", "--habitats-out" = "habitats", "--species-lists" = "lists")
+  for (o in names(outputs)) {
+    t <- .vm_types(kinds[[o]])
+    frames[[outputs[[o]]]] <- .vm_frame(.vm_read_csv(file.path(dir, outputs[[o]]), c(.vm_text_of(t), names(input$ids))),
+                                        t, input$ids)
+  }
   lapply(frames, .vm_with_problems, problems)
 }
 
@@ -264,10 +271,10 @@ vm_names <- function(x, names_map = NULL, tables = NULL) {
   # what its table says, not a failure of the run.
   if (run$status == 1L && file.exists(out)) run$status <- 0L
   # What it read is no problem.
-  said <- strsplit(run$err, "\n", fixed = TRUE)[[1]]
-  run$err <- paste(said[!grepl(": [0-9]+ samples read \\(", said)], collapse = "\n")
+  run$messages <- run$messages[run$messages$kind != "samples read", , drop = FALSE]
   problems <- .vm_problems(run, c(list(data = input), map$files), FALSE, dir)
-  .vm_with_problems(.vm_frame(.vm_read_csv(out, .vm_text)), problems)
+  types <- .vm_types("names")
+  .vm_with_problems(.vm_frame(.vm_read_csv(out, .vm_text_of(types)), types), problems)
 }
 
 #' Synoptic Tables of Groups of Samples Beside Their Units

@@ -204,7 +204,45 @@ Rcpp::List ColumnsOf(std::string_view csv, const std::string& name, const std::v
   }
 }
 
+// The messages of a run as a data frame: where and what as said, the input and
+// the lines (comma-separated) they stand on, and their kind.
+Rcpp::DataFrame MessagesOf(const MessageLog& log) {
+  const std::vector<Message>& all = log.All();
+  const R_xlen_t n = static_cast<R_xlen_t>(all.size());
+  Rcpp::CharacterVector where(n), what(n), file(n), lines(n), kind(n);
+  for (R_xlen_t i = 0; i < n; ++i) {
+    const Message& m = all[static_cast<size_t>(i)];
+    std::string at;
+    for (long l : m.lines) at += (at.empty() ? "" : ",") + std::to_string(l);
+    where[i] = Rcpp::String(m.where, CE_UTF8);
+    what[i] = Rcpp::String(m.what, CE_UTF8);
+    file[i] = Rcpp::String(m.file, CE_UTF8);
+    lines[i] = at;
+    kind[i] = Rcpp::String(m.kind, CE_UTF8);
+  }
+  return Rcpp::DataFrame::create(Rcpp::Named("where") = where, Rcpp::Named("what") = what,
+                                 Rcpp::Named("file") = file, Rcpp::Named("lines") = lines,
+                                 Rcpp::Named("kind") = kind, Rcpp::Named("stringsAsFactors") = false);
+}
+
 }  // namespace
+
+// The columns of a CSV the engine writes ("results", "lists", "habitats",
+// "synoptic", "names", "map") with the type of each: "text", "number", "whole"
+// or "logical".
+// [[Rcpp::export(.vm_columns)]]
+Rcpp::CharacterVector VmColumns(std::string what) {
+  const std::vector<ColumnSpec> columns = OutputColumns(what);
+  if (columns.empty()) Rcpp::stop("no such output: %s", what);
+  Rcpp::CharacterVector types(columns.size());
+  Rcpp::CharacterVector names(columns.size());
+  for (size_t i = 0; i < columns.size(); ++i) {
+    types[static_cast<R_xlen_t>(i)] = FieldTypeWord(columns[i].type);
+    names[static_cast<R_xlen_t>(i)] = columns[i].name;
+  }
+  types.attr("names") = names;
+  return types;
+}
 
 // Runs `vegmatch COMMAND ARGS...` in this process: its exit status, and what it
 // wrote on its output and error streams; with `results`, what it wrote on its
@@ -216,7 +254,8 @@ Rcpp::List VmRun(std::string command, std::vector<std::string> args, bool result
   std::istringstream in;
   std::ostringstream out;
   std::ostringstream err;
-  Console con(in, out, err);
+  MessageLog log;
+  Console con(in, out, err, std::string(), &log);
   int status = 2;
   if (command == "classify") {
     status = ClassifyMain(static_cast<int>(argv.size()), argv.data(), con);
@@ -225,7 +264,8 @@ Rcpp::List VmRun(std::string command, std::vector<std::string> args, bool result
   } else {
     Rcpp::stop("no such command: %s", command);
   }
-  Rcpp::List run = Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("err") = Rcpp::String(err.str(), CE_UTF8));
+  Rcpp::List run = Rcpp::List::create(Rcpp::Named("status") = status, Rcpp::Named("err") = Rcpp::String(err.str(), CE_UTF8),
+                                      Rcpp::Named("messages") = MessagesOf(log));
   if (!results) {
     run["out"] = Rcpp::String(out.str(), CE_UTF8);
   } else if (status == 0) {

@@ -294,8 +294,20 @@ std::vector<SynopticRow> SynopticTable(const GroupTally& group, const UnitTables
   return rows;
 }
 
+const std::vector<ColumnSpec>& SynopticColumns() {
+  static const std::vector<ColumnSpec> columns = {
+      {"group", FieldType::kText},          {"quadrats", FieldType::kWhole},
+      {"unit", FieldType::kText},           {"species", FieldType::kText},
+      {"code", FieldType::kWhole},          {"group_quadrats", FieldType::kWhole},
+      {"group_frequency", FieldType::kNumber}, {"group_constancy", FieldType::kText},
+      {"cover_min", FieldType::kNumber},    {"cover_max", FieldType::kNumber},
+      {"unit_constancy", FieldType::kText}, {"unit_domin", FieldType::kText},
+      {"note", FieldType::kText}};
+  return columns;
+}
+
 std::string SynopticHeader(const std::string& prefixHeader) {
-  return prefixHeader + (prefixHeader.empty() ? "" : ",") + kSynopticColumns + "\n";
+  return prefixHeader + (prefixHeader.empty() ? "" : ",") + ColumnNames(SynopticColumns()) + "\n";
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/common.h"
+#include "tables/csv.h"
 #include "refdata/refdata.h"
 #include "sample/sample.h"
 
@@ -150,9 +151,7 @@ struct SynopticRow {
 inline constexpr const char kUnitConstantMissing[] = "unit constant missing";
 inline constexpr const char kGroupConstantNotInUnit[] = "group constant not in unit";
 // The columns of the synoptic rows.
-inline constexpr const char kSynopticColumns[] =
-    "group,quadrats,unit,species,code,group_quadrats,group_frequency,group_constancy,cover_min,cover_max,"
-    "unit_constancy,unit_domin,note";
+const std::vector<ColumnSpec>& SynopticColumns();
 
 // The group's species, by falling frequency and then name, then the species of
 // the unit's table absent from the group, by falling constancy and then name.
@@ -165,7 +164,7 @@ std::string ShortNumber(double v);
 std::vector<SynopticRow> SynopticTable(const GroupTally& group, const UnitTables& tables, std::string_view unit);
 
 // The header line: `prefixHeader` (the caller's identifying columns; empty:
-// none), a comma, kSynopticColumns, a line end.
+// none), a comma, the synoptic columns, a line end.
 std::string SynopticHeader(const std::string& prefixHeader);
 // The rows of SynopticTable as CSV lines appended to `out`, each beginning
 // with `prefix` (the caller's identifying fields, without a comma at its end;

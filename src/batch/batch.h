@@ -9,9 +9,23 @@
 // for byte.
 #pragma once
 
+#include <vector>
+
 #include "console/console.h"
+#include "tables/csv.h"
 
 // ---- the commands -------------------------------------------------------------------
 // `vegmatch classify` and `vegmatch names`; the arguments after the command name.
 int ClassifyMain(int argc, const char* const* argv, Console& con);
 int NamesMain(int argc, const char* const* argv, Console& con);
+
+// ---- what the commands write ---------------------------------------------------------
+// The columns of every CSV the commands write, by what it is: "results" (every
+// column any option adds), "lists" (--species-lists), "habitats"
+// (--habitats-out), "synoptic", "names" and "map" (vegmatch names and its
+// --map-out). Empty for another word. Readers of those files (the R package)
+// take the columns' types from here.
+std::vector<ColumnSpec> OutputColumns(const std::string& what);
+// The columns of `vegmatch names` and of its names map.
+const std::vector<ColumnSpec>& NamesColumns();
+const std::vector<ColumnSpec>& NamesMapColumns();

@@ -395,3 +395,19 @@ int RunClassify(int argc, const char* const* argv, Console& con) {
 int ClassifyMain(int argc, const char* const* argv, Console& con) {
   return StopsCleanly(con, [&] { return RunClassify(argc, argv, con); });
 }
+
+std::vector<ColumnSpec> OutputColumns(const std::string& what) {
+  if (what == "results") {
+    TidyColumns every{{}, true, 1, RankBy::kConsensus};
+    for (const HabitatKey& h : HabitatKeys()) every.habitats.emplace_back(h.key);
+    std::vector<ColumnSpec> columns{{"sample", FieldType::kText}};
+    for (const TidyColumn& c : ResultColumns(every)) columns.push_back({c.name, c.type});
+    return columns;
+  }
+  if (what == "lists") return ListColumns();
+  if (what == "habitats") return HabitatColumns();
+  if (what == "synoptic") return SynopticColumns();
+  if (what == "names") return NamesColumns();
+  if (what == "map") return NamesMapColumns();
+  return {};
+}

@@ -42,8 +42,27 @@ struct NameRow {
   NameMatch match;
 };
 
+}  // namespace
+
+const std::vector<ColumnSpec>& NamesColumns() {
+  static const std::vector<ColumnSpec> columns = {
+      {"name", FieldType::kText},   {"records", FieldType::kWhole},         {"status", FieldType::kText},
+      {"code", FieldType::kWhole},  {"dictionary_name", FieldType::kText},  {"suggestions", FieldType::kText}};
+  return columns;
+}
+
+const std::vector<ColumnSpec>& NamesMapColumns() {
+  static const std::vector<ColumnSpec> columns = {{"name", FieldType::kText},
+                                                  {"use", FieldType::kText},
+                                                  {"status", FieldType::kText},
+                                                  {"suggestions", FieldType::kText}};
+  return columns;
+}
+
+namespace {
+
 std::string NamesList(const std::vector<NameRow>& rows, const RefData& ref, const NameResolver& resolver) {
-  std::string out = "name,records,status,code,dictionary_name,suggestions\n";
+  std::string out = ColumnNames(NamesColumns()) + "\n";
   for (const NameRow& r : rows) {
     const NameMatch& m = r.match;
     AppendCsvField(out, r.written);
@@ -64,7 +83,7 @@ std::string NamesList(const std::vector<NameRow>& rows, const RefData& ref, cons
 // The names map: name as written, the name to use (the dictionary name
 // reached), then the status and suggestions.
 std::string NamesMap(const std::vector<NameRow>& rows, const NameResolver& resolver) {
-  std::string out = "name,use,status,suggestions\n";
+  std::string out = ColumnNames(NamesMapColumns()) + "\n";
   for (const NameRow& r : rows) {
     const NameMatch& m = r.match;
     AppendCsvField(out, r.written);

@@ -94,23 +94,8 @@ std::string IdentityHeader(const std::vector<std::string>& idHeaders, const std:
   return h + ",";
 }
 
-std::string Names(const std::vector<ColumnSpec>& columns) {
-  std::string names;
-  for (const ColumnSpec& c : columns) names += (names.empty() ? "" : ",") + c.name;
-  return names;
-}
-
 }  // namespace
 
-const char* FieldTypeWord(FieldType type) {
-  switch (type) {
-    case FieldType::kNumber: return "number";
-    case FieldType::kWhole: return "whole";
-    case FieldType::kLogical: return "logical";
-    case FieldType::kText: break;
-  }
-  return "text";
-}
 
 const std::vector<ColumnSpec>& ListColumns() {
   static const std::vector<ColumnSpec> columns = {
@@ -129,12 +114,12 @@ const std::vector<ColumnSpec>& HabitatColumns() {
 }
 
 std::string TidyWriter::ListsHeader() const {
-  const std::string names = Names(ListColumns());
+  const std::string names = ColumnNames(ListColumns());
   return IdentityHeader(idHeaders, names) + names + "\n";
 }
 
 std::string TidyWriter::HabitatsHeader() const {
-  const std::string names = Names(HabitatColumns());
+  const std::string names = ColumnNames(HabitatColumns());
   return IdentityHeader(idHeaders, names) + names + "\n";
 }
 

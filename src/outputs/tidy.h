@@ -38,16 +38,6 @@ struct TidyColumns {
   RankBy rankBy = RankBy::kConsensus;  // the ranking the rows are in
 };
 
-// The type of a column's fields, as a reader of the results takes them: text,
-// a number, a whole number or TRUE/FALSE (an empty field is missing in each).
-enum class FieldType { kText, kNumber, kWhole, kLogical };
-const char* FieldTypeWord(FieldType type);  // "text", "number", "whole", "logical"
-// A column's name and type.
-struct ColumnSpec {
-  std::string name;
-  FieldType type;
-};
-
 struct TidyRow;
 // One column of the results: its name, the type of its fields and how the
 // field of a row is written (appended to the line, after its comma); `arg`:
