@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "batch/batch.h"
+#include "names/names_map.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
 #include "outputs/results.h"
@@ -42,7 +43,7 @@ struct Engine {
   std::optional<NameResolver> resolver;
 };
 
-// Loads the tables; the unit names and habitats (units.csv, habitats.csv) are
+// Loads the tables; the unit names and habitats (refdata/unit_info.h) are
 // read on a thread of their own where the results or the habitats file name
 // them (the classic results do not). False (said) when the tables cannot be
 // loaded.
@@ -432,8 +433,8 @@ int ClassifyWith(Console& con, const ClassifyOptions& opt, Clock::time_point sta
   Console quiet(noInput, screen, con.err, con.dir);
   Engine engine;
   SurveySummary summary(opt, *engine.ref, engine.info);
-  summary.StartLoading(TablesFolder(opt.tables));
   if (!LoadEngine(con, quiet, opt, engine)) return kClassifyTablesFailed;
+  summary.StartLoading(engine.folder);
 
   Tally tally;
   const InputRules inputRules = InputRulesOf(opt);
