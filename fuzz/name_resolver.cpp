@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "names/names_map.h"
 
 namespace {
 

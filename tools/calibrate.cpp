@@ -422,7 +422,7 @@ int main(int argc, char** argv) {
   BuildQuantTables(e->sc);
   BuildNVCTotals(e->ref, e->sc);
   std::string error;
-  if (!ReadLeastDomin(folder, e->ref, e->leastDomin, error)) {
+  if (!LeastDominOf(e->ref, e->leastDomin, error)) {
     Diagnose(std::cerr, "", error);
     return 1;
   }

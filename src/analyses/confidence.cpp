@@ -11,7 +11,6 @@
 #include <cassert>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -168,29 +167,18 @@ void AppendConfidenceFields(std::string& line, const Confidence& c) {
 
 // ---- samples drawn from the tables -----------------------------------------------
 
-bool ReadLeastDomin(const std::string& folder, const RefData& ref, std::vector<int8_t>& least, std::string& error) {
-  const std::string path = PathIn(folder, kAssociationFile);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": " + SystemReason();
-    return false;
-  }
+bool LeastDominOf(const RefData& ref, std::vector<int8_t>& least, std::string& error) {
+  const AssociationText& kept = ref.association;
   least.assign(1, 0);
-  long lineNo = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++lineNo;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string range = line.substr(line.rfind('\t') + 1);
+  for (int u = 1; u <= ref.nSpeciesTableCount; ++u) {
+    const std::string_view rest = kept.Domin(u);
+    const std::string range(rest.substr(rest.rfind('\t') + 1));
     const WholeNumber lo = ReadWholeNumber(range.substr(0, range.find('-')).c_str());
     if (!lo.whole || lo.value < 1 || lo.value > kDominClasses) {
-      error = At(path, lineNo) + ": no Domin range in the last field: " + range;
+      error = At(kept.path, u) + ": no Domin range in the last field: " + range;
       return false;
     }
     least.push_back(static_cast<int8_t>(lo.value));
-  }
-  if (lineNo != ref.nSpeciesTableCount) {
-    error = path + Fmt(": %ld lines, but the tables loaded %d", lineNo, ref.nSpeciesTableCount);
-    return false;
   }
   return true;
 }

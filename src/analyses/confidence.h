@@ -95,10 +95,11 @@ void AppendConfidenceFields(std::string& line, const Confidence& c);
 
 // ---- samples drawn from the tables -----------------------------------------------
 // The least Domin class of every association line, by its row of
-// arrTbNVCToSpeciesJoinTable (its line number in the file), read from the last
-// field of the association file ("3-10"); 0 for rows that have none. False, with
-// the reason, when the file cannot be read or a range is not one.
-bool ReadLeastDomin(const std::string& folder, const RefData& ref, std::vector<int8_t>& least, std::string& error);
+// arrTbNVCToSpeciesJoinTable (its line number in the file), from the Domin
+// range the loaded association file gives it ("3-10", the last field of its
+// sixth on); row 0 holds 0. False, with "FILE:LINE: what", when a line gives
+// no range.
+bool LeastDominOf(const RefData& ref, std::vector<int8_t>& least, std::string& error);
 
 // A generator of its own, so that a seed draws the same samples with every
 // standard library: SplitMix64.

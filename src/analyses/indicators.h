@@ -1,8 +1,6 @@
 // Ellenberg indicator values (F moisture, L light, N fertility, R reaction,
 // S salt) of a sample or a group of quadrats, set beside the mean and spread of
-// the unit it is compared with: indicators.csv gives the values of each
-// dictionary code, unit_indicators.csv each unit's mean and sd over the
-// species of its floristic table.
+// the unit it is compared with (the tables of refdata/indicator_tables.h).
 #pragma once
 
 #include <array>
@@ -15,46 +13,8 @@
 #include <unordered_map>
 
 #include "analyses/synoptic.h"
+#include "refdata/indicator_tables.h"
 #include "scoring/scoring.h"
-
-constexpr const char* kIndicatorsFile = "indicators.csv";
-constexpr const char* kUnitIndicatorsFile = "unit_indicators.csv";
-
-// F, L, N, R, S in that order.
-constexpr int kIndicators = 5;
-inline constexpr std::array<const char*, kIndicators> kIndicatorNames = {"F", "L", "N", "R", "S"};
-// One value per indicator; NaN where there is none.
-using IndicatorSet = std::array<double, kIndicators>;
-inline constexpr double kNoIndicatorValue = std::numeric_limits<double>::quiet_NaN();
-inline constexpr IndicatorSet kNoIndicatorValues = {kNoIndicatorValue, kNoIndicatorValue, kNoIndicatorValue,
-                                                     kNoIndicatorValue, kNoIndicatorValue};
-
-struct UnitIndicators {
-  IndicatorSet mean;
-  IndicatorSet sd;
-  // X_unit and X_unit_sd of each indicator as the tidy columns write them,
-  // made by LoadIndicators once for every row that names the unit.
-  std::array<std::string, kIndicators> meanText;
-  std::array<std::string, kIndicators> sdText;
-};
-
-struct IndicatorTables {
-  std::unordered_map<int, IndicatorSet> species;                // by dictionary code
-  std::map<std::string, UnitIndicators, std::less<>> units;     // by unit code
-  // Null when the tables hold none (codes from 9001, of species the tables do
-  // not hold, never have values).
-  const IndicatorSet* OfSpecies(int code) const;
-  const UnitIndicators* OfUnit(std::string_view unit) const;
-};
-
-// Reads kIndicatorsFile (code,name,F,L,N,R,S) and kUnitIndicatorsFile
-// (nvc_code,F,F_sd,...,S,S_sd) from the folder of the tables, columns found by
-// their names; an empty value is none. A file that is absent leaves its table
-// empty, which is no error. False, with "FILE:LINE: what" in `error` (FILE as
-// the folder names it; say it with Diagnose(err, "", error)), for a file that
-// is no CSV, lacks a column, or holds a value that is no number or a code that
-// is no dictionary code.
-bool LoadIndicators(const std::string& folder, IndicatorTables& tables, std::string& error);
 
 // The indicator values of a sample or a group.
 struct IndicatorMeans {

@@ -1,6 +1,6 @@
-// Synoptic tables: the association file read by unit, a group's quadrats
-// tallied species by species, the group pooled into one frequency sample, and
-// the rows that set a group beside a unit.
+// Synoptic tables: the units' tables as the association file gives them, a
+// group's quadrats tallied species by species, the group pooled into one
+// frequency sample, and the rows that set a group beside a unit.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -9,7 +9,6 @@
 #include <cstring>
 #include <set>
 
-#include "tables/csv.h"
 #include "survey/inputs.h"
 #include "analyses/synoptic.h"
 
@@ -25,81 +24,28 @@ const std::string* UnitTables::NameOf(int code) const {
   return it == names.end() ? nullptr : &it->second;
 }
 
-namespace {
-
-// The first fields of a line parted at tabs (the rest are left in the last).
-constexpr size_t kUnitFields = 6;
-size_t TabFields(std::string_view line, std::string_view (&fields)[kUnitFields]) {
-  size_t n = 0;
-  for (size_t a = 0; n < kUnitFields;) {
-    const size_t e = n + 1 == kUnitFields ? std::string_view::npos : line.find('\t', a);
-    fields[n++] = line.substr(a, e == std::string_view::npos ? std::string_view::npos : e - a);
-    if (e == std::string_view::npos) break;
-    a = e + 1;
-  }
-  return n;
-}
-
-// A field as the reference loader reads a number: whole, blanks around allowed.
-WholeNumber NumberOf(std::string_view field) {
-  char buf[24];
-  if (field.size() >= sizeof buf) return WholeNumber{false, 0};
-  field.copy(buf, field.size());
-  buf[field.size()] = '\0';
-  return ReadWholeNumber(buf);
-}
-
-// The class a constancy field names (I..V), or 0.
-int ClassOfText(std::string_view text) {
-  const std::string_view t = TrimView(text);
-  for (int c = 1; c <= kConstancyClasses; ++c) {
-    if (t == ConstancyText(c)) return c;
-  }
-  return 0;
-}
-
-}  // namespace
-
-bool LoadUnitTables(const std::string& folder, UnitTables& tables, std::string& error) {
+void BuildUnitTables(const RefData& ref, UnitTables& tables) {
   tables = UnitTables{};
-  const std::string path = PathIn(folder, kAssociationFile);
-  std::string text;
-  if (!ReadFileText(path, text)) {
-    error = path + ": " + SystemReason();
-    return false;
-  }
-  std::vector<UnitSpecies>* current = nullptr;
-  std::string_view currentCode;
-  std::string_view f[kUnitFields];
-  for (size_t a = 0; a < text.size();) {
-    size_t e = text.find('\n', a);
-    if (e == std::string::npos) e = text.size();
-    std::string_view line(text.data() + a, e - a);
-    a = e + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const size_t n = TabFields(line, f);
-    if (n < 3) continue;
-    const std::string_view unit = TrimView(f[0]);
-    const WholeNumber code = NumberOf(f[1]);
-    const WholeNumber quant = NumberOf(f[2]);
-    if (unit.empty() || !code.whole || code.value < 1 || code.value > kMaxDictionaryCode || !quant.whole ||
-        !IsValidQuant(static_cast<int>(quant.value))) {
-      continue;
+  const AssociationText& kept = ref.association;
+  for (size_t b = 0; b < kept.blocks.size(); ++b) {
+    const std::string_view unit = TrimView(kept.blocks[b].code);
+    if (unit.empty()) continue;
+    const int end = b + 1 < kept.blocks.size() ? kept.blocks[b + 1].firstLine : ref.nSpeciesTableCount + 1;
+    std::vector<UnitSpecies>* current = nullptr;
+    for (int u = kept.blocks[b].firstLine; u < end; ++u) {
+      const AssociationLineText& line = kept.lines[static_cast<size_t>(u)];
+      if (!line.usable) continue;
+      const SpeciesTableLine& joined = ref.arrTbNVCToSpeciesJoinTable[static_cast<size_t>(u)];
+      UnitSpecies sp;
+      sp.code = joined.nSpeciesCode;
+      sp.name = Trim(kept.Name(u));
+      sp.constancy = line.constancy != 0 ? line.constancy : (joined.nQuant - 1) / 10 + 1;
+      sp.domin = Trim(kept.Domin(u));
+      if (!sp.name.empty()) tables.names.try_emplace(sp.code, sp.name);
+      if (current == nullptr) current = &tables.units[std::string(unit)];
+      current->push_back(std::move(sp));
     }
-    UnitSpecies sp;
-    sp.code = static_cast<int>(code.value);
-    sp.name = n > 3 ? Trim(f[3]) : std::string();
-    sp.constancy = n > 4 ? ClassOfText(f[4]) : 0;
-    if (sp.constancy == 0) sp.constancy = static_cast<int>((quant.value - 1) / 10 + 1);
-    sp.domin = n > 5 ? Trim(f[5]) : std::string();
-    if (!sp.name.empty()) tables.names.try_emplace(sp.code, sp.name);
-    if (current == nullptr || unit != currentCode) {
-      current = &tables.units[std::string(unit)];
-      currentCode = unit;
-    }
-    current->push_back(std::move(sp));
   }
-  return true;
 }
 
 // ---- constancy ------------------------------------------------------------------------

@@ -26,9 +26,8 @@ struct UnitSpecies {
   std::string domin;  // Domin range as written ("3-10", "4"); empty when the line gives none
 };
 
-// The association file read whole, by unit code (RefData keeps only the
-// quants): each unit's species in file order, and the name the tables give
-// each species code.
+// The association file's tables by unit code: each unit's species in file
+// order, and the name the tables give each species code.
 struct UnitTables {
   std::map<std::string, std::vector<UnitSpecies>, std::less<>> units;
   std::map<int, std::string> names;  // code -> the name of its first line
@@ -38,13 +37,13 @@ struct UnitTables {
   const std::string* NameOf(int code) const;
 };
 
-// Reads kAssociationFile of the folder. A line's constancy is its fifth field
-// (I..V), or where that is missing or no class, the one its quant stands for
-// (quant = 10 (constancy - 1) + the largest Domin value). Lines without a unit
-// code and whole species code and quant are passed over, as the reference
-// loader passes them over (and says them). False, with "FILE: what" in
-// `error`, when the file cannot be read.
-bool LoadUnitTables(const std::string& folder, UnitTables& tables, std::string& error);
+// The units' tables as the loaded association file gives them. A line's
+// constancy is its fifth field (I..V), or where that is missing or no class,
+// the one its quant stands for (quant = 10 (constancy - 1) + the largest Domin
+// value). The lines the reference loader refused (and said), and those of a
+// blank unit code, are passed over; a unit's lines of every block of its
+// code are its species.
+void BuildUnitTables(const RefData& ref, UnitTables& tables);
 
 // ---- constancy ------------------------------------------------------------------------
 // The constancy class of a species in `quadrats` of `total` quadrats: a class

@@ -18,6 +18,7 @@
 #include <unordered_set>
 
 #include "batch/batch.h"
+#include "names/names_map.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
 #include "outputs/tidy.h"
@@ -329,8 +330,8 @@ void ClassifyRun::SayWhatIsLeft(InputReporter& reporter) {
 }
 
 int ClassifyRun::Run() {
-  summary_.StartLoading(TablesFolder(opt_.tables));
   if (!LoadEngine(con_, quiet_, opt_, engine_)) return kClassifyTablesFailed;
+  summary_.StartLoading(engine_.folder);
   const std::optional<BlockRules> opened = OpenInputs(con_, opt_, engine_, stream_);
   if (!opened) return kClassifyInputFailed;
   const RunInputs& inputs = stream_.Inputs();

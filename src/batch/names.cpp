@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "batch/batch.h"
+#include "names/names_map.h"
 #include "survey/inputs.h"
 #include "batch/options.h"
 #include "outputs/tidy.h"

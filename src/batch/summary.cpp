@@ -58,7 +58,7 @@ SurveySummary::SurveySummary(const ClassifyOptions& opt, const RefData& ref, con
 void SurveySummary::StartLoading(const std::string& folder) {
   loaded_ = std::async(std::launch::async, [this, folder] {
     std::string error;
-    if (grouping_ && !LoadUnitTables(folder, units_, error)) return error;
+    if (grouping_) BuildUnitTables(ref_, units_);
     if ((opt_.indicators || report_wanted_) && !LoadIndicators(folder, indicators_, error)) return error;
     return std::string();
   });

@@ -3,7 +3,7 @@
 
 #include "common/common.h"
 #include "tables/csv.h"
-#include "names/resolver.h"
+#include "names/names_map.h"
 
 bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::map<std::string, std::string>& map,
                   std::ostream& err) {

@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "common/common.h"
-#include "names/resolver.h"
+#include "names/normalise.h"
 
 namespace {
 

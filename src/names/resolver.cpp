@@ -1,5 +1,5 @@
 // Species names as surveys write them, resolved through the dictionary and the
-// other names of synonyms.csv: by full name first, then as "A/B", aggregates and
+// other names the tables list: by full name first, then as "A/B", aggregates and
 // genera, and only last by the short name the typed run looks names up by, which
 // is said. Unknown names get suggestions, never silent corrections.
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include <unordered_map>
 
 #include "common/common.h"
-#include "tables/csv.h"
 #include "names/resolver.h"
+#include "refdata/name_lists.h"
 
 namespace {
 
@@ -20,14 +20,6 @@ std::string KeyOf(const std::string& first, const std::string& second) {
   while (key.size() < 4 && !second.empty()) key += ' ';
   if (!second.empty()) key += " " + LowerAscii(second.substr(0, 4));
   return key;
-}
-
-// The number at the start of the rest of a line, as atoi reads it from the line
-// alone: the blanks it skips first do not run on into the next line.
-int NumberInLine(std::string_view rest) {
-  size_t k = 0;
-  while (k < rest.size() && IsSpaceC(rest[k])) ++k;
-  return k == rest.size() ? 0 : ReadInt(rest.data() + k);
 }
 
 // What a not-a-taxon word is known by: its words of letters, lower case, each
@@ -128,82 +120,45 @@ NameResolver::NameResolver(const RefData& ref, const std::string& folder) : ref_
   ReadNotTaxa(folder);
 }
 
-// synonyms.csv: other names of the dictionary's species (name, code,
-// current_name). A name is read by its full name; where it normalises as a
-// dictionary name does, the dictionary's name is the one kept.
+// The other names the tables list (name, code, current name). A name is read
+// by its full name; where it normalises as a dictionary name does, the
+// dictionary's name is the one kept.
 void NameResolver::ReadSynonyms(const std::string& folder) {
-  std::string text;
-  CsvTable table;
-  std::string error;
-  if (!ReadFileText(PathIn(folder, "synonyms.csv"), text) || !ParseCsv(text, table, error)) return;
-  const auto column = [&table](const char* name) {
-    const auto it = std::find(table.header.begin(), table.header.end(), name);
-    return static_cast<size_t>(it - table.header.begin());
-  };
-  const size_t name = column("name");
-  const size_t code = column("code");
-  const size_t current = column("current_name");
-  for (const CsvRow& r : table.rows) {
-    if (std::max({name, code, current}) >= r.fields.size()) continue;
-    const int c = std::atoi(r.fields[code].c_str());
+  const std::vector<SynonymLine> lines = LoadSynonyms(folder);
+  for (const SynonymLine& l : lines) {
+    const int c = std::atoi(l.code.c_str());
     if (rowOfCode_.count(c) == 0) continue;  // no species of the dictionary
-    otherCurrentNames_.emplace(c, r.fields[current]);
+    otherCurrentNames_.emplace(c, l.currentName);
     // The row scored for the code is the one of its current name.
-    const auto cur = fullNames_.find(NormaliseName(r.fields[current]).text);
+    const auto cur = fullNames_.find(NormaliseName(l.currentName).text);
     if (cur != fullNames_.end() && ref_.arrSpecies[cur->second.row].nSpeciesCode == c) {
       rowOfCode_[c] = cur->second.row;
     }
   }
-  for (const CsvRow& r : table.rows) {
-    if (std::max({name, code, current}) >= r.fields.size()) continue;
-    const auto row = rowOfCode_.find(std::atoi(r.fields[code].c_str()));
+  for (const SynonymLine& l : lines) {
+    const auto row = rowOfCode_.find(std::atoi(l.code.c_str()));
     if (row == rowOfCode_.end()) continue;
-    fullNames_.emplace(NormaliseName(r.fields[name]).text, FullName{row->second, r.fields[name], true});
+    fullNames_.emplace(NormaliseName(l.name).text, FullName{row->second, l.name, true});
   }
 }
 
-// not-a-taxon.txt: a word or two a line ("bare ground"), # for a comment.
+// The not-a-taxon words the tables list ("bare ground"), as NotTaxonKey writes them.
 void NameResolver::ReadNotTaxa(const std::string& folder) {
-  std::string text;
-  if (!ReadFileText(PathIn(folder, "not-a-taxon.txt"), text) &&
-      !ReadFileText(PathIn(BundledTablesFolder(), "not-a-taxon.txt"), text)) {
-    return;
-  }
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    const std::string_view line = TrimView(std::string_view(text).substr(at, end - at));
-    at = end + 1;
-    if (!line.empty() && line[0] != '#') notTaxa_.insert(NotTaxonKey(line));
-  }
+  for (const std::string& line : LoadNotTaxonWords(folder)) notTaxa_.insert(NotTaxonKey(line));
 }
 
-// Read when a status first needs them: the results of block files never do.
+// Made when a status first needs them: the results of block files never do.
 void NameResolver::ReadCurrentNames() const {
-  // The current name of a code is the one the association table uses. The file
-  // is read whole and taken line by line; most lines name a code already seen.
+  // The current name of a code is the one the association table uses: the
+  // fourth field of the first line of the code that the loader took and that
+  // has one.
   currentNamesRead_ = true;
-  std::string text;
-  if (!ReadFileText(PathIn(folder_, kAssociationFile), text)) text.clear();
-  std::vector<bool> seen(size_t{1} << 16);  // codes of 0..65535 already named
-  const std::string_view all(text);
-  for (size_t at = 0; at < all.size();) {
-    const size_t end = std::min(all.find('\n', at), all.size());
-    const std::string_view line = all.substr(at, end - at);
-    at = end + 1;
-    // unit <tab> code <tab> quant <tab> name [<tab> ...]; the rest of a line
-    // whose code was named already is not looked through.
-    const size_t t1 = line.find('\t');
-    if (t1 == std::string_view::npos) continue;
-    const int code = NumberInLine(line.substr(t1 + 1));
-    const bool inSeen = code >= 0 && static_cast<size_t>(code) < seen.size();
-    if (inSeen ? seen[static_cast<size_t>(code)] : currentNames_.count(code) != 0) continue;
-    const size_t t2 = line.find('\t', t1 + 1);
-    const size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
-    if (t3 == std::string_view::npos) continue;
-    if (inSeen) seen[static_cast<size_t>(code)] = true;
-    std::string_view name = line.substr(t3 + 1, line.find('\t', t3 + 1) - t3 - 1);
-    if (!name.empty() && name.back() == '\r') name.remove_suffix(1);
-    currentNames_.emplace(code, std::string(name));
+  const AssociationText& kept = ref_.association;
+  for (int u = 1; u <= ref_.nSpeciesTableCount; ++u) {
+    const AssociationLineText& line = kept.lines[static_cast<size_t>(u)];
+    if (!line.usable || line.fields < 4) continue;
+    currentNames_.try_emplace(ref_.arrTbNVCToSpeciesJoinTable[static_cast<size_t>(u)].nSpeciesCode,
+                              std::string(kept.Name(u)));
   }
 }
 

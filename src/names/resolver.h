@@ -10,32 +10,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "names/normalise.h"
 #include "refdata/refdata.h"
 #include "sample/sample.h"
-
-// Diacritics and ligatures folded to ASCII; UTF-8 and Latin-1 input alike.
-std::string FoldToAscii(std::string_view text);
-
-// A name reduced to the words a lookup reads: lower-case ASCII, authorities,
-// qualifiers (agg., s.l., cf. ...), infraspecific parts (subsp. X ...), layer
-// marks ((c), (s), (g)), quotes and punctuation dropped; "sp."/"spp." or a genus
-// alone give "genus sp"; a hybrid sign stays as "x".
-struct NormalisedName {
-  std::vector<std::string> words;
-  std::string text;        // the words joined by blanks
-  bool aggregate = false;  // written as an aggregate (agg., s.l., sensu lato ...)
-};
-NormalisedName NormaliseName(std::string_view written);
-
-// The words of a text, split at white space.
-std::vector<std::string> SplitWords(const std::string& s);
-// The edit distance of a and b; or, once it must exceed `within`, some value above it.
-size_t EditDistance(const std::string& a, const std::string& b, size_t within = SIZE_MAX);
 
 // How a written name was found, from the surest to none:
 //  exact       its full name, as written, is a current name of the dictionary;
 //  older-name  it is an older or other name of a dictionary entry (the dictionary's
-//              own older names, and those of synonyms.csv);
+//              own older names, and the other names the tables list);
 //  normalised  its full name, authorities, qualifiers and layer marks left out,
 //              is a dictionary name;
 //  aggregate   "A/B" or "A agg.": the entry that covers every name it gives;
@@ -73,14 +55,14 @@ struct NameMatch {
 };
 
 // Resolves written names: through a names map the user gives first, then
-// as not-a-taxon words, by full name (the dictionary's and synonyms.csv's,
+// as not-a-taxon words, by full name (the dictionary's and the other names',
 // as written or normalised), as "A/B" or an aggregate, as a genus alone, and
 // last by the short name (the typed run's lookup key).
 class NameResolver {
  public:
   // The folder of the reference files: the association table names the current
-  // name of every code it uses; synonyms.csv and not-a-taxon.txt are read from
-  // it (not-a-taxon.txt from the bundled tables when the folder has none).
+  // name of every code it uses (kept by the loaded tables); the other names and
+  // the not-a-taxon words are loaded from it (refdata/name_lists.h).
   NameResolver(const RefData& ref, const std::string& folder);
   // The match is kept by the resolver (surveys repeat their names): the
   // reference holds while fewer than kCachedNames other names are resolved
@@ -102,7 +84,7 @@ class NameResolver {
   struct FullName {
     int row;
     std::string written;
-    bool other;  // from synonyms.csv
+    bool other;  // one of the other names
   };
   NameMatch ResolveUncached(std::string_view written) const;
   // Every step but the names map; "A/B" too with `alternatives`.
@@ -125,7 +107,7 @@ class NameResolver {
   std::map<std::string, FullName> fullNames_;  // by normalised text
   std::map<std::string, std::vector<int>> genusRows_;
   std::map<int, int> rowOfCode_;                   // the row of the current name of each code
-  std::map<int, std::string> otherCurrentNames_;   // synonyms.csv's current name of a code
+  std::map<int, std::string> otherCurrentNames_;   // the other names' current name of a code
   std::set<std::string> notTaxa_;                  // as NotTaxonKey writes them
   std::map<std::string, std::string> namesMap_;
   // The name the association table gives each code it uses, read at the first
@@ -136,11 +118,3 @@ class NameResolver {
 
 // " (did you mean A, B or C?)" for the names close to a name; empty for none.
 std::string DidYouMean(const std::vector<std::string>& close);
-
-// A names map: a CSV file whose first column is a name as written and whose
-// second the name to use instead (a header "name,..." and rows with no name to
-// use are passed over; other columns are ignored). Each name to use must reach
-// a dictionary entry by its full name, or be a not-a-taxon word: every row that
-// does not is said as FILE:LINE, and the map refused (false).
-bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::map<std::string, std::string>& map,
-                  std::ostream& err);

@@ -1,5 +1,5 @@
-// The names of the units and their habitat correspondences, and the reference
-// tables of a batch command.
+// The habitat correspondences of the units as the results write them, and the
+// reference tables of a batch command.
 #pragma once
 
 #include <map>
@@ -8,33 +8,8 @@
 
 #include "console/console.h"
 #include "refdata/refdata.h"
+#include "refdata/unit_info.h"
 
-struct UnitNames {
-  std::string community;
-  std::string subCommunity;
-};
-// The habitat classifications --habitats can name, and the column each gives.
-struct HabitatKey {
-  const char* key;       // ukhab, annex1, priority, phase1, eunis
-  const char* column;    // the results column
-  const char* prefix;    // classification names that belong to it start so
-};
-const std::vector<HabitatKey>& HabitatKeys();
-
-// One correspondence of a unit with a habitat, as a line of habitats.csv gives
-// it. A sub-community holds, beside its own, those of its community in every
-// classification of which it has none (`inheritedFrom` names the community).
-struct HabitatLink {
-  std::string classification;     // as habitats.csv writes it
-  const HabitatKey* key = nullptr;  // the --habitats key it belongs to, if any
-  std::string code;               // may be empty (priority habitats, NPMS)
-  std::string name;
-  std::string relationship;
-  std::string inheritedFrom;  // empty: the unit's own
-};
-// The separator of the items of a habitat column; no code, name or
-// relationship holds it (habitats.csv is refused otherwise).
-inline constexpr const char kHabitatItemSeparator[] = " | ";
 // An item of a habitat column: "CODE NAME (RELATIONSHIP, inherited from CG3)".
 std::string HabitatItem(const HabitatLink& link);
 // The relationship as the long habitat tables write it: "RELATIONSHIP (inherited
@@ -46,19 +21,6 @@ void AppendHabitatFields(std::string& line, const HabitatLink& link);
 // Whether a correspondence belongs to the classifications asked for (keys of
 // --habitats; none asked: every classification).
 bool HabitatAsked(const HabitatLink& link, const std::vector<std::string>& keys);
-
-// The full names of units and their habitat correspondences, from units.csv and
-// habitats.csv beside the reference files (missing files leave them empty).
-struct UnitInfo {
-  std::map<std::string, UnitNames> names;
-  // unit code -> its correspondences, grouped by classification (in the order
-  // of their names, as habitats.csv lists a unit's), each group in the order of
-  // its lines
-  std::map<std::string, std::vector<HabitatLink>> habitats;
-  // EUNIS code -> its full name (the lines of the EUNIS classification)
-  std::map<std::string, std::string> eunisNames;
-};
-bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error);
 
 // The folder of the reference tables: the one given, or the bundled one.
 std::string TablesFolder(const std::string& tables);

@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -76,6 +77,51 @@ void RegroupBySpeciesCode(RefData& ref) {
   }
 }
 
+
+// The class a constancy field names (I..V), or 0.
+uint8_t ClassOfText(std::string_view field) {
+  static const char* const kClasses[] = {"I", "II", "III", "IV", "V"};
+  const std::string_view t = TrimView(field);
+  for (int c = 0; c < kConstancyClasses; ++c) {
+    if (t == kClasses[c]) return static_cast<uint8_t>(c + 1);
+  }
+  return 0;
+}
+
+// Keeps what a line gives beyond its code and quant (`line` whole, line end
+// taken off): its name, constancy class and Domin range as written, a CR
+// before the line end left out. A usable line's name that the last usable line
+// of its code gave too is not kept again (`lastOfCode`: that line, by code).
+void KeepLineText(AssociationText& kept, int lineNo, const char* line, bool usable, int code,
+                  std::vector<int32_t>& lastOfCode) {
+  std::string_view rest(line);
+  if (!rest.empty() && rest.back() == '\r') rest.remove_suffix(1);
+  AssociationLineText& l = kept.lines[static_cast<size_t>(lineNo)];
+  l.usable = usable;
+  l.fields = 1;
+  std::string_view field[6];
+  for (size_t tab = rest.find('\t'); l.fields < 6 && tab != std::string_view::npos; tab = rest.find('\t')) {
+    field[l.fields - 1] = rest.substr(0, tab);
+    rest.remove_prefix(tab + 1);
+    ++l.fields;
+  }
+  field[l.fields - 1] = rest;
+  l.constancy = ClassOfText(field[4]);
+  const std::string_view name = field[3];
+  l.nameLength = static_cast<uint16_t>(name.size());
+  l.dominLength = static_cast<uint16_t>(field[5].size());
+  int32_t* last = usable ? &lastOfCode[static_cast<size_t>(code)] : nullptr;
+  if (last != nullptr && *last != 0 && kept.Name(*last) == name) {
+    l.name = kept.lines[static_cast<size_t>(*last)].name;
+  } else {
+    l.name = static_cast<uint32_t>(kept.text.size());
+    kept.text.append(name);
+  }
+  if (last != nullptr) *last = lineNo;
+  l.domin = static_cast<uint32_t>(kept.text.size());
+  kept.text.append(field[5]);
+}
+
 }  // namespace
 
 int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder) {
@@ -83,6 +129,11 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
   File file = OpenIn(folder, kAssociationFile, "r");
   if (!file) Say(con, "Error opening %s\n", kAssociationFile);
   ZeroTable(ref.arrTbNVCToSpeciesJoinTable, kTableLineCapacity + 1);
+  AssociationText& kept = ref.association;
+  kept = AssociationText{};
+  kept.path = PathIn(folder, kAssociationFile);
+  kept.lines.emplace_back();
+  std::vector<int32_t> lastOfCode(kMaxDictionaryCode + 1, 0);
 
   char previous[kAssocFieldWidth + 1] = "0";
   int blockUnit = 0;  // unit of the current block; 0 before the first block
@@ -124,6 +175,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       }
 
       SpeciesTableLine& stored = GrowTo(ref.arrTbNVCToSpeciesJoinTable, lineNo);
+      kept.lines.emplace_back();  // nothing kept of a line with a NUL
       if (got == TextLine::kNul) {
         // Nothing of the line can be trusted: it stays in the current block but takes no part.
         stored = SpeciesTableLine{0, 0};
@@ -147,6 +199,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       if (code[0] == '\0') {
         // No community code: the line stays in the current block but takes no part.
         stored = SpeciesTableLine{0, 0};
+        KeepLineText(kept, lineNo, line, false, 0, lastOfCode);
         Diagnose(con.err, where(), "no community code; the line takes no part");
         ++skipped;
         ++lineNo;
@@ -171,6 +224,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
         }
         if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
         std::memcpy(previous, code, sizeof previous);
+        kept.blocks.push_back(AssociationBlock{code, lineNo});
         blockUnit = unit;
         ref.arrNVCData[blockUnit].nSpeciesTableStartIndex = lineNo;
         ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = 0;
@@ -220,6 +274,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
           ++unknownCodes[at->second].lines;
         }
       }
+      KeepLineText(kept, lineNo, line, refusal.empty(), stored.nSpeciesCode, lastOfCode);
       ++lineNo;
     }
     if (!file.Close()) {

@@ -53,6 +53,41 @@ struct TableRange {
   int32_t nEndIndex;  // 0: empty range
 };
 
+// What the association file gives beyond the species code and quant, kept as
+// the loader reads each line, for the analyses and the names (the file is read
+// once): of each line its fourth field (the species name as the table writes
+// it), its fifth (the constancy class, I..V) and the rest after that (the
+// Domin range), and of each block the unit code as written. The texts of the
+// lines stand one after the other in `text`; a species name that the line
+// before of its code gave as well is kept once.
+struct AssociationLineText {
+  uint32_t name;          // where the name starts in AssociationText::text
+  uint32_t domin;         // where the Domin range starts
+  uint16_t nameLength;
+  uint16_t dominLength;
+  uint8_t fields;         // the fields of the line, 1..6 (6: six or more); 0: no code, or a NUL
+  uint8_t constancy;      // the class the fifth field names (1..5), 0 when it names none
+  bool usable;            // species code and quant read whole and within their ranges
+};
+struct AssociationBlock {
+  std::string code;  // the unit code as the file writes it (cut to 19 characters)
+  int firstLine;
+};
+struct AssociationText {
+  std::string path;                         // the file read (folder and name)
+  std::vector<AssociationBlock> blocks;     // in file order
+  std::vector<AssociationLineText> lines;   // rows 1..nSpeciesTableCount
+  std::string text;
+  std::string_view Name(int line) const {
+    const AssociationLineText& l = lines[static_cast<size_t>(line)];
+    return std::string_view(text).substr(l.name, l.nameLength);
+  }
+  std::string_view Domin(int line) const {
+    const AssociationLineText& l = lines[static_cast<size_t>(line)];
+    return std::string_view(text).substr(l.domin, l.dominLength);
+  }
+};
+
 // The tables start at their least sizes (so hand-built tables in the tests have
 // room) and the loaders grow them to whatever the files hold.
 struct RefData {
@@ -79,6 +114,8 @@ struct RefData {
   // dictionary size it was built for.
   std::vector<int32_t> arrNameIndex;
   int32_t nNameIndexCount;
+  // The association file's names, constancy classes and Domin ranges.
+  AssociationText association;
 };
 
 // The last row of a table (its rows are 1..LastRow).

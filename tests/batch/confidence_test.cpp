@@ -127,7 +127,7 @@ TEST(Confidence, OnDrawnSamplesAHigherClassIsRightMoreOften) {
   BuildNVCTotals(*ref, *sc);
   std::vector<int8_t> least;
   std::string error;
-  ASSERT_TRUE(ReadLeastDomin(batchtest::NvcTables(), *ref, least, error)) << error;
+  ASSERT_TRUE(LeastDominOf(*ref, least, error)) << error;
   auto sample = std::make_unique<SampleEntries>();
   DrawRng rng(7);
   int right[3][3] = {};  // [ranking][class]

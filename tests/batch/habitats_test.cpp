@@ -47,12 +47,26 @@ TEST(Habitats, SubCommunitiesTakeTheirCommunitysClassificationsTheyHaveNoneOf) {
     EXPECT_EQ(codes, c.codes) << c.unit << " " << c.classification;
   }
 
-  // A name that holds the separator of the items is refused, naming its line.
-  TempDir tables;
-  tables.Write("habitats.csv", "nvc_code,classification,habitat_code,habitat_name,relationship\n"
-                               "X1,UKHab - Level2,g,Grassland | heath,associated with\n");
-  EXPECT_FALSE(LoadUnitInfo(tables.path(), info, error));
-  EXPECT_NE(error.find("habitats.csv: line 2: "), std::string::npos) << error;
+  // A damaged file is refused, naming the file and its line.
+  const struct {
+    const char* file;
+    const char* text;
+    const char* error;
+  } damaged[] = {
+      {"habitats.csv",
+       "nvc_code,classification,habitat_code,habitat_name,relationship\n"
+       "X1,UKHab - Level2,g,Grassland | heath,associated with\n",
+       "habitats.csv: line 2: \"Grassland | heath\" holds \" | \", which parts the items of a habitat column"},
+      {"units.csv", "nvc_code,community_code,full_name\nA1,A1,\"Lemna gibba\n",
+       "units.csv: line 2: a quoted field is never closed"},
+      {"habitats.csv", "nvc_code,classification\n\"X1,UKHab\n", "habitats.csv: line 2: a quoted field is never closed"},
+  };
+  for (const auto& d : damaged) {
+    TempDir tables;
+    tables.Write(d.file, d.text);
+    EXPECT_FALSE(LoadUnitInfo(tables.path(), info, error)) << d.text;
+    EXPECT_EQ(error, d.error);
+  }
 }
 
 CsvTable ReadCsvFile(const std::string& path) {

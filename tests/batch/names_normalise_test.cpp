@@ -193,10 +193,10 @@ TEST_F(BundledNames, DifferentSpeciesAndMisspeltGeneraStayUnknown) {
   EXPECT_NE(hybrid.lookupWords[1].substr(0, 4), "robu");
 }
 
-// The current name of a code is the first the association file gives it, each
-// line read alone: a line whose fields after the unit are empty names code 0 and
-// does not take its code from the line after it; a CR before the line end is no
-// part of the name.
+// The current name of a code is the first the loaded association file gives
+// it, each line read alone: a line whose fields after the unit are empty names
+// nothing and does not take its code from the line after it; a CR before the
+// line end is no part of the name.
 TEST_F(BundledNames, CurrentNamesAreReadLineByLine) {
   const int row = resolver_->Resolve("Achillea millefolium").row;
   const int other = resolver_->Resolve("Anemone nemorosa").row;
@@ -205,10 +205,14 @@ TEST_F(BundledNames, CurrentNamesAreReadLineByLine) {
   const std::string code = std::to_string(ref_->arrSpecies[row].nSpeciesCode);
   const std::string otherCode = std::to_string(ref_->arrSpecies[other].nSpeciesCode);
   TempDir dir;
+  for (const char* name : {"SPECDICT3.txt", "VegmatchNVCDef3.txt"}) dir.Write(name, ReadWholeFile(*folder_ + "/" + name));
   dir.Write("VegmatchNVCData3.txt", "W1\t \t\t\n" + code + "\t" + code + "\t45\tAchillea millefolium\r\n" +
                                         "W1\t" + otherCode + "\t45\tAnemone nemorosa agg.\tx\n" + "W2\t" + otherCode +
                                         "\t45\tAnemone nemorosa\n");
-  const NameResolver resolver(*ref_, dir.path());
+  ScriptedConsole sc("", dir.path());
+  auto ref = std::make_unique<RefData>();
+  ASSERT_TRUE(LoadReferenceData(sc.con, *ref));
+  const NameResolver resolver(*ref, dir.path());
   EXPECT_EQ(resolver.Resolve("Achillea millefolium").status, NameStatus::kExact);
   EXPECT_EQ(resolver.Resolve("Anemone nemorosa").status, NameStatus::kOlderName);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analyses/confidence.h"
 #include "analyses/indicators.h"
 #include "analyses/synoptic.h"
 #include "batch_kit.h"
@@ -46,8 +47,8 @@ class Synoptic : public ::testing::Test {
     indicators_ = new IndicatorTables();
     ScriptedConsole sc("", NvcTables());
     ASSERT_TRUE(LoadReferenceData(sc.con, *ref_));
+    BuildUnitTables(*ref_, *units_);
     std::string error;
-    ASSERT_TRUE(LoadUnitTables(NvcTables(), *units_, error)) << error;
     ASSERT_TRUE(LoadIndicators(NvcTables(), *indicators_, error)) << error;
   }
   static void TearDownTestSuite() {
@@ -267,6 +268,61 @@ TEST(IndicatorFiles, AbsentFilesAreNoErrorAndBadLinesAreNamed) {
   ASSERT_NE(tables.OfSpecies(4), nullptr);
   EXPECT_TRUE(std::isnan((*tables.OfSpecies(4))[1]));
   EXPECT_EQ((*tables.OfSpecies(4))[4], 1.0);
+}
+
+// The units' tables, the least Domin classes and the current names all come
+// from the one loading of the association file: a refused line (quant 99) is
+// in none of them, a unit's later block adds to its species, a missing class
+// is the quant's, and a CR before the line end is no part of a field.
+TEST(AssociationFields, TheAnalysesReadTheLoadedFile) {
+  TempDir dir;
+  for (const char* name : {"SPECDICT3.txt", "VegmatchNVCDef3.txt"}) {
+    dir.Write(name, ReadWholeFile(NvcTables() + "/" + name));
+  }
+  dir.Write("VegmatchNVCData3.txt",
+            "A1\t560\t50\tLemna gibba\tV\t3-10\n"
+            "A1\t979\t20\t Spirodela polyrhiza \t\t4-10\r\n"
+            "A1\t561\t99\tLemna minor agg.\tIII\t1-3\n"
+            "A2\t561\t13\tLemna minor\tII\t1-3\n"
+            "A1\t562\t5\tLemna trisulca\tII\t5-5\n");
+  ScriptedConsole sc("", dir.path());
+  auto ref = std::make_unique<RefData>();
+  ASSERT_TRUE(LoadReferenceData(sc.con, *ref));
+  UnitTables units;
+  BuildUnitTables(*ref, units);
+  const struct {
+    const char* unit;
+    std::vector<std::string> species;  // "code name constancy domin"
+  } cases[] = {
+      {"A1", {"560 Lemna gibba 5 3-10", "979 Spirodela polyrhiza 2 4-10", "562 Lemna trisulca 2 5-5"}},
+      {"A2", {"561 Lemna minor 2 1-3"}},
+  };
+  EXPECT_EQ(units.units.size(), std::size(cases));
+  for (const auto& c : cases) {
+    std::vector<std::string> got;
+    if (const auto* species = units.Of(c.unit)) {
+      for (const UnitSpecies& sp : *species) {
+        got.push_back(std::to_string(sp.code) + " " + sp.name + " " + std::to_string(sp.constancy) + " " + sp.domin);
+      }
+    }
+    EXPECT_EQ(got, c.species) << c.unit;
+  }
+  ASSERT_NE(units.NameOf(561), nullptr);
+  EXPECT_EQ(*units.NameOf(561), "Lemna minor");
+
+  std::vector<int8_t> least;
+  std::string error;
+  ASSERT_TRUE(LeastDominOf(*ref, least, error)) << error;
+  EXPECT_EQ(least, (std::vector<int8_t>{0, 3, 4, 1, 1, 5}));
+
+  const NameResolver resolver(*ref, dir.path());
+  EXPECT_EQ(resolver.CurrentName(DictionaryRowOfCode(*ref, 561)), "Lemna minor");
+
+  // A line without a Domin range is said with its place.
+  dir.Write("VegmatchNVCData3.txt", "A1\t560\t50\tLemna gibba\tV\t3-10\nA1\t561\t13\tLemna minor\tII\tx\n");
+  ASSERT_TRUE(LoadReferenceData(sc.con, *ref));
+  EXPECT_FALSE(LeastDominOf(*ref, least, error));
+  EXPECT_EQ(error, dir.path() + "/VegmatchNVCData3.txt:2: no Domin range in the last field: x");
 }
 
 }  // namespace

@@ -253,3 +253,51 @@ TEST(AssociationFiles, CrLfLoadsExactlyLikeLf) {
 }
 
 }  // namespace
+
+// What each line gives beyond its code and quant is kept as written, for the
+// analyses and the names: the fourth field, the class the fifth names, the rest
+// after it, a CR before the line end left out; and each block's unit code.
+TEST(AssociationText, EachLineKeepsItsNameConstancyAndDominAsWritten) {
+  const struct {
+    const char* line;
+    const char* name;
+    int constancy;
+    const char* domin;
+    int fields;
+    bool usable;
+  } cases[] = {
+      {"W8\t12\t45\tAb cd\tV\t1-5", "Ab cd", 5, "1-5", 6, true},
+      {"W8\t30\t12\t Ef gh \t II \t2-3\textra\r", " Ef gh ", 2, "2-3\textra", 6, true},
+      {"W8\t12\t3\tAb cd", "Ab cd", 0, "", 4, true},       // the name kept once
+      {"W8\t30\t13\tEf\tVI\t1-1\r", "Ef", 0, "1-1", 6, true},  // no class
+      {"W8\t30\t99\tEf gh\tI\t1-1", "Ef gh", 1, "1-1", 6, false},  // quant out of range
+      {"MG5\t12", "", 0, "", 2, false},
+      {"\t12\t3\tAb cd\tI\t3-3", "Ab cd", 1, "3-3", 6, false},  // no unit code
+      {"MG5\t12\t3\t\tIII", "", 3, "", 5, true},
+  };
+  std::string data;
+  for (const auto& c : cases) data += std::string(c.line) + "\n";
+  RefFolder f;
+  f.Dict("12 ab cd Ab cd\n30 ef gh Ef gh\n");
+  f.Defs(kUnits);
+  f.Data(data);
+  const RefData& ref = f.Load();
+  const AssociationText& kept = ref.association;
+  ASSERT_EQ(ref.nSpeciesTableCount, static_cast<int>(std::size(cases)));
+  ASSERT_EQ(kept.lines.size(), std::size(cases) + 1);
+  for (int u = 1; u <= ref.nSpeciesTableCount; ++u) {
+    const auto& c = cases[u - 1];
+    const AssociationLineText& l = kept.lines[static_cast<size_t>(u)];
+    EXPECT_EQ(kept.Name(u), c.name) << c.line;
+    EXPECT_EQ(l.constancy, c.constancy) << c.line;
+    EXPECT_EQ(kept.Domin(u), c.domin) << c.line;
+    EXPECT_EQ(l.fields, c.fields) << c.line;
+    EXPECT_EQ(l.usable, c.usable) << c.line;
+  }
+  EXPECT_EQ(kept.path, f.dir.path() + "/" + kDataName);
+  ASSERT_EQ(kept.blocks.size(), 2u);
+  EXPECT_EQ(kept.blocks[0].code, "W8");
+  EXPECT_EQ(kept.blocks[0].firstLine, 1);
+  EXPECT_EQ(kept.blocks[1].code, "MG5");
+  EXPECT_EQ(kept.blocks[1].firstLine, 6);
+}

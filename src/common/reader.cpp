@@ -1,5 +1,5 @@
 // Records read from a file a block at a time.
-#include "tables/reader.h"
+#include "common/reader.h"
 
 #include <cassert>
 #include <cstring>
