@@ -63,8 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = FuzzFolder() + "/map.csv";
   WriteFileBytes(path, written);
   std::map<std::string, std::string> map;
+  std::istringstream in;
+  std::ostringstream out;
   std::ostringstream err;
-  const bool read = ReadNamesMap(path, *t.resolver, map, err);
+  Console con(in, out, err);
+  const bool read = ReadNamesMap(path, *t.resolver, map, con);
   FUZZ_CHECK(read == err.str().empty());
   for (const auto& [name, use] : map) {
     const NameStatus s = t.resolver->Resolve(use).status;

@@ -77,7 +77,7 @@ std::optional<BlockRules> OpenInputs(Console& con, const ClassifyOptions& opt, E
   if (!opt.namesMap.empty()) {
     // The names map comes before anything else that reads a name.
     std::map<std::string, std::string> map;
-    if (!ReadNamesMap(opt.namesMap, *e.resolver, map, con.err)) return std::nullopt;
+    if (!ReadNamesMap(opt.namesMap, *e.resolver, map, con)) return std::nullopt;
     e.resolver->SetNamesMap(std::move(map));
   }
   const bool classic = opt.format != OutputFormat::kCsv;

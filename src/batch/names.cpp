@@ -155,7 +155,7 @@ int RunNames(int argc, const char* const* argv, Console& con) {
   NameResolver resolver(*ref, folder);
   if (!opt.namesMap.empty()) {
     std::map<std::string, std::string> map;
-    if (!ReadNamesMap(opt.namesMap, resolver, map, con.err)) return kClassifyInputFailed;
+    if (!ReadNamesMap(opt.namesMap, resolver, map, con)) return kClassifyInputFailed;
     resolver.SetNamesMap(std::move(map));
   }
   BlockRules rules;

@@ -63,6 +63,9 @@ struct Console {
 // Says "vegmatch: WHERE: WHAT" (or "vegmatch: WHAT") on the console's error
 // stream and keeps the message in its log.
 void Diagnose(Console& con, std::string_view where, std::string_view what);
+// A message on an input file (the whole file for line 0), said at "FILE:LINE"
+// or "FILE", and kept with the file and line it stands on.
+void DiagnoseInput(Console& con, const std::string& file, long line, std::string_view what);
 // Says the messages in one write, and keeps them.
 void SayMessages(Console& con, std::vector<Message> messages);
 

@@ -33,3 +33,12 @@ void Diagnose(Console& con, std::string_view where, std::string_view what) {
   one[0].what = what;
   SayMessages(con, std::move(one));
 }
+
+void DiagnoseInput(Console& con, const std::string& file, long line, std::string_view what) {
+  std::vector<Message> one(1);
+  one[0].where = line > 0 ? At(file, line) : file;
+  one[0].what = what;
+  one[0].file = file;
+  if (line > 0) one[0].lines.push_back(line);
+  SayMessages(con, std::move(one));
+}

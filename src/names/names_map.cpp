@@ -1,21 +1,20 @@
 // A names map the user edits: names as written, and the name to use instead.
-#include <ostream>
 
 #include "common/common.h"
 #include "tables/csv.h"
 #include "names/names_map.h"
 
 bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::map<std::string, std::string>& map,
-                  std::ostream& err) {
+                  Console& con) {
   std::string text;
   if (!ReadFileText(path, text)) {
-    Diagnose(err, path, "cannot read the names map: " + SystemReason());
+    DiagnoseInput(con, path, 0, "cannot read the names map: " + SystemReason());
     return false;
   }
   CsvTable table;
   std::string error;
   if (!ParseCsv(text, table, error)) {
-    Diagnose(err, path, error);
+    DiagnoseInput(con, path, 0, error);
     return false;
   }
   // The header is a row like the others unless it names the first column.
@@ -31,13 +30,12 @@ bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::ma
     const std::string written = Trim(row.fields[0]);
     const std::string use = Trim(row.fields[1]);
     if (written.empty() || use.empty()) continue;  // nothing to use instead
-    const std::string where = Fmt("%s:%ld", path.c_str(), row.line);
     const auto [seen, added] = lineOf.emplace(written, row.line);
     const auto before = map.find(written);
     if (!added && (before == map.end() || before->second != use)) {
       // Said once a name has two names to use (the first may have been refused).
       if (before != map.end()) {
-        Diagnose(err, where,
+        DiagnoseInput(con, path, row.line,
                  Fmt("\"%s\" is mapped again, to another name (line %ld gives \"%s\")", written.c_str(),
                      seen->second, before->second.c_str()));
       }
@@ -57,7 +55,7 @@ bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::ma
                            : s == NameStatus::kAmbiguous ? "ambiguous"
                            : s == NameStatus::kGenusOnly ? "a genus the tables have no entry for"
                                                           : "not in the dictionary");
-    Diagnose(err, where, what + DidYouMean(resolver.Suggest(use)));
+    DiagnoseInput(con, path, row.line, what + DidYouMean(resolver.Suggest(use)));
     ok = false;
   }
   return ok;

@@ -13,4 +13,4 @@
 // a dictionary entry by its full name, or be a not-a-taxon word: every row that
 // does not is said as FILE:LINE, and the map refused (false).
 bool ReadNamesMap(const std::string& path, const NameResolver& resolver, std::map<std::string, std::string>& map,
-                  std::ostream& err);
+                  Console& con);

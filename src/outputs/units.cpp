@@ -50,11 +50,11 @@ bool LoadBatchTables(Console& con, Console& quiet, const std::string& tables, st
   if (!missing.empty()) {
     std::string names;
     for (const std::string& m : missing) names += (names.empty() ? "" : ", ") + m;
-    Diagnose(con.err, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
+    Diagnose(con, folder.empty() ? "(no tables folder)" : folder, "missing " + names);
     return false;
   }
   if (!LoadReferenceData(quiet, ref, folder)) {
-    Diagnose(con.err, folder, "the reference tables could not be loaded");
+    Diagnose(con, folder, "the reference tables could not be loaded");
     return false;
   }
   return true;

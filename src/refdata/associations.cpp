@@ -167,7 +167,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
         break;
       }
       if (lineNo > kMaxAssociationLines) {
-        Diagnose(con.err, kAssociationFile,
+        Diagnose(con, kAssociationFile,
                  Fmt("more than %d association lines; only the first %d are loaded",
                      kMaxAssociationLines, kMaxAssociationLines));
         ++skipped;
@@ -179,7 +179,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       if (got == TextLine::kNul) {
         // Nothing of the line can be trusted: it stays in the current block but takes no part.
         stored = SpeciesTableLine{0, 0};
-        Diagnose(con.err, where(), kNulRefusal);
+        Diagnose(con, where(), kNulRefusal);
         ++skipped;
         ++lineNo;
         continue;
@@ -200,7 +200,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
         // No community code: the line stays in the current block but takes no part.
         stored = SpeciesTableLine{0, 0};
         KeepLineText(kept, lineNo, line, false, 0, lastOfCode);
-        Diagnose(con.err, where(), "no community code; the line takes no part");
+        Diagnose(con, where(), "no community code; the line takes no part");
         ++skipped;
         ++lineNo;
         continue;
@@ -217,9 +217,9 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
           // The range goes to the record after the last unit, which nothing reads.
           unit = ref.nNVCCount + 1;
           GrowTo(ref.arrNVCData, unit);
-          Diagnose(con.err, where(), Fmt("community %s is not defined; its lines take no part", code));
+          Diagnose(con, where(), Fmt("community %s is not defined; its lines take no part", code));
         } else if (ref.arrNVCData[unit].nSpeciesTableEndIndex != 0) {
-          Diagnose(con.err, where(),
+          Diagnose(con, where(),
                    Fmt("community %s comes again; its earlier lines take no part", code));
         }
         if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
@@ -231,7 +231,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       }
 
       if (codeCut || speciesCut || quantCut) {
-        Diagnose(con.err, where(),
+        Diagnose(con, where(),
                  Fmt("a field longer than %d characters was cut", kAssocFieldWidth));
       }
       // Both numbers must be read whole: a prefix of "1e308" or of a cut field
@@ -264,7 +264,7 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
         // Every refused line holds a code or a quant that takes no part.
         assert(stored.nSpeciesCode < 1 || stored.nSpeciesCode > kMaxDictionaryCode ||
                !IsValidQuant(stored.nQuant));
-        Diagnose(con.err, where(), refusal + "; the line takes no part");
+        Diagnose(con, where(), refusal + "; the line takes no part");
         ++skipped;
       } else {
         ++usable;
@@ -278,15 +278,15 @@ int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder)
       ++lineNo;
     }
     if (!file.Close()) {
-      Diagnose(con.err, kAssociationFile, "error reading the file; it was not read to its end");
+      Diagnose(con, kAssociationFile, "error reading the file; it was not read to its end");
       readFailed = true;
     }
     for (const UnknownCode& u : unknownCodes) {
-      Diagnose(con.err, At(kAssociationFile, u.firstLine),
+      Diagnose(con, At(kAssociationFile, u.firstLine),
                Fmt("species code %d is not in the dictionary; its %d line%s take%s no part",
                    u.code, u.lines, u.lines == 1 ? "" : "s", u.lines == 1 ? "s" : ""));
     }
-    if (usable == 0) Diagnose(con.err, kAssociationFile, "no usable association line was read");
+    if (usable == 0) Diagnose(con, kAssociationFile, "no usable association line was read");
   }
 
   if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;

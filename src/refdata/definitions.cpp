@@ -23,7 +23,7 @@ int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& fold
       ++lineNo;
       auto where = [&] { return At(kDefinitionsFile, lineNo); };
       if (got == TextLine::kNul) {
-        Diagnose(con.err, where(), kNulRefusal);
+        Diagnose(con, where(), kNulRefusal);
         ++skipped;
         continue;
       }
@@ -33,7 +33,7 @@ int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& fold
         break;
       }
       if (k == kMaxUnits) {
-        Diagnose(con.err, where(), Fmt("more than %d units; reading stops here", kMaxUnits));
+        Diagnose(con, where(), Fmt("more than %d units; reading stops here", kMaxUnits));
         ++skipped;
         break;
       }
@@ -47,15 +47,15 @@ int LoadCommunityDefinitions(Console& con, RefData& ref, const std::string& fold
       p = NextField(p, unit.szEunisCode, kEunisCodeWidth, cut, present);
       NextField(p, unit.szEunisName, kEunisNameWidth, cut, present);
       if (!present) {
-        Diagnose(con.err, where(), "fewer than 5 fields; the missing ones are left empty");
+        Diagnose(con, where(), "fewer than 5 fields; the missing ones are left empty");
       }
-      if (cut) Diagnose(con.err, where(), "text longer than its field was cut to fit");
+      if (cut) Diagnose(con, where(), "text longer than its field was cut to fit");
     }
     if (!file.Close()) {
-      Diagnose(con.err, kDefinitionsFile, "error reading the file; it was not read to its end");
+      Diagnose(con, kDefinitionsFile, "error reading the file; it was not read to its end");
       readFailed = true;
     }
-    if (k == 0) Diagnose(con.err, kDefinitionsFile, "no unit was read");
+    if (k == 0) Diagnose(con, kDefinitionsFile, "no unit was read");
   }
   ref.nNVCCount = k;
   // One record past the last unit takes the lines of communities that are not defined.

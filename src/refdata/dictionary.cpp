@@ -225,12 +225,12 @@ int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder)
     RecordRead got;
     while ((got = ReadDictionaryRecord(src, lineNo, rec)) == RecordRead::kRecord) {
       if (rec.nul) {
-        Diagnose(con.err, At(kDictionaryFile, rec.line), kNulRefusal);
+        Diagnose(con, At(kDictionaryFile, rec.line), kNulRefusal);
         ++skipped;
         continue;
       }
       if (i - 2 == kMaxDictionaryLines) {
-        Diagnose(con.err, At(kDictionaryFile, rec.line),
+        Diagnose(con, At(kDictionaryFile, rec.line),
                  Fmt("more than %d species lines; reading stops here", kMaxDictionaryLines));
         ++skipped;
         break;
@@ -246,28 +246,28 @@ int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder)
       // The place is only spelt out when something is said.
       auto where = [&] { return At(kDictionaryFile, rec.line); };
       if (rec.fields < 4) {
-        Diagnose(con.err, where(),
+        Diagnose(con, where(),
                  Fmt("only %d of 4 fields; the missing ones are left empty", rec.fields));
       }
-      if (rec.codeRunsOn) Diagnose(con.err, where(), "the species code runs into the next field");
-      if (rec.cut || shortCut) Diagnose(con.err, where(), "text longer than its field was cut to fit");
+      if (rec.codeRunsOn) Diagnose(con, where(), "the species code runs into the next field");
+      if (rec.cut || shortCut) Diagnose(con, where(), "text longer than its field was cut to fit");
       if (rec.code < 1 || rec.code > kMaxDictionaryCode) {
-        Diagnose(con.err, where(),
+        Diagnose(con, where(),
                  Fmt("species code %d is outside 1..%d; the name takes part in no association "
                      "line",
                      rec.code, kMaxDictionaryCode));
       }
     }
     if (got == RecordRead::kNotANumber) {
-      Diagnose(con.err, At(kDictionaryFile, rec.line),
+      Diagnose(con, At(kDictionaryFile, rec.line),
                "the line does not begin with a species code; the rest of the file is not read");
       ++skipped;
     }
     if (!file.Close()) {
-      Diagnose(con.err, kDictionaryFile, "error reading the file; it was not read to its end");
+      Diagnose(con, kDictionaryFile, "error reading the file; it was not read to its end");
       readFailed = true;
     }
-    if (i == 2) Diagnose(con.err, kDictionaryFile, "no species name was read");
+    if (i == 2) Diagnose(con, kDictionaryFile, "no species name was read");
   }
 
   ref.nSpeciesCount = i;

@@ -37,13 +37,13 @@ bool WriteDumpFile(Console& con, const char* name, const char* title, const char
                    const char* line3, const char* header, Rows rows) {
   File file = OpenIn(con.dir, name, "w+");
   if (!file) {
-    Diagnose(con.err, PathIn(con.dir, name), "cannot create the dump file");
+    Diagnose(con, PathIn(con.dir, name), "cannot create the dump file");
     return false;
   }
   std::fprintf(file.get(), "%s\n%s\n%s\n%s\n", title, line2, line3, header);
   rows(file.get());
   bool ok = file.Close();
-  if (!ok) Diagnose(con.err, PathIn(con.dir, name), "cannot write the dump file");
+  if (!ok) Diagnose(con, PathIn(con.dir, name), "cannot write the dump file");
   return ok;
 }
 

@@ -57,7 +57,7 @@ const char* NextField(const char* p, char* dst, int width, bool& cut, bool& pres
 
 // A line too long for the line buffer ends the reading of its file.
 void SayTooLong(Console& con, const std::string& where) {
-  Diagnose(con.err, where,
+  Diagnose(con, where,
            Fmt("the line is longer than %d characters; it and the lines after it are not read",
                kMaxLineLength));
 }
@@ -106,14 +106,14 @@ bool FinishReferenceData(Console& con, RefData& ref, const std::array<int, 3>& s
     if (n > 0) total += n;
   }
   if (total > 0) {
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              Fmt("%d malformed line%s of the reference files %s skipped (see above)", total,
                  total == 1 ? "" : "s", total == 1 ? "was" : "were"));
   }
   // Without a line that joins a unit to a species of the dictionary every fit of
   // every sample would be 0: such tables are refused rather than scored.
   if (whole && LinesTakingPart(ref) == 0) {
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              "no association line joins a unit to a species of the dictionary (see above); "
              "no sample can be scored");
     return false;

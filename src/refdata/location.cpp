@@ -54,13 +54,13 @@ std::optional<std::string> ChooseTablesFolder(Console& con, const std::string& b
       bundled.empty() ? std::vector<std::string>{kDictionaryFile, kDefinitionsFile, kAssociationFile}
                       : MissingReferenceFiles(bundled);
   if (!bundled.empty() && there.empty()) {
-    Diagnose(con.err, "",
+    Diagnose(con, "",
              "reference files not in the working folder; using the NVC tables in " + bundled);
     return bundled;
   }
-  Diagnose(con.err, con.dir.empty() ? "." : con.dir, "missing " + JoinNames(here));
-  Diagnose(con.err, bundled.empty() ? "(no bundled tables)" : bundled,
+  Diagnose(con, con.dir.empty() ? "." : con.dir, "missing " + JoinNames(here));
+  Diagnose(con, bundled.empty() ? "(no bundled tables)" : bundled,
            "missing " + JoinNames(there));
-  Diagnose(con.err, "", "no complete set of reference files; the run stops");
+  Diagnose(con, "", "no complete set of reference files; the run stops");
   return std::nullopt;
 }
