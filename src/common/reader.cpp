@@ -64,88 +64,118 @@ void RecordReader::SkipLong(long line, uint64_t held) {
   line_ = line + 1;
 }
 
+namespace {
+
+// Where a record ends in the text held, as far as a scan found it.
+struct RecordEnd {
+  size_t at = std::string_view::npos;  // its line end (npos: not found)
+  size_t length = 0;                   // the line end's length
+  bool quoted = false;                 // a quoted field is open where the scan stopped
+  long inner = 0;                      // line ends inside quotes
+  long openedOn = 0;                   // the line the open quoted field starts on
+};
+
+// A line's end: its LF in data[from, limit).
+inline RecordEnd LineEnd(const char* data, size_t from, size_t limit) {
+  RecordEnd found;
+  if (limit > from) {
+    const void* nl = std::memchr(data + from, '\n', limit - from);
+    if (nl != nullptr) {
+      found.at = static_cast<size_t>(static_cast<const char*>(nl) - data);
+      found.length = 1;
+    }
+  }
+  return found;
+}
+
+// Most CSV records hold no quote: they end at the next line feed (after a CR).
+// Found only when the record up to that LF holds no quote and no other CR.
+inline void PlainCsvEnd(const char* data, size_t from, size_t limit, RecordEnd& found) {
+  if (limit <= from) return;
+  const void* nl = std::memchr(data + from, '\n', limit - from);
+  if (nl == nullptr) return;
+  const size_t lf = static_cast<size_t>(static_cast<const char*>(nl) - data);
+  const std::string_view run(data + from, lf - from);
+  const size_t cr = run.find('\r');
+  if (run.find('"') == std::string_view::npos && (cr == std::string_view::npos || cr + 1 == run.size())) {
+    found.at = cr == std::string_view::npos ? lf : lf - 1;
+    found.length = cr == std::string_view::npos ? 1 : 2;
+  }
+}
+
+// A CSV record's end scanned a character at a time from `from`, following
+// quotes: LF, CR LF or a lone CR outside them. A CR at the end of what is held
+// (`size`) ends the record only at the end of the input (`eof`); `line` is
+// the line the record starts on.
+inline void QuotedCsvEnd(const char* data, size_t from, size_t limit, size_t size, bool eof, long line,
+                         RecordEnd& found) {
+  for (size_t i = from; i < limit; ++i) {
+    const char c = data[i];
+    if (c == '"') {
+      found.quoted = !found.quoted;
+      if (found.quoted) found.openedOn = line + found.inner;
+    } else if (c == '\n') {
+      if (!found.quoted) {
+        found.at = i;
+        found.length = 1;
+        return;
+      }
+      ++found.inner;
+    } else if (c == '\r' && !found.quoted) {
+      if (i + 1 < size) {
+        found.at = i;
+        found.length = data[i + 1] == '\n' ? 2 : 1;
+        return;
+      }
+      if (eof) {
+        found.at = i;
+        found.length = 1;
+      }
+      return;  // a CR at the end of what is held: its LF may follow
+    }
+  }
+}
+
+// A CSV record's end: the plain way when it holds no quote, else by a scan.
+inline RecordEnd CsvEnd(const char* data, size_t from, size_t limit, size_t size, bool eof, long line) {
+  RecordEnd found;
+  PlainCsvEnd(data, from, limit, found);
+  if (found.at == std::string_view::npos) QuotedCsvEnd(data, from, limit, size, eof, line, found);
+  return found;
+}
+
+}  // namespace
+
 bool RecordReader::Next(std::string_view& record, long& line) {
-  const bool csv = kind_ == Kind::kCsv;
   for (;;) {
     // The record's end, scanned from its start each time more is read (at
     // most kLongestRecord characters are scanned again).
-    size_t i = pos_;
-    bool quoted = false;
-    long inner = 0;  // line ends inside quotes
-    long openedOn = 0;
-    size_t end = std::string_view::npos;
-    size_t endLength = 0;
     const size_t size = text_.size();
     const char* data = text_.data();
     const size_t limit = std::min(size, pos_ + kLongestRecord + 2);
-    if (!csv && limit > i) {
-      const void* nl = std::memchr(data + i, '\n', limit - i);
-      if (nl != nullptr) {
-        end = static_cast<size_t>(static_cast<const char*>(nl) - data);
-        endLength = 1;
-      }
-    }
-    if (!csv) i = limit;
-    if (csv && limit > i) {
-      // Most records hold no quote: they end at the next line feed (after a CR).
-      const void* nl = std::memchr(data + i, '\n', limit - i);
-      if (nl != nullptr) {
-        const size_t lf = static_cast<size_t>(static_cast<const char*>(nl) - data);
-        const std::string_view run(data + i, lf - i);
-        const size_t cr = run.find('\r');
-        if (run.find('"') == std::string_view::npos && (cr == std::string_view::npos || cr + 1 == run.size())) {
-          end = cr == std::string_view::npos ? lf : lf - 1;
-          endLength = cr == std::string_view::npos ? 1 : 2;
-        }
-      }
-    }
-    for (; csv && end == std::string_view::npos && i < limit; ++i) {
-      const char c = data[i];
-      if (c == '"') {
-        quoted = !quoted;
-        if (quoted) openedOn = line_ + inner;
-      } else if (c == '\n') {
-        if (!quoted) {
-          end = i;
-          endLength = 1;
-          break;
-        }
-        ++inner;
-      } else if (c == '\r' && !quoted) {
-        if (i + 1 < size) {
-          end = i;
-          endLength = data[i + 1] == '\n' ? 2 : 1;
-          break;
-        }
-        if (eof_) {
-          end = i;
-          endLength = 1;
-          break;
-        }
-        break;  // a CR at the end of what is held: its LF may follow
-      }
-    }
-    if (end != std::string_view::npos && end - pos_ <= kLongestRecord) {
-      record = Taken(text_.substr(pos_, end - pos_));
+    const RecordEnd found =
+        kind_ == Kind::kCsv ? CsvEnd(data, pos_, limit, size, eof_, line_) : LineEnd(data, pos_, limit);
+    if (found.at != std::string_view::npos && found.at - pos_ <= kLongestRecord) {
+      record = Taken(text_.substr(pos_, found.at - pos_));
       line = line_;
-      line_ += 1 + inner;
-      pos_ = end + endLength;
+      line_ += 1 + found.inner;
+      pos_ = found.at + found.length;
       return true;
     }
-    if (end != std::string_view::npos || limit - pos_ > kLongestRecord) {
+    if (found.at != std::string_view::npos || limit - pos_ > kLongestRecord) {
       SkipLong(line_, 0);
       continue;
     }
     if (Fill()) continue;
     if (pos_ >= text_.size()) return false;
-    if (csv && quoted) {
-      unclosedAt_ = openedOn;
+    if (found.quoted) {  // only a CSV record opens quotes
+      unclosedAt_ = found.openedOn;
       pos_ = text_.size();
       return false;
     }
     record = Taken(text_.substr(pos_));
     line = line_;
-    line_ += 1 + inner;
+    line_ += 1 + found.inner;
     pos_ = text_.size();
     return true;
   }

@@ -190,34 +190,43 @@ struct UnitCount {
   double total = 0;
 };
 
-void AtAGlance(HtmlWriter& w, const SurveyReport& report) {
+// What the glance counts over the samples.
+struct GlanceCounts {
   std::map<std::string, UnitCount> units;
   std::map<std::string, std::pair<double, double>> classes;  // class -> samples, sum of mean fits
   std::map<int, double> richness;
   double unfitted = 0, high = 0;
+  std::vector<UnitCount> ranked;  // the units, the most samples first
+};
+
+// Counts the samples by their first unit, its confidence and fit class, and their species.
+GlanceCounts CountForGlance(const SurveyReport& report) {
+  GlanceCounts g;
   for (const ReportSample& s : report.samples) {
-    richness[s.species] += 1;
+    g.richness[s.species] += 1;
     if (s.fits.empty()) {
-      unfitted += 1;
+      g.unfitted += 1;
       continue;
     }
     const ReportFit& first = s.fits.front();
-    UnitCount& u = units[first.unit];
+    UnitCount& u = g.units[first.unit];
     u.unit = first.unit;
     u.name = first.name;
     u.byConfidence[ConfidenceIndex(s.confidence)] += 1;
     u.total += 1;
-    if (ConfidenceIndex(s.confidence) == 0) high += 1;
-    auto& c = classes[first.fitClass];
+    if (ConfidenceIndex(s.confidence) == 0) g.high += 1;
+    auto& c = g.classes[first.fitClass];
     c.first += 1;
     c.second += first.meanFit;
   }
-  std::vector<UnitCount> ranked;
-  for (auto& [unit, count] : units) ranked.push_back(count);
-  std::stable_sort(ranked.begin(), ranked.end(),
+  for (auto& [unit, count] : g.units) g.ranked.push_back(count);
+  std::stable_sort(g.ranked.begin(), g.ranked.end(),
                    [](const UnitCount& a, const UnitCount& b) { return a.total > b.total; });
+  return g;
+}
 
-  w.Open("section", {{"id", "glance"}}).Element("h2", "The survey at a glance");
+// The headline figures: samples, groups, units assigned and the share of high confidence.
+void GlanceFigures(HtmlWriter& w, const SurveyReport& report, const GlanceCounts& g) {
   const double samples = static_cast<double>(report.samples.size());
   w.Open("ul", {{"class", "kpi"}});
   const auto figure = [&w](const std::string& value, const char* what) {
@@ -225,10 +234,14 @@ void AtAGlance(HtmlWriter& w, const SurveyReport& report) {
   };
   figure(std::to_string(report.samples.size()), "samples");
   figure(std::to_string(report.groups.size()), "groups");
-  figure(std::to_string(units.size()), "units assigned");
-  figure(samples > 0 ? Fixed(100 * high / samples, 0) + "%" : "-", "of high confidence");
+  figure(std::to_string(g.units.size()), "units assigned");
+  figure(samples > 0 ? Fixed(100 * g.high / samples, 0) + "%" : "-", "of high confidence");
   w.Close();
+}
 
+// The chart of samples by first unit (the rest as "other") and the table of every unit.
+void UnitsAssigned(HtmlWriter& w, const GlanceCounts& g) {
+  const std::vector<UnitCount>& ranked = g.ranked;
   std::vector<BarRow> rows;
   UnitCount other;
   for (size_t i = 0; i < ranked.size(); ++i) {
@@ -240,7 +253,7 @@ void AtAGlance(HtmlWriter& w, const SurveyReport& report) {
     other.total += 1;
   }
   if (other.total > 0) rows.push_back({"other (" + Fixed(other.total, 0) + " units)", other.byConfidence});
-  if (unfitted > 0) rows.push_back({"no fit", {0, 0, unfitted}});
+  if (g.unfitted > 0) rows.push_back({"no fit", {0, 0, g.unfitted}});
   w.Element("h3", "Units assigned");
   SvgBarChart(w, "Samples by their first unit and the confidence of it",
               {{"high", "high"}, {"medium", "medium"}, {"low", "low"}}, rows);
@@ -254,20 +267,22 @@ void AtAGlance(HtmlWriter& w, const SurveyReport& report) {
     w.Close();
   }
   w.Close().Close().Close();
+}
 
-  // The fit classes from the best to the worst (by their mean fits).
+// The fit classes from the best to the worst (by their mean fits), as chart rows.
+std::vector<BarRow> FitClassRows(const std::map<std::string, std::pair<double, double>>& classes) {
   std::vector<std::pair<std::string, std::pair<double, double>>> byFit(classes.begin(), classes.end());
   std::stable_sort(byFit.begin(), byFit.end(), [](const auto& a, const auto& b) {
     return a.second.second / a.second.first > b.second.second / b.second.first;
   });
-  rows.clear();
+  std::vector<BarRow> rows;
   for (const auto& [name, count] : byFit) rows.push_back({name.empty() ? "-" : name, {count.first}});
-  w.Open("div", {{"class", "pair"}}).Open("div").Element("h3", "Fit classes");
-  SvgBarChart(w, "Samples by the fit class of their first unit", {{"samples", "one"}}, rows, kSmallChart);
-  w.Close();
+  return rows;
+}
 
-  // Species per sample in at most about 15 bins of 1, 2, 5, 10, 20, 50... species.
-  rows.clear();
+// Species per sample in at most about 15 bins of 1, 2, 5, 10, 20, 50... species, as chart rows.
+std::vector<BarRow> RichnessRows(const std::map<int, double>& richness) {
+  std::vector<BarRow> rows;
   if (!richness.empty()) {
     const int lo = richness.begin()->first, hi = richness.rbegin()->first;
     int width = 1;
@@ -280,8 +295,21 @@ void AtAGlance(HtmlWriter& w, const SurveyReport& report) {
                       {n}});
     }
   }
+  return rows;
+}
+
+// The survey at a glance: headline figures, then charts of units, fit classes and richness.
+void AtAGlance(HtmlWriter& w, const SurveyReport& report) {
+  const GlanceCounts g = CountForGlance(report);
+  w.Open("section", {{"id", "glance"}}).Element("h2", "The survey at a glance");
+  GlanceFigures(w, report, g);
+  UnitsAssigned(w, g);
+  w.Open("div", {{"class", "pair"}}).Open("div").Element("h3", "Fit classes");
+  SvgBarChart(w, "Samples by the fit class of their first unit", {{"samples", "one"}}, FitClassRows(g.classes),
+              kSmallChart);
+  w.Close();
   w.Open("div").Element("h3", "Species richness");
-  SvgBarChart(w, "Samples by their number of species", {{"samples", "one"}}, rows, kSmallChart);
+  SvgBarChart(w, "Samples by their number of species", {{"samples", "one"}}, RichnessRows(g.richness), kSmallChart);
   w.Close().Close().Close();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -223,26 +224,12 @@ LineOutcome IgnoreBadLine(Console& con, Tables& t, const EntryContext& ctx, std:
   return LineOutcome::kIgnored;
 }
 
-// One species record: resolved and put into the sample.
-LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleRecord& rec) {
-  RunSettings& rs = t.rs;
-  SampleState& sample = t.sample;
-  t.record = &rec;
+// The dictionary row of a record's name, through the name menu for an unknown
+// one; an outcome when the line goes no further (row then 0).
+std::optional<LineOutcome> ResolveRow(Console& con, Tables& t, EntryContext& ctx, const SampleRecord& rec,
+                                      int& row) {
   const char* key = rec.key.c_str();
-  const double cover = rec.dCover;
-  if (rec.leftOut) return LineOutcome::kIgnored;
-  if (rec.nul) {
-    t.Problem(kNulLine, true);
-    return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "", false);
-  }
-  if (key[0] == '\0') return LineOutcome::kBlank;
-
-  // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
-  const double tenfold = std::floor(cover * 10.0 + 0.001);
-  if (!rec.ok) return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "");
-  assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
-
-  int row = FindSpeciesRow(t.ref, key);
+  row = FindSpeciesRow(t.ref, key);
   // A name an input resolved to one of several rows that share its short name
   // is that row (the lookup finds the first of them).
   if (rec.row >= 3 && rec.row <= t.ref.nSpeciesCount &&
@@ -251,41 +238,41 @@ LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleR
   }
   // A name typed earlier in the run is still not a dictionary name.
   if (row > t.ref.nSpeciesCount && t.observer != nullptr) t.observer->UnknownName(rec);
+  if (row != 0) return std::nullopt;
+  // A full sample takes no new line; asking the menu (or creating a species)
+  // for a line that is then refused would only mislead.
+  if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
+  if (t.observer != nullptr) t.observer->UnknownName(rec);
+  const NameChoice choice = ResolveUnknownName(con, t.ref, t.rs, key);
+  row = choice.row;
   if (row == 0) {
-    // A full sample takes no new line; asking the menu (or creating a species)
-    // for a line that is then refused would only mislead.
-    if (ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
-    if (t.observer != nullptr) t.observer->UnknownName(rec);
-    const NameChoice choice = ResolveUnknownName(con, t.ref, rs, key);
-    row = choice.row;
-    if (row == 0) {
-      if (!ctx.keyboard) t.Problem("no room for a new species name; the line is left out", true);
-      // DELETE (or a refused new name) drops the line; only a menu left without
-      // any answer ends the run here.
-      if (ctx.keyboard && !choice.answered) return LineOutcome::kInputEnded;
-      if (ctx.keyboard && ctx.nNextRow > 1) {
-        ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, rs);
-      }
-      return LineOutcome::kIgnored;
+    if (!ctx.keyboard) t.Problem("no room for a new species name; the line is left out", true);
+    // DELETE (or a refused new name) drops the line; only a menu left without
+    // any answer ends the run here.
+    if (ctx.keyboard && !choice.answered) return LineOutcome::kInputEnded;
+    if (ctx.keyboard && ctx.nNextRow > 1) {
+      ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, t.sample, t.rs);
     }
-    ctx.bMenuUsed = true;
+    return LineOutcome::kIgnored;
   }
-  assert(row >= 1 && row <= t.ref.nSpeciesEntries);
+  ctx.bMenuUsed = true;
+  return std::nullopt;
+}
 
-  const int code = t.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * rec.markers;
-  // The same species with the same markers replaces its earlier line (unless
-  // the input sums repeated records: completion adds their covers).
-  int target = 0;
+// The row a record with `code` replaces: the same species with the same markers
+// entered earlier (0: none, or the input sums repeated records, which completion adds).
+int ReplacedRow(const Tables& t, const EntryContext& ctx, int row, int code) {
   const bool sumRepeats = ctx.input != nullptr && ctx.input->sumRepeats;
   for (int k = 1; k < ctx.nNextRow && !sumRepeats; ++k) {
-    const SampleEntry& e = sample.arrSample[k];
-    if (e.nSpeciesIndex == row && e.nSpeciesCode == code) {
-      target = k;
-      break;
-    }
+    const SampleEntry& e = t.sample.arrSample[k];
+    if (e.nSpeciesIndex == row && e.nSpeciesCode == code) return k;
   }
-  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
+  return 0;
+}
 
+// Says a cover above the scale's limit (the line is taken) or below zero; true
+// when the line is refused for it.
+bool CoverRefused(Console& con, Tables& t, const EntryContext& ctx, double cover) {
   if (cover > ctx.dCoverLimit) {
     Say(con, " *** Line accepted, but cover value %6.1f greater than limit %6.1f ***\n", cover,
         ctx.dCoverLimit);
@@ -296,8 +283,36 @@ LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleR
   if (cover < 0.0) {
     Say(con, " *** Line rejected: Cover value %6.1f less than zero ***\n", cover);
     t.Problem(Fmt("cover %.1f is below zero; the line is left out", cover), true);
-    return LineOutcome::kIgnored;
+    return true;
   }
+  return false;
+}
+
+// One species record: resolved and put into the sample.
+LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleRecord& rec) {
+  SampleState& sample = t.sample;
+  t.record = &rec;
+  const double cover = rec.dCover;
+  if (rec.leftOut) return LineOutcome::kIgnored;
+  if (rec.nul) {
+    t.Problem(kNulLine, true);
+    return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "", false);
+  }
+  if (rec.key.c_str()[0] == '\0') return LineOutcome::kBlank;
+
+  // The parser refuses a cover whose tenfold does not fit the 16-bit entry.
+  const double tenfold = std::floor(cover * 10.0 + 0.001);
+  if (!rec.ok) return IgnoreBadLine(con, t, ctx, rec.shown != nullptr ? rec.shown : "");
+  assert(tenfold >= INT16_MIN && tenfold <= INT16_MAX);
+
+  int row = 0;
+  if (const std::optional<LineOutcome> ended = ResolveRow(con, t, ctx, rec, row)) return *ended;
+  assert(row >= 1 && row <= t.ref.nSpeciesEntries);
+
+  const int code = t.ref.arrSpecies[row].nSpeciesCode + kMarkerStep * rec.markers;
+  const int target = ReplacedRow(t, ctx, row, code);
+  if (target == 0 && ctx.nNextRow > kSampleCapacity) return RefuseFullSample(con, t);
+  if (CoverRefused(con, t, ctx, cover)) return LineOutcome::kIgnored;
 
   SampleEntry& e = sample.arrSample[target != 0 ? target : ctx.nNextRow];
   e.nSpeciesCode = static_cast<int16_t>(code);
@@ -307,10 +322,93 @@ LineOutcome TakeRecord(Console& con, Tables& t, EntryContext& ctx, const SampleR
   if (target == 0) ++ctx.nNextRow;
 
   if (ctx.bMenuUsed) {
-    ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, rs);
+    ShowSampleEntries(con, RecapMode::kShort, ctx.nNextRow - 1, t.ref, sample, t.rs);
     ctx.bMenuUsed = false;
   }
   return LineOutcome::kTaken;
+}
+
+enum class Fetched { kRecord, kFileEnded, kRefused, kInputEnded };
+
+// Reads as the blank line that ends a sample.
+const SampleRecord kEndOfRecords{};
+
+// The next species record, into `rec`: a line typed at the confirmation
+// (`pending`, in `line`), an input's record, a typed line or a data-file line.
+Fetched FetchRecord(Console& con, Tables& t, EntryContext& ctx, char* line, bool pending, SampleRecord& parsed,
+                    const SampleRecord*& rec) {
+  rec = &parsed;
+  if (pending) {
+    parsed = ParseRecordLine(line, t.sample.nMaxFreq);
+  } else if (ctx.input != nullptr) {
+    const std::vector<SampleRecord>& records = ctx.input->records;
+    if (ctx.nextRecord < records.size()) {
+      rec = &records[ctx.nextRecord++];
+    } else if (ctx.input->endsInput) {
+      return Fetched::kFileEnded;
+    } else {
+      rec = &kEndOfRecords;
+    }
+  } else if (ctx.keyboard) {
+    con.out.flush();
+    std::fflush(nullptr);
+    if (!ReadAnswerLine(con, line, kLineSize)) return Fetched::kInputEnded;
+    parsed = ParseRecordLine(line, t.sample.nMaxFreq);
+  } else {
+    const DataLine got = ReadDataLine(con, t.rs, line);
+    if (got == DataLine::kRefused) {
+      IgnoreBadLine(con, t, ctx, line, false);  // already said
+      return Fetched::kRefused;
+    }
+    if (got == DataLine::kEnded) {
+      // The end of the file ends this sample and, at the next request, the run.
+      t.rs.nSampleCounter = kDataFileEndedCounter;
+      return Fetched::kFileEnded;
+    }
+    parsed = ParseRecordLine(line, t.sample.nMaxFreq);
+  }
+  return Fetched::kRecord;
+}
+
+// Closes the species list: the number of entries, and for the top-few analysis
+// fixed covers by order.
+void EndSpeciesList(Tables& t, const EntryContext& ctx) {
+  SampleState& sample = t.sample;
+  sample.nSampleEntries = static_cast<int16_t>(ctx.nNextRow - 1);
+  if (t.rs.nAnalysisType == kTopFewAnalysis) {
+    // Only the order of the species counts: fixed covers of 60, 50, ... 10 percent.
+    t.rs.nCoverScale = 1;
+    for (int k = 1; k <= sample.nSampleEntries; ++k) {
+      int percent = 60 - 10 * (k - 1);
+      sample.arrSample[k].nCover = static_cast<int16_t>(10 * (percent > 0 ? percent : 0));
+    }
+  }
+}
+
+enum class Confirmed { kComplete, kMoreLines, kSkipped, kInputEnded };
+
+// The typed sample's recap and the user's answer: complete, or a further line
+// (left in `line`).
+Confirmed ConfirmTypedSample(Console& con, Tables& t, char* line) {
+  SampleState& sample = t.sample;
+  Say(con, "\n\n\n\n\n\n Recap for sample %30s\n", sample.szSampleName);
+  ShowSampleEntries(con, RecapMode::kFull, sample.nSampleEntries, t.ref, sample, t.rs);
+  int counted = 0;
+  for (int k = 1; k <= sample.nSampleEntries; ++k) {
+    if (sample.arrSample[k].nCover >= 0) ++counted;
+  }
+  Say(con, "\n\n    Number of entries is %5d\n", counted);
+  if (counted == 0) {
+    ++t.rs.nSampleCounter;
+    return Confirmed::kSkipped;
+  }
+  Say(con, "\n Press <RETURN> if complete, or\n continue typing to add more data to sample\n");
+  con.out.flush();
+  std::fflush(nullptr);
+  if (!ReadAnswerLine(con, line, kLineSize)) return Confirmed::kInputEnded;
+  if (line[0] != '\0') return Confirmed::kMoreLines;
+  Say(con, "\n Sample complete;  calculating goodness of fit ...\n");
+  return Confirmed::kComplete;
 }
 
 // Species lines until the sample ends, then the recap, confirmation and record.
@@ -319,45 +417,16 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
   SampleState& sample = t.sample;
   char line[kLineSize];
   bool pending = false;  // a line typed at the confirmation is the next species line
-  const SampleRecord kEndOfRecords{};  // reads as the blank line that ends a sample
 
   for (;;) {
-    bool fileEnded = false;
     SampleRecord parsed;
-    const SampleRecord* rec = &parsed;
-    if (pending) {
-      parsed = ParseRecordLine(line, sample.nMaxFreq);
-    } else if (ctx.input != nullptr) {
-      const std::vector<SampleRecord>& records = ctx.input->records;
-      if (ctx.nextRecord < records.size()) {
-        rec = &records[ctx.nextRecord++];
-      } else if (ctx.input->endsInput) {
-        fileEnded = true;
-      } else {
-        rec = &kEndOfRecords;
-      }
-    } else if (ctx.keyboard) {
-      con.out.flush();
-      std::fflush(nullptr);
-      if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
-      parsed = ParseRecordLine(line, sample.nMaxFreq);
-    } else {
-      const DataLine got = ReadDataLine(con, rs, line);
-      if (got == DataLine::kRefused) {
-        IgnoreBadLine(con, t, ctx, line, false);  // already said
-        continue;
-      }
-      if (got == DataLine::kEnded) {
-        // The end of the file ends this sample and, at the next request, the run.
-        rs.nSampleCounter = kDataFileEndedCounter;
-        fileEnded = true;
-      } else {
-        parsed = ParseRecordLine(line, sample.nMaxFreq);
-      }
-    }
+    const SampleRecord* rec = nullptr;
+    const Fetched fetched = FetchRecord(con, t, ctx, line, pending, parsed, rec);
+    if (fetched == Fetched::kInputEnded) return LinesOutcome::kInputEnded;
+    if (fetched == Fetched::kRefused) continue;
     pending = false;
 
-    if (!fileEnded) {
+    if (fetched == Fetched::kRecord) {
       LineOutcome outcome = TakeRecord(con, t, ctx, *rec);
       t.record = nullptr;
       if (outcome == LineOutcome::kInputEnded) return LinesOutcome::kInputEnded;
@@ -372,38 +441,15 @@ LinesOutcome EnterSpeciesLines(Console& con, Tables& t, EntryContext& ctx) {
       }
     }
 
-    // End of the species list.
-    sample.nSampleEntries = static_cast<int16_t>(ctx.nNextRow - 1);
-    if (rs.nAnalysisType == kTopFewAnalysis) {
-      // Only the order of the species counts: fixed covers of 60, 50, ... 10 percent.
-      rs.nCoverScale = 1;
-      for (int k = 1; k <= sample.nSampleEntries; ++k) {
-        int percent = 60 - 10 * (k - 1);
-        sample.arrSample[k].nCover = static_cast<int16_t>(10 * (percent > 0 ? percent : 0));
-      }
-    }
-
+    EndSpeciesList(t, ctx);
     if (ctx.keyboard) {
-      Say(con, "\n\n\n\n\n\n Recap for sample %30s\n", sample.szSampleName);
-      ShowSampleEntries(con, RecapMode::kFull, sample.nSampleEntries, t.ref, sample, rs);
-      int counted = 0;
-      for (int k = 1; k <= sample.nSampleEntries; ++k) {
-        if (sample.arrSample[k].nCover >= 0) ++counted;
-      }
-      Say(con, "\n\n    Number of entries is %5d\n", counted);
-      if (counted == 0) {
-        ++rs.nSampleCounter;
-        return LinesOutcome::kSkipped;
-      }
-      Say(con, "\n Press <RETURN> if complete, or\n continue typing to add more data to sample\n");
-      con.out.flush();
-      std::fflush(nullptr);
-      if (!ReadAnswerLine(con, line, kLineSize)) return LinesOutcome::kInputEnded;
-      if (line[0] != '\0') {
+      const Confirmed answer = ConfirmTypedSample(con, t, line);
+      if (answer == Confirmed::kSkipped) return LinesOutcome::kSkipped;
+      if (answer == Confirmed::kInputEnded) return LinesOutcome::kInputEnded;
+      if (answer == Confirmed::kMoreLines) {
         pending = true;
         continue;
       }
-      Say(con, "\n Sample complete;  calculating goodness of fit ...\n");
     }
 
     ShowSampleEntries(con, RecapMode::kRecord, sample.nSampleEntries, t.ref, sample, rs);

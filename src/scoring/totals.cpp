@@ -118,9 +118,11 @@ void BuildGroupTotals(ScoringState& sc) {
   for (size_t i = 0; i < groups; ++i) sc.arrGroupTotals[i] = GroupOfTotals(&sc.arrNVCTotals[4 * i]);
 }
 
-void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
+namespace {
+
+// Sizes the per-unit tables for the reference and seeds every unit's totals.
+void StartNVCTotals(const RefData& ref, ScoringState& sc, size_t rows) {
   const int nUnits = ref.nNVCCount;
-  const size_t rows = UnitRows(ref.arrNVCData.size());
   sc.arrNVCTotals.assign(rows, NVCTotals{});
   sc.arrNVCFit.assign(rows, NVCFit{});
   sc.arrWoodland.assign(ref.arrNVCData.size(), 0);
@@ -134,7 +136,11 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     for (int c = 1; c <= 5; ++c) t.nSpeciesInClass[c] = 0;
     sc.arrNVCFit[g].dGoF4 = 0.0;  // scratch: sum of F^2 * cover weight power
   }
+}
 
+// Adds every table line of every species code into its unit's running sums.
+void AddSpeciesLines(const RefData& ref, ScoringState& sc) {
+  const int nUnits = ref.nNVCCount;
   // Species by species in code order. Synonyms share a code and one range of
   // lines, so only the first dictionary row of each code is walked; the fixed
   // entries (code 0) are passed over because the previous code starts at 0.
@@ -167,7 +173,10 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
       sc.arrNVCFit[g].dGoF4 += f * qe.dCoverWeightPow * f;
     }
   }
+}
 
+// Turns each unit's running sums into its means, value sum and class expectations.
+void FinishNVCTotals(int nUnits, ScoringState& sc) {
   for (int g = 1; g <= nUnits; ++g) {
     NVCTotals& t = sc.arrNVCTotals[g];
     const double sumFreq = t.dSumFreqSq;
@@ -183,9 +192,10 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
       t.dClassExpect[c] = t.nSpeciesInClass[c] * sc.dClassFreq[c];
     }
   }
+}
 
-  BuildGroupTotals(sc);
-
+// Clears the per-sample fit scratch, sized for `rows` unit rows.
+void ClearFitScratch(size_t rows, ScoringState& sc) {
   // The fits held scratch sums (what is left of them stays there); the next
   // sample starts by clearing every unit.
   sc.bFitsDirty = true;
@@ -194,10 +204,11 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
   sc.arrFitLive.assign(rows, 0);
   sc.arrFitGroups.assign(rows / 4, 0);
   sc.arrRankKeys.assign(rows, 0.0);
+}
 
-  sc.bPackedCounts = kSampleCapacity * MostLinesInOneUnit(ref) < (1 << kCountBits);
-
-  // Every regrouped line with its weights resolved.
+// Every regrouped line with its weights resolved.
+void ResolveScoredLines(const RefData& ref, ScoringState& sc) {
+  const int nUnits = ref.nNVCCount;
   sc.arrScoredLines.assign(ref.arrTbSpeciesToNVCJoinTable.size(), ScoredLine{});
   for (size_t r = 1; r < ref.arrTbSpeciesToNVCJoinTable.size(); ++r) {
     const NVCTableLine& line = ref.arrTbSpeciesToNVCJoinTable[r];
@@ -207,4 +218,17 @@ void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
     sc.arrScoredLines[r] = ScoredLine{line.nNVCIndex, qe.nConstancyClass,
                                       static_cast<int16_t>(WeightKey(line.nQuant, woodland))};
   }
+}
+
+}  // namespace
+
+void BuildNVCTotals(const RefData& ref, ScoringState& sc) {
+  const size_t rows = UnitRows(ref.arrNVCData.size());
+  StartNVCTotals(ref, sc, rows);
+  AddSpeciesLines(ref, sc);
+  FinishNVCTotals(ref.nNVCCount, sc);
+  BuildGroupTotals(sc);
+  ClearFitScratch(rows, sc);
+  sc.bPackedCounts = kSampleCapacity * MostLinesInOneUnit(ref) < (1 << kCountBits);
+  ResolveScoredLines(ref, sc);
 }
