@@ -10,7 +10,7 @@
 #include <set>
 
 #include "tables/csv.h"
-#include "survey/inputs.h"
+#include "survey/survey.h"
 #include "analyses/synoptic.h"
 
 // ---- the units' floristic tables ------------------------------------------------------

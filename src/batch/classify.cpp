@@ -18,6 +18,8 @@
 
 #include "batch/batch.h"
 #include "survey/inputs.h"
+#include "tables/csv.h"
+#include "survey/reporter.h"
 #include "batch/options.h"
 #include "outputs/results.h"
 #include "batch/summary.h"

@@ -8,6 +8,7 @@
 
 #include "batch/batch.h"
 #include "survey/inputs.h"
+#include "tables/csv.h"
 #include "batch/options.h"
 #include "outputs/results.h"
 #include "outputs/units.h"

@@ -12,21 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "survey/problems.h"
 #include "tables/grid.h"
 
 enum class Layout { kAuto, kLong, kWide, kMatrix };
 const char* LayoutName(Layout layout);
 // What the three layouts are, for messages that refuse a table.
 extern const char kLayoutsText[];
-
-// A problem with one row or cell of an input, said as FILE:LINE: what.
-struct InputProblem {
-  long line;
-  std::string what;
-  bool refused;  // the row or cell is left out (counts for --strict)
-  int col = -1;  // the cell's column, where a workbook names cells
-  const char* kind = nullptr;  // what is counted as one kind (null: the text without numbers and quotes)
-};
 
 // What a column's name says it holds.
 enum class ColumnRole { kOther, kSite, kYear, kGroup, kQuadrat, kSpecies, kCover, kFrequency, kLayer };

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "common/common.h"
-#include "survey/inputs.h"
+#include "survey/survey.h"
 
 namespace {
 

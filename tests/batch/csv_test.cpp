@@ -9,7 +9,7 @@
 #include "batch/batch.h"
 #include "survey/covers.h"
 #include "tables/csv.h"
-#include "survey/inputs.h"
+#include "survey/survey.h"
 #include "batch/options.h"
 #include "outputs/results.h"
 #include "outputs/units.h"
