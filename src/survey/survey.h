@@ -30,6 +30,7 @@ struct BlockRules {
 
 // The cover a presence record is given (percent).
 constexpr const char* kPresenceCover = "5";
+constexpr double kPresenceCoverValue = 5.0;  // the same as a number
 
 // The samples of each combination of the `poolBy` identifying columns pooled
 // into one frequency sample: frequency = the samples holding the species,
