@@ -179,6 +179,79 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
   CheckScale(seen, rules.nCoverScale, problems);
 }
 
+namespace {
+
+// Reads one record's cover: false when the record is left out. What is
+// doubtful is said with its cell, or refuses the record under --strict.
+bool TakeCover(SurveyRecord& rec, const CoverRules& rules, const CoverScaleInfo& scale,
+               std::vector<InputProblem>& problems, CoverScaleSeen& seen) {
+  if (rules.presence) {
+    rec.hasCover = false;
+    return true;
+  }
+  const CoverValue c = ReadCoverValue(rec.coverWritten, scale.limit);
+  if (c.code == CoverCode::kNumber || c.code == CoverCode::kTrace) {  // the usual cover: nothing to say
+    if (c.code == CoverCode::kNumber) seen.Add(c.value);
+    rec.cover = RoundedCover(c.value);
+    rec.hasCover = true;
+    return true;
+  }
+  const std::string written = Quoted(rec.coverWritten);
+  std::string doubt;  // read as it most likely means, said; refused under --strict
+  switch (c.code) {
+    case CoverCode::kNumber:
+    case CoverCode::kTrace:
+      break;
+    case CoverCode::kAboveScale:
+      if (c.value > kLargestCover) {
+        problems.push_back({rec.line, "cover " + written + " is far above the scale's maximum; the record is left out",
+                            true, rec.col});
+        return false;
+      }
+      // Sample entry says it and takes it, as the typed run does.
+      if (rules.strict) doubt = Fmt("cover %s is above the scale's maximum %g", written.c_str(), scale.limit);
+      break;
+    case CoverCode::kMissing:
+      problems.push_back({rec.line,
+                          "no cover (" + (rec.coverWritten.empty() ? std::string("empty") : written) +
+                              "); the record is left out (presence data: use --scale presence)",
+                          true, rec.col});
+      return false;
+    case CoverCode::kUnreadable:
+      problems.push_back({rec.line, "cover " + written + " is no cover value; the record is left out", true, rec.col});
+      return false;
+    case CoverCode::kPresenceMark:
+      doubt = "cover " + written + " marks presence only; read as the scale's lowest class, " + CoverText(kTraceCover);
+      break;
+    case CoverCode::kPercentSign:
+      if (rules.nCoverScale != kPercentScale) {
+        problems.push_back({rec.line, "cover " + written + " is a percentage in " + scale.word +
+                                          " data; the record is left out",
+                            true, rec.col});
+        return false;
+      }
+      doubt = "cover " + written + " has a percent sign; read as " + CoverText(c.value);
+      break;
+    case CoverCode::kRange:
+      doubt = "cover " + written + " is a range; read as its midpoint " + CoverText(c.value);
+      break;
+  }
+  if (!doubt.empty()) {
+    if (rules.strict) {
+      problems.push_back({rec.line, doubt.substr(0, doubt.find(';')) + "; the record is left out (--strict)", true,
+                          rec.col});
+      return false;
+    }
+    problems.push_back({rec.line, doubt, false, rec.col});
+  }
+  if (c.code == CoverCode::kAboveScale) seen.Add(c.value);
+  rec.cover = RoundedCover(c.value);
+  rec.hasCover = true;
+  return true;
+}
+
+}  // namespace
+
 void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems,
                 CoverScaleSeen& seen) {
   const CoverScaleInfo& scale = CoverScaleOf(rules.nCoverScale);
@@ -186,78 +259,9 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
     // The records kept are moved up over those left out, in place.
     size_t kept = 0;
     for (SurveyRecord& rec : s.records) {
-      const auto keep = [&s, &kept, &rec] {
-        if (&s.records[kept] != &rec) s.records[kept] = std::move(rec);
-        ++kept;
-      };
-      if (rules.presence) {
-        rec.hasCover = false;
-        keep();
-        continue;
-      }
-      const CoverValue c = ReadCoverValue(rec.coverWritten, scale.limit);
-      if (c.code == CoverCode::kNumber || c.code == CoverCode::kTrace) {  // the usual cover: nothing to say
-        if (c.code == CoverCode::kNumber) seen.Add(c.value);
-        rec.cover = RoundedCover(c.value);
-        rec.hasCover = true;
-        keep();
-        continue;
-      }
-      const std::string written = Quoted(rec.coverWritten);
-      std::string doubt;  // read as it most likely means, said; refused under --strict
-      switch (c.code) {
-        case CoverCode::kNumber:
-        case CoverCode::kTrace:
-          break;
-        case CoverCode::kAboveScale:
-          if (c.value > kLargestCover) {
-            problems.push_back({rec.line, "cover " + written + " is far above the scale's maximum; the record is left out",
-                                true, rec.col});
-            continue;
-          }
-          // Sample entry says it and takes it, as the typed run does.
-          if (rules.strict) doubt = Fmt("cover %s is above the scale's maximum %g", written.c_str(), scale.limit);
-          break;
-        case CoverCode::kMissing:
-          problems.push_back({rec.line,
-                              "no cover (" + (rec.coverWritten.empty() ? std::string("empty") : written) +
-                                  "); the record is left out (presence data: use --scale presence)",
-                              true, rec.col});
-          continue;
-        case CoverCode::kUnreadable:
-          problems.push_back({rec.line, "cover " + written + " is no cover value; the record is left out", true,
-                              rec.col});
-          continue;
-        case CoverCode::kPresenceMark:
-          doubt = "cover " + written + " marks presence only; read as the scale's lowest class, " +
-                  CoverText(kTraceCover);
-          break;
-        case CoverCode::kPercentSign:
-          if (rules.nCoverScale != kPercentScale) {
-            problems.push_back({rec.line,
-                                "cover " + written + " is a percentage in " + scale.word +
-                                    " data; the record is left out",
-                                true, rec.col});
-            continue;
-          }
-          doubt = "cover " + written + " has a percent sign; read as " + CoverText(c.value);
-          break;
-        case CoverCode::kRange:
-          doubt = "cover " + written + " is a range; read as its midpoint " + CoverText(c.value);
-          break;
-      }
-      if (!doubt.empty()) {
-        if (rules.strict) {
-          problems.push_back({rec.line, doubt.substr(0, doubt.find(';')) + "; the record is left out (--strict)",
-                              true, rec.col});
-          continue;
-        }
-        problems.push_back({rec.line, doubt, false, rec.col});
-      }
-      if (c.code == CoverCode::kAboveScale) seen.Add(c.value);
-      rec.cover = RoundedCover(c.value);
-      rec.hasCover = true;
-      keep();
+      if (!TakeCover(rec, rules, scale, problems, seen)) continue;
+      if (&s.records[kept] != &rec) s.records[kept] = std::move(rec);
+      ++kept;
     }
     s.records.resize(kept);
   }
