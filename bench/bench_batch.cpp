@@ -20,7 +20,7 @@
 #include "app/app.h"
 #include "batch/batch.h"
 #include "tables/csv.h"
-#include "survey/inputs.h"
+#include "survey/blocks.h"
 #include "batch/options.h"
 #include "outputs/tidy.h"
 #include "outputs/units.h"

@@ -17,7 +17,7 @@
 #include "survey/covers.h"
 #include "tables/csv.h"
 #include "tables/grid.h"
-#include "survey/inputs.h"
+#include "survey/survey.h"
 #include "survey/layouts.h"
 #include "tables/workbook.h"
 #include "outputs/workbook.h"

@@ -9,7 +9,8 @@
 #include <cstring>
 #include <set>
 
-#include "survey/inputs.h"
+#include "tables/csv.h"
+#include "survey/survey.h"
 #include "analyses/synoptic.h"
 
 // ---- the units' floristic tables ------------------------------------------------------

@@ -20,6 +20,8 @@
 #include "batch/batch.h"
 #include "names/names_map.h"
 #include "survey/inputs.h"
+#include "tables/csv.h"
+#include "survey/reporter.h"
 #include "batch/options.h"
 #include "outputs/tidy.h"
 #include "outputs/sink.h"

@@ -9,6 +9,7 @@
 #include "batch/batch.h"
 #include "names/names_map.h"
 #include "survey/inputs.h"
+#include "tables/csv.h"
 #include "batch/options.h"
 #include "outputs/tidy.h"
 #include "outputs/sink.h"

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "common/common.h"
-#include "survey/inputs.h"
+#include "survey/blocks.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -30,15 +32,34 @@ bool ReadNumber(std::string_view t, double& value) {
   return true;
 }
 
-// A number as sample entry reads it: fixed, with a point, at most three decimals.
-std::string NumberText(double v) {
-  if (v == std::floor(v) && std::fabs(v) < 1e9) return std::to_string(static_cast<long>(v));
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.3f", v);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  return s;
+// Above this a double has no digit after the third decimal place that its
+// text could round away: the text reads back as the value itself.
+constexpr double kWholeThousandths = 8796093022208.0;  // 2^43
+
+// v * scale (v >= 0, v * scale < 2^53) rounded to a whole number as printf
+// rounds it: to the nearest, half to even on an exact tie. Each step's sign is
+// exact: fma rounds the exact difference once, and no difference is so small
+// that it rounds to zero.
+int64_t RoundScaled(double v, double scale) {
+  double k = std::floor(v * scale);
+  if (std::fma(v, scale, -k) < 0) k -= 1;
+  if (std::fma(v, scale, -(k + 1)) >= 0) k += 1;
+  const double half = std::fma(v, scale, -(k + 0.5));
+  const auto n = static_cast<int64_t>(k);
+  if (half > 0 || (half == 0 && n % 2 != 0)) return n + 1;
+  return n;
+}
+
+int DigitsOf(int64_t v) {
+  int d = 1;
+  for (; v >= 10; v /= 10) ++d;
+  return d;
+}
+
+int64_t PowerOfTen(int n) {
+  int64_t p = 1;
+  while (n-- > 0) p *= 10;
+  return p;
 }
 
 // Covers far beyond any scale are no covers (sample entry holds ten times a
@@ -50,6 +71,44 @@ std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 constexpr long kScaleCheckMinimum = 10;  // covers needed before the scale is judged
 
 }  // namespace
+
+double RoundedCover(double v) {
+  if (!(v < kWholeThousandths)) return v;
+  return static_cast<double>(RoundScaled(v, 1000)) / 1000;
+}
+
+double CoverTenths(double v) {
+  if (!(v < kWholeThousandths)) return v;
+  return static_cast<double>(RoundScaled(v, 10)) / 10;
+}
+
+std::string CoverText(double v) {
+  if (v == std::floor(v) && std::fabs(v) < 1e9) return std::to_string(static_cast<long>(v));
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.3f", v);
+  std::string s = buf;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
+CoverWord CoverWordOf(double cover) {
+  constexpr size_t kWordRead = 6;  // characters of a cover word sample entry reads
+  if (!(cover >= 0 && cover < kWholeThousandths)) return {CoverText(cover).size(), 0};
+  const int64_t k = RoundScaled(cover, 1000);
+  const int64_t whole = k / 1000;
+  const int64_t thousandths = k % 1000;
+  const int digits = DigitsOf(whole);
+  const int decimals = thousandths == 0 ? 0 : thousandths % 100 == 0 ? 1 : thousandths % 10 == 0 ? 2 : 3;
+  const size_t length = static_cast<size_t>(digits + (decimals > 0 ? 1 + decimals : 0));
+  if (length <= kWordRead) return {length, static_cast<double>(k) / 1000};
+  // Cut to its first six characters: digits of the whole part alone, or the
+  // whole part, the point and the decimals that still fit.
+  const int kept = static_cast<int>(kWordRead) - digits - 1;
+  if (kept < 0) return {length, static_cast<double>(whole / PowerOfTen(digits - static_cast<int>(kWordRead)))};
+  const int64_t cut = whole * PowerOfTen(kept) + thousandths / PowerOfTen(3 - kept);
+  return {length, static_cast<double>(cut) / static_cast<double>(PowerOfTen(kept))};
+}
 
 void CoverScaleSeen::Add(double v) {
   ++numbers;
@@ -120,6 +179,79 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
   CheckScale(seen, rules.nCoverScale, problems);
 }
 
+namespace {
+
+// Reads one record's cover: false when the record is left out. What is
+// doubtful is said with its cell, or refuses the record under --strict.
+bool TakeCover(SurveyRecord& rec, const CoverRules& rules, const CoverScaleInfo& scale,
+               std::vector<InputProblem>& problems, CoverScaleSeen& seen) {
+  if (rules.presence) {
+    rec.hasCover = false;
+    return true;
+  }
+  const CoverValue c = ReadCoverValue(rec.coverWritten, scale.limit);
+  if (c.code == CoverCode::kNumber || c.code == CoverCode::kTrace) {  // the usual cover: nothing to say
+    if (c.code == CoverCode::kNumber) seen.Add(c.value);
+    rec.cover = RoundedCover(c.value);
+    rec.hasCover = true;
+    return true;
+  }
+  const std::string written = Quoted(rec.coverWritten);
+  std::string doubt;  // read as it most likely means, said; refused under --strict
+  switch (c.code) {
+    case CoverCode::kNumber:
+    case CoverCode::kTrace:
+      break;
+    case CoverCode::kAboveScale:
+      if (c.value > kLargestCover) {
+        problems.push_back({rec.line, "cover " + written + " is far above the scale's maximum; the record is left out",
+                            true, rec.col});
+        return false;
+      }
+      // Sample entry says it and takes it, as the typed run does.
+      if (rules.strict) doubt = Fmt("cover %s is above the scale's maximum %g", written.c_str(), scale.limit);
+      break;
+    case CoverCode::kMissing:
+      problems.push_back({rec.line,
+                          "no cover (" + (rec.coverWritten.empty() ? std::string("empty") : written) +
+                              "); the record is left out (presence data: use --scale presence)",
+                          true, rec.col});
+      return false;
+    case CoverCode::kUnreadable:
+      problems.push_back({rec.line, "cover " + written + " is no cover value; the record is left out", true, rec.col});
+      return false;
+    case CoverCode::kPresenceMark:
+      doubt = "cover " + written + " marks presence only; read as the scale's lowest class, " + CoverText(kTraceCover);
+      break;
+    case CoverCode::kPercentSign:
+      if (rules.nCoverScale != kPercentScale) {
+        problems.push_back({rec.line, "cover " + written + " is a percentage in " + scale.word +
+                                          " data; the record is left out",
+                            true, rec.col});
+        return false;
+      }
+      doubt = "cover " + written + " has a percent sign; read as " + CoverText(c.value);
+      break;
+    case CoverCode::kRange:
+      doubt = "cover " + written + " is a range; read as its midpoint " + CoverText(c.value);
+      break;
+  }
+  if (!doubt.empty()) {
+    if (rules.strict) {
+      problems.push_back({rec.line, doubt.substr(0, doubt.find(';')) + "; the record is left out (--strict)", true,
+                          rec.col});
+      return false;
+    }
+    problems.push_back({rec.line, doubt, false, rec.col});
+  }
+  if (c.code == CoverCode::kAboveScale) seen.Add(c.value);
+  rec.cover = RoundedCover(c.value);
+  rec.hasCover = true;
+  return true;
+}
+
+}  // namespace
+
 void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputProblem>& problems,
                 CoverScaleSeen& seen) {
   const CoverScaleInfo& scale = CoverScaleOf(rules.nCoverScale);
@@ -127,76 +259,9 @@ void TakeCovers(SurveyTable& table, const CoverRules& rules, std::vector<InputPr
     // The records kept are moved up over those left out, in place.
     size_t kept = 0;
     for (SurveyRecord& rec : s.records) {
-      const auto keep = [&s, &kept, &rec] {
-        if (&s.records[kept] != &rec) s.records[kept] = std::move(rec);
-        ++kept;
-      };
-      if (rules.presence) {
-        rec.cover.clear();
-        keep();
-        continue;
-      }
-      const CoverValue c = ReadCoverValue(rec.cover, scale.limit);
-      if (c.code == CoverCode::kNumber || c.code == CoverCode::kTrace) {  // the usual cover: nothing to say
-        if (c.code == CoverCode::kNumber) seen.Add(c.value);
-        rec.cover = NumberText(c.value);
-        keep();
-        continue;
-      }
-      const std::string written = Quoted(rec.cover);
-      std::string doubt;  // read as it most likely means, said; refused under --strict
-      switch (c.code) {
-        case CoverCode::kNumber:
-        case CoverCode::kTrace:
-          break;
-        case CoverCode::kAboveScale:
-          if (c.value > kLargestCover) {
-            problems.push_back({rec.line, "cover " + written + " is far above the scale's maximum; the record is left out",
-                                true, rec.col});
-            continue;
-          }
-          // Sample entry says it and takes it, as the typed run does.
-          if (rules.strict) doubt = Fmt("cover %s is above the scale's maximum %g", written.c_str(), scale.limit);
-          break;
-        case CoverCode::kMissing:
-          problems.push_back({rec.line,
-                              "no cover (" + (rec.cover.empty() ? std::string("empty") : written) +
-                                  "); the record is left out (presence data: use --scale presence)",
-                              true, rec.col});
-          continue;
-        case CoverCode::kUnreadable:
-          problems.push_back({rec.line, "cover " + written + " is no cover value; the record is left out", true,
-                              rec.col});
-          continue;
-        case CoverCode::kPresenceMark:
-          doubt = "cover " + written + " marks presence only; read as the scale's lowest class, " +
-                  NumberText(kTraceCover);
-          break;
-        case CoverCode::kPercentSign:
-          if (rules.nCoverScale != kPercentScale) {
-            problems.push_back({rec.line,
-                                "cover " + written + " is a percentage in " + scale.word +
-                                    " data; the record is left out",
-                                true, rec.col});
-            continue;
-          }
-          doubt = "cover " + written + " has a percent sign; read as " + NumberText(c.value);
-          break;
-        case CoverCode::kRange:
-          doubt = "cover " + written + " is a range; read as its midpoint " + NumberText(c.value);
-          break;
-      }
-      if (!doubt.empty()) {
-        if (rules.strict) {
-          problems.push_back({rec.line, doubt.substr(0, doubt.find(';')) + "; the record is left out (--strict)",
-                              true, rec.col});
-          continue;
-        }
-        problems.push_back({rec.line, doubt, false, rec.col});
-      }
-      if (c.code == CoverCode::kAboveScale) seen.Add(c.value);
-      rec.cover = NumberText(c.value);
-      keep();
+      if (!TakeCover(rec, rules, scale, problems, seen)) continue;
+      if (&s.records[kept] != &rec) s.records[kept] = std::move(rec);
+      ++kept;
     }
     s.records.resize(kept);
   }

@@ -11,7 +11,10 @@
 
 #include "common/common.h"
 #include "survey/covers.h"
+#include "survey/blocks.h"
 #include "survey/inputs.h"
+#include "survey/table_parts.h"
+#include "tables/csv.h"
 #include "tables/reader.h"
 #include "tables/workbook.h"
 

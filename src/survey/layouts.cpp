@@ -188,10 +188,11 @@ bool ReadLong(const Grid& grid, const SurveyReading& how, SurveyTable& table, st
     const GridRow& row = grid.rows[r];
     for (size_t k = 0; k < c.ids.size(); ++k) ids[k].assign(TrimView(CellOf(row, c.ids[k])));
     const int speciesCol = c.species;
-    SurveyRecord rec{TrimmedCell(row, static_cast<size_t>(c.species)),
-                     c.cover < 0 ? std::string() : TrimmedCell(row, static_cast<size_t>(c.cover)),
-                     c.frequency < 0 ? std::string() : TrimmedCell(row, static_cast<size_t>(c.frequency)), row.line,
-                     c.cover < 0 ? speciesCol : c.cover};
+    SurveyRecord rec = CellRecord(TrimmedCell(row, static_cast<size_t>(c.species)),
+                                  c.cover < 0 ? std::string() : TrimmedCell(row, static_cast<size_t>(c.cover)), row.line,
+                                  c.cover < 0 ? speciesCol : c.cover);
+    const std::string frequency =
+        c.frequency < 0 ? std::string() : TrimmedCell(row, static_cast<size_t>(c.frequency));
     if (std::all_of(ids.begin(), ids.end(), [](const std::string& s) { return s.empty(); })) {
       problems.push_back({row.line, "no sample name; the row is left out", true, static_cast<int>(c.ids[0])});
       continue;
@@ -201,13 +202,14 @@ bool ReadLong(const Grid& grid, const SurveyReading& how, SurveyTable& table, st
       continue;
     }
     // Longer than any number sample entry reads: no frequency.
-    if (rec.frequency.size() > kLongestFrequency) {
+    if (frequency.size() > kLongestFrequency) {
       problems.push_back({row.line, "the frequency is too long to be a number; the row is left out", true,
                           c.frequency});
       continue;
     }
     SurveySample& s = index.Of(ids, row.line, static_cast<int>(c.ids[0]));
-    if (!rec.frequency.empty()) s.maxFreq = std::max(s.maxFreq, std::max(1, std::atoi(rec.frequency.c_str())));
+    if (!frequency.empty()) s.maxFreq = std::max(s.maxFreq, std::max(1, std::atoi(frequency.c_str())));
+    ReadFrequency(frequency, rec);
     s.records.push_back(std::move(rec));
   }
   return true;
@@ -294,7 +296,7 @@ bool ReadWide(const Grid& grid, const WideHeader& h, SurveyTable& table,
         break;
       }
       table.samples[sampleOfColumn[col]].records.push_back(
-          SurveyRecord{species, Trim(row.cells[col]), std::string(), row.line, static_cast<int>(col)});
+          CellRecord(species, Trim(row.cells[col]), row.line, static_cast<int>(col)));
     }
   }
   return true;
@@ -346,13 +348,42 @@ bool ReadMatrix(const Grid& grid, const SurveyReading& how, SurveyTable& table, 
     for (size_t k = 0; k < species.size(); ++k) {
       const std::string& cell = CellOf(row, species[k]);
       if (IsAbsent(cell)) continue;
-      s.records.push_back(SurveyRecord{names[k], Trim(cell), std::string(), row.line, static_cast<int>(species[k])});
+      s.records.push_back(CellRecord(names[k], Trim(cell), row.line, static_cast<int>(species[k])));
     }
   }
   return true;
 }
 
 }  // namespace
+
+SurveyRecord CellRecord(std::string species, std::string coverWritten, long line, int col) {
+  SurveyRecord rec;
+  rec.species = std::move(species);
+  rec.coverWritten = std::move(coverWritten);
+  rec.line = line;
+  rec.col = col;
+  return rec;
+}
+
+void ReadFrequency(std::string_view written, SurveyRecord& rec) {
+  // The word sample entry reads: one token, a decimal comma as a point.
+  std::string token;
+  for (char c : written) {
+    if (std::isspace(static_cast<unsigned char>(c)) != 0) continue;
+    token += c == ',' ? '.' : c;
+  }
+  rec.frequency = kNoFrequency;
+  rec.oddFrequency.clear();
+  if (token.empty()) return;
+  const bool digits = token.size() <= 3 && std::all_of(token.begin(), token.end(), [](char c) {
+                        return c >= '0' && c <= '9';
+                      });
+  if (digits && (token.size() == 1 || token[0] != '0')) {
+    rec.frequency = static_cast<int16_t>(std::atoi(token.c_str()));
+  } else {
+    rec.oddFrequency = std::move(token);
+  }
+}
 
 std::string SampleName(const std::vector<std::string>& ids) {
   std::string name;

@@ -8,25 +8,18 @@
 //   matrix  one row per sample, one column per species (a community table)
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "survey/problems.h"
 #include "tables/grid.h"
 
 enum class Layout { kAuto, kLong, kWide, kMatrix };
 const char* LayoutName(Layout layout);
 // What the three layouts are, for messages that refuse a table.
 extern const char kLayoutsText[];
-
-// A problem with one row or cell of an input, said as FILE:LINE: what.
-struct InputProblem {
-  long line;
-  std::string what;
-  bool refused;  // the row or cell is left out (counts for --strict)
-  int col = -1;  // the cell's column, where a workbook names cells
-  const char* kind = nullptr;  // what is counted as one kind (null: the text without numbers and quotes)
-};
 
 // What a column's name says it holds.
 enum class ColumnRole { kOther, kSite, kYear, kGroup, kQuadrat, kSpecies, kCover, kFrequency, kLayer };
@@ -39,14 +32,30 @@ inline bool IsIdentifying(ColumnRole r) {
   return r == ColumnRole::kSite || r == ColumnRole::kYear || r == ColumnRole::kGroup || r == ColumnRole::kQuadrat;
 }
 
-// One species record as the table holds it, with the cell it stands in.
+// One species record as the table holds it, with the cell it stands in. Its
+// cover and frequency are numbers from the moment they are read: TakeCovers
+// reads the cover written, the frequency is read with the row.
+constexpr int16_t kNoFrequency = -1;
 struct SurveyRecord {
   std::string species;
-  std::string cover;      // as written; after TakeCovers, a number (empty: present, no cover)
-  std::string frequency;  // as written; empty: none
-  long line;
+  std::string coverWritten;  // the cover as written, for TakeCovers and its messages
+  double cover = 0;          // after TakeCovers: the cover read, to three decimals (RoundedCover)
+  bool hasCover = false;     // after TakeCovers: false for presence data (no cover)
+  bool meanCover = false;    // the mean of pooled covers, to one decimal (shown so)
+  // The frequency: a whole number written in at most three digits (no leading
+  // zero); kNoFrequency: none written, or one written otherwise, kept in
+  // `oddFrequency` as sample entry reads its word (blanks dropped, a decimal
+  // comma as a point).
+  int16_t frequency = kNoFrequency;
+  std::string oddFrequency;
+  long line = 0;
   int col = -1;
 };
+// A record of a cell: its species, the cover written, and where it stands.
+SurveyRecord CellRecord(std::string species, std::string coverWritten, long line, int col);
+// Reads a frequency field into `rec` (see SurveyRecord::frequency).
+void ReadFrequency(std::string_view written, SurveyRecord& rec);
+
 // One sample: its identifying fields as written (one per identifying column of
 // the table) and its name, their combination.
 struct SurveySample {

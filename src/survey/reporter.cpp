@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "common/common.h"
-#include "survey/inputs.h"
+#include "survey/reporter.h"
 
 namespace {
 

@@ -10,7 +10,8 @@
 #include <set>
 
 #include "common/common.h"
-#include "survey/inputs.h"
+#include "survey/covers.h"
+#include "survey/survey.h"
 
 namespace {
 
@@ -30,16 +31,6 @@ std::vector<std::string> NameWords(const std::string& name) {
     }
   }
   return words;
-}
-
-// A number as sample entry reads it: one token, a decimal comma as a point.
-std::string NumberToken(const std::string& text) {
-  std::string token;
-  for (char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c)) != 0) continue;
-    token += c == ',' ? '.' : c;
-  }
-  return token;
 }
 
 // A species key for pooling: the first two words, lower case.
@@ -65,27 +56,157 @@ std::string HeaderName(const std::string& label) {
   return name;
 }
 
+// The words of a lookup as a line holds them, one blank between.
+std::string JoinWords(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& w : words) {
+    if (!line.empty()) line += ' ';
+    line += w;
+  }
+  return line;
+}
+
+char LowerAsciiChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+bool StartsWithDigit(const std::string& w) { return !w.empty() && w[0] >= '0' && w[0] <= '9'; }
+
+// The words sample entry would read a record by, as text: its frequency (for
+// frequency data) and its cover (the nominal one where there is none).
+std::string FrequencyWord(const SurveyRecord& r) {
+  if (!r.oddFrequency.empty()) return r.oddFrequency;
+  return r.frequency == kNoFrequency ? std::string("1") : std::to_string(r.frequency);
+}
+std::string CoverWordText(const SurveyRecord& r) {
+  return r.meanCover ? Fmt("%.1f", r.cover) : CoverText(r.cover);
+}
+
+// A record sample entry cannot read: longer than any number it reads.
+bool NumbersTooLong(const SurveyRecord& r) {
+  return r.oddFrequency.size() > kLongestNumber || (r.hasCover && CoverWordOf(r.cover).length > kLongestNumber);
+}
+
+// The species line sample entry would read for a record: its lookup words,
+// frequency (for frequency data) and cover.
+std::string EntryLine(const std::vector<std::string>& words, const SurveyRecord& r, bool frequencyData,
+                      bool presence) {
+  std::string line = JoinWords(words);
+  if (frequencyData) line += " " + FrequencyWord(r);
+  line += " " + (!r.hasCover || presence ? std::string(kPresenceCover) : CoverWordText(r));
+  return line;
+}
+
+// Whether a record's words stand where sample entry reads a name, a frequency
+// and a cover: one or two words of name (the second not starting with a digit,
+// which would read as the frequency), a frequency that is a plain number, and
+// a maximum frequency that is not refused.
+bool ReadsAsNumbers(const std::vector<std::string>& words, const SurveyRecord& r, int maxFreq) {
+  if (words.empty() || words.size() > 2 || maxFreq > kMaxFrequency) return false;
+  for (const std::string& w : words) {
+    if (w.empty() || w.find(' ') != std::string::npos) return false;
+  }
+  if (words.size() == 2 && StartsWithDigit(words[1])) return false;
+  return maxFreq == 0 || r.oddFrequency.empty();
+}
+
+// A record's key, frequency and cover from its words and numbers, as sample
+// entry reads them from its species line (ParseSpeciesWords): the key is the
+// first four characters of each name word, lower case; a frequency above the
+// sample's maximum, or a cover whose tenfold does not fit 16 bits, is a bad line.
+void FillFromNumbers(const std::vector<std::string>& words, const SurveyRecord& r, int16_t nMaxFreq, bool presence,
+                     SampleRecord& rec) {
+  char* key = rec.key.text;
+  int k = 0;
+  for (; k < 4 && static_cast<size_t>(k) < words[0].size(); ++k) key[k] = LowerAsciiChar(words[0][static_cast<size_t>(k)]);
+  for (; k < 5; ++k) key[k] = ' ';
+  if (words.size() == 2) {
+    for (size_t c = 0; c < 4 && c < words[1].size(); ++c) key[5 + c] = LowerAsciiChar(words[1][c]);
+  }
+  rec.ok = true;
+  rec.nFreq = 1;
+  if (nMaxFreq > 0) {
+    rec.nFreq = r.frequency == kNoFrequency ? int16_t{1} : r.frequency;
+    rec.ok = rec.nFreq <= nMaxFreq;
+  }
+  rec.dCover = !r.hasCover || presence ? kPresenceCoverValue : CoverWordOf(r.cover).value;
+  const double tenfold = std::floor(rec.dCover * 10.0 + 0.001);
+  if (!(tenfold >= -32768.0 && tenfold <= 32767.0)) rec.ok = false;
+}
+
+// The same for a record whose words do not stand where they are read as
+// numbers: its species line read as sample entry reads it.
+void FillFromLine(const std::string& line, int16_t nMaxFreq, SampleRecord& rec) {
+  std::vector<std::string_view> words;
+  for (size_t a = 0; a < line.size();) {
+    const size_t e = std::min(line.find(' ', a), line.size());
+    if (e > a) words.emplace_back(line.data() + a, e - a);
+    a = e + 1;
+  }
+  const SpeciesLine parsed = ParseSpeciesWords(words.data(), words.size(), nMaxFreq);
+  rec.key = parsed.key;
+  rec.nFreq = parsed.nFreq;
+  rec.dCover = parsed.dCover;
+  rec.ok = parsed.ok;
+}
+
+// The records of a sample that sample entry can read: one with no name or
+// numbers longer than any it reads is refused.
+std::vector<const SurveyRecord*> KeptRecords(const SurveySample& s, std::vector<InputProblem>& problems) {
+  std::vector<const SurveyRecord*> kept;
+  kept.reserve(s.records.size());
+  for (const SurveyRecord& r : s.records) {
+    if (NumbersTooLong(r)) {
+      problems.push_back({r.line, "the frequency is too long to be a number; the record is left out", true, r.col});
+    } else if (std::all_of(r.species.begin(), r.species.end(), [](char c) { return c == '*' || IsSpaceC(c); })) {
+      problems.push_back({r.line, "no species name; the record is left out", true, r.col});
+    } else {
+      kept.push_back(&r);
+    }
+  }
+  return kept;
+}
+
+// A sample's input without its records: where it stands, its header and ids.
+SampleInput& StartInput(const SurveySample& s, int file, std::vector<SampleInput>& out) {
+  SampleInput& in = out.emplace_back();
+  in.where = SourcePos{file, static_cast<int32_t>(s.line), s.col};
+  const std::string name = HeaderName(s.name);
+  std::memcpy(in.header.szName, name.c_str(), name.size() + 1);
+  // A maximum frequency beyond 100 is refused: the sample is read as cover data.
+  in.header.refused = s.maxFreq > kMaxFrequency;
+  in.header.nMaxFreq = static_cast<int16_t>(in.header.refused ? 0 : s.maxFreq);
+  in.ids = s.ids;
+  in.label = s.name;
+  return in;
+}
+
 }  // namespace
 
-std::string LookupWords(const BlockRules& rules, std::string_view written, int* row, uint8_t* note) {
-  std::string line;
-  const auto add = [&line](const std::string& word) {
-    if (!line.empty()) line += ' ';
-    line.append(word, 0, kWordKept);
-  };
+namespace {
+
+// The words a name is looked up by (LookupWords), each in a string of its own.
+void LookupWordList(const BlockRules& rules, std::string_view written, std::vector<std::string>& words, int* row,
+                    uint8_t* note) {
+  words.clear();
   if (note != nullptr) *note = 0;
   const NameMatch* m = rules.resolver != nullptr ? &rules.resolver->Resolve(written) : nullptr;
   if (m != nullptr && m->status != NameStatus::kNotTaxon) {
-    for (const std::string& w : m->lookupWords) add(w);
+    for (const std::string& w : m->lookupWords) words.emplace_back(w, 0, kWordKept);
     if (row != nullptr) *row = m->row;
     if (note != nullptr) *note = NoteOfStatus(m->status);
   } else {
     // A record left out (no taxon) is read as written, so that its line reads whole.
     if (m != nullptr && note != nullptr) *note = NoteOfStatus(m->status);
-    const std::vector<std::string> words = NameWords(std::string(written));
-    for (size_t i = 0; i < words.size() && i < 2; ++i) add(words[i]);
+    std::vector<std::string> all = NameWords(std::string(written));
+    if (all.size() > 2) all.resize(2);
+    words = std::move(all);
   }
-  return line;
+}
+
+}  // namespace
+
+std::string LookupWords(const BlockRules& rules, std::string_view written, int* row, uint8_t* note) {
+  std::vector<std::string> words;
+  LookupWordList(rules, written, words, row, note);
+  return JoinWords(words);
 }
 
 bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std::string& error) {
@@ -130,8 +251,8 @@ bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std
       if (fresh) g.species.push_back(Species{r.species, r.line, r.col});
       Species& sp = g.species[sit->second];
       if (seen.insert(key).second) ++sp.samples;
-      if (!r.cover.empty()) {
-        sp.coverSum += std::strtod(NumberToken(r.cover).c_str(), nullptr);
+      if (r.hasCover) {
+        sp.coverSum += r.cover;
         ++sp.covers;
       }
     }
@@ -143,18 +264,18 @@ bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std
     const int samplesPooled = g.pooled.maxFreq;
     if (samplesPooled > kMaxFrequency) g.pooled.maxFreq = kMaxFrequency;
     for (const Species& sp : g.species) {
-      std::string cover;
+      SurveyRecord rec = CellRecord(sp.name, std::string(), sp.line, sp.col);
       if (sp.covers > 0) {
-        char buf[32];
-        // The mean as a cover reads it (covers beyond the scale are said at entry).
-        const double mean = std::max(-9999.0, std::min(9999.0, sp.coverSum / sp.covers));
-        std::snprintf(buf, sizeof buf, "%.1f", mean);
-        cover = buf;
+        // The mean to one decimal (covers beyond the scale are said at entry).
+        rec.cover = CoverTenths(std::max(-9999.0, std::min(9999.0, sp.coverSum / sp.covers)));
+        rec.hasCover = true;
+        rec.meanCover = true;
       }
       const int freq = samplesPooled > kMaxFrequency
                            ? static_cast<int>(std::lround(kMaxFrequency * static_cast<double>(sp.samples) / samplesPooled))
                            : sp.samples;
-      g.pooled.records.push_back(SurveyRecord{sp.name, cover, std::to_string(freq), sp.line, sp.col});
+      rec.frequency = static_cast<int16_t>(freq);
+      g.pooled.records.push_back(std::move(rec));
     }
     pooled.push_back(std::move(g.pooled));
   }
@@ -167,59 +288,28 @@ bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std
 
 void AppendSurveyInputs(const std::vector<SurveySample>& samples, const BlockRules& rules, int file,
                         TextStore& store, std::vector<SampleInput>& out, std::vector<InputProblem>& problems) {
-  std::string line;  // the words, frequency and cover of a record as a species line holds them
-  std::vector<std::string_view> words;
+  std::vector<std::string> words;  // the words a record's name is looked up by
   for (const SurveySample& s : samples) {
-    // Frequencies longer than any number sample entry reads are no frequencies:
-    // a species line must stay within kLineWidth characters.
-    std::vector<const SurveyRecord*> kept;
-    for (const SurveyRecord& r : s.records) {
-      if (NumberToken(r.frequency).size() > kLongestNumber || NumberToken(r.cover).size() > kLongestNumber) {
-        problems.push_back({r.line, "the frequency is too long to be a number; the record is left out", true, r.col});
-      } else if (std::all_of(r.species.begin(), r.species.end(), [](char c) { return c == '*' || IsSpaceC(c); })) {
-        problems.push_back({r.line, "no species name; the record is left out", true, r.col});
-      } else {
-        kept.push_back(&r);
-      }
-    }
-    SampleInput& in = out.emplace_back();
-    in.where = SourcePos{file, static_cast<int32_t>(s.line), s.col};
-    const std::string name = HeaderName(s.name);
-    std::memcpy(in.header.szName, name.c_str(), name.size() + 1);
-    // A maximum frequency beyond 100 is refused: the sample is read as cover data.
-    in.header.refused = s.maxFreq > kMaxFrequency;
-    in.header.nMaxFreq = static_cast<int16_t>(in.header.refused ? 0 : s.maxFreq);
-    in.ids = s.ids;
-    in.label = s.name;
+    const std::vector<const SurveyRecord*> kept = KeptRecords(s, problems);
+    SampleInput& in = StartInput(s, file, out);
     in.records.reserve(kept.size());
     for (const SurveyRecord* r : kept) {
-      int row = 0;
-      uint8_t note = 0;
-      line = LookupWords(rules, r->species, &row, &note);
-      const std::string freq = NumberToken(r->frequency);
-      if (s.maxFreq > 0) line += " " + (freq.empty() ? std::string("1") : freq);
-      const std::string cover = NumberToken(r->cover);
-      line += " " + (cover.empty() || rules.presence ? std::string(kPresenceCover) : cover);
-      words.clear();
-      for (size_t a = 0; a < line.size();) {
-        const size_t e = std::min(line.find(' ', a), line.size());
-        if (e > a) words.emplace_back(line.data() + a, e - a);
-        a = e + 1;
-      }
-      const SpeciesLine parsed = ParseSpeciesWords(words.data(), words.size(), in.header.nMaxFreq);
       SampleRecord& rec = in.records.emplace_back();
       rec.where = SourcePos{file, static_cast<int32_t>(r->line), r->col};
       rec.written = store.Keep(r->species);
-      rec.key = parsed.key;
-      rec.row = row;
+      uint8_t note = 0;
+      LookupWordList(rules, r->species, words, &rec.row, &note);
       rec.nameNote = note;
       rec.leftOut = IsLeftOut(note);
-      rec.nFreq = parsed.nFreq;
-      rec.dCover = parsed.dCover;
-      rec.ok = parsed.ok;
-      if (!rec.ok) {  // a bad line is shown as sample entry reads it and quoted as written
+      const bool numbers = ReadsAsNumbers(words, *r, s.maxFreq);
+      if (numbers) FillFromNumbers(words, *r, in.header.nMaxFreq, rules.presence, rec);
+      if (numbers && rec.ok) continue;
+      // A bad line is shown as sample entry reads it and quoted as written.
+      const std::string line = EntryLine(words, *r, s.maxFreq > 0, rules.presence);
+      if (!numbers) FillFromLine(line, in.header.nMaxFreq, rec);
+      if (!rec.ok) {
         rec.shown = store.Keep(line).data();
-        rec.quoted = store.Keep(r->species + (r->cover.empty() ? std::string() : " " + r->cover)).data();
+        rec.quoted = store.Keep(r->species + (r->hasCover ? " " + CoverWordText(*r) : std::string())).data();
       }
     }
   }

@@ -10,6 +10,9 @@
 #include "common/common.h"
 #include "survey/covers.h"
 #include "survey/inputs.h"
+#include "survey/survey.h"
+#include "survey/table_parts.h"
+#include "tables/csv.h"
 #include "tables/reader.h"
 
 namespace {

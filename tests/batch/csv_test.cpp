@@ -9,7 +9,7 @@
 #include "batch/batch.h"
 #include "survey/covers.h"
 #include "tables/csv.h"
-#include "survey/inputs.h"
+#include "survey/survey.h"
 #include "batch/options.h"
 #include "outputs/tidy.h"
 #include "outputs/units.h"
@@ -318,16 +318,17 @@ TEST(PoolSamples, FrequencyIsSamplesHoldingTheSpeciesCoverTheMeanOfTheCoversGive
   const Want want[] = {{"Quercus robur", 3, 40.0}, {"Corylus avellana", 2, 17.5}, {"Hedera helix", 1, 10.0}};
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(s.records[i].species, want[i].species);
-    EXPECT_EQ(std::stoi(s.records[i].frequency), want[i].freq) << want[i].species;
-    EXPECT_DOUBLE_EQ(std::stod(s.records[i].cover), want[i].cover) << want[i].species;
+    EXPECT_EQ(s.records[i].frequency, want[i].freq) << want[i].species;
+    EXPECT_DOUBLE_EQ(s.records[i].cover, want[i].cover) << want[i].species;
   }
   // The same species written in another case and spacing is one species.
   const SurveySample& tt = pooled[1];
   EXPECT_EQ(tt.name, "T");
   EXPECT_EQ(tt.maxFreq, 2);
   ASSERT_EQ(tt.records.size(), 1u);
-  EXPECT_EQ(std::stoi(tt.records[0].frequency), 2);
-  EXPECT_DOUBLE_EQ(std::stod(tt.records[0].cover), 60.0);
+  EXPECT_EQ(tt.records[0].frequency, 2);
+  EXPECT_DOUBLE_EQ(tt.records[0].cover, 60.0);
+  EXPECT_TRUE(tt.records[0].meanCover);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "survey/inputs.h"
+#include "survey/blocks.h"
 
 namespace {
 

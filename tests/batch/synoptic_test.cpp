@@ -14,6 +14,7 @@
 #include "analyses/indicators.h"
 #include "analyses/synoptic.h"
 #include "batch_kit.h"
+#include "survey/blocks.h"
 
 namespace {
 

@@ -2,13 +2,9 @@
 // within what sample entry reads as one line.
 #include <gtest/gtest.h>
 
-#include "batch/batch.h"
 #include "survey/covers.h"
+#include "survey/survey.h"
 #include "tables/csv.h"
-#include "survey/inputs.h"
-#include "batch/options.h"
-#include "outputs/tidy.h"
-#include "outputs/units.h"
 
 namespace {
 
@@ -36,8 +32,9 @@ TEST(SurveyFields, OverLongCoversAndFrequenciesAreRefusedRows) {
     EXPECT_TRUE(p.refused);
   }
   EXPECT_EQ(lines, (std::vector<long>{4, 3, 5}));
-  // A tiny cover is written as a number sample entry reads (no exponent).
-  EXPECT_EQ(samples[0].records.back().cover, "0");
+  // A tiny cover is kept to three decimals, as sample entry reads a cover.
+  EXPECT_TRUE(samples[0].records.back().hasCover);
+  EXPECT_EQ(samples[0].records.back().cover, 0.0);
   // The rows kept become records as sample entry reads them.
   TextStore store;
   std::vector<SampleInput> inputs;
