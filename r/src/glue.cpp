@@ -19,7 +19,7 @@
 #include "batch/batch.h"
 #include "tables/csv.h"
 #include "survey/layouts.h"
-#include "tables/reader.h"
+#include "common/reader.h"
 #include "outputs/units.h"
 #include "common/common.h"
 

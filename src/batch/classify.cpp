@@ -323,8 +323,8 @@ void ClassifyRun::SayWhatIsLeft(InputReporter& reporter) {
   const RunInputs& inputs = stream_.Inputs();
   for (size_t f = 0; f < inputs.files.size(); ++f) {
     if (samplesOfFile_[f + 1] == 0 && !inputs.files[f].noSample) {
-      Diagnose(con_, WhereText(inputs.files, SourcePos{static_cast<int>(f) + 1, 0}),
-               "holds no sample that could be scored");
+      SayMessages(con_, {MessageAt(inputs.files, SourcePos{static_cast<int>(f) + 1, 0},
+                                   "holds no sample that could be scored")});
       tally_.inputFailed = true;
     }
   }

@@ -43,7 +43,7 @@ struct IndicatorTables {
 // (nvc_code,F,F_sd,...,S,S_sd) from the folder of the tables, columns found by
 // their names; an empty value is none. A file that is absent leaves its table
 // empty, which is no error. False, with "FILE:LINE: what" in `error` (FILE as
-// the folder names it; say it with Diagnose(err, "", error)), for a file that
+// the folder names it; say it with Diagnose(con, "", error)), for a file that
 // is no CSV, lacks a column, or holds a value that is no number or a code that
 // is no dictionary code.
 bool LoadIndicators(const std::string& folder, IndicatorTables& tables, std::string& error);

@@ -15,7 +15,7 @@
 #include "survey/inputs.h"
 #include "survey/table_parts.h"
 #include "tables/csv.h"
-#include "tables/reader.h"
+#include "common/reader.h"
 #include "tables/workbook.h"
 
 namespace {
@@ -130,6 +130,11 @@ std::string InputStream::Where(const Source& src, long line, int col) const {
   return WhereText(run_.files, SourcePos{static_cast<int>(src.index) + 1, static_cast<int32_t>(line), col});
 }
 
+void InputStream::SayAt(const Source& src, long line, const std::string& what, const char* kind) {
+  SayMessages(con_, {MessageAt(run_.files, SourcePos{static_cast<int>(src.index) + 1, static_cast<int32_t>(line)},
+                               what, kind)});
+}
+
 bool InputStream::OpenSource(Source& src) {
   InputFile& file = run_.files[src.index];
   std::FILE* fp = nullptr;
@@ -141,7 +146,7 @@ bool InputStream::OpenSource(Source& src) {
   } else {
     fp = std::fopen(PathIn(con_.dir, file.name).c_str(), "rb");
     if (fp == nullptr) {
-      Diagnose(con_.err, file.name, SystemReason());
+      DiagnoseInput(con_, file.name, 0, SystemReason());
       return false;
     }
     struct stat st {};
@@ -150,12 +155,12 @@ bool InputStream::OpenSource(Source& src) {
   src.fp.reset(fp);
   std::string head;
   if (!ReadSome(fp, in, head, kHeadBytes)) {
-    Diagnose(con_.err, file.name, SystemReason());
+    DiagnoseInput(con_, file.name, 0, SystemReason());
     return false;
   }
   const bool workbook = LooksLikeWorkbook(head);
   if (const char* binary = workbook ? nullptr : BinaryKind(head)) {
-    Diagnose(con_.err, Where(src, 0),
+    SayAt(src, 0,
              std::string(binary) + ", not a survey: surveys are read as CSV text or .xlsx workbooks in the " +
                  "layouts " + kLayoutsText + ", or as sample blocks");
     return false;
@@ -164,7 +169,7 @@ bool InputStream::OpenSource(Source& src) {
   if (!regular) {
     std::FILE* tmp = CopyToTemporary(head, fp, in);
     if (tmp == nullptr) {
-      Diagnose(con_.err, Where(src, 0), "cannot copy the input to a temporary file: " + SystemReason());
+      SayAt(src, 0, "cannot copy the input to a temporary file: " + SystemReason());
       return false;
     }
     src.fp.reset(tmp);
@@ -176,7 +181,7 @@ bool InputStream::OpenSource(Source& src) {
     return OpenTable(src);
   }
   if (!opt_.poolBy.empty()) {
-    Diagnose(con_.err, Where(src, 0), "--pool-by needs a survey table; the samples are not pooled");
+    SayAt(src, 0, "--pool-by needs a survey table; the samples are not pooled");
   }
   src.kind = Source::Kind::kBlocks;
   src.layoutText = "sample blocks";
@@ -187,14 +192,14 @@ bool InputStream::OpenWorkbook(Source& src) {
   InputFile& file = run_.files[src.index];
   std::string bytes;
   if (!ReadAll(src.fp.get(), bytes)) {
-    Diagnose(con_.err, file.name, SystemReason());
+    DiagnoseInput(con_, file.name, 0, SystemReason());
     return false;
   }
   src.fp.reset();
   Grid grid;
   std::string error;
   if (!ReadWorkbook(bytes, opt_.sheet, grid, error)) {
-    Diagnose(con_.err, Where(src, 0), error);
+    SayAt(src, 0, error);
     return false;
   }
   bytes = std::string();
@@ -232,12 +237,15 @@ void InputStream::JoinIdentifyingColumns() {
 }
 
 void InputStream::Say(Source& src, const std::vector<InputProblem>& problems) {
-  std::string all;
+  std::vector<Message> all;
   for (const InputProblem& p : problems) {
-    if (src.counter.Take(p.what, p.kind)) AppendDiagnosis(all, Where(src, p.line, p.col), p.what);
+    if (src.counter.Take(p.what, p.kind)) {
+      all.push_back(MessageAt(run_.files, SourcePos{static_cast<int>(src.index) + 1, static_cast<int32_t>(p.line), p.col},
+                              p.what, p.kind));
+    }
     ++(p.refused ? tally_.refused : tally_.warnings);
   }
-  con_.err << all;
+  SayMessages(con_, std::move(all));
 }
 
 void InputStream::SayLongRecords(Source& src, std::vector<InputProblem>& problems) {
@@ -316,7 +324,7 @@ bool InputStream::NextOfBlocks(Source& src, const BlockRules& rules, SampleBatch
   std::vector<InputProblem> problems;
   SayLongRecords(src, problems);
   if (src.reader->ReadFailed()) {
-    Diagnose(con_.err, Where(src, 0), "reading stopped: " + SystemReason());
+    SayAt(src, 0, "reading stopped: " + SystemReason());
     tally_.inputFailed = true;
   }
   std::vector<TextLine> lines;
@@ -341,13 +349,15 @@ void InputStream::End(Source& src) {
   CheckScale(src.seen, opt_.nCoverScale, problems);
   if (src.kind == Source::Kind::kTable) src.empty.Say(src.tableIdHeaders, problems);
   Say(src, problems);
-  std::string beyond;
-  for (const std::string& more : src.counter.Beyond()) AppendDiagnosis(beyond, Where(src, 0), more);
-  con_.err << beyond;
+  std::vector<Message> beyond;
+  for (const std::string& more : src.counter.Beyond()) {
+    beyond.push_back(MessageAt(run_.files, SourcePos{static_cast<int>(src.index) + 1, 0}, more));
+  }
+  SayMessages(con_, std::move(beyond));
   src.reader.reset();
   src.fp.reset();
   if (src.samples == 0 && !src.failed) {
-    Diagnose(con_.err, Where(src, 0), "holds no sample");
+    SayAt(src, 0, "holds no sample");
   }
   if (src.samples == 0) {
     file.noSample = true;
@@ -355,8 +365,8 @@ void InputStream::End(Source& src) {
     return;
   }
   if (!opt_.quiet) {
-    Diagnose(con_.err, Where(src, 0),
-             Fmt("%ld samples read (%s), %ld species records", src.samples, src.layoutText.c_str(), src.records));
+    SayAt(src, 0, Fmt("%ld samples read (%s), %ld species records", src.samples, src.layoutText.c_str(), src.records),
+          kSamplesReadKind);
   }
 }
 

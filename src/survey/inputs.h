@@ -46,6 +46,10 @@ struct InputRules {
   bool quiet = false;                   // no count of what each input held
 };
 
+// The kind of the message that says what an input held ("N samples read (...)"),
+// which a caller that lists problems leaves out.
+inline constexpr const char kSamplesReadKind[] = "samples read";
+
 // An input as given, and what is known of it once opened.
 struct InputFile {
   std::string name;       // as given; "-" for standard input
@@ -138,6 +142,8 @@ class InputStream {
   void End(Source& src);
   void JoinIdentifyingColumns();
   std::string Where(const Source& src, long line, int col = -1) const;
+  // Says a message at a line of the input (0: the input as a whole).
+  void SayAt(const Source& src, long line, const std::string& what, const char* kind = nullptr);
 
   Console& con_;
   const InputRules& opt_;

@@ -55,6 +55,18 @@ std::vector<std::string> ProblemCounter::Beyond() const {
   return lines;
 }
 
+Message MessageAt(const std::vector<InputFile>& files, const SourcePos& where, std::string what, const char* kind) {
+  Message m;
+  m.where = WhereText(files, where);
+  m.what = std::move(what);
+  if (where.file >= 1 && static_cast<size_t>(where.file) <= files.size()) {
+    m.file = files[static_cast<size_t>(where.file) - 1].name;
+    if (where.line > 0) m.lines.push_back(where.line);
+  }
+  if (kind != nullptr) m.kind = kind;
+  return m;
+}
+
 void InputReporter::LineProblem(const SourcePos& where, const SampleRecord* rec, const std::string& what,
                                 bool refused, bool quoteLine) {
   ++(refused ? tally_.refused : tally_.warnings);
@@ -64,11 +76,11 @@ void InputReporter::LineProblem(const SourcePos& where, const SampleRecord* rec,
     said += ": ";
     said += rec->quoted != nullptr ? rec->quoted : "";
   }
-  Diagnose(con_.err, WhereText(files_, where), said);
+  SayMessages(con_, {MessageAt(files_, where, said)});
 }
 
 void InputReporter::SayBeyond() {
-  for (const std::string& more : counter_.Beyond()) Diagnose(con_.err, "", more);
+  for (const std::string& more : counter_.Beyond()) Diagnose(con_, "", more);
 }
 
 void InputReporter::UnknownName(const SampleRecord& rec) {
@@ -182,16 +194,21 @@ void InputReporter::SayUnknownNames(const NameResolver& resolver) {
       } else {
         what += " " + NameSaid(status, resolver.Resolve(u.written), resolver);
       }
-      Diagnose(con_.err, PlacesOf(u), what);
+      Message m = MessageAt(files_, SourcePos{u.file, 0}, what);
+      m.where = PlacesOf(u);
+      for (const SourcePos& p : u.where) {
+        if (p.line > 0) m.lines.push_back(p.line);
+      }
+      SayMessages(con_, {std::move(m)});
     }
     if (kind.beyond.empty()) continue;
     if (unknown) {
-      Diagnose(con_.err, "",
+      Diagnose(con_, "",
                Fmt("%zu more unknown names in %ld records, scored as species the tables do not hold; "
                    "vegmatch names lists every name with what it may have meant",
                    kind.beyond.size(), kind.beyondRecords));
     } else {
-      Diagnose(con_.err, "",
+      Diagnose(con_, "",
                Fmt("%zu more %s in %ld records; vegmatch names lists every name", kind.beyond.size(),
                    BeyondSaid(status), kind.beyondRecords));
     }

@@ -18,6 +18,10 @@
 
 // "file:line" of a source position (the file alone for line 0; nothing for no file).
 std::string WhereText(const std::vector<InputFile>& files, const SourcePos& where);
+// A message at a source position, as said (WhereText) and kept: the input as
+// given and the line it stands on (none for line 0); `kind` null: by its text.
+Message MessageAt(const std::vector<InputFile>& files, const SourcePos& where, std::string what,
+                  const char* kind = nullptr);
 
 // Messages counted by kind: the first ten of each kind are said, then how many
 // more there were.

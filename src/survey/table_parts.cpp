@@ -13,7 +13,7 @@
 #include "survey/survey.h"
 #include "survey/table_parts.h"
 #include "tables/csv.h"
-#include "tables/reader.h"
+#include "common/reader.h"
 
 namespace {
 
@@ -88,11 +88,11 @@ bool InputStream::OpenTable(Source& src) {
   }
   while (probe.rows.size() <= kProbeRows && NextRow(*src.reader, src.delim, row)) probe.rows.push_back(row);
   if (src.reader->UnclosedQuote() != 0) {
-    Diagnose(con_.err, Where(src, 0), UnclosedQuoteText(src.reader->UnclosedQuote()));
+    SayAt(src, 0, UnclosedQuoteText(src.reader->UnclosedQuote()));
     return false;
   }
   if (probe.rows.empty()) {
-    Diagnose(con_.err, Where(src, 0), "holds no sample");
+    SayAt(src, 0, "holds no sample");
     return false;
   }
   SurveyReading how = ReadingOf(opt_, opt_.layout);
@@ -101,13 +101,13 @@ bool InputStream::OpenTable(Source& src) {
   std::vector<InputProblem> problems;  // said as the rows are read again
   std::string error;
   if (!ReadSurvey(probe, how, t, problems, error)) {
-    Diagnose(con_.err, Where(src, probe.rows[0].line), error);
+    SayAt(src, probe.rows[0].line, error);
     return false;
   }
   if (t.layout == Layout::kWide) {  // a column per sample: read whole
     while (NextRow(*src.reader, src.delim, row)) probe.rows.push_back(row);
     if (src.reader->UnclosedQuote() != 0) {
-      Diagnose(con_.err, Where(src, 0), UnclosedQuoteText(src.reader->UnclosedQuote()));
+      SayAt(src, 0, UnclosedQuoteText(src.reader->UnclosedQuote()));
       return false;
     }
     SayLongRecords(src, src.wholeProblems);
@@ -116,7 +116,7 @@ bool InputStream::OpenTable(Source& src) {
   }
   src.tableIdHeaders = t.idHeaders;
   if (!opt_.poolBy.empty() && !PoolSamples(t, opt_.poolBy, error)) {
-    Diagnose(con_.err, Where(src, probe.rows[0].line), error);
+    SayAt(src, probe.rows[0].line, error);
     return false;
   }
   run_.files[src.index].idHeaders = t.idHeaders;
@@ -134,18 +134,18 @@ bool InputStream::ReadWhole(Source& src, const Grid& grid) {
   SurveyTable& t = src.whole;
   std::string error;
   if (!ReadSurvey(grid, ReadingOf(opt_, opt_.layout), t, problems, error)) {
-    Diagnose(con_.err, Where(src, grid.rows.empty() ? 0 : grid.rows[0].line), error);
+    SayAt(src, grid.rows.empty() ? 0 : grid.rows[0].line, error);
     Say(src, problems);
     return false;
   }
   TakeCovers(t, CoverRulesOf(opt_), problems, src.seen);
   if (!opt_.poolBy.empty() && !PoolSamples(t, opt_.poolBy, error)) {
-    Diagnose(con_.err, Where(src, grid.rows[0].line), error);
+    SayAt(src, grid.rows[0].line, error);
     Say(src, problems);
     return false;
   }
   if (t.samples.empty()) {
-    Diagnose(con_.err, Where(src, 0), "holds no sample");
+    SayAt(src, 0, "holds no sample");
     Say(src, problems);
     return false;
   }
@@ -174,11 +174,11 @@ bool InputStream::Index(Source& src) {
     if (k != 0) src.lastRow.insert_or_assign(k, rowNo);
   }
   if (reader.UnclosedQuote() != 0) {
-    Diagnose(con_.err, Where(src, 0), UnclosedQuoteText(reader.UnclosedQuote()));
+    SayAt(src, 0, UnclosedQuoteText(reader.UnclosedQuote()));
     return false;
   }
   if (reader.ReadFailed()) {
-    Diagnose(con_.err, Where(src, 0), "cannot be read: " + SystemReason());
+    SayAt(src, 0, "cannot be read: " + SystemReason());
     return false;
   }
   std::rewind(src.fp.get());
@@ -280,7 +280,7 @@ bool InputStream::GatherPart(Source& src, Grid& grid, std::vector<InputProblem>&
     for (Source::Pending& p : src.pending) p.complete = true;
     takeComplete();
     if (src.reader->ReadFailed()) {
-      Diagnose(con_.err, Where(src, 0), "reading stopped: " + SystemReason());
+      SayAt(src, 0, "reading stopped: " + SystemReason());
       tally_.inputFailed = true;
     }
   }
@@ -313,7 +313,7 @@ bool InputStream::NextOfTable(Source& src, const BlockRules& rules, SampleBatch&
   if (src.reading.valid()) {
     TablePart r = src.reading.get();
     failed = !r.error.empty();
-    if (failed) Diagnose(con_.err, Where(src, src.header.line), r.error);
+    if (failed) SayAt(src, src.header.line, r.error);
     src.seen.Merge(r.seen);
     src.empty.Merge(r.empty);
     batch = std::move(r.batch);

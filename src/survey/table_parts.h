@@ -19,7 +19,7 @@
 #include "survey/problems.h"
 #include "survey/reporter.h"
 #include "tables/grid.h"
-#include "tables/reader.h"
+#include "common/reader.h"
 
 // A part of a table read into samples, on a thread of its own: it shares
 // nothing that changes but what it is given.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tables/reader.h"
+#include "common/reader.h"
 
 namespace {
 

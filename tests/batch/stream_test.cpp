@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tables/reader.h"
+#include "common/reader.h"
 #include "batch_kit.h"
 
 using batchtest::Classify;
