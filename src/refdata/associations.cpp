@@ -122,177 +122,251 @@ void KeepLineText(AssociationText& kept, int lineNo, const char* line, bool usab
   kept.text.append(field[5]);
 }
 
+// The first three fields of an association line as read, each cut to its width:
+// the community code, the species code and the quant.
+struct AssociationFields {
+  char code[kAssocFieldWidth + 1];
+  char species[kAssocFieldWidth + 1];
+  char quant[kAssocFieldWidth + 1];
+  bool codeCut = false;
+  bool speciesCut = false;
+  bool quantCut = false;
+  bool hasSpecies = false;  // present and not empty
+  bool hasQuant = false;    // present and not empty
+};
+
+// Splits a line into its first three fields.
+void SplitAssociationLine(const char* line, AssociationFields& f) {
+  const char* p = TakeField(line, f.code, kAssocFieldWidth, f.codeCut);
+  p = NextField(p, f.species, kAssocFieldWidth, f.speciesCut, f.hasSpecies);
+  NextField(p, f.quant, kAssocFieldWidth, f.quantCut, f.hasQuant);
+  f.hasSpecies = f.hasSpecies && f.species[0] != '\0';
+  f.hasQuant = f.hasQuant && f.quant[0] != '\0';
+}
+
+// Stores the species code and quant of a line; says why the line takes no part,
+// or gives the empty text when it takes part.
+std::string StoreCodeAndQuant(const AssociationFields& f, SpeciesTableLine& stored) {
+  if (!f.hasSpecies || !f.hasQuant) {
+    stored.nSpeciesCode = f.hasSpecies ? ClampToInt16(ReadLong(f.species)) : 0;
+    stored.nQuant = 0;
+    return "species or quant field missing";
+  }
+  // Both numbers must be read whole: a prefix of "1e308" or of a cut field
+  // would credit the line to a real species or quant.
+  const WholeNumber species = f.speciesCut ? WholeNumber{false, 0} : ReadWholeNumber(f.species);
+  const WholeNumber quant = f.quantCut ? WholeNumber{false, 0} : ReadWholeNumber(f.quant);
+  stored.nSpeciesCode = ClampToInt16(species.value);
+  stored.nQuant = ClampToInt16(quant.value);
+  if (!species.whole) {
+    return f.speciesCut ? Fmt("species code longer than %d characters", kAssocFieldWidth)
+                        : Fmt("species code \"%s\" is not a whole number", f.species);
+  }
+  if (species.value < 1 || species.value > kMaxDictionaryCode) {
+    return Fmt("species code %ld outside 1..%d", species.value, kMaxDictionaryCode);
+  }
+  if (!quant.whole) {
+    return f.quantCut ? Fmt("quant longer than %d characters", kAssocFieldWidth)
+                      : Fmt("quant \"%s\" is not a whole number", f.quant);
+  }
+  if (!IsValidQuant(stored.nQuant)) {
+    return Fmt("quant %ld outside 1..%d", quant.value, kQuantCodes);
+  }
+  return std::string();
+}
+
+// One load of the association file: the tables it fills line by line, where it
+// is in the file, and what it counts on the way.
+class AssociationLoad {
+ public:
+  AssociationLoad(Console& con, RefData& ref, const std::string& folder);
+
+  // Reads the lines of the open file, then says what was wrong with the file as
+  // a whole; false when the file could not be read to its end.
+  bool ReadLines(File& file);
+
+  // Closes the last block, counts the lines and regroups them by species code.
+  void Finish();
+
+  int Skipped() const { return skipped_; }
+
+ private:
+  // A code within range that the dictionary lacks: reported once, at its first
+  // line, with the number of its lines.
+  struct UnknownCode {
+    int code;
+    int firstLine;
+    int lines;
+  };
+
+  // Takes one line as read; false when the reading stops at it.
+  bool TakeLine(TextLine got, const char* line);
+
+  // Takes the fields of a line that has a community code.
+  void TakeFields(const AssociationFields& f, const char* line, SpeciesTableLine& stored);
+
+  // Opens the block of a new community code at the current line.
+  void StartBlock(const char* code);
+
+  // Counts a usable line whose species code the dictionary lacks.
+  void CountUnknownCode(int code);
+
+  // Says, after the last line, what was wrong with the file as a whole.
+  void ReportFile();
+
+  // The place of the current line.
+  std::string Where() const { return At(kAssociationFile, lineNo_); }
+
+  Console& con_;
+  RefData& ref_;
+  AssociationText& kept_;
+  std::vector<int32_t> lastOfCode_;  // last usable line of each code, for KeepLineText
+  char previous_[kAssocFieldWidth + 1] = "0";
+  int blockUnit_ = 0;  // unit of the current block; 0 before the first block
+  int lineNo_ = 1;     // number of the next line
+  int skipped_ = 0;
+  int usable_ = 0;     // lines whose three fields were read whole and within their ranges
+  std::unordered_map<std::string, int> unitOfCode_;
+  std::vector<UnknownCode> unknownCodes_;  // in order of their first line
+  std::unordered_map<int, size_t> unknownIndex_;
+};
+
+AssociationLoad::AssociationLoad(Console& con, RefData& ref, const std::string& folder)
+    : con_(con), ref_(ref), kept_(ref.association) {
+  ZeroTable(ref_.arrTbNVCToSpeciesJoinTable, kTableLineCapacity + 1);
+  kept_ = AssociationText{};
+  kept_.path = PathIn(folder, kAssociationFile);
+  kept_.lines.emplace_back();
+  lastOfCode_.assign(kMaxDictionaryCode + 1, 0);
+}
+
+bool AssociationLoad::ReadLines(File& file) {
+  char line[kLineBufferSize];
+  for (;;) {
+    const TextLine got = ReadTextLine(file.get(), line);
+    if (got == TextLine::kEnd || !TakeLine(got, line)) break;
+  }
+  bool readToEnd = file.Close();
+  if (!readToEnd) {
+    Diagnose(con_, kAssociationFile, "error reading the file; it was not read to its end");
+  }
+  ReportFile();
+  return readToEnd;
+}
+
+bool AssociationLoad::TakeLine(TextLine got, const char* line) {
+  if (got == TextLine::kTooLong) {
+    SayTooLong(con_, Where());
+    ++skipped_;
+    return false;
+  }
+  if (lineNo_ > kMaxAssociationLines) {
+    Diagnose(con_, kAssociationFile,
+             Fmt("more than %d association lines; only the first %d are loaded",
+                 kMaxAssociationLines, kMaxAssociationLines));
+    ++skipped_;
+    return false;
+  }
+
+  SpeciesTableLine& stored = GrowTo(ref_.arrTbNVCToSpeciesJoinTable, lineNo_);
+  kept_.lines.emplace_back();  // nothing kept of a line with a NUL
+  if (got == TextLine::kNul) {
+    // Nothing of the line can be trusted: it stays in the current block but takes no part.
+    stored = SpeciesTableLine{0, 0};
+    Diagnose(con_, Where(), kNulRefusal);
+    ++skipped_;
+  } else {
+    AssociationFields f;
+    SplitAssociationLine(line, f);
+    if (f.code[0] == '\0') {
+      // No community code: the line stays in the current block but takes no part.
+      stored = SpeciesTableLine{0, 0};
+      KeepLineText(kept_, lineNo_, line, false, 0, lastOfCode_);
+      Diagnose(con_, Where(), "no community code; the line takes no part");
+      ++skipped_;
+    } else {
+      TakeFields(f, line, stored);
+    }
+  }
+  ++lineNo_;
+  return true;
+}
+
+void AssociationLoad::TakeFields(const AssociationFields& f, const char* line,
+                                 SpeciesTableLine& stored) {
+  if (std::strcmp(f.code, previous_) != 0) StartBlock(f.code);
+  if (f.codeCut || f.speciesCut || f.quantCut) {
+    Diagnose(con_, Where(), Fmt("a field longer than %d characters was cut", kAssocFieldWidth));
+  }
+  const std::string refusal = StoreCodeAndQuant(f, stored);
+  if (!refusal.empty()) {
+    // Every refused line holds a code or a quant that takes no part.
+    assert(stored.nSpeciesCode < 1 || stored.nSpeciesCode > kMaxDictionaryCode ||
+           !IsValidQuant(stored.nQuant));
+    Diagnose(con_, Where(), refusal + "; the line takes no part");
+    ++skipped_;
+  } else {
+    ++usable_;
+    CountUnknownCode(stored.nSpeciesCode);
+  }
+  KeepLineText(kept_, lineNo_, line, refusal.empty(), stored.nSpeciesCode, lastOfCode_);
+}
+
+void AssociationLoad::StartBlock(const char* code) {
+  // The block's unit is found by exact code (the first unit of that code).
+  if (unitOfCode_.empty()) {
+    for (int m = ref_.nNVCCount; m >= 1; --m) unitOfCode_[ref_.arrNVCData[m].szNVCType] = m;
+  }
+  const auto found = unitOfCode_.find(code);
+  int unit = found == unitOfCode_.end() ? 0 : found->second;
+  if (unit == 0) {
+    // The range goes to the record after the last unit, which nothing reads.
+    unit = ref_.nNVCCount + 1;
+    GrowTo(ref_.arrNVCData, unit);
+    Diagnose(con_, Where(), Fmt("community %s is not defined; its lines take no part", code));
+  } else if (ref_.arrNVCData[unit].nSpeciesTableEndIndex != 0) {
+    Diagnose(con_, Where(), Fmt("community %s comes again; its earlier lines take no part", code));
+  }
+  if (blockUnit_ > 0) ref_.arrNVCData[blockUnit_].nSpeciesTableEndIndex = lineNo_ - 1;
+  std::memcpy(previous_, code, sizeof previous_);
+  kept_.blocks.push_back(AssociationBlock{code, lineNo_});
+  blockUnit_ = unit;
+  ref_.arrNVCData[blockUnit_].nSpeciesTableStartIndex = lineNo_;
+  ref_.arrNVCData[blockUnit_].nSpeciesTableEndIndex = 0;
+}
+
+void AssociationLoad::CountUnknownCode(int code) {
+  if (ref_.nSpeciesCount <= 2 || DictionaryRowOfCode(ref_, code) != 0) return;
+  const auto [at, added] = unknownIndex_.try_emplace(code, unknownCodes_.size());
+  if (added) unknownCodes_.push_back(UnknownCode{code, lineNo_, 0});
+  ++unknownCodes_[at->second].lines;
+}
+
+void AssociationLoad::ReportFile() {
+  for (const UnknownCode& u : unknownCodes_) {
+    Diagnose(con_, At(kAssociationFile, u.firstLine),
+             Fmt("species code %d is not in the dictionary; its %d line%s take%s no part", u.code,
+                 u.lines, u.lines == 1 ? "" : "s", u.lines == 1 ? "s" : ""));
+  }
+  if (usable_ == 0) Diagnose(con_, kAssociationFile, "no usable association line was read");
+}
+
+void AssociationLoad::Finish() {
+  if (blockUnit_ > 0) ref_.arrNVCData[blockUnit_].nSpeciesTableEndIndex = lineNo_ - 1;
+  ref_.nSpeciesTableCount = lineNo_ - 1;
+  ref_.arrTbNVCToSpeciesJoinTable.resize(
+      static_cast<size_t>(std::max(kTableLineCapacity, ref_.nSpeciesTableCount)) + 1);
+  RegroupBySpeciesCode(ref_);
+}
+
 }  // namespace
 
 int LoadAssociationTables(Console& con, RefData& ref, const std::string& folder) {
   Say(con, "\n Reading in NVC tables from file %s\n", kAssociationFile);
   File file = OpenIn(folder, kAssociationFile, "r");
   if (!file) Say(con, "Error opening %s\n", kAssociationFile);
-  ZeroTable(ref.arrTbNVCToSpeciesJoinTable, kTableLineCapacity + 1);
-  AssociationText& kept = ref.association;
-  kept = AssociationText{};
-  kept.path = PathIn(folder, kAssociationFile);
-  kept.lines.emplace_back();
-  std::vector<int32_t> lastOfCode(kMaxDictionaryCode + 1, 0);
-
-  char previous[kAssocFieldWidth + 1] = "0";
-  int blockUnit = 0;  // unit of the current block; 0 before the first block
-  int lineNo = 1;     // number of the next line
-  int skipped = 0;
-  int usable = 0;     // lines whose three fields were read whole and within their ranges
-  bool readFailed = false;
-  std::unordered_map<std::string, int> unitOfCode;
-  // Codes within range that the dictionary lacks, in order of their first line;
-  // each is reported once, with the number of its lines.
-  struct UnknownCode {
-    int code;
-    int firstLine;
-    int lines;
-  };
-  std::vector<UnknownCode> unknownCodes;
-  std::unordered_map<int, size_t> unknownIndex;
-
-  if (file) {
-    char line[kLineBufferSize];
-    char code[kAssocFieldWidth + 1];
-    char species[kAssocFieldWidth + 1];
-    char quant[kAssocFieldWidth + 1];
-    for (;;) {
-      const TextLine got = ReadTextLine(file.get(), line);
-      if (got == TextLine::kEnd) break;
-      auto where = [&] { return At(kAssociationFile, lineNo); };
-      if (got == TextLine::kTooLong) {
-        SayTooLong(con, where());
-        ++skipped;
-        break;
-      }
-      if (lineNo > kMaxAssociationLines) {
-        Diagnose(con, kAssociationFile,
-                 Fmt("more than %d association lines; only the first %d are loaded",
-                     kMaxAssociationLines, kMaxAssociationLines));
-        ++skipped;
-        break;
-      }
-
-      SpeciesTableLine& stored = GrowTo(ref.arrTbNVCToSpeciesJoinTable, lineNo);
-      kept.lines.emplace_back();  // nothing kept of a line with a NUL
-      if (got == TextLine::kNul) {
-        // Nothing of the line can be trusted: it stays in the current block but takes no part.
-        stored = SpeciesTableLine{0, 0};
-        Diagnose(con, where(), kNulRefusal);
-        ++skipped;
-        ++lineNo;
-        continue;
-      }
-
-      bool codeCut = false;
-      bool speciesCut = false;
-      bool quantCut = false;
-      bool hasSpecies = false;
-      bool hasQuant = false;
-      const char* p = TakeField(line, code, kAssocFieldWidth, codeCut);
-      p = NextField(p, species, kAssocFieldWidth, speciesCut, hasSpecies);
-      NextField(p, quant, kAssocFieldWidth, quantCut, hasQuant);
-      hasSpecies = hasSpecies && species[0] != '\0';
-      hasQuant = hasQuant && quant[0] != '\0';
-
-      if (code[0] == '\0') {
-        // No community code: the line stays in the current block but takes no part.
-        stored = SpeciesTableLine{0, 0};
-        KeepLineText(kept, lineNo, line, false, 0, lastOfCode);
-        Diagnose(con, where(), "no community code; the line takes no part");
-        ++skipped;
-        ++lineNo;
-        continue;
-      }
-
-      if (std::strcmp(code, previous) != 0) {
-        // A new block: find its unit by exact code (the first unit of that code).
-        if (unitOfCode.empty()) {
-          for (int m = ref.nNVCCount; m >= 1; --m) unitOfCode[ref.arrNVCData[m].szNVCType] = m;
-        }
-        const auto found = unitOfCode.find(code);
-        int unit = found == unitOfCode.end() ? 0 : found->second;
-        if (unit == 0) {
-          // The range goes to the record after the last unit, which nothing reads.
-          unit = ref.nNVCCount + 1;
-          GrowTo(ref.arrNVCData, unit);
-          Diagnose(con, where(), Fmt("community %s is not defined; its lines take no part", code));
-        } else if (ref.arrNVCData[unit].nSpeciesTableEndIndex != 0) {
-          Diagnose(con, where(),
-                   Fmt("community %s comes again; its earlier lines take no part", code));
-        }
-        if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
-        std::memcpy(previous, code, sizeof previous);
-        kept.blocks.push_back(AssociationBlock{code, lineNo});
-        blockUnit = unit;
-        ref.arrNVCData[blockUnit].nSpeciesTableStartIndex = lineNo;
-        ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = 0;
-      }
-
-      if (codeCut || speciesCut || quantCut) {
-        Diagnose(con, where(),
-                 Fmt("a field longer than %d characters was cut", kAssocFieldWidth));
-      }
-      // Both numbers must be read whole: a prefix of "1e308" or of a cut field
-      // would credit the line to a real species or quant.
-      const WholeNumber speciesNumber =
-          hasSpecies && !speciesCut ? ReadWholeNumber(species) : WholeNumber{false, 0};
-      const WholeNumber quantNumber =
-          hasQuant && !quantCut ? ReadWholeNumber(quant) : WholeNumber{false, 0};
-      std::string refusal;
-      if (!hasSpecies || !hasQuant) {
-        stored.nSpeciesCode = hasSpecies ? ClampToInt16(ReadLong(species)) : 0;
-        stored.nQuant = 0;
-        refusal = "species or quant field missing";
-      } else {
-        stored.nSpeciesCode = ClampToInt16(speciesNumber.value);
-        stored.nQuant = ClampToInt16(quantNumber.value);
-        if (!speciesNumber.whole) {
-          refusal = speciesCut ? Fmt("species code longer than %d characters", kAssocFieldWidth)
-                               : Fmt("species code \"%s\" is not a whole number", species);
-        } else if (speciesNumber.value < 1 || speciesNumber.value > kMaxDictionaryCode) {
-          refusal = Fmt("species code %ld outside 1..%d", speciesNumber.value, kMaxDictionaryCode);
-        } else if (!quantNumber.whole) {
-          refusal = quantCut ? Fmt("quant longer than %d characters", kAssocFieldWidth)
-                             : Fmt("quant \"%s\" is not a whole number", quant);
-        } else if (!IsValidQuant(stored.nQuant)) {
-          refusal = Fmt("quant %ld outside 1..%d", quantNumber.value, kQuantCodes);
-        }
-      }
-      if (!refusal.empty()) {
-        // Every refused line holds a code or a quant that takes no part.
-        assert(stored.nSpeciesCode < 1 || stored.nSpeciesCode > kMaxDictionaryCode ||
-               !IsValidQuant(stored.nQuant));
-        Diagnose(con, where(), refusal + "; the line takes no part");
-        ++skipped;
-      } else {
-        ++usable;
-        if (ref.nSpeciesCount > 2 && DictionaryRowOfCode(ref, stored.nSpeciesCode) == 0) {
-          const auto [at, added] = unknownIndex.try_emplace(stored.nSpeciesCode, unknownCodes.size());
-          if (added) unknownCodes.push_back(UnknownCode{stored.nSpeciesCode, lineNo, 0});
-          ++unknownCodes[at->second].lines;
-        }
-      }
-      KeepLineText(kept, lineNo, line, refusal.empty(), stored.nSpeciesCode, lastOfCode);
-      ++lineNo;
-    }
-    if (!file.Close()) {
-      Diagnose(con, kAssociationFile, "error reading the file; it was not read to its end");
-      readFailed = true;
-    }
-    for (const UnknownCode& u : unknownCodes) {
-      Diagnose(con, At(kAssociationFile, u.firstLine),
-               Fmt("species code %d is not in the dictionary; its %d line%s take%s no part",
-                   u.code, u.lines, u.lines == 1 ? "" : "s", u.lines == 1 ? "s" : ""));
-    }
-    if (usable == 0) Diagnose(con, kAssociationFile, "no usable association line was read");
-  }
-
-  if (blockUnit > 0) ref.arrNVCData[blockUnit].nSpeciesTableEndIndex = lineNo - 1;
-  ref.nSpeciesTableCount = lineNo - 1;
-  ref.arrTbNVCToSpeciesJoinTable.resize(
-      static_cast<size_t>(std::max(kTableLineCapacity, ref.nSpeciesTableCount)) + 1);
-  RegroupBySpeciesCode(ref);
-  return readFailed ? -1 : skipped;
+  AssociationLoad load(con, ref, folder);
+  const bool readToEnd = !file || load.ReadLines(file);
+  load.Finish();
+  return readToEnd ? load.Skipped() : -1;
 }

@@ -201,77 +201,87 @@ int CodeIndexSizeFor(const RefData& ref) {
   return last;
 }
 
-}  // namespace
-
-int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder) {
-  Say(con, "\n Reading in dictionary from file SPECDICT.txt");
-  File file = OpenIn(folder, kDictionaryFile, "r");
-  if (!file) Say(con, "Error opening %s\n", kDictionaryFile);
-
+// Empties the dictionary tables but for their two fixed first rows.
+void StartDictionary(RefData& ref) {
   ZeroTable(ref.arrSpecies, kSpeciesCapacity + 1);
   ZeroTable(ref.arrSortedSpecies, kSpeciesCapacity + 1);
   ref.arrSortedSpecies[1] = SortedSpeciesEntry{0, 1};
   ref.arrSortedSpecies[2] = SortedSpeciesEntry{0, 2};
   std::memcpy(ref.arrSpecies[1].szShortName, "NEW NAME ", kShortNameWidth + 1);
   std::memcpy(ref.arrSpecies[2].szShortName, "DELETE   ", kShortNameWidth + 1);
-  int i = 2;
-  int skipped = 0;
-  bool readFailed = false;
+}
 
-  if (file) {
-    CharSource src(file.get());
-    int lineNo = 1;
-    DictionaryRecord rec;
-    RecordRead got;
-    while ((got = ReadDictionaryRecord(src, lineNo, rec)) == RecordRead::kRecord) {
-      if (rec.nul) {
-        Diagnose(con, At(kDictionaryFile, rec.line), kNulRefusal);
-        ++skipped;
-        continue;
-      }
-      if (i - 2 == kMaxDictionaryLines) {
-        Diagnose(con, At(kDictionaryFile, rec.line),
-                 Fmt("more than %d species lines; reading stops here", kMaxDictionaryLines));
-        ++skipped;
-        break;
-      }
-      ++i;
-      SpeciesEntry& entry = GrowTo(ref.arrSpecies, i);
-      entry = SpeciesEntry{};
-      bool shortCut = ComposeShortName(rec.firstWord, rec.secondWord, entry.szShortName);
-      entry.nSpeciesCode = rec.code;
-      CopyField(entry.szFullName, rec.fullName, kFullNameWidth);
-      GrowTo(ref.arrSortedSpecies, i) = SortedSpeciesEntry{rec.code, i};
+// Stores a record as dictionary row `row`, then says what was wrong with it.
+void StoreRecord(Console& con, RefData& ref, const DictionaryRecord& rec, int row) {
+  SpeciesEntry& entry = GrowTo(ref.arrSpecies, row);
+  entry = SpeciesEntry{};
+  bool shortCut = ComposeShortName(rec.firstWord, rec.secondWord, entry.szShortName);
+  entry.nSpeciesCode = rec.code;
+  CopyField(entry.szFullName, rec.fullName, kFullNameWidth);
+  GrowTo(ref.arrSortedSpecies, row) = SortedSpeciesEntry{rec.code, row};
 
-      // The place is only spelt out when something is said.
-      auto where = [&] { return At(kDictionaryFile, rec.line); };
-      if (rec.fields < 4) {
-        Diagnose(con, where(),
-                 Fmt("only %d of 4 fields; the missing ones are left empty", rec.fields));
-      }
-      if (rec.codeRunsOn) Diagnose(con, where(), "the species code runs into the next field");
-      if (rec.cut || shortCut) Diagnose(con, where(), "text longer than its field was cut to fit");
-      if (rec.code < 1 || rec.code > kMaxDictionaryCode) {
-        Diagnose(con, where(),
-                 Fmt("species code %d is outside 1..%d; the name takes part in no association "
-                     "line",
-                     rec.code, kMaxDictionaryCode));
-      }
-    }
-    if (got == RecordRead::kNotANumber) {
-      Diagnose(con, At(kDictionaryFile, rec.line),
-               "the line does not begin with a species code; the rest of the file is not read");
-      ++skipped;
-    }
-    if (!file.Close()) {
-      Diagnose(con, kDictionaryFile, "error reading the file; it was not read to its end");
-      readFailed = true;
-    }
-    if (i == 2) Diagnose(con, kDictionaryFile, "no species name was read");
+  // The place is only spelt out when something is said.
+  auto where = [&] { return At(kDictionaryFile, rec.line); };
+  if (rec.fields < 4) {
+    Diagnose(con, where(), Fmt("only %d of 4 fields; the missing ones are left empty", rec.fields));
   }
+  if (rec.codeRunsOn) Diagnose(con, where(), "the species code runs into the next field");
+  if (rec.cut || shortCut) Diagnose(con, where(), "text longer than its field was cut to fit");
+  if (rec.code < 1 || rec.code > kMaxDictionaryCode) {
+    Diagnose(con, where(),
+             Fmt("species code %d is outside 1..%d; the name takes part in no association line",
+                 rec.code, kMaxDictionaryCode));
+  }
+}
 
-  ref.nSpeciesCount = i;
-  const size_t rows = static_cast<size_t>(SpeciesRowsFor(i)) + 1;
+// What the reading of the dictionary file came to.
+struct DictionaryRead {
+  int last = 2;  // the last row filled; rows 1 and 2 are fixed
+  int skipped = 0;
+  bool readToEnd = true;
+};
+
+// Reads the records of the open file into the rows after the fixed ones, then
+// says what was wrong with the file as a whole.
+DictionaryRead ReadRecords(Console& con, RefData& ref, File& file) {
+  DictionaryRead read;
+  CharSource src(file.get());
+  int lineNo = 1;
+  DictionaryRecord rec;
+  RecordRead got;
+  while ((got = ReadDictionaryRecord(src, lineNo, rec)) == RecordRead::kRecord) {
+    if (rec.nul) {
+      Diagnose(con, At(kDictionaryFile, rec.line), kNulRefusal);
+      ++read.skipped;
+      continue;
+    }
+    if (read.last - 2 == kMaxDictionaryLines) {
+      Diagnose(con, At(kDictionaryFile, rec.line),
+               Fmt("more than %d species lines; reading stops here", kMaxDictionaryLines));
+      ++read.skipped;
+      break;
+    }
+    ++read.last;
+    StoreRecord(con, ref, rec, read.last);
+  }
+  if (got == RecordRead::kNotANumber) {
+    Diagnose(con, At(kDictionaryFile, rec.line),
+             "the line does not begin with a species code; the rest of the file is not read");
+    ++read.skipped;
+  }
+  if (!file.Close()) {
+    Diagnose(con, kDictionaryFile, "error reading the file; it was not read to its end");
+    read.readToEnd = false;
+  }
+  if (read.last == 2) Diagnose(con, kDictionaryFile, "no species name was read");
+  return read;
+}
+
+// Sizes the dictionary tables for `count` rows and builds the sorted index and
+// the code index.
+void IndexDictionary(RefData& ref, int count) {
+  ref.nSpeciesCount = count;
+  const size_t rows = static_cast<size_t>(SpeciesRowsFor(count)) + 1;
   ref.arrSpecies.resize(rows);
   ref.arrSortedSpecies.resize(rows);
   SortSpecies(ref.arrSortedSpecies.data(), ref.nSpeciesCount);
@@ -286,7 +296,18 @@ int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder)
       ref.arrSpeciesIndexByCode[e.nSpeciesCode] = e.nSpeciesIndex;
     }
   }
-  return readFailed ? -1 : skipped;
+}
+
+}  // namespace
+
+int LoadSpeciesDictionary(Console& con, RefData& ref, const std::string& folder) {
+  Say(con, "\n Reading in dictionary from file SPECDICT.txt");
+  File file = OpenIn(folder, kDictionaryFile, "r");
+  if (!file) Say(con, "Error opening %s\n", kDictionaryFile);
+  StartDictionary(ref);
+  const DictionaryRead read = file ? ReadRecords(con, ref, file) : DictionaryRead{};
+  IndexDictionary(ref, read.last);
+  return read.readToEnd ? read.skipped : -1;
 }
 
 // Equal codes keep the order of their dictionary rows, so the comparator alone

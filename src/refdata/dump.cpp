@@ -51,12 +51,9 @@ const char kSpeciesNameNote[] =
     "Note that the species name displayed for each species code is simply the first name found "
     "for that code in the Sorted Species Array, and is only output for readability purposes";
 
-}  // namespace
-
-bool DumpReferenceTables(Console& con, const RefData& ref) {
-  bool ok = true;
-
-  ok &= WriteDumpFile(
+// Writes A01: the dictionary rows, with their codes and names.
+bool DumpSpecies(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A01-arrSpecies.txt", "Species Array",
       "This is the primary species database for Vegmatch.  Any species entered that are not "
       "found in this database are treated as new, unique species",
@@ -67,8 +64,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           std::fprintf(fp, "%d\t%d\t%s\t%s\n", i, e.nSpeciesCode, e.szShortName, e.szFullName);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A02: the dictionary rows sorted by species code.
+bool DumpSortedSpecies(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A02-arrSortedSpecies.txt", "Sorted Species Array",
       "This array sorts species by Species Code and provides a link to the main Species array.",
       "Used for quickly finding a species from its species code.  Note that some codes link to "
@@ -80,8 +80,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           std::fprintf(fp, "%d\t%d\t%d\n", j, e.nSpeciesCode, e.nSpeciesIndex);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A03: the community units, with the range of their association lines.
+bool DumpUnits(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A03-arrNVCData.txt", "NVC Data Array",
       "This is the NVC data index, which holds details about every NVC Unit recognised by "
       "Vegmatch, and also indicates the list of species in the species table associated with "
@@ -99,8 +102,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
                        u.nSpeciesTableStartIndex, u.nSpeciesTableEndIndex);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A04: the association lines as read, a species code and a quant each.
+bool DumpAssociationLines(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A04-arrTbNVCToSpeciesJoinTable.txt", "Species Join Table",
       "This table lists species codes and quant values associated with the NVC Units",
       "Lines associated with a given NVC Unit are looked up in the NVC Data Array and used for "
@@ -111,8 +117,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           std::fprintf(fp, "%d\t%d\t%d\n", l, t.nSpeciesCode, t.nQuant);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A05: every unit beside each of its association lines.
+bool DumpUnitsWithLines(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A05-arrNVCData-arrTbNVCToSpeciesJoinTable.txt",
       "Combined NVC Data Array and Species Table",
       "This table merges the NVC Data Array (A03) with the Species Table (A04) to show the full "
@@ -136,8 +145,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           }
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A06: the range of regrouped lines of each dictionary row.
+bool DumpRangesBySpeciesIndex(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A06-arrSpeciesBySpeciesIndex.txt", "Species Data Array",
       "This array is the index to the NVC Table, which lists all NVC units associated with a "
       "given species index.  In fact the association is by species code, so where a code has "
@@ -151,8 +163,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           std::fprintf(fp, "%d\t%d\t%d\n", i, r.nStartIndex, r.nEndIndex);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A07: the range of regrouped lines of each species code.
+bool DumpRangesBySpeciesCode(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A07-arrSpeciesBySpeciesCode.txt", "Species Code Data Array",
       "This is the alternative way of looking up NVC units for species, this time organised by "
       "species code rather than species index.  If there are no entries in the table associated "
@@ -164,8 +179,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           std::fprintf(fp, "%d\t%d\t%d\n", c, r.nStartIndex, r.nEndIndex);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A08: the regrouped lines, a unit and a quant each.
+bool DumpRegroupedLines(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A08-arrTbSpeciesToNVCJoinTable.txt", "NVC Join Table",
       "This table lists NVC units and quant values associated with the various species codes",
       "Lines associated with a given species code are looked up in the Species Code Data Array "
@@ -176,8 +194,11 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           std::fprintf(fp, "%d\t%d\t%d\n", e, t.nNVCIndex, t.nQuant);
         }
       });
+}
 
-  ok &= WriteDumpFile(
+// Writes A09: every species code beside each of its regrouped lines and their unit.
+bool DumpCodesWithLines(Console& con, const RefData& ref) {
+  return WriteDumpFile(
       con, "A09-arrSpeciesBySpeciesCode-arrTbSpeciesToNVCJoinTable.txt",
       "Combined Species Code Data Array and NVC Table",
       "This table merges the Species Code Data Array (A07) with the NVC Table (A08) to show the "
@@ -198,6 +219,17 @@ bool DumpReferenceTables(Console& con, const RefData& ref) {
           }
         }
       });
+}
 
+}  // namespace
+
+bool DumpReferenceTables(Console& con, const RefData& ref) {
+  bool ok = true;
+  // Every file is written, in this order, even when an earlier one failed.
+  for (auto dump : {DumpSpecies, DumpSortedSpecies, DumpUnits, DumpAssociationLines,
+                    DumpUnitsWithLines, DumpRangesBySpeciesIndex, DumpRangesBySpeciesCode,
+                    DumpRegroupedLines, DumpCodesWithLines}) {
+    ok &= dump(con, ref);
+  }
   return ok;
 }
