@@ -182,31 +182,41 @@ SampleInput& StartInput(const SurveySample& s, int file, std::vector<SampleInput
 
 namespace {
 
-// The words a name is looked up by (LookupWords), each in a string of its own.
-void LookupWordList(const BlockRules& rules, std::string_view written, std::vector<std::string>& words, int* row,
-                    uint8_t* note) {
-  words.clear();
+// The words a name is looked up by, each cut to what sample entry keeps, handed
+// to `add` in order: the resolver's lookup words, or the first two words as
+// written (a record of no taxon is read as written, so that its line reads
+// whole).
+template <class Add>
+void ForEachLookupWord(const BlockRules& rules, std::string_view written, int* row, uint8_t* note, Add add) {
   if (note != nullptr) *note = 0;
   const NameMatch* m = rules.resolver != nullptr ? &rules.resolver->Resolve(written) : nullptr;
   if (m != nullptr && m->status != NameStatus::kNotTaxon) {
-    for (const std::string& w : m->lookupWords) words.emplace_back(w, 0, kWordKept);
+    for (const std::string& w : m->lookupWords) add(std::string_view(w).substr(0, kWordKept));
     if (row != nullptr) *row = m->row;
     if (note != nullptr) *note = NoteOfStatus(m->status);
   } else {
-    // A record left out (no taxon) is read as written, so that its line reads whole.
     if (m != nullptr && note != nullptr) *note = NoteOfStatus(m->status);
-    std::vector<std::string> all = NameWords(std::string(written));
-    if (all.size() > 2) all.resize(2);
-    words = std::move(all);
+    const std::vector<std::string> words = NameWords(std::string(written));
+    for (size_t i = 0; i < words.size() && i < 2; ++i) add(std::string_view(words[i]).substr(0, kWordKept));
   }
+}
+
+// The same words, each in a string of its own.
+void LookupWordList(const BlockRules& rules, std::string_view written, std::vector<std::string>& words, int* row,
+                    uint8_t* note) {
+  words.clear();
+  ForEachLookupWord(rules, written, row, note, [&words](std::string_view w) { words.emplace_back(w); });
 }
 
 }  // namespace
 
 std::string LookupWords(const BlockRules& rules, std::string_view written, int* row, uint8_t* note) {
-  std::vector<std::string> words;
-  LookupWordList(rules, written, words, row, note);
-  return JoinWords(words);
+  std::string line;
+  ForEachLookupWord(rules, written, row, note, [&line](std::string_view w) {
+    if (!line.empty()) line += ' ';
+    line += w;
+  });
+  return line;
 }
 
 bool PoolSamples(SurveyTable& table, const std::vector<std::string>& poolBy, std::string& error) {
