@@ -269,26 +269,98 @@ void AppendBlockInputs(std::string_view text, const BlockRules& rules, int file,
   AppendBlockLines(lines, text, true, rules, file, store, out, problems);
 }
 
+namespace {
+
+// The words of a line, as views of it, parted by blanks.
+void SplitTokens(std::string_view bare, std::vector<std::string_view>& tokens) {
+  tokens.clear();
+  for (size_t a = 0; a < bare.size();) {
+    if (bare[a] == ' ') {
+      ++a;
+      continue;
+    }
+    size_t e = a + 1;
+    while (e < bare.size() && bare[e] != ' ') ++e;
+    tokens.emplace_back(bare.data() + a, e - a);
+    a = e;
+  }
+}
+
+// The species lines of a block file read the way sample entry reads them, each
+// made kinder where the rules say so; the room of its texts kept from line to line.
+struct SpeciesLineReader {
+  const BlockRules& rules;
+  std::vector<InputProblem>& problems;
+  std::vector<std::string_view> tokens;  // the words of a line, as views of it
+  std::string rewritten;                 // the line as it is handed on, where it is rewritten
+  std::string joined;  // the name's words with one blank between them, where the line has more
+
+  // A species line (`bare`, its tabs made blanks): the name's words, then (for
+  // frequency data) the frequency, then the cover. False when it is left out;
+  // `rewrite`: the line becomes `rewritten`.
+  bool Read(std::string_view bare, int maxFreq, long lineNo, std::string_view& written, int& row, uint8_t& note,
+            bool& rewrite) {
+    SplitTokens(bare, tokens);
+    const SpeciesWords sw = ReadSpeciesWords(tokens.data(), tokens.size(), maxFreq, lineNo, rules, joined, problems);
+    written = sw.written;
+    if (!sw.keep) return false;  // left out; the sample goes on without it
+    const size_t comma = sw.coverAt < tokens.size() ? DecimalComma(tokens[sw.coverAt]) : std::string_view::npos;
+    const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
+    if (!resolve && !rules.presence && comma != std::string_view::npos) {
+      rewrite = true;
+      rewritten.assign(bare);
+      rewritten[static_cast<size_t>(tokens[sw.coverAt].data() - bare.data()) + comma] = '.';
+    }
+    if (resolve || rules.presence) {
+      rewrite = true;
+      rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row, &note);
+      AppendNumbers(sw, maxFreq, comma);
+    }
+    return true;
+  }
+
+ private:
+  // After the looked-up name: for presence data, the frequency (frequency
+  // data) and the nominal cover (a name may stand alone); else the line's own
+  // numbers, a decimal comma of the cover read as a point.
+  void AppendNumbers(const SpeciesWords& sw, int maxFreq, size_t comma) {
+    const auto add = [this](std::string_view n) {
+      rewritten += ' ';
+      rewritten += n;
+    };
+    if (rules.presence) {
+      if (maxFreq > 0) add(sw.firstNumber < tokens.size() ? tokens[sw.firstNumber] : std::string_view("1"));
+      add(kPresenceCover);
+      return;
+    }
+    for (size_t k = sw.firstNumber; k < tokens.size(); ++k) {
+      add(tokens[k]);
+      if (k == sw.coverAt && comma != std::string_view::npos) {
+        rewritten[rewritten.size() - tokens[k].size() + comma] = '.';
+      }
+    }
+  }
+};
+
+}  // namespace
+
 void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held, bool endsInput,
                       const BlockRules& rules, int file, TextStore& store, std::vector<SampleInput>& out,
                       std::vector<InputProblem>& problems) {
   SampleSplitter samples(held, file, store, out, problems);
+  SpeciesLineReader species{rules, problems, {}, {}, {}};
   bool inSample = false;
   int maxFreq = 0;
-  std::vector<std::string_view> tokens;  // the words of a line, as views of it
-  std::string rewritten;
-  std::string joined;  // the name's words with one blank between them, where the line has more
   std::string detabbed;
   for (const TextLine& textLine : lines) {
     const std::string_view line = textLine.text;
-    const long lineNo = textLine.number;
     std::string_view source = line;  // without its CR
     if (!source.empty() && source.back() == '\r') source.remove_suffix(1);
     const bool blank = Blank(source);
     std::string_view written;
     int row = 0;
     uint8_t note = 0;
-    bool rewrite = false;  // the line becomes `rewritten`
+    bool rewrite = false;  // the line becomes species.rewritten
     // Tabs part words as blanks do (columns pasted from a spreadsheet); sample
     // entry reads a tab as a character of a word, so the line is given blanks.
     std::string_view bare = source;
@@ -296,7 +368,7 @@ void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held,
       detabbed.assign(bare);
       std::replace(detabbed.begin(), detabbed.end(), '\t', ' ');
       bare = detabbed;
-      rewritten = detabbed;
+      species.rewritten = detabbed;
       rewrite = true;
     }
     if (blank) {
@@ -305,59 +377,15 @@ void AppendBlockLines(const std::vector<TextLine>& lines, std::string_view held,
       inSample = true;  // the header
       const size_t star = bare.find('*');
       maxFreq = star == std::string_view::npos ? 0 : std::atoi(std::string(bare.substr(star + 1)).c_str());
-    } else if (bare.find('*') == std::string_view::npos) {
-      // A species line, read the way sample entry reads it: the name's words,
-      // then (for frequency data) the frequency, then the cover.
-      tokens.clear();
-      for (size_t a = 0; a < bare.size();) {
-        if (bare[a] == ' ') {
-          ++a;
-          continue;
-        }
-        size_t e = a + 1;
-        while (e < bare.size() && bare[e] != ' ') ++e;
-        tokens.emplace_back(bare.data() + a, e - a);
-        a = e;
-      }
-      const SpeciesWords sw = ReadSpeciesWords(tokens.data(), tokens.size(), maxFreq, lineNo, rules, joined, problems);
-      written = sw.written;
-      if (!sw.keep) continue;  // left out; the sample goes on without it
-      const size_t coverAt = sw.coverAt;
-      const size_t firstNumber = sw.firstNumber;
-      const size_t comma = coverAt < tokens.size() ? DecimalComma(tokens[coverAt]) : std::string_view::npos;
-      const bool resolve = rules.resolver != nullptr && rules.rewriteBlockNames;
-      if (!resolve && !rules.presence && comma != std::string_view::npos) {
-        rewrite = true;
-        rewritten.assign(bare);
-        rewritten[static_cast<size_t>(tokens[coverAt].data() - bare.data()) + comma] = '.';
-      }
-      if (resolve || rules.presence) {
-        rewrite = true;
-        rewritten = LookupWords(resolve ? rules : BlockRules{}, written, &row, &note);
-        const auto add = [&rewritten](std::string_view n) {
-          rewritten += ' ';
-          rewritten += n;
-        };
-        if (rules.presence) {
-          // Present is all a line says: the frequency (frequency data) and the
-          // nominal cover; a name may stand alone.
-          if (maxFreq > 0) add(firstNumber < tokens.size() ? tokens[firstNumber] : std::string_view("1"));
-          add(kPresenceCover);
-        } else {
-          for (size_t k = firstNumber; k < tokens.size(); ++k) {
-            add(tokens[k]);
-            if (k == coverAt && comma != std::string_view::npos) {
-              rewritten[rewritten.size() - tokens[k].size() + comma] = '.';
-            }
-          }
-        }
-      }
+    } else if (bare.find('*') == std::string_view::npos &&
+               !species.Read(bare, maxFreq, textLine.number, written, row, note, rewrite)) {
+      continue;
     }
     // A line of white space alone is read empty: sample entry ends a sample
     // only at a line it reads as blank, and it reads a tab or a form feed as a
     // word (a spreadsheet's empty row of tabs would join the samples either side).
-    const std::string_view kept = blank ? std::string_view() : rewrite ? std::string_view(rewritten) : line;
-    samples.Read(kept, LineFacts{lineNo, written, source, row, note});
+    const std::string_view kept = blank ? std::string_view() : rewrite ? std::string_view(species.rewritten) : line;
+    samples.Read(kept, LineFacts{textLine.number, written, source, row, note});
   }
   // The end of the input ends its last sample.
   if (endsInput) samples.End();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "survey/problems.h"
+#include "survey/columns.h"
 #include "tables/grid.h"
 
 enum class Layout { kAuto, kLong, kWide, kMatrix };
@@ -21,16 +22,6 @@ const char* LayoutName(Layout layout);
 // What the three layouts are, for messages that refuse a table.
 extern const char kLayoutsText[];
 
-// What a column's name says it holds.
-enum class ColumnRole { kOther, kSite, kYear, kGroup, kQuadrat, kSpecies, kCover, kFrequency, kLayer };
-// A column name as it is matched: folded to ASCII, lower case, every run of
-// other characters than letters and digits as one "_", none at the ends
-// ("Quadrat no." -> "quadrat_no", "Cover (%)" -> "cover").
-std::string ColumnKey(std::string_view name);
-ColumnRole RoleOfColumn(std::string_view name);
-inline bool IsIdentifying(ColumnRole r) {
-  return r == ColumnRole::kSite || r == ColumnRole::kYear || r == ColumnRole::kGroup || r == ColumnRole::kQuadrat;
-}
 
 // One species record as the table holds it, with the cell it stands in. Its
 // cover and frequency are numbers from the moment they are read: TakeCovers
@@ -122,6 +113,3 @@ class EmptyFieldCheck {
 // columns, or of them those named by how.poolBy.
 std::vector<size_t> SampleKeyColumns(const GridRow& header, const SurveyReading& how, Layout layout);
 
-// The species name a matrix column header stands for: R's syntactic names
-// ("Hyacinthoides.non.scripta", "Corylus.avellana.1") as the words they were.
-std::string MatrixSpeciesName(std::string_view header);

@@ -19,17 +19,6 @@
 
 namespace {
 
-// A cover written as a species line writes it: fixed, at most three decimals.
-std::string WrittenCover(double v) {
-  if (v == std::floor(v) && std::fabs(v) < 1e9) return std::to_string(static_cast<long>(v));
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.3f", v);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  return s;
-}
-
 std::string OneDecimal(double v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.1f", v);
@@ -49,7 +38,7 @@ TEST(CoverNumbers, ReadAsTheirTextReads) {
     values.push_back(static_cast<double>(random() % 2000000) / 2000);  // ties of half thousandths
   }
   for (double v : values) {
-    const std::string text = WrittenCover(v);
+    const std::string text = CoverText(v);
     EXPECT_EQ(RoundedCover(v), std::strtod(text.c_str(), nullptr)) << text;
     EXPECT_EQ(CoverText(v), text);
     const double tenths = CoverTenths(v);
@@ -156,7 +145,7 @@ TEST(CoverNumbers, RecordsAreThoseOfTheirSpeciesLines) {
         const SampleRecord& rec = in.records[i];
         // The cover as TakeCovers read it, written as text.
         const CoverValue c = ReadCoverValue(r.cover, 100);
-        const std::string cover = presence ? std::string() : WrittenCover(c.value);
+        const std::string cover = presence ? std::string() : CoverText(c.value);
         std::string line = NameWordsOf(r.species);
         const std::string freq = Token(r.frequency);
         if (frequencies) line += " " + (freq.empty() ? std::string("1") : freq);
