@@ -491,16 +491,10 @@ vm_report <- function(data, file, group = NULL, sample = NULL, species = NULL, c
 #' u[u$community_code == "MG5", c("nvc_code", "sub_community", "stands", "mean_species")]
 #' @export
 vm_units <- function(tables = NULL) {
-  folder <- .vm_tables(tables)
-  info <- .vm_unit_info(folder)
+  info <- .vm_unit_info(.vm_tables(tables))
   units <- as.data.frame(info$units, stringsAsFactors = FALSE)
-  extra <- file.path(folder, "units.csv")
-  if (file.exists(extra)) {
-    more <- utils::read.csv(extra, stringsAsFactors = FALSE, encoding = "UTF-8", check.names = FALSE)
-    units <- merge(units, more, by = "nvc_code", all.x = TRUE, sort = FALSE)
-    units <- units[order(match(units$nvc_code, info$units$nvc_code)), , drop = FALSE]
-    rownames(units) <- NULL
-  }
+  # The other columns of the tables' units file, typed as read.csv types them.
+  for (n in names(info$unit_fields)) units[[n]] <- utils::type.convert(info$unit_fields[[n]], as.is = TRUE)
   units
 }
 

@@ -368,9 +368,27 @@ Rcpp::List VmUnitInfo(std::string folder) {
       from.push_back(l.inheritedFrom);
     }
   }
+  // The other columns of units.csv, as text, a field for each unit above.
+  std::vector<size_t> kept;
+  for (size_t c = 0; c < info.unitColumns.size(); ++c) {
+    if (info.unitColumns[c] != "nvc_code") kept.push_back(c);
+  }
+  Rcpp::List fields(static_cast<R_xlen_t>(kept.size()));
+  Rcpp::CharacterVector fieldNames(static_cast<R_xlen_t>(kept.size()));
+  for (size_t k = 0; k < kept.size(); ++k) {
+    Rcpp::CharacterVector column(static_cast<R_xlen_t>(code.size()), NA_STRING);
+    for (size_t u = 0; u < code.size(); ++u) {
+      auto it = info.unitFields.find(code[u]);
+      if (it != info.unitFields.end()) column[static_cast<R_xlen_t>(u)] = Rcpp::String(it->second[kept[k]], CE_UTF8);
+    }
+    fields[static_cast<R_xlen_t>(k)] = column;
+    fieldNames[static_cast<R_xlen_t>(k)] = Rcpp::String(info.unitColumns[kept[k]], CE_UTF8);
+  }
+  fields.attr("names") = fieldNames;
   return Rcpp::List::create(
       Rcpp::Named("units") = Rcpp::List::create(Rcpp::Named("nvc_code") = code, Rcpp::Named("community") = community,
                                                 Rcpp::Named("sub_community") = sub),
+      Rcpp::Named("unit_fields") = fields,
       Rcpp::Named("habitats") = Rcpp::List::create(
           Rcpp::Named("nvc_code") = hCode, Rcpp::Named("classification") = cls, Rcpp::Named("habitat_code") = hab,
           Rcpp::Named("habitat_name") = name, Rcpp::Named("relationship") = rel,

@@ -143,6 +143,12 @@ bool LoadUnitInfo(const std::string& folder, UnitInfo& info, std::string& error)
     const int full = Column(table.header, "full_name");
     std::map<std::string, std::string> fullName;
     for (const CsvRow& row : table.rows) fullName[At(row, code)] = At(row, full);
+    info.unitColumns = table.header;
+    for (const CsvRow& row : table.rows) {
+      std::vector<std::string>& fields = info.unitFields[At(row, code)];
+      fields = row.fields;
+      fields.resize(table.header.size());
+    }
     for (const CsvRow& row : table.rows) {
       const std::string& unit = At(row, code);
       const std::string& of = At(row, community);

@@ -42,6 +42,10 @@ struct UnitInfo {
   std::map<std::string, std::vector<HabitatLink>> habitats;
   // EUNIS code -> its full name (the lines of the EUNIS classification)
   std::map<std::string, std::string> eunisNames;
+  // units.csv whole, for those who list the units with every field: its
+  // columns, and each unit's fields in them (as many as the columns)
+  std::vector<std::string> unitColumns;
+  std::map<std::string, std::vector<std::string>> unitFields;
 };
 // Reads units.csv and habitats.csv of the folder. False, with "FILE: what" in
 // `error`, for a file that is no CSV or a habitats.csv field that holds
