@@ -124,9 +124,16 @@
 .vm_messages <- function(m, files, dir = NULL) {
   usage <- m$where %in% c("classify", "names")
   if (any(usage)) m <- m[usage, , drop = FALSE]
+  if (nrow(m) == 0L) {
+    return(data.frame(input = character(), rows = character(), message = character(), kind = character(),
+                      stringsAsFactors = FALSE))
+  }
+  at <- seq_len(nrow(m))  # each message's place among those said, which names its row
   if (!is.null(dir)) {
     given <- vapply(files, function(f) f$file, "")
-    m <- m[!(startsWith(m$where, dir) & !(m$file %in% given | m$where %in% given)), , drop = FALSE]
+    keep <- !(startsWith(m$where, dir) & !(m$file %in% given | m$where %in% given))
+    m <- m[keep, , drop = FALSE]
+    at <- at[keep]
   }
   input <- rep("", nrow(m))
   rows <- rep("", nrow(m))
@@ -137,8 +144,8 @@
     input[hit] <- f
     rows[hit] <- vapply(m$lines[hit], function(l) {
       if (!nzchar(l)) return("")
-      at <- as.integer(strsplit(l, ",", fixed = TRUE)[[1]])
-      paste(ifelse(at == 1L, "header", match(at, files[[f]]$lines)), collapse = ",")
+      lines <- as.integer(strsplit(l, ",", fixed = TRUE)[[1]])
+      paste(ifelse(lines == 1L, "header", match(lines, files[[f]]$lines)), collapse = ",")
     }, "")
   }
   placed <- input == "" & nzchar(m$where) & !(m$where %in% c("classify", "names"))
@@ -146,7 +153,10 @@
   # The options of the command line said as the arguments of the R functions.
   what <- gsub("--scale ([a-z-]+)", "scale = \"\\1\"", what)
   for (o in names(.vm_arguments)) what <- gsub(paste0(o, "\\b"), .vm_arguments[[o]], what)
-  data.frame(input = input, rows = rows, message = what, kind = m$kind, stringsAsFactors = FALSE)
+  # Messages alike but for their numbers and quoted names are one kind of problem.
+  kind <- gsub("[0-9]", "", gsub("\"[^\"]*\"", "", what))
+  data.frame(input = input, rows = rows, message = what, kind = kind, row.names = as.character(at),
+             stringsAsFactors = FALSE)
 }
 
 # A message as the R user reads it: "data row 12: what".

@@ -62,7 +62,8 @@ const TidyColumn kFixed[] = {
     {"species", FieldType::kWhole, [](const Row& r, size_t, std::string& l) { l += std::to_string(r.species); }},
     {"species_matched", FieldType::kWhole,
      [](const Row& r, size_t, std::string& l) { l += std::to_string(r.matched); }},
-    {"tie", FieldType::kWhole,
+    // The place a tie is with, or nothing: R reads it as text, as it always has.
+    {"tie", FieldType::kText,
      [](const Row& r, size_t, std::string& l) {
        if (r.tie > 0) l += std::to_string(r.tie);
      }},
