@@ -47,9 +47,9 @@ struct Engine {
   std::optional<NameResolver> resolver;
 };
 
-// Loads the tables; the unit names and habitats (units.csv, habitats.csv) are
-// read on a thread of their own where the results or the habitats file name
-// them (the classic results do not). False (said) when the tables cannot be
+// Loads the tables; the unit names and habitat correspondences are read on a
+// thread of their own where the results or the habitats file name them (the
+// classic results do not). False (said) when the tables cannot be
 // loaded.
 bool LoadEngine(Console& con, Console& quiet, const ClassifyOptions& opt, Engine& e) {
   std::string infoError;

@@ -24,8 +24,9 @@
 class SurveySummary {
  public:
   SurveySummary(const ClassifyOptions& opt, const RefData& ref, const UnitInfo& info);
-  // Starts reading the tables the outputs read (the units' floristic tables,
-  // indicator values) on a thread of their own, while the run loads the rest.
+  // Starts making the tables the outputs read (the units' floristic tables
+  // from the loaded association table, the indicator values) on a thread of
+  // their own, once the reference tables are loaded, while the inputs open.
   void StartLoading(const std::string& folder);
   // The tables read and the columns that group the samples; false when they
   // cannot be had (said).

@@ -18,8 +18,8 @@ std::string OneDecimal(double fraction) {
 
 namespace {
 
-// The full name of a unit's EUNIS code as habitats.csv gives it; the
-// reference file's text (cut short) when habitats.csv does not hold the code.
+// The full name of a unit's EUNIS code as the habitat correspondences give it;
+// the definitions' text (cut short) when they do not hold the code.
 std::string EunisName(const UnitInfo& info, const NVCUnit& u) {
   auto it = info.eunisNames.find(Compact(u.szEunisCode));
   return it != info.eunisNames.end() ? it->second : TrimBlanks(u.szEunisName);
